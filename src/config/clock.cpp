@@ -1,0 +1,21 @@
+#include "clock.h"
+
+#include <chrono>
+
+namespace {
+std::function<int64_t()>& source()
+{
+    static std::function<int64_t()> s;
+    return s;
+}
+} // namespace
+
+int64_t Clock::nowMs()
+{
+    if (auto& s = source())
+        return s();
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void Clock::setSource(std::function<int64_t()> s) { source() = std::move(s); }

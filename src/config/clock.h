@@ -1,0 +1,14 @@
+#pragma once
+// The one monotonic millisecond tick of the program. Tests may replace the
+// source to make timeouts and log times predictable.
+#include <cstdint>
+#include <functional>
+
+namespace Clock {
+// Milliseconds from an arbitrary start; never goes backwards.
+int64_t nowMs();
+// The 32-bit tick of the reply timeouts; callers compare differences modulo 2^32.
+inline uint32_t GetTickCount() { return static_cast<uint32_t>(nowMs()); }
+// nullptr restores the steady clock.
+void setSource(std::function<int64_t()> source);
+} // namespace Clock
