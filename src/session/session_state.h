@@ -1,0 +1,57 @@
+#pragma once
+// The program's unit-wide state, owned by the main window so a test can make
+// a window and start from a clean slate.
+#include "config/ini_file.h"
+
+#include <QString>
+#include <array>
+#include <cstdint>
+
+struct SessionState {
+    // Language chosen at start-up.
+    int LanguageOffset = 0; // 0 German, 10000 English
+    QString LanguageCode;   // "de" or "en"; empty without configuration file
+
+    // Configuration sent to the chip at each connection.
+    int InterByteTime = 5;
+    int BlockDelayTime = 40;
+    int KLineBaud = 0; // 0 automatic, or 1200 .. 14400
+    int FixedBaudMarked = 0;
+    double U2 = 0;
+    std::array<double, 6> TV{}; // TV0 .. TV5
+
+    // Learnt at each connection.
+    double ChipVersion = 0;
+    int ProtocolKind = 0; // 1 KW1281, 2 KW2000
+    int ConnectionState = 0; // 0 not connected, 1 connecting, 2 connected
+
+    bool StopRequested = false;
+    bool SessionRunning = false; // a session or a search owns the port
+
+    // Request flags, set by click handlers and carried out by the session loop.
+    bool ClearDtcRequested = false;
+    bool PrintRequested = false;
+    bool ChooseLogFileRequested = false;
+    bool CodingRequested = false;
+    bool AdaptationSaveRequested = false;
+    bool LoginRequested = false;
+    bool OutputTestRequested = false;
+    bool LogToggled = false;
+    bool OutputTestConfirmed = false;
+
+    // Files opened for reading.
+    IniFile ConfigFile;
+    IniFile LabelFile;
+    IniFile DtcTextFile;
+    IniFile DtcStatusFile;
+    bool ConfigFileOpen() const { return ConfigFile.isOpen(); }
+    bool LabelFileOpen() const { return LabelFile.isOpen(); }
+    bool DtcTextFileOpen() const { return DtcTextFile.isOpen(); }
+    bool DtcStatusFileOpen() const { return DtcStatusFile.isOpen(); }
+    QStringList CarList;
+
+    // Folder of the program file, where every file of the program lies.
+    QString ProgramDir;
+
+    static constexpr int PollInterval = 20;
+};
