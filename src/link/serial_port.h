@@ -1,6 +1,7 @@
 #pragma once
 // The serial link to the interface: one termios device, opened exclusively,
 // raw 8N1 without flow control, with DTR and RTS cleared.
+#include <QByteArray>
 #include <QString>
 #include <stdexcept>
 
@@ -78,7 +79,10 @@ private:
     TBaudRate m_baud = br9600;
     TSerialTimeouts m_timeouts;
     int m_fd = -1;
-    QString m_lockFile; // our UUCP lock file, removed on close
+    // Bytes taken from the device but not yet handed out; one system call
+    // serves many one-character reads.
+    QByteArray m_rx;
+    qsizetype m_rxPos = 0;
 };
 
 class TSerialPort : public TCustomSerialPort {};

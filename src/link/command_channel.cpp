@@ -1,0 +1,126 @@
+#include "command_channel.h"
+
+#include "config/clock.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace {
+constexpr QChar CR(13);
+
+bool isErrorWord(const QString& line)
+{
+    return line == QLatin1String("ERROR") || line == QLatin1String("?") ||
+           line == QLatin1String("NA") || line == QString(CR) || line.isEmpty() ||
+           line == QLatin1String("DATA ERROR");
+}
+} // namespace
+
+void qtMessagePump(int maxWaitMs)
+{
+    if (maxWaitMs <= 0) {
+        QCoreApplication::processEvents();
+        return;
+    }
+    // The timer only wakes the event loop at the deadline; any other event
+    // wakes it sooner, so the caller loops until its own deadline.
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    wake.start(maxWaitMs);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+CommandChannel::CommandChannel(TCustomSerialPort& port, MessagePump pump)
+    : m_port(port), m_pump(std::move(pump))
+{
+}
+
+void CommandChannel::SendText(const QString& text) { m_port.WriteStr(text); }
+
+bool CommandChannel::readChar(QChar& c, int ms)
+{
+    const int64_t deadline = Clock::nowMs() + ms;
+    for (;;) {
+        const int64_t left = deadline - Clock::nowMs();
+        // Short slices keep the window alive while the interface is silent.
+        if (m_port.WaitReadable(int(std::clamp<int64_t>(left, 0, PumpSliceMs)))) {
+            QString s;
+            if (m_port.ReadStr(s, 1) == 1) {
+                c = s.at(0);
+                return true;
+            }
+        }
+        if (Clock::nowMs() >= deadline)
+            return false;
+        processMessages();
+    }
+}
+
+QString CommandChannel::ReadReplyLine(bool appendCR)
+{
+    QString line;
+    bool lastIsCR = false;
+    uint32_t lastTime = Clock::GetTickCount();
+    for (;;) {
+        QChar c;
+        if (readChar(c, m_port.readWaitMs())) {
+            lastIsCR = c == CR;
+            if (!lastIsCR) {
+                line += c;
+                lastTime = Clock::GetTickCount();
+            }
+        }
+        processMessages();
+        if (lastIsCR || line == QLatin1String(">") ||
+            uint32_t(Clock::GetTickCount() - lastTime) > uint32_t(SilenceLimitMs))
+            break;
+    }
+    if (line.isEmpty() && lastIsCR)
+        return QString(CR);
+    if (appendCR)
+        line += CR;
+    return line;
+}
+
+QString CommandChannel::ReadReply(bool raiseOnError, bool appendCR)
+{
+    const uint32_t start = Clock::GetTickCount();
+    QString line = ReadReplyLine(appendCR);
+    while (line.isEmpty() && uint32_t(Clock::GetTickCount() - start) < uint32_t(SilenceLimitMs))
+        line = ReadReplyLine(appendCR);
+    if (raiseOnError && (line.isEmpty() || line == QLatin1String("DATA ERROR")))
+        throw EDataError();
+    LastReply = line;
+    return line;
+}
+
+bool CommandChannel::SendCommand(const QString& command)
+{
+    SendText(command + CR);
+    const QString line = ReadReply(true, false);
+    if (isErrorWord(line)) {
+        ReadReply(true, false); // the prompt after the error word
+        return false;
+    }
+    if (line == QLatin1String(">"))
+        return false;
+    LastReply = line;
+    return true;
+}
+
+void CommandChannel::Pause(int milliseconds)
+{
+    const int64_t deadline = Clock::nowMs() + milliseconds;
+    do {
+        const int left = int(std::max<int64_t>(0, deadline - Clock::nowMs()));
+        if (m_pump)
+            m_pump(left);
+        else if (left > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(left));
+    } while (Clock::nowMs() < deadline);
+}
