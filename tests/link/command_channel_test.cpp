@@ -1,0 +1,170 @@
+// The command channel against a scripted interface on a pseudo-terminal.
+#include "config/clock.h"
+#include "link/command_channel.h"
+#include "pty_pair.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <chrono>
+#include <ctime>
+#include <gtest/gtest.h>
+#include <thread>
+#include <vector>
+
+namespace {
+using SteadyClock = std::chrono::steady_clock;
+long long msSince(SteadyClock::time_point t)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - t).count();
+}
+
+struct Channel : ::testing::Test {
+    PtyPair pty;
+    TSerialPort port;
+    std::vector<SteadyClock::time_point> pumps;
+    CommandChannel channel{port, [this](int) { pumps.push_back(SteadyClock::now()); }};
+
+    void SetUp() override
+    {
+        port.SetPort(pty.slavePath());
+        port.SetBaudRate(br19200);
+        port.Open();
+        port.SetReadTotalMultiplier(-1);
+        port.SetReadTotalConstant(1000);
+    }
+    void TearDown() override { Clock::setSource(nullptr); }
+
+    // Silence tests run on a clock ten times faster than the wall, so the
+    // 5 s rules take half a second; the logic is the same.
+    static void fastClock()
+    {
+        Clock::setSource([] {
+            using namespace std::chrono;
+            return 10 * duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+        });
+    }
+};
+} // namespace
+
+TEST_F(Channel, DataLineThenPromptWithoutCR)
+{
+    pty.write("41 0B 11\r>");
+    EXPECT_EQ(channel.ReadReplyLine(false), "41 0B 11");
+    const auto t = SteadyClock::now();
+    EXPECT_EQ(channel.ReadReplyLine(false), ">");
+    EXPECT_LT(msSince(t), 100);
+}
+
+TEST_F(Channel, LoneCRIsASingleCRForEitherFlag)
+{
+    pty.write("\r\r");
+    EXPECT_EQ(channel.ReadReplyLine(false), "\r");
+    EXPECT_EQ(channel.ReadReplyLine(true), "\r");
+    pty.write("ABC\r");
+    EXPECT_EQ(channel.ReadReplyLine(true), "ABC\r");
+}
+
+TEST_F(Channel, SilenceRules)
+{
+    fastClock();
+    pty.write("OK");
+    EXPECT_EQ(channel.ReadReplyLine(false), "OK"); // cut off by the 5 s limit
+    EXPECT_EQ(channel.ReadReplyLine(false), "");
+    EXPECT_EQ(channel.ReadReplyLine(true), "\r");
+    EXPECT_THROW(channel.ReadReply(true, false), EDataError);
+    EXPECT_EQ(channel.ReadReply(true, true), "\r");
+    EXPECT_EQ(channel.LastReply, "\r");
+}
+
+TEST_F(Channel, SilentReadStillPumpsMessagesEvery50ms)
+{
+    std::thread late([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        pty.write("X\r");
+    });
+    const auto t = SteadyClock::now();
+    EXPECT_EQ(channel.ReadReplyLine(false), "X");
+    late.join();
+    ASSERT_GE(pumps.size(), 2u);
+    auto prev = t;
+    long long worst = 0;
+    for (auto p : pumps) {
+        worst = std::max<long long>(worst, std::chrono::duration_cast<std::chrono::milliseconds>(p - prev).count());
+        prev = p;
+    }
+    EXPECT_LE(worst, 80);
+}
+
+TEST_F(Channel, SendCommandClassifiesTheFirstLine)
+{
+    struct Case {
+        const char* reply;
+        bool result;
+        const char* lastReply;
+        const char* leftUnread;
+    } cases[] = {
+        {"ERROR\r>", false, ">", ""},
+        {"?\r>", false, ">", ""},
+        {"NA\r>", false, ">", ""},
+        {"\r>", false, ">", ""},
+        {">", false, ">", ""},
+        {"0A 1B 2C\r01 02 03\r>", true, "0A 1B 2C", "01 02 03"},
+    };
+    for (const Case& c : cases) {
+        pty.write(c.reply);
+        EXPECT_EQ(channel.SendCommand("05"), c.result) << c.reply;
+        EXPECT_EQ(channel.LastReply, c.lastReply) << c.reply;
+        EXPECT_EQ(pty.read(), "05\r");
+        if (*c.leftUnread) {
+            EXPECT_EQ(channel.ReadReplyLine(false), c.leftUnread);
+            EXPECT_EQ(channel.ReadReplyLine(false), ">");
+        }
+    }
+}
+
+TEST_F(Channel, DataErrorRaisesAndLeavesThePromptUnread)
+{
+    pty.write("DATA ERROR\r>");
+    EXPECT_THROW(channel.SendCommand("0800"), EDataError);
+    EXPECT_EQ(channel.ReadReplyLine(false), ">");
+}
+
+TEST_F(Channel, HangUpDuringAReadPassesThePortErrorThrough)
+{
+    pty.write("41 0");
+    channel.port().WaitReadable(1000);
+    pty.closeMaster();
+    try {
+        channel.ReadReply(true, false);
+        FAIL() << "a hung-up port read as data";
+    } catch (const ESerialPort& e) {
+        EXPECT_EQ(e.Code, SE_ReadFailed);
+    }
+}
+
+TEST(ChannelPause, WaitsTheTimeWithoutBurningACoreAndKeepsEventsFlowing)
+{
+    int argc = 1;
+    char name[] = "test";
+    char* argv[] = {name};
+    QCoreApplication app(argc, argv);
+    TSerialPort port;
+    CommandChannel channel(port, qtMessagePump);
+
+    int fired = 0;
+    QTimer::singleShot(0, [&] { ++fired; });
+    channel.Pause(0);
+    EXPECT_EQ(fired, 1);
+
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++fired; });
+    ticker.start(30);
+    const auto t = SteadyClock::now();
+    const std::clock_t cpu = std::clock();
+    channel.Pause(300);
+    const double cpuMs = 1000.0 * double(std::clock() - cpu) / CLOCKS_PER_SEC;
+    EXPECT_GE(msSince(t), 300);
+    EXPECT_LT(msSince(t), 400);
+    EXPECT_GE(fired, 5);
+    EXPECT_LT(cpuMs, 60.0) << "Pause spins";
+}
