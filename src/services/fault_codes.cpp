@@ -1,0 +1,34 @@
+#include "services/fault_codes.h"
+
+#include "services/hex_number.h"
+#include "services/requests.h"
+
+FaultReadOutcome ReadFaultCodes(CommandChannel& channel, FaultCodeList& list)
+{
+    list.clear();
+    if (!RequestFaultCodes(channel))
+        return FaultReadOutcome::Empty;
+    const QString prompt = QStringLiteral(">");
+    if (channel.LastReply == QLatin1String("0A")) {
+        while (channel.ReadReply(true, false) != prompt) {
+        }
+        return FaultReadOutcome::Unsupported;
+    }
+    for (QString line = channel.LastReply; line != prompt; line = channel.ReadReply(true, false)) {
+        const int code = HexToIntStrict(line.left(4));
+        const int status = HexToIntStrict(line.right(2));
+        if (code > 0 && code != 0xFFFF && status != 0x88)
+            list.append({code, status});
+    }
+    return list.isEmpty() ? FaultReadOutcome::Empty : FaultReadOutcome::Found;
+}
+
+QString FaultCodeDigits(int code)
+{
+    return QString::number(code).rightJustified(5, QLatin1Char('0'));
+}
+
+QString FaultCodeCell(const FaultCode& fault)
+{
+    return FaultCodeDigits(fault.code) + QStringLiteral("\r\n") + QString::number(fault.status);
+}

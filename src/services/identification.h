@@ -1,0 +1,24 @@
+#pragma once
+// The identification a control unit sends after "ATD" connected it or after a
+// coding write: part number, description, extra lines and the tagged numbers.
+#include "link/command_channel.h"
+
+#include <QString>
+
+struct TecuID {
+    QString VAGTyp; // part number, "036 906 034 AM"
+    QString Part;   // description: line 2 trimmed, then line 3 with its CR
+    QString Zusatz; // lines 4 and later, each trimmed at the right, joined
+    QString WSC;    // workshop code, five digits, or empty
+    QString EXT;    // "Gerät: 0001234" / "Tool: 0001234", or empty
+    QString IMP;    // "Importeur: 123" / "Importer: 123", or empty
+    QString Coding; // software coding, five digits, or empty
+    bool Erfolg = false; // some line other than ">", "?" and "DATA ERROR" came
+};
+
+// Reads the identification lines the interface is sending now, up to the
+// prompt; sends nothing. languageOffset picks the texts of EXT and IMP.
+// Five seconds without any character throw EDataError: the prompt is not
+// coming, and the session ends with its communication error. A lone CR that
+// the interface does send is an identification line like any other.
+void ReadIdentification(CommandChannel& channel, TecuID& record, int languageOffset);
