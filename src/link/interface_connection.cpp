@@ -1,0 +1,160 @@
+#include "interface_connection.h"
+
+#include "command_channel.h"
+#include "debug_trace.h"
+
+#include <exception>
+
+namespace {
+const QString CR = QStringLiteral("\r");
+
+bool endsAcknowledgement(const QString& line)
+{
+    return line == QLatin1String("ERROR") || line == QLatin1String("DATA ERROR") ||
+           line == QLatin1String(">");
+}
+
+// Reads until the interface acknowledges (or connects). A silent interface
+// ends the wait too: without that bound a dead chip would hold the window
+// in this loop forever. The last line read is returned.
+QString waitFor(CommandChannel& channel, bool orConnect)
+{
+    for (;;) {
+        const QString line = channel.ReadReplyLine(false);
+        if (line.isEmpty() || endsAcknowledgement(line) ||
+            (orConnect && line.startsWith(QLatin1String("CONNECT"))))
+            return line;
+    }
+}
+
+QString hex2(int value) { return QString::number(value, 16).toUpper().rightJustified(2, '0'); }
+
+struct AttemptFailed {
+    int messageId; // 0: no message
+};
+
+int digitAt(const QString& line, qsizetype index)
+{
+    if (index < 0 || index >= line.size() || !line[index].isDigit() || line[index].unicode() > '9')
+        throw std::runtime_error("connect reply without speed or protocol digit");
+    return line[index].unicode() - '0';
+}
+} // namespace
+
+int KLineSpeedCode(int baud)
+{
+    switch (baud) {
+    case 1200: return 1;
+    case 2400: return 2;
+    case 4800: return 3;
+    case 9600: return 4;
+    case 14400: return 5;
+    default: return 0;
+    }
+}
+
+QString KLineSpeedText(int code)
+{
+    static const char* const rates[] = {"", "1200", "2400", "4800", "9600", "14400"};
+    return (code >= 1 && code <= 5) ? QString::fromLatin1(rates[code]) : QString();
+}
+
+double ParseChipVersion(const QString& line)
+{
+    const qsizetype at = line.indexOf(QLatin1String(" v"));
+    const QString text = line.mid(at < 0 ? 1 : at + 2, 99);
+    // Always "." as decimal separator, whatever the user's settings.
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    return ok ? v : 0.0;
+}
+
+bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSettings& settings,
+                      InterfaceInfo& info, ConnectionView& view, DebugTrace* trace)
+{
+    if (trace) {
+        trace->Value(QStringLiteral("IBT"), settings.InterByteTime);
+        trace->Value(QStringLiteral("BDT"), settings.BlockDelayTime);
+        trace->Value(QStringLiteral("ECU Adresse"), address);
+    }
+    view.setStatusPanel(0, view.text(22));
+    view.setConnectionState(1);
+    const int fixedCode = KLineSpeedCode(settings.KLineBaud);
+    view.setStatusPanel(1, fixedCode ? QString::number(settings.KLineBaud) + QStringLiteral(" Baud")
+                                     : QString());
+    view.setFixedBaudMarked(fixedCode ? 1 : 0);
+    view.repaintStatus();
+
+    if (!view.openPort()) {
+        view.resetConnectionView();
+        return false;
+    }
+
+    TCustomSerialPort& port = channel.port();
+    try {
+        port.SetReadInterval(-1);
+        port.SetReadTotalConstant(1000);
+        port.SetReadTotalMultiplier(-1);
+        port.ClearBuffer(true, true);
+
+        channel.SendText(CR);
+        if (channel.ReadReplyLine(false).isEmpty())
+            throw AttemptFailed{306};
+        channel.ReadReplyLine(false);
+        channel.SendText(CR);
+        channel.ReadReplyLine(false);
+        if (channel.ReadReplyLine(false).isEmpty())
+            throw AttemptFailed{306};
+
+        QString identification;
+        bool found = false;
+        for (int attempt = 0; attempt < 6 && !found; ++attempt) {
+            channel.SendText(QStringLiteral("ATZ") + CR);
+            channel.ReadReplyLine(false);
+            identification = channel.ReadReplyLine(false);
+            channel.ReadReplyLine(false);
+            found = identification.contains(QLatin1String("Vandrix Pro"), Qt::CaseInsensitive);
+        }
+        if (!found)
+            throw AttemptFailed{305};
+        view.setStatusPanel(2, identification);
+        info.ChipVersion = ParseChipVersion(identification);
+
+        channel.SendText(QStringLiteral("ATIBT") + hex2(settings.InterByteTime) + CR);
+        waitFor(channel, false);
+        channel.SendText(QStringLiteral("ATBDT") + hex2(settings.BlockDelayTime) + CR);
+        waitFor(channel, false);
+        channel.SendText(QStringLiteral("ATN") + QString::number(fixedCode) + CR);
+        waitFor(channel, true);
+        channel.SendText(QStringLiteral("ATD") + hex2(address) + CR);
+        const QString reply = waitFor(channel, true);
+        if (!reply.startsWith(QLatin1String("CONNECT")))
+            throw AttemptFailed{0};
+
+        const int speedCode = digitAt(reply, 9);
+        const int protocol = digitAt(reply, reply.size() - 1);
+        view.setStatusPanel(1, KLineSpeedText(speedCode) + QStringLiteral(" Baud"));
+        view.setStatusPanel(0, view.text(23));
+        view.setConnectionState(2);
+        info.ProtocolKind = protocol == 2 ? 2 : 1;
+        view.setStatusPanel(3, view.text(24) +
+                                   (info.ProtocolKind == 2 ? QStringLiteral("KW 2000")
+                                                           : QStringLiteral("KW 1281")));
+        return true;
+    } catch (const AttemptFailed& failed) {
+        if (failed.messageId)
+            view.showConnectionError(failed.messageId);
+        view.setStatusPanel(0, view.text(6));
+        view.setConnectionState(0);
+        for (int panel = 1; panel <= 3; ++panel)
+            view.setStatusPanel(panel, QString());
+        try {
+            port.Close();
+        } catch (const std::exception&) {
+        }
+        return false;
+    } catch (const std::exception&) {
+        // Left as it stands; the caller's reset restores the idle state.
+        return false;
+    }
+}

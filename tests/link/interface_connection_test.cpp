@@ -1,0 +1,170 @@
+// The connection set-up against a scripted interface on a pseudo-terminal.
+#include "config/clock.h"
+#include "link/command_channel.h"
+#include "link/interface_connection.h"
+#include "pty_pair.h"
+#include "qt_printers.h"
+#include "scripted_peer.h"
+
+#include <QMap>
+#include <chrono>
+#include <gtest/gtest.h>
+
+namespace {
+struct RecordingView : ConnectionView {
+    TCustomSerialPort* port = nullptr;
+    QString panels[7];
+    QList<int> states;
+    QList<int> errors;
+    int fixedBaud = -1;
+    bool resetCalled = false;
+
+    void setStatusPanel(int panel, const QString& t) override { panels[panel] = t; }
+    void setConnectionState(int s) override { states << s; }
+    void setFixedBaudMarked(int m) override { fixedBaud = m; }
+    bool openPort() override
+    {
+        port->Open();
+        return true;
+    }
+    void showConnectionError(int id) override { errors << id; }
+    void resetConnectionView() override { resetCalled = true; }
+    QString text(int id) const override { return QStringLiteral("<%1>").arg(id); }
+};
+
+// A chip that answers like the real one unless a test changes a reply.
+QMap<QByteArray, QByteArray> goodChip()
+{
+    return {{"", "\r>"},
+            {"ATZ", "\rVandrix Pro v2.1\r>"},
+            {"ATIBT05", ">"},
+            {"ATBDT28", ">"},
+            {"ATN0", ">"},
+            {"ATD11", "CONNECT B4 P1\r"}};
+}
+
+struct Connection : ::testing::Test {
+    PtyPair pty;
+    TSerialPort port;
+    CommandChannel channel{port};
+    RecordingView view;
+    InterfaceInfo info;
+    InterfaceSettings settings;
+
+    void SetUp() override
+    {
+        port.SetPort(pty.slavePath());
+        port.SetBaudRate(br19200);
+        view.port = &port;
+    }
+    void TearDown() override { Clock::setSource(nullptr); }
+
+    bool connect(QMap<QByteArray, QByteArray> chip, int address, QStringList* sent = nullptr)
+    {
+        ScriptedPeer peer(pty, [chip](const QByteArray& c) { return chip.value(c, "ERROR\r>"); });
+        const bool ok = ConnectInterface(address, channel, settings, info, view, nullptr);
+        if (sent)
+            *sent = peer.received();
+        return ok;
+    }
+    static void fastClock()
+    {
+        Clock::setSource([] {
+            using namespace std::chrono;
+            return 20 * duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+        });
+    }
+};
+} // namespace
+
+TEST_F(Connection, SendsTheSetupSequenceAndFillsTheStatusBar)
+{
+    QStringList sent;
+    ASSERT_TRUE(connect(goodChip(), 17, &sent));
+    EXPECT_EQ(sent, (QStringList{"", "", "ATZ", "ATIBT05", "ATBDT28", "ATN0", "ATD11"}));
+    EXPECT_EQ(view.panels[0], "<23>");
+    EXPECT_EQ(view.panels[1], "9600 Baud");
+    EXPECT_EQ(view.panels[2], "Vandrix Pro v2.1");
+    EXPECT_EQ(view.panels[3], "<24>KW 1281");
+    EXPECT_EQ(view.states, (QList<int>{1, 2}));
+    EXPECT_DOUBLE_EQ(info.ChipVersion, 2.1);
+    EXPECT_EQ(info.ProtocolKind, 1);
+    EXPECT_EQ(view.fixedBaud, 0);
+    EXPECT_TRUE(port.Connected());
+}
+
+TEST_F(Connection, ConnectReplyVariants)
+{
+    struct Case {
+        QByteArray connectLine;
+        int kLineBaud;
+        QByteArray atn;
+        QString panel1;
+        QString panel3;
+        int protocol;
+    } cases[] = {
+        {"CONNECT B4 P2\r", 0, "ATN0", "9600 Baud", "<24>KW 2000", 2},
+        {"CONNECT B0 P3\r", 0, "ATN0", " Baud", "<24>KW 1281", 1},
+        {"CONNECT B5 P1\r", 14400, "ATN5", "14400 Baud", "<24>KW 1281", 1},
+        {"CONNECT B1 P1\r", 10400, "ATN0", "1200 Baud", "<24>KW 1281", 1},
+    };
+    for (const Case& c : cases) {
+        auto chip = goodChip();
+        chip.remove("ATN0");
+        chip.insert(c.atn, ">");
+        chip.insert("ATD11", c.connectLine);
+        settings.KLineBaud = c.kLineBaud;
+        ASSERT_TRUE(connect(chip, 17)) << c.connectLine.constData();
+        EXPECT_EQ(view.panels[1], c.panel1);
+        EXPECT_EQ(view.panels[3], c.panel3);
+        EXPECT_EQ(info.ProtocolKind, c.protocol);
+        EXPECT_EQ(view.fixedBaud, KLineSpeedCode(c.kLineBaud) ? 1 : 0);
+        port.Close();
+    }
+}
+
+TEST_F(Connection, FailuresCloseThePortAndTellTheUser)
+{
+    fastClock();
+    struct Case {
+        const char* name;
+        QByteArray command;
+        QByteArray reply;
+        int message;
+        int atzCount;
+    } cases[] = {
+        {"silent interface", "", "", 306, 0},
+        {"other chip", "ATZ", "\rOther Chip 1.0\r>", 305, 6},
+        {"unit absent", "ATD11", "ERROR\r>", 0, 1},
+        {"unit silent", "ATD11", "", 0, 1},
+    };
+    for (const Case& c : cases) {
+        auto chip = goodChip();
+        chip.insert(c.command, c.reply);
+        view.errors.clear();
+        QStringList sent;
+        EXPECT_FALSE(connect(chip, 17, &sent)) << c.name;
+        EXPECT_EQ(view.errors, c.message ? QList<int>{c.message} : QList<int>{}) << c.name;
+        EXPECT_EQ(sent.count("ATZ"), c.atzCount) << c.name;
+        EXPECT_EQ(view.panels[0], "<6>") << c.name;
+        EXPECT_EQ(view.states.last(), 0) << c.name;
+        EXPECT_FALSE(port.Connected()) << c.name;
+    }
+}
+
+TEST_F(Connection, MalformedConnectLineEndsWithoutMessageAndLeavesCleanUpToTheCaller)
+{
+    auto chip = goodChip();
+    chip.insert("ATD11", "CONNECT\r");
+    EXPECT_FALSE(connect(chip, 17));
+    EXPECT_TRUE(view.errors.isEmpty());
+    EXPECT_TRUE(port.Connected());
+}
+
+TEST(ChipVersion, ParsedAfterBlankV)
+{
+    EXPECT_DOUBLE_EQ(ParseChipVersion("Vandrix Pro v1.2"), 1.2);
+    EXPECT_DOUBLE_EQ(ParseChipVersion("vandrix pro v1.3"), 1.3);
+    EXPECT_DOUBLE_EQ(ParseChipVersion("Vandrix Pro v2.0b"), 0.0);
+    EXPECT_DOUBLE_EQ(ParseChipVersion("Vandrix Pro"), 0.0);
+}
