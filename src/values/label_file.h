@@ -14,8 +14,8 @@ QString LabelFileName(const QString& partNumber);
 QString LabelFilePath(const QString& programDir, const QString& languageCode,
                       const QString& partNumber);
 // The unit's label file opened for reading, or a closed IniFile when there is
-// none. The name matches without regard to case, as it did on the system the
-// files were first written for.
+// none. The name matches without regard to case: label files handed around
+// by users do not always keep the part number's letter case.
 IniFile OpenLabelFile(const QString& programDir, const QString& languageCode,
                       const QString& partNumber);
 

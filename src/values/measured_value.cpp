@@ -8,8 +8,8 @@
 #include <string>
 
 namespace {
-// Formulas run in x87 extended precision, as the control units' values have
-// always been computed; the constants below are long double literals.
+// Formulas run in x87 extended precision (64-bit mantissa), so results agree
+// to the last shown digit; the constants below are long double literals.
 using X = long double;
 using Int = long long; // brackets: exact integers before conversion
 
@@ -76,8 +76,8 @@ QString FormatFixedNumber(long double value, int decimals) {
     int exponent = 0;
     decimalDigits(value, digits, exponent);
 
-    // Digits down to the last shown decimal, then half away from zero on the
-    // next one, as the platform's number formatting did.
+    // Rounding looks at the 18 significant digits, not the binary value: 0.05
+    // stored as 0.04999... still shows 0.1. Halves go away from zero.
     const int keep = exponent + 1 + decimals;
     std::string scaled;
     char next = '0';

@@ -125,8 +125,7 @@ TEST_F(LabelFileTest, FileNameAndPlace) {
               "/opt/vandrix/labelfiles_de/036906034AM.ini");
     EXPECT_EQ(LabelFilePath("/opt/vandrix", "", "X"), "/opt/vandrix/labelfiles_/X.ini");
 
-    // Found whatever the case of the name, as the files were first written for
-    // a system that ignores it.
+    // Found whatever the letter case of the file name.
     EXPECT_TRUE(OpenLabelFile(dir.path(), "en", "036906034am").isOpen());
     EXPECT_FALSE(OpenLabelFile(dir.path(), "de", "036 906 034 AM").isOpen());
     EXPECT_FALSE(OpenLabelFile(dir.path(), "en", "1J0907379P").isOpen());
