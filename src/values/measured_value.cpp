@@ -2,6 +2,7 @@
 
 #include "config/app_locale.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
