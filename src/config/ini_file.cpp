@@ -94,11 +94,11 @@ IniFile IniFile::fromBytes(const QByteArray& bytes)
         QString value = stripQuotes(line.mid(eq + 1).trimmed());
         if (value.size() > MaxValueLength)
             value.truncate(MaxValueLength);
+        // Lookups take the first of duplicate keys; a section read keeps them all.
         const QString folded = key.toLower();
-        if (!current->index.contains(folded)) {
+        if (!current->index.contains(folded))
             current->index.insert(folded, int(current->entries.size()));
-            current->entries.push_back(Entry{key, value});
-        }
+        current->entries.push_back(Entry{key, value});
     }
     return ini;
 }

@@ -2,7 +2,7 @@
 // Read-only INI files with the semantics the program's files were written for:
 // case-insensitive section and key names, the value after the first "=" trimmed
 // and stripped of matching quotes, at most 2047 characters, first of duplicate
-// keys wins, ";" comment lines skipped. UTF-8 when the file is valid UTF-8,
+// keys wins for lookups, ";" comment lines skipped. UTF-8 when the file is valid UTF-8,
 // else Windows-1252.
 #include <QByteArray>
 #include <QHash>
@@ -26,7 +26,8 @@ public:
     QString readString(const QString& section, const QString& key,
                        const QString& defaultValue = QString()) const;
     bool hasKey(const QString& section, const QString& key) const;
-    // The section's entries as "key=value" lines, in file order.
+    // The section's entries as "key=value" lines, in file order, duplicates
+    // included.
     QStringList readSection(const QString& section) const;
     QStringList sectionNames() const;
 
