@@ -3,15 +3,13 @@
 #include <stdexcept>
 #include <string>
 
-int BlockBuffer::index(int entry)
-{
+int BlockBuffer::index(int entry) {
     if (entry < First || entry > Last)
         throw std::out_of_range("BlockBuffer entry " + std::to_string(entry));
     return entry - First;
 }
 
-BlockBuffer::Field BlockBuffer::field(int k) const
-{
+BlockBuffer::Field BlockBuffer::field(int k) const {
     if (k < 1 || k > MaxFields)
         throw std::out_of_range("BlockBuffer field " + std::to_string(k));
     const BlockBuffer& b = *this;

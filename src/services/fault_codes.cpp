@@ -3,8 +3,7 @@
 #include "services/hex_number.h"
 #include "services/requests.h"
 
-FaultReadOutcome ReadFaultCodes(CommandChannel& channel, FaultCodeList& list)
-{
+FaultReadOutcome ReadFaultCodes(CommandChannel& channel, FaultCodeList& list) {
     list.clear();
     if (!RequestFaultCodes(channel))
         return FaultReadOutcome::Empty;
@@ -23,12 +22,10 @@ FaultReadOutcome ReadFaultCodes(CommandChannel& channel, FaultCodeList& list)
     return list.isEmpty() ? FaultReadOutcome::Empty : FaultReadOutcome::Found;
 }
 
-QString FaultCodeDigits(int code)
-{
+QString FaultCodeDigits(int code) {
     return QString::number(code).rightJustified(5, QLatin1Char('0'));
 }
 
-QString FaultCodeCell(const FaultCode& fault)
-{
+QString FaultCodeCell(const FaultCode& fault) {
     return FaultCodeDigits(fault.code) + QStringLiteral("\r\n") + QString::number(fault.status);
 }

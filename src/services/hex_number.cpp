@@ -5,8 +5,7 @@
 
 namespace {
 
-std::optional<uint32_t> parseHex(const QString& text)
-{
+std::optional<uint32_t> parseHex(const QString& text) {
     if (text.isEmpty())
         return std::nullopt;
     uint64_t value = 0;
@@ -32,31 +31,26 @@ std::optional<uint32_t> parseHex(const QString& text)
 
 EConvertError::EConvertError(const QString& message) : std::runtime_error(message.toStdString()) {}
 
-EConvertError EConvertError::invalidInteger(const QString& text)
-{
+EConvertError EConvertError::invalidInteger(const QString& text) {
     return EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text));
 }
 
-int HexToIntLenient(const QString& text)
-{
+int HexToIntLenient(const QString& text) {
     const auto v = parseHex(text);
     return v ? int32_t(*v) : -1;
 }
 
-int HexToIntStrict(const QString& text)
-{
+int HexToIntStrict(const QString& text) {
     const auto v = parseHex(text);
     if (!v)
         throw EConvertError::invalidInteger(QLatin1Char('$') + text);
     return int32_t(*v);
 }
 
-QString HexDigits(int value, int width)
-{
+QString HexDigits(int value, int width) {
     return QString::number(uint32_t(value), 16).toUpper().rightJustified(width, QLatin1Char('0'));
 }
 
-QString Chars(const QString& text, int from, int count)
-{
+QString Chars(const QString& text, int from, int count) {
     return text.mid(from - 1, count);
 }

@@ -8,18 +8,18 @@ namespace {
 
 const QChar CR(u'\r');
 
-bool isBlankOrControl(QChar c) { return c.unicode() <= u' '; }
+bool isBlankOrControl(QChar c) {
+    return c.unicode() <= u' ';
+}
 
-QString trimRight(const QString& s)
-{
+QString trimRight(const QString& s) {
     qsizetype end = s.size();
     while (end > 0 && isBlankOrControl(s[end - 1]))
         --end;
     return s.left(end);
 }
 
-QString trimBoth(const QString& s)
-{
+QString trimBoth(const QString& s) {
     const QString right = trimRight(s);
     qsizetype start = 0;
     while (start < right.size() && isBlankOrControl(right[start]))
@@ -28,8 +28,7 @@ QString trimBoth(const QString& s)
 }
 
 // Blanks may lead; then only decimal digits.
-std::optional<int> decimalTail(const QString& line, int digits)
-{
+std::optional<int> decimalTail(const QString& line, int digits) {
     const QString trimmed = trimRight(line);
     const QString tail = trimmed.right(digits);
     qsizetype i = 0;
@@ -47,21 +46,18 @@ std::optional<int> decimalTail(const QString& line, int digits)
     return value;
 }
 
-QString taggedNumber(const QString& line, int digits)
-{
+QString taggedNumber(const QString& line, int digits) {
     const auto n = decimalTail(line, digits);
     return n ? QString::number(*n).rightJustified(digits, QLatin1Char('0')) : QString();
 }
 
-QString labelledNumber(const QString& line, int digits, int textId, int languageOffset)
-{
+QString labelledNumber(const QString& line, int digits, int textId, int languageOffset) {
     const QString number = taggedNumber(line, digits);
     return number.isEmpty() ? QString() : LoadStr(textId + languageOffset) + ": " + number;
 }
 
 // 036906034AM -> 036 906 034 AM; the high bit of every character is dropped.
-QString partNumber(const QString& line1)
-{
+QString partNumber(const QString& line1) {
     QString out;
     for (qsizetype i = 0; i < line1.size(); ++i) {
         const qsizetype p = i + 1;
@@ -73,8 +69,7 @@ QString partNumber(const QString& line1)
 }
 
 // One line with its CR; a lone CR stays a line of its own.
-QString readLine(CommandChannel& channel)
-{
+QString readLine(CommandChannel& channel) {
     const QString raw = channel.ReadReply(false, false);
     if (raw.isEmpty())
         throw EDataError();
@@ -85,8 +80,7 @@ QString readLine(CommandChannel& channel)
 
 } // namespace
 
-void ReadIdentification(CommandChannel& channel, TecuID& record, int languageOffset)
-{
+void ReadIdentification(CommandChannel& channel, TecuID& record, int languageOffset) {
     record = TecuID{};
     const QString promptLine = QStringLiteral(">\r");
     int n = 1;

@@ -6,13 +6,13 @@
 #include <QString>
 
 struct TecuID {
-    QString VAGTyp; // part number, "036 906 034 AM"
-    QString Part;   // description: line 2 trimmed, then line 3 with its CR
-    QString Zusatz; // lines 4 and later, each trimmed at the right, joined
-    QString WSC;    // workshop code, five digits, or empty
-    QString EXT;    // "Gerät: 0001234" / "Tool: 0001234", or empty
-    QString IMP;    // "Importeur: 123" / "Importer: 123", or empty
-    QString Coding; // software coding, five digits, or empty
+    QString VAGTyp;      // part number, "036 906 034 AM"
+    QString Part;        // description: line 2 trimmed, then line 3 with its CR
+    QString Zusatz;      // lines 4 and later, each trimmed at the right, joined
+    QString WSC;         // workshop code, five digits, or empty
+    QString EXT;         // "Gerät: 0001234" / "Tool: 0001234", or empty
+    QString IMP;         // "Importeur: 123" / "Importer: 123", or empty
+    QString Coding;      // software coding, five digits, or empty
     bool Erfolg = false; // some line other than ">", "?" and "DATA ERROR" came
 };
 

@@ -8,8 +8,7 @@ const QString Prompt = QStringLiteral(">");
 
 using Convert = int (*)(const QString&);
 
-void storeTriplet(BlockBuffer& buffer, int& next, const QString& line, Convert convert)
-{
+void storeTriplet(BlockBuffer& buffer, int& next, const QString& line, Convert convert) {
     buffer[next] = convert(Chars(line, 1, 2));
     buffer[next + 1] = convert(Chars(line, 4, 2));
     buffer[next + 2] = convert(Chars(line, 7, 2));
@@ -17,11 +16,12 @@ void storeTriplet(BlockBuffer& buffer, int& next, const QString& line, Convert c
 }
 
 // Room for one more triplet: the last one ends at entry 99.
-bool tripletFits(int next) { return next + 2 <= BlockBuffer::Last; }
+bool tripletFits(int next) {
+    return next + 2 <= BlockBuffer::Last;
+}
 
 bool readTripletBlock(CommandChannel& channel, BlockBuffer& buffer, const QString& request,
-                      Convert convert, const NoteSink* note)
-{
+                      Convert convert, const NoteSink* note) {
     buffer.Clear();
     if (!channel.SendCommand(request))
         return false;
@@ -42,8 +42,7 @@ bool readTripletBlock(CommandChannel& channel, BlockBuffer& buffer, const QStrin
     }
 }
 
-bool readValueBlock(CommandChannel& channel, BlockBuffer& buffer, const QString& request)
-{
+bool readValueBlock(CommandChannel& channel, BlockBuffer& buffer, const QString& request) {
     buffer.Clear();
     if (!channel.SendCommand(request))
         return false;
@@ -60,43 +59,36 @@ bool readValueBlock(CommandChannel& channel, BlockBuffer& buffer, const QString&
 
 // The rest of an accepted reply that nobody reads; left in the port it would
 // be taken as the answer to the next request.
-void dropRestOfReply(CommandChannel& channel)
-{
+void dropRestOfReply(CommandChannel& channel) {
     while (channel.ReadReply(true, false) != Prompt) {
     }
 }
 
 } // namespace
 
-bool ReadGroup(CommandChannel& channel, BlockBuffer& buffer, int group, const NoteSink& note)
-{
+bool ReadGroup(CommandChannel& channel, BlockBuffer& buffer, int group, const NoteSink& note) {
     return readTripletBlock(channel, buffer, QStringLiteral("08") + HexDigits(group, 2),
                             HexToIntLenient, &note);
 }
 
-bool ReadBasicSetting(CommandChannel& channel, BlockBuffer& buffer, int group)
-{
+bool ReadBasicSetting(CommandChannel& channel, BlockBuffer& buffer, int group) {
     return readTripletBlock(channel, buffer, QStringLiteral("04") + HexDigits(group, 2),
                             HexToIntStrict, nullptr);
 }
 
-bool ReadRawGroup(CommandChannel& channel, BlockBuffer& buffer)
-{
+bool ReadRawGroup(CommandChannel& channel, BlockBuffer& buffer) {
     return readValueBlock(channel, buffer, QStringLiteral("0800"));
 }
 
-bool ReadRawBasicSetting(CommandChannel& channel, BlockBuffer& buffer)
-{
+bool ReadRawBasicSetting(CommandChannel& channel, BlockBuffer& buffer) {
     return readValueBlock(channel, buffer, QStringLiteral("0400"));
 }
 
-bool RequestAdaptation(CommandChannel& channel, int adaptationChannel)
-{
+bool RequestAdaptation(CommandChannel& channel, int adaptationChannel) {
     return channel.SendCommand(QStringLiteral("10") + HexDigits(adaptationChannel, 2));
 }
 
-QString ReadAdaptationReply(CommandChannel& channel, BlockBuffer& buffer)
-{
+QString ReadAdaptationReply(CommandChannel& channel, BlockBuffer& buffer) {
     const QString value = QString::number(HexToIntStrict(channel.LastReply));
     int next = BlockBuffer::First;
     for (;;) {
@@ -108,23 +100,19 @@ QString ReadAdaptationReply(CommandChannel& channel, BlockBuffer& buffer)
     }
 }
 
-bool SaveAdaptation(CommandChannel& channel, int adaptationChannel, int value)
-{
-    const bool accepted = channel.SendCommand(QStringLiteral("10") +
-                                              HexDigits(adaptationChannel, 2) +
-                                              HexDigits(value, 4));
+bool SaveAdaptation(CommandChannel& channel, int adaptationChannel, int value) {
+    const bool accepted = channel.SendCommand(
+        QStringLiteral("10") + HexDigits(adaptationChannel, 2) + HexDigits(value, 4));
     if (accepted)
         dropRestOfReply(channel);
     return accepted;
 }
 
-void WriteCoding(CommandChannel& channel, int coding, int workshopCode)
-{
+void WriteCoding(CommandChannel& channel, int coding, int workshopCode) {
     channel.SendCommand(QStringLiteral("07") + HexDigits(coding, 4) + HexDigits(workshopCode, 4));
 }
 
-bool SendLogin(CommandChannel& channel, int code, int workshopCode)
-{
+bool SendLogin(CommandChannel& channel, int code, int workshopCode) {
     const bool accepted =
         channel.SendCommand(QStringLiteral("11") + HexDigits(code, 4) + HexDigits(workshopCode, 4));
     if (accepted)
@@ -132,34 +120,28 @@ bool SendLogin(CommandChannel& channel, int code, int workshopCode)
     return accepted;
 }
 
-bool RequestFaultCodes(CommandChannel& channel)
-{
+bool RequestFaultCodes(CommandChannel& channel) {
     return channel.SendCommand(QStringLiteral("02"));
 }
 
-void ClearFaultCodes(CommandChannel& channel)
-{
+void ClearFaultCodes(CommandChannel& channel) {
     if (channel.SendCommand(QStringLiteral("05")))
         dropRestOfReply(channel);
 }
 
-bool RequestReadiness(CommandChannel& channel)
-{
+bool RequestReadiness(CommandChannel& channel) {
     return channel.SendCommand(QStringLiteral("15"));
 }
 
-bool ReadSingleValue(CommandChannel& channel, int valueChannel)
-{
+bool ReadSingleValue(CommandChannel& channel, int valueChannel) {
     return channel.SendCommand(QStringLiteral("09") + HexDigits(valueChannel, 2));
 }
 
-bool StepOutputTest(CommandChannel& channel)
-{
+bool StepOutputTest(CommandChannel& channel) {
     return channel.SendCommand(QStringLiteral("03"));
 }
 
-bool ReadInterfaceVoltage(CommandChannel& channel, int input)
-{
+bool ReadInterfaceVoltage(CommandChannel& channel, int input) {
     const bool answered = channel.SendCommand(QStringLiteral("ATA") + HexDigits(input, 1));
     const QString reading = channel.LastReply;
     channel.ReadReplyLine(false);
@@ -168,7 +150,6 @@ bool ReadInterfaceVoltage(CommandChannel& channel, int input)
     return answered;
 }
 
-void EndDiagnosis(CommandChannel& channel)
-{
+void EndDiagnosis(CommandChannel& channel) {
     channel.SendCommand(QStringLiteral("ATH"));
 }

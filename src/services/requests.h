@@ -19,8 +19,7 @@ using NoteSink = std::function<void(const QString&)>;
 inline const QString ExtraBytesNote = QStringLiteral("~~~~~ 4 extra Bytes ~~~~~");
 
 // "08"+group: triplets into entries 1.. (lenient); an empty line is noted.
-bool ReadGroup(CommandChannel& channel, BlockBuffer& buffer, int group,
-               const NoteSink& note = {});
+bool ReadGroup(CommandChannel& channel, BlockBuffer& buffer, int group, const NoteSink& note = {});
 // "04"+group: as ReadGroup, every number strict, no empty-line case.
 bool ReadBasicSetting(CommandChannel& channel, BlockBuffer& buffer, int group);
 // "0800": one value per line into entries 1.. (lenient).
