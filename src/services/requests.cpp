@@ -143,10 +143,7 @@ bool StepOutputTest(CommandChannel& channel) {
 
 bool ReadInterfaceVoltage(CommandChannel& channel, int input) {
     const bool answered = channel.SendCommand(QStringLiteral("ATA") + HexDigits(input, 1));
-    const QString reading = channel.LastReply;
-    channel.ReadReplyLine(false);
-    // The prompt read must not replace the reading the caller converts.
-    channel.LastReply = reading;
+    channel.ReadReplyLine(false); // the prompt; LastReply keeps the reading
     return answered;
 }
 
