@@ -93,7 +93,7 @@ TEST(BlockBufferEntries, CountFromOneAndHoldFieldsAsTriplets) {
     EXPECT_EQ(b[10], -1);
 }
 
-// What each operation sends, with the worked examples of the catalogue. The
+// What each operation sends, with known request texts. The
 // interface answers with the bare prompt: a refusal.
 TEST_F(Requests, RequestTexts) {
     struct Case {
