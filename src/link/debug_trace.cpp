@@ -9,8 +9,7 @@
 DebugTrace::StartResult DebugTrace::StartFromConfig(const IniFile& config,
                                                     const QString& programDir,
                                                     const QString& versionText,
-                                                    const QDateTime& now)
-{
+                                                    const QDateTime& now) {
     if (!config.isOpen())
         return StartResult::Off;
     // Exactly "ja": "Ja" or "JA" leave the trace off, as they always did.
@@ -18,11 +17,10 @@ DebugTrace::StartResult DebugTrace::StartFromConfig(const IniFile& config,
         QStringLiteral("ja"))
         return StartResult::Off;
     return Start(QDir(programDir).filePath(FileName), versionText, now) ? StartResult::Started
-                                                                       : StartResult::CreateFailed;
+                                                                        : StartResult::CreateFailed;
 }
 
-bool DebugTrace::Start(const QString& path, const QString& versionText, const QDateTime& now)
-{
+bool DebugTrace::Start(const QString& path, const QString& versionText, const QDateTime& now) {
     Close();
     m_writeFailed = false;
     m_failureReason.clear();
@@ -42,63 +40,56 @@ bool DebugTrace::Start(const QString& path, const QString& versionText, const QD
     return true;
 }
 
-void DebugTrace::Value(const QString& name, int value)
-{
+void DebugTrace::Value(const QString& name, int value) {
     if (m_on && !writeLine(ValueLine(name, value)))
         switchOffAfterFailure();
 }
 
-void DebugTrace::Note(const QString& line)
-{
+void DebugTrace::Note(const QString& line) {
     if (m_on && !writeLine(line))
         switchOffAfterFailure();
 }
 
-void DebugTrace::FormClose()
-{
+void DebugTrace::FormClose() {
     Value(QStringLiteral("FormClose"), 0);
     Close();
 }
 
-void DebugTrace::Close()
-{
+void DebugTrace::Close() {
     m_on = false;
     if (m_file.isOpen())
         m_file.close();
 }
 
-QString DebugTrace::ValueLine(const QString& name, int value)
-{
+QString DebugTrace::ValueLine(const QString& name, int value) {
     // Negative values show as their 32-bit pattern.
-    const QString hex =
-        QString::number(static_cast<unsigned int>(value), 16).toUpper().rightJustified(2, QLatin1Char('0'));
+    const QString hex = QString::number(static_cast<unsigned int>(value), 16)
+                            .toUpper()
+                            .rightJustified(2, QLatin1Char('0'));
     return name + QLatin1Char(';') + QString::number(value) + QLatin1Char(';') + hex;
 }
 
-QString DebugTrace::HeaderDateTime(const QDateTime& now)
-{
+QString DebugTrace::HeaderDateTime(const QDateTime& now) {
     const QLocale locale = AppLocale::locale();
     return locale.toString(now.date(), AppLocale::shortDateFormat()) + QStringLiteral(" - ") +
            locale.toString(now.time(), AppLocale::longTimeFormat());
 }
 
-QString DebugTrace::WriteFailureMessage(int languageOffset, const QString& reason)
-{
+QString DebugTrace::WriteFailureMessage(int languageOffset, const QString& reason) {
     const QString text =
         languageOffset >= EnglishStringOffset
             ? QStringLiteral("Writing the Debug file failed; the debug output is switched off.")
-            : QStringLiteral("Schreiben der Debug-Datei gescheitert; die Debug-Ausgabe ist abgeschaltet.");
+            : QStringLiteral(
+                  "Schreiben der Debug-Datei gescheitert; die Debug-Ausgabe ist abgeschaltet.");
     return reason.isEmpty() ? text : text + QLatin1Char('\n') + reason;
 }
 
-bool DebugTrace::writeLine(const QString& line)
-{
+bool DebugTrace::writeLine(const QString& line) {
     const QByteArray bytes = line.toLocal8Bit() + "\r\n";
     return m_file.write(bytes) == bytes.size();
 }
 
-void DebugTrace::switchOffAfterFailure()
-{
+void DebugTrace::switchOffAfterFailure() {
     m_failureReason = m_file.errorString();
     m_writeFailed = true;
     Close();

@@ -49,8 +49,7 @@ public:
 
     // Called once, with the system's reason, when a write fails after start-up.
     // The trace has switched itself off by then; later writes are dropped.
-    void setWriteFailureHandler(std::function<void(const QString& reason)> handler)
-    {
+    void setWriteFailureHandler(std::function<void(const QString& reason)> handler) {
         m_onWriteFailure = std::move(handler);
     }
     bool WriteFailed() const { return m_writeFailed; }

@@ -9,42 +9,41 @@
 #include <sys/sysmacros.h>
 
 namespace {
-QString readAttribute(const QString& path)
-{
+QString readAttribute(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return QString();
     return QString::fromLatin1(f.read(64)).trimmed();
 }
 
-void addUnique(QStringList& list, const QString& name)
-{
+void addUnique(QStringList& list, const QString& name) {
     if (!list.contains(name, Qt::CaseInsensitive))
         list.append(name);
 }
 
 // Unix98 pseudo-terminal slaves (/dev/pts/N) have no sysfs entry.
-bool isPtySlaveMajor(unsigned int major) { return major >= 136 && major <= 143; }
+bool isPtySlaveMajor(unsigned int major) {
+    return major >= 136 && major <= 143;
+}
 } // namespace
 
-QString DemoInterfaceName(int languageOffset)
-{
-    return languageOffset >= EnglishStringOffset ? QStringLiteral("Demo (simulated interface)")
-                                                 : QStringLiteral("Demo (simulierte Schnittstelle)");
+QString DemoInterfaceName(int languageOffset) {
+    return languageOffset >= EnglishStringOffset
+               ? QStringLiteral("Demo (simulated interface)")
+               : QStringLiteral("Demo (simulierte Schnittstelle)");
 }
 
-bool IsDemoInterfaceName(const QString& name)
-{
+bool IsDemoInterfaceName(const QString& name) {
     return name == DemoInterfaceName(0) || name == DemoInterfaceName(EnglishStringOffset);
 }
 
-QStringList SystemSerialPorts(const PortSearchRoots& roots)
-{
+QStringList SystemSerialPorts(const PortSearchRoots& roots) {
     QStringList ports;
     const QDir dev(roots.dev);
     const QDir ttyClass(roots.sys + QStringLiteral("/class/tty"));
     if (ttyClass.exists()) {
-        const QStringList names = ttyClass.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
+        const QStringList names =
+            ttyClass.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
         for (const QString& name : names) {
             const QString attr = ttyClass.filePath(name) + QLatin1Char('/');
             // Virtual consoles, ptmx and the like have no device behind them.
@@ -64,7 +63,7 @@ QStringList SystemSerialPorts(const PortSearchRoots& roots)
         // Without sysfs, take the adapter names, which only exist when plugged in.
         const QStringList names =
             dev.entryList({QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*")},
-                         QDir::System | QDir::Files, QDir::Name);
+                          QDir::System | QDir::Files, QDir::Name);
         for (const QString& name : names)
             addUnique(ports, dev.filePath(name));
     }
@@ -72,8 +71,7 @@ QStringList SystemSerialPorts(const PortSearchRoots& roots)
     return ports;
 }
 
-bool IsTerminalDevice(const QString& path, const QString& sysRoot)
-{
+bool IsTerminalDevice(const QString& path, const QString& sysRoot) {
     struct stat st {};
     if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0 ||
         !S_ISCHR(st.st_mode))
@@ -81,18 +79,17 @@ bool IsTerminalDevice(const QString& path, const QString& sysRoot)
     const unsigned int maj = major(st.st_rdev);
     if (isPtySlaveMajor(maj))
         return true;
-    const QString subsystem = sysRoot + QStringLiteral("/dev/char/%1:%2/subsystem")
-                                           .arg(maj)
-                                           .arg(minor(st.st_rdev));
+    const QString subsystem =
+        sysRoot + QStringLiteral("/dev/char/%1:%2/subsystem").arg(maj).arg(minor(st.st_rdev));
     return QFileInfo(QFileInfo(subsystem).symLinkTarget()).fileName() == QStringLiteral("tty");
 }
 
 QStringList EnumerateComPorts(const QString& configuredPort, int languageOffset,
-                              const PortSearchRoots& roots)
-{
+                              const PortSearchRoots& roots) {
     QStringList ports = SystemSerialPorts(roots);
     const QString configured = configuredPort.trimmed();
-    if (configured.startsWith(QLatin1Char('/')) && !ports.contains(configured, Qt::CaseInsensitive) &&
+    if (configured.startsWith(QLatin1Char('/')) &&
+        !ports.contains(configured, Qt::CaseInsensitive) &&
         IsTerminalDevice(configured, roots.sys)) {
         ports.append(configured);
         ports.sort(Qt::CaseSensitive);
@@ -101,8 +98,7 @@ QStringList EnumerateComPorts(const QString& configuredPort, int languageOffset,
     return ports;
 }
 
-int PreselectedPortIndex(const QStringList& entries, const QString& configuredPort)
-{
+int PreselectedPortIndex(const QStringList& entries, const QString& configuredPort) {
     if (entries.isEmpty())
         return -1;
     const int exact = entries.indexOf(configuredPort.trimmed());

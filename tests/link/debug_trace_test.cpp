@@ -12,11 +12,12 @@
 #include <ostream>
 #include <sys/resource.h>
 
-void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace {
-QByteArray readAll(const QString& path)
-{
+QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
@@ -32,8 +33,7 @@ protected:
 };
 } // namespace
 
-TEST_F(DebugTraceTest, ConnectionAndCloseWriteTheKnownLines)
-{
+TEST_F(DebugTraceTest, ConnectionAndCloseWriteTheKnownLines) {
     DebugTrace trace;
     ASSERT_TRUE(trace.Start(path(), LoadStr(0), Noon));
     EXPECT_TRUE(trace.IsOn());
@@ -54,19 +54,17 @@ TEST_F(DebugTraceTest, ConnectionAndCloseWriteTheKnownLines)
                                         "FormClose;0;00\r\n");
 }
 
-TEST_F(DebugTraceTest, ValueLineShowsDecimalAndUpperCaseHexOfAtLeastTwoDigits)
-{
+TEST_F(DebugTraceTest, ValueLineShowsDecimalAndUpperCaseHexOfAtLeastTwoDigits) {
     struct Case {
         int value;
         const char* line;
-    } cases[] = {{0, "N;0;00"},     {10, "N;10;0A"},    {255, "N;255;FF"},
+    } cases[] = {{0, "N;0;00"},      {10, "N;10;0A"},         {255, "N;255;FF"},
                  {256, "N;256;100"}, {65535, "N;65535;FFFF"}, {-1, "N;-1;FFFFFFFF"}};
     for (const Case& c : cases)
         EXPECT_EQ(DebugTrace::ValueLine("N", c.value), QString(c.line));
 }
 
-TEST_F(DebugTraceTest, HeaderUsesTheLocalesShortDateAndLongTime)
-{
+TEST_F(DebugTraceTest, HeaderUsesTheLocalesShortDateAndLongTime) {
     // German: day first with dots; English (US): month first with slashes.
     EXPECT_TRUE(DebugTrace::HeaderDateTime(Noon).startsWith("09.03.24 - 14:05:07"))
         << DebugTrace::HeaderDateTime(Noon).toStdString();
@@ -75,8 +73,7 @@ TEST_F(DebugTraceTest, HeaderUsesTheLocalesShortDateAndLongTime)
         << DebugTrace::HeaderDateTime(Noon).toStdString();
 }
 
-TEST_F(DebugTraceTest, StartsOnlyForExactlyJaInAnExistingConfiguration)
-{
+TEST_F(DebugTraceTest, StartsOnlyForExactlyJaInAnExistingConfiguration) {
     struct Case {
         const char* ini;
         DebugTrace::StartResult result;
@@ -102,8 +99,7 @@ TEST_F(DebugTraceTest, StartsOnlyForExactlyJaInAnExistingConfiguration)
               DebugTrace::StartResult::Off);
 }
 
-TEST_F(DebugTraceTest, EveryStartEmptiesTheOldFile)
-{
+TEST_F(DebugTraceTest, EveryStartEmptiesTheOldFile) {
     QFile old(path());
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write(QByteArray(5000, 'x'));
@@ -115,8 +111,7 @@ TEST_F(DebugTraceTest, EveryStartEmptiesTheOldFile)
     EXPECT_TRUE(readAll(path()).startsWith("Vandrix Version 1.41\r\n"));
 }
 
-TEST_F(DebugTraceTest, CreationFailureLeavesTheTraceOff)
-{
+TEST_F(DebugTraceTest, CreationFailureLeavesTheTraceOff) {
     // Root ignores directory permissions, so use places no one can write to:
     // a folder that is a file, a name taken by a folder, and a full disk.
     QFile plain(m_dir.filePath("plain"));
@@ -129,8 +124,9 @@ TEST_F(DebugTraceTest, CreationFailureLeavesTheTraceOff)
 
     for (const QString& dir : {m_dir.filePath("plain"), m_dir.filePath("taken"), full}) {
         DebugTrace trace;
-        EXPECT_EQ(trace.StartFromConfig(IniFile::fromBytes("[Config]\nDebug=ja\n"), dir, LoadStr(0)),
-                  DebugTrace::StartResult::CreateFailed)
+        EXPECT_EQ(
+            trace.StartFromConfig(IniFile::fromBytes("[Config]\nDebug=ja\n"), dir, LoadStr(0)),
+            DebugTrace::StartResult::CreateFailed)
             << dir.toStdString();
         EXPECT_FALSE(trace.IsOn());
         EXPECT_FALSE(trace.FailureReason().isEmpty());
@@ -138,8 +134,7 @@ TEST_F(DebugTraceTest, CreationFailureLeavesTheTraceOff)
     }
 }
 
-TEST_F(DebugTraceTest, WriteFailureAfterStartSwitchesOffAndReportsOnce)
-{
+TEST_F(DebugTraceTest, WriteFailureAfterStartSwitchesOffAndReportsOnce) {
     DebugTrace trace;
     int reports = 0;
     QString reason;

@@ -9,11 +9,12 @@
 #include <gtest/gtest.h>
 #include <ostream>
 
-void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace {
-void writeFile(const QString& path, const QByteArray& content = QByteArray())
-{
+void writeFile(const QString& path, const QByteArray& content = QByteArray()) {
     QDir().mkpath(QFileInfo(path).path());
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -30,8 +31,7 @@ public:
 
     // type: the serial core's port type ("" when the driver has none).
     void addTty(const QString& name, bool hasDevice, const QByteArray& type = "",
-                const QByteArray& console = "N", bool hasNode = true)
-    {
+                const QByteArray& console = "N", bool hasNode = true) {
         const QString attr = roots().sys + "/class/tty/" + name;
         QDir().mkpath(attr);
         if (hasDevice) {
@@ -49,21 +49,22 @@ private:
     QTemporaryDir m_dir;
 };
 
-QString dev(const FakeSystem& fs, const QString& name) { return fs.roots().dev + "/" + name; }
+QString dev(const FakeSystem& fs, const QString& name) {
+    return fs.roots().dev + "/" + name;
+}
 } // namespace
 
-TEST(PortList, ListsHardwareTerminalsSortedAsTextWithTheDemoLast)
-{
+TEST(PortList, ListsHardwareTerminalsSortedAsTextWithTheDemoLast) {
     FakeSystem fs;
-    fs.addTty("ttyS0", true, "4", "Y");       // the system console
-    fs.addTty("ttyS1", true, "0");            // placeholder without a UART
+    fs.addTty("ttyS0", true, "4", "Y"); // the system console
+    fs.addTty("ttyS1", true, "0");      // placeholder without a UART
     fs.addTty("ttyS2", true, "4");
     fs.addTty("ttyS10", true, "4");
     fs.addTty("ttyUSB0", true);
     fs.addTty("ttyACM0", true);
-    fs.addTty("tty1", false);                 // virtual console
+    fs.addTty("tty1", false);                   // virtual console
     fs.addTty("ttyUSB1", true, "", "N", false); // gone from /dev already
-    fs.addTty("ttyusb0", true);               // differs from ttyUSB0 only in case
+    fs.addTty("ttyusb0", true);                 // differs from ttyUSB0 only in case
 
     const QStringList expected{dev(fs, "ttyACM0"), dev(fs, "ttyS10"), dev(fs, "ttyS2"),
                                dev(fs, "ttyUSB0"), DemoInterfaceName(0)};
@@ -71,8 +72,7 @@ TEST(PortList, ListsHardwareTerminalsSortedAsTextWithTheDemoLast)
     EXPECT_EQ(PreselectedPortIndex(expected, QString()), 0);
 }
 
-TEST(PortList, WithoutSerialPortsTheDemoIsTheOnlyAndChosenEntry)
-{
+TEST(PortList, WithoutSerialPortsTheDemoIsTheOnlyAndChosenEntry) {
     FakeSystem fs;
     for (int lang : {0, EnglishStringOffset}) {
         const QStringList ports = EnumerateComPorts("/dev/ttyUSB0", lang, fs.roots());
@@ -85,18 +85,16 @@ TEST(PortList, WithoutSerialPortsTheDemoIsTheOnlyAndChosenEntry)
     EXPECT_EQ(PreselectedPortIndex({}, "COM1"), -1);
 }
 
-TEST(PortList, WithoutSysfsTheAdaptersInDevAreListed)
-{
+TEST(PortList, WithoutSysfsTheAdaptersInDevAreListed) {
     QTemporaryDir dir;
     const PortSearchRoots roots{dir.path() + "/dev", dir.path() + "/nosys"};
     for (const char* name : {"ttyUSB1", "ttyACM0", "ttyUSB0", "ttyS0", "null"})
         writeFile(roots.dev + "/" + name);
-    EXPECT_EQ(SystemSerialPorts(roots),
-              (QStringList{roots.dev + "/ttyACM0", roots.dev + "/ttyUSB0", roots.dev + "/ttyUSB1"}));
+    EXPECT_EQ(SystemSerialPorts(roots), (QStringList{roots.dev + "/ttyACM0", roots.dev + "/ttyUSB0",
+                                                     roots.dev + "/ttyUSB1"}));
 }
 
-TEST(PortList, ConfiguredTerminalIsListedForExactPreselection)
-{
+TEST(PortList, ConfiguredTerminalIsListedForExactPreselection) {
     FakeSystem fs;
     fs.addTty("ttyUSB0", true);
     PtyPair pty;
@@ -122,8 +120,7 @@ TEST(PortList, ConfiguredTerminalIsListedForExactPreselection)
     EXPECT_EQ(ports, (QStringList{dev(fs, "ttyUSB0"), DemoInterfaceName(0)}));
 }
 
-TEST(PortList, ConfiguredNameThatIsNoTerminalIsLeftOut)
-{
+TEST(PortList, ConfiguredNameThatIsNoTerminalIsLeftOut) {
     FakeSystem fs;
     fs.addTty("ttyUSB0", true);
     QTemporaryDir dir;
@@ -138,8 +135,7 @@ TEST(PortList, ConfiguredNameThatIsNoTerminalIsLeftOut)
     EXPECT_FALSE(IsTerminalDevice("/dev/null"));
 }
 
-TEST(PortList, PreselectionComparesExactlyAfterTrimming)
-{
+TEST(PortList, PreselectionComparesExactlyAfterTrimming) {
     const QStringList ports{"COM1", "COM10", "COM2", "COM4"};
     struct Case {
         const char* configured;
@@ -149,8 +145,7 @@ TEST(PortList, PreselectionComparesExactlyAfterTrimming)
         EXPECT_EQ(PreselectedPortIndex(ports, c.configured), c.index) << c.configured;
 }
 
-TEST(PortList, SystemListHoldsNoConsoleAndEndsWithTheDemo)
-{
+TEST(PortList, SystemListHoldsNoConsoleAndEndsWithTheDemo) {
     // The real machine: whatever it has, the shape holds.
     const QStringList ports = EnumerateComPorts(QString());
     ASSERT_FALSE(ports.isEmpty());

@@ -1,0 +1,194 @@
+#include "link/open_port.h"
+
+#include "config/strings.h"
+#include "link/debug_trace.h"
+#include "link/port_list.h"
+#include "link/serial_port.h"
+#include "pty_pair.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <ostream>
+#include <unistd.h>
+#include <vector>
+
+void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace {
+QString firstLine(const QString& text) {
+    return text.section('\n', 0, 0);
+}
+QString secondLine(const QString& text) {
+    return text.section('\n', 1);
+}
+
+class OpenPortTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_trace.Start(m_dir.filePath("debug.txt"), "v")); }
+    // The trace after its three header lines.
+    QByteArray traceLines() {
+        m_trace.Close();
+        QFile f(m_dir.filePath("debug.txt"));
+        if (!f.open(QIODevice::ReadOnly))
+            return "<missing>";
+        const QList<QByteArray> lines = f.readAll().split('\n');
+        return lines.mid(3).join('\n');
+    }
+
+    QTemporaryDir m_dir;
+    DebugTrace m_trace;
+    TSerialPort m_port;
+};
+} // namespace
+
+TEST_F(OpenPortTest, OpensThePtyAt19200AndTracesIt) {
+    PtyPair pty;
+    const OpenPortResult r = OpenPort(m_port, pty.slavePath(), 0, &m_trace);
+    EXPECT_TRUE(r.ok);
+    EXPECT_TRUE(r.message.isEmpty());
+    EXPECT_TRUE(m_port.Connected());
+    EXPECT_EQ(m_port.Port(), pty.slavePath());
+    EXPECT_EQ(m_port.BaudRate(), br19200);
+    EXPECT_EQ(traceLines(), "Open " + pty.slavePath().toUtf8() + ";0;00\r\n");
+}
+
+TEST_F(OpenPortTest, FailuresKeepMessage300AndAddTheSystemsReason) {
+    PtyPair pty;
+    TSerialPort holder;
+    holder.SetPort(pty.slavePath());
+    holder.Open();
+    QFile plain(m_dir.filePath("plain"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+
+    struct Case {
+        QString name;
+        const char* reasonPart; // of the second line
+    } cases[] = {
+        {m_dir.filePath("ttyUSB7"), "No such file"},
+        {m_dir.filePath("plain"), "ioctl"}, // not a terminal
+        {m_dir.path(), ""},                 // a folder
+        {pty.slavePath(), "in use"},        // held by another port
+        {QString(), "no port name"},
+    };
+    for (int lang : {0, EnglishStringOffset}) {
+        for (const Case& c : cases) {
+            const OpenPortResult r = OpenPort(m_port, c.name, lang, &m_trace);
+            SCOPED_TRACE(r.message.toStdString());
+            EXPECT_FALSE(r.ok);
+            EXPECT_FALSE(m_port.Connected());
+            EXPECT_EQ(r.caption, LoadStr(301 + lang));
+            EXPECT_EQ(firstLine(r.message), c.name + ": " + LoadStr(300 + lang));
+            EXPECT_FALSE(secondLine(r.message).isEmpty());
+            EXPECT_TRUE(secondLine(r.message).contains(c.reasonPart));
+        }
+    }
+    // The German text, as the user sees it for an empty list.
+    EXPECT_TRUE(OpenPort(m_port, QString(), 0)
+                    .message.startsWith(": Port wird durch eine andere Anwendung blockiert.\n"));
+    // No trace line after an opening error.
+    EXPECT_EQ(traceLines(), "");
+}
+
+TEST_F(OpenPortTest, DemoEntryOpensTheSimulatorsTerminal) {
+    PtyPair pty;
+    int starts = 0;
+    const DemoStarter demo = [&](QString& path, QString&) {
+        ++starts;
+        path = pty.slavePath();
+        return true;
+    };
+    const QString name = DemoInterfaceName(EnglishStringOffset);
+    const OpenPortResult r = OpenPort(m_port, name, EnglishStringOffset, &m_trace, demo);
+    EXPECT_TRUE(r.ok) << r.message.toStdString();
+    EXPECT_EQ(starts, 1);
+    EXPECT_EQ(m_port.Port(), pty.slavePath());
+    EXPECT_EQ(traceLines(), "Open " + name.toUtf8() + ";0;00\r\n");
+
+    // The program's side really reaches the simulator's side.
+    m_port.WriteStr("ATZ\r");
+    EXPECT_EQ(pty.read(), "ATZ\r");
+}
+
+TEST_F(OpenPortTest, DemoFailuresSayWhy) {
+    const QString name = DemoInterfaceName(0);
+    const OpenPortResult missing = OpenPort(m_port, name, 0, &m_trace);
+    EXPECT_FALSE(missing.ok);
+    EXPECT_EQ(firstLine(missing.message), name + ": " + LoadStr(300));
+    EXPECT_FALSE(secondLine(missing.message).isEmpty());
+
+    const DemoStarter broken = [](QString&, QString& error) {
+        error = "scenario file not found";
+        return false;
+    };
+    const OpenPortResult failed = OpenPort(m_port, name, 0, &m_trace, broken);
+    EXPECT_FALSE(failed.ok);
+    EXPECT_EQ(secondLine(failed.message), "scenario file not found");
+    EXPECT_FALSE(m_port.Connected());
+    EXPECT_EQ(traceLines(), "");
+}
+
+TEST(PortPermission, HintNamesTheGroupToJoinOrTheAdministrator) {
+    struct Case {
+        const char* group;
+        int lang;
+        std::vector<const char*> parts;
+    } cases[] = {
+        {"dialout",
+         EnglishStringOffset,
+         {"/dev/ttyUSB0", "\"dialout\"", "usermod -aG dialout", "log in again"}},
+        {"uucp", EnglishStringOffset, {"\"uucp\"", "usermod -aG uucp", "log in again"}},
+        {"dialout", 0, {"/dev/ttyUSB0", "Gruppe \"dialout\"", "usermod -aG dialout", "wieder an"}},
+        {"root", EnglishStringOffset, {"administrator", "dialout", "log in again"}},
+        {"", EnglishStringOffset, {"administrator", "dialout"}},
+        {"root", 0, {"Administrator", "dialout", "neu an"}},
+    };
+    for (const Case& c : cases) {
+        const QString hint = PortPermissionHint("/dev/ttyUSB0", c.group, c.lang);
+        for (const char* part : c.parts)
+            EXPECT_TRUE(hint.contains(part)) << hint.toStdString() << " lacks " << part;
+        if (QString(c.group) == "root") {
+            EXPECT_FALSE(hint.contains("usermod -aG root")) << hint.toStdString();
+        }
+    }
+    const QString message =
+        PortOpenMessage("/dev/ttyUSB0", 0, PortPermissionHint("/dev/ttyUSB0", "dialout", 0));
+    EXPECT_EQ(firstLine(message), "/dev/ttyUSB0: " + LoadStr(300));
+}
+
+TEST(PortPermission, RefusedOpenNamesTheDevicesGroup) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to become another user";
+    PtyPair pty; // owned by root, group tty, not writable by others
+    const QString group = DeviceOwnerGroup(pty.slavePath());
+    ASSERT_FALSE(group.isEmpty());
+    EXPECT_EXIT(
+        {
+            if (setgid(65534) != 0 || setuid(65534) != 0)
+                _exit(2);
+            TSerialPort port;
+            const OpenPortResult r = OpenPort(port, pty.slavePath(), EnglishStringOffset);
+            const bool good = !r.ok &&
+                              firstLine(r.message) ==
+                                  pty.slavePath() + ": " + LoadStr(300 + EnglishStringOffset) &&
+                              secondLine(r.message) ==
+                                  PortPermissionHint(pty.slavePath(), group, EnglishStringOffset);
+            _exit(good ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+TEST(PortPermission, OwnerGroupComesFromTheDevice) {
+    QTemporaryDir dir;
+    QFile f(dir.filePath("node"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    EXPECT_EQ(DeviceOwnerGroup(dir.filePath("node")),
+              QString::fromLocal8Bit(getgrgid(getegid())->gr_name));
+    EXPECT_EQ(DeviceOwnerGroup(dir.filePath("none")), QString());
+    EXPECT_EQ(DeviceOwnerGroup("/dev/null"), "root");
+}
