@@ -12,12 +12,15 @@ class DebugTrace;
 // terminal to open; on failure fills error with the reason to show.
 using DemoStarter = std::function<bool(QString& terminalPath, QString& error)>;
 
-// Adapts a simulator host (start(scenario, &error), stop(), slavePath()) to a
-// DemoStarter; the host keeps running between connections, so the simulated
-// car keeps its state (cleared faults, new coding) for the rest of the run.
+// Adapts a simulator host (start(scenario, &error), stop(), isRunning(),
+// linkDropped(), slavePath()) to a DemoStarter. The host keeps running between
+// connections, so the simulated car keeps its state (cleared faults, new
+// coding) for the rest of the run; after a dropped link it starts afresh.
 template <class Host> DemoStarter MakeDemoStarter(Host& host, QString scenarioPath) {
     return [&host, scenarioPath](QString& terminalPath, QString& error) {
-        if (host.slavePath().isEmpty() && !host.start(scenarioPath, &error))
+        if (host.isRunning() && host.linkDropped())
+            host.stop();
+        if (!host.isRunning() && !host.start(scenarioPath, &error))
             return false;
         terminalPath = host.slavePath();
         return true;

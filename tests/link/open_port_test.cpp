@@ -192,3 +192,45 @@ TEST(PortPermission, OwnerGroupComesFromTheDevice) {
     EXPECT_EQ(DeviceOwnerGroup(dir.filePath("none")), QString());
     EXPECT_EQ(DeviceOwnerGroup("/dev/null"), "root");
 }
+
+namespace {
+// Behaves like the simulator host as far as the starter can see.
+struct StandInHost {
+    bool running = false;
+    bool dropped = false;
+    bool refuse = false;
+    int starts = 0;
+    bool start(const QString& scenario, QString* error) {
+        if (refuse) {
+            *error = "cannot read " + scenario;
+            return false;
+        }
+        ++starts;
+        running = true;
+        dropped = false;
+        return true;
+    }
+    void stop() { running = false; }
+    bool isRunning() const { return running; }
+    bool linkDropped() const { return dropped; }
+    QString slavePath() const { return running ? QString("/dev/pts/%1").arg(starts) : QString(); }
+};
+} // namespace
+
+TEST(DemoStarter, StartsOnceAndAgainOnlyAfterTheLinkDropped) {
+    StandInHost host;
+    const DemoStarter demo = MakeDemoStarter(host, "demo_car.ini");
+    QString path, error;
+    ASSERT_TRUE(demo(path, error));
+    EXPECT_EQ(path, "/dev/pts/1");
+    ASSERT_TRUE(demo(path, error));
+    EXPECT_EQ(host.starts, 1); // the car keeps its state between connections
+    host.dropped = true;
+    ASSERT_TRUE(demo(path, error));
+    EXPECT_EQ(path, "/dev/pts/2");
+
+    host.running = false;
+    host.refuse = true;
+    EXPECT_FALSE(demo(path, error));
+    EXPECT_EQ(error, "cannot read demo_car.ini");
+}
