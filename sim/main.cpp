@@ -1,0 +1,150 @@
+// vandrix-sim: the simulated interface and car on a pseudo-terminal, for
+// tests, benchmarks and trying the program without hardware.
+#include "simulator_host.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <pthread.h>
+#include <unistd.h>
+
+namespace {
+
+const char kHelp[] = R"(usage: vandrix-sim [options]
+
+Simulates a "Vandrix Pro" interface and a car's control units on a
+pseudo-terminal. Prints the terminal's path as its first line of output, then
+serves until SIGINT or SIGTERM.
+
+Options:
+  --scenario FILE    the car to simulate (INI). Default: scenarios/demo_car.ini
+                     beside this program, else in $VANDRIX_DATA/scenarios.
+  --link PATH        also make PATH a symbolic link to the terminal (an
+                     existing symbolic link there is replaced, any other file
+                     is left alone and is an error); removed on exit.
+  --transcript FILE  write every command received, one per line:
+                     NUMBER <tab> MILLISECONDS <tab> TEXT
+                     (numbered from 1 in arrival order, a lone CR included
+                     with an empty TEXT; time since start; bytes outside
+                     printable ASCII and the backslash written as \xHH).
+  --pace             deliver replies at 19200 baud (0.52 ms per character).
+  --kline-ms N       delay every request to a control unit (and ATD) by N ms.
+  --chip-version V   the version in the ATZ reply (default 2.1, or the
+                     scenario's).
+  --fault SPEC       inject a fault; may be repeated or comma-separated.
+  --help             this text.
+
+Fault SPEC is KIND@N (at the Nth command received, lone CRs counted) or
+KIND@COMMAND (at the first command equal to COMMAND, e.g. 0801) or
+KIND@COMMAND#K (at its Kth occurrence). KIND is one of:
+  silence    that command and every later one get no answer at all
+  dataerror  that command is answered "DATA ERROR" and the prompt
+  garbage    that command is answered by a line of non-hexadecimal bytes and
+             the prompt
+  longline   that command is answered by 100000 characters without CR and
+             without prompt
+  noprompt   that command's answer lacks the final ">"
+  unplug     on that command the link is dropped: the pty master is closed,
+             as when the adapter is pulled out
+Also accepted as SPEC: "pace" (as --pace) and "kline=MS" (as --kline-ms).
+The scenario's [Interface] Faults= key takes the same list.
+
+Exit status: 0 after a signal, 2 on a bad option or scenario.
+)";
+
+int usageError(const char* what) {
+    std::fprintf(stderr, "vandrix-sim: %s\n(see vandrix-sim --help)\n", what);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    SimOptions opt;
+    QString linkPath;
+    for (int i = 1; i < argc; ++i) {
+        const QString a = QString::fromLocal8Bit(argv[i]);
+        auto value = [&](QString* out) {
+            if (i + 1 >= argc)
+                return false;
+            *out = QString::fromLocal8Bit(argv[++i]);
+            return true;
+        };
+        QString v;
+        if (a == u"--help" || a == u"-h") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        } else if (a == u"--pace") {
+            opt.pace = true;
+        } else if (a == u"--scenario") {
+            if (!value(&opt.scenarioPath))
+                return usageError("--scenario needs a file");
+        } else if (a == u"--link") {
+            if (!value(&linkPath))
+                return usageError("--link needs a path");
+        } else if (a == u"--transcript") {
+            if (!value(&opt.transcriptPath))
+                return usageError("--transcript needs a file");
+        } else if (a == u"--chip-version") {
+            if (!value(&opt.chipVersion))
+                return usageError("--chip-version needs a text");
+        } else if (a == u"--kline-ms") {
+            bool ok = false;
+            if (!value(&v) || (opt.klineMs = v.toInt(&ok), !ok) || opt.klineMs < 0)
+                return usageError("--kline-ms needs a number of milliseconds");
+        } else if (a == u"--fault") {
+            if (!value(&v))
+                return usageError("--fault needs a SPEC");
+            opt.faults << v;
+        } else {
+            return usageError(("unknown option " + a.toStdString()).c_str());
+        }
+    }
+    if (opt.scenarioPath.isEmpty()) {
+        opt.scenarioPath = SimulatorHost::defaultScenarioPath();
+        if (opt.scenarioPath.isEmpty())
+            return usageError("no scenario given and scenarios/demo_car.ini not found");
+    }
+
+    // Signals are taken by sigwait below, not by the serving thread.
+    sigset_t sigs;
+    sigemptyset(&sigs);
+    sigaddset(&sigs, SIGINT);
+    sigaddset(&sigs, SIGTERM);
+    sigaddset(&sigs, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &sigs, nullptr);
+
+    SimulatorHost host;
+    QString error;
+    if (!host.start(opt, &error))
+        return usageError(error.toLocal8Bit().constData());
+
+    const QByteArray slave = QFile::encodeName(host.slavePath());
+    QByteArray link;
+    if (!linkPath.isEmpty()) {
+        link = QFile::encodeName(linkPath);
+        if (QFileInfo(linkPath).isSymLink())
+            ::unlink(link.constData());
+        if (::symlink(slave.constData(), link.constData()) != 0) {
+            const QString why = QStringLiteral("cannot make the link %1: %2")
+                                    .arg(linkPath, QString::fromLocal8Bit(strerror(errno)));
+            return usageError(why.toLocal8Bit().constData());
+        }
+    }
+    std::printf("%s\n", slave.constData());
+    std::fflush(stdout);
+
+    int sig = 0;
+    sigwait(&sigs, &sig);
+    host.stop();
+    if (!link.isEmpty()) {
+        // Only our own link: someone may have pointed it elsewhere meanwhile.
+        char target[4096];
+        const ssize_t n = ::readlink(link.constData(), target, sizeof target - 1);
+        if (n > 0 && QByteArray(target, int(n)) == slave)
+            ::unlink(link.constData());
+    }
+    return 0;
+}

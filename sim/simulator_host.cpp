@@ -1,0 +1,202 @@
+#include "simulator_host.h"
+
+#include "sim_engine.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/eventfd.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+int64_t steadyUs() {
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void closeFd(int& fd) {
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+QString programFolder() {
+    char buf[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0)
+        return {};
+    return QFileInfo(QString::fromLocal8Bit(buf, n)).absolutePath();
+}
+
+} // namespace
+
+SimulatorHost::SimulatorHost() = default;
+
+SimulatorHost::~SimulatorHost() {
+    stop();
+}
+
+QString SimulatorHost::defaultScenarioPath() {
+    const QString rel = QStringLiteral("scenarios/demo_car.ini");
+    for (const QString& dir : {programFolder(), qEnvironmentVariable("VANDRIX_DATA")}) {
+        if (dir.isEmpty())
+            continue;
+        const QString p = QDir(dir).filePath(rel);
+        if (QFileInfo(p).isFile())
+            return p;
+    }
+    return {};
+}
+
+bool SimulatorHost::start(const QString& scenarioPath, QString* error) {
+    SimOptions o;
+    o.scenarioPath = scenarioPath;
+    return start(o, error);
+}
+
+bool SimulatorHost::start(const SimOptions& options, QString* error) {
+    stop();
+    SimScenario scenario;
+    if (!SimScenario::load(options.scenarioPath, &scenario, error))
+        return false;
+    if (!SimFault::parseList(options.faults.join(','), &scenario.faults, &scenario.pace,
+                             &scenario.klineMs, error))
+        return false;
+    scenario.pace = scenario.pace || options.pace;
+    if (options.klineMs >= 0)
+        scenario.klineMs = options.klineMs;
+    if (!options.chipVersion.isEmpty())
+        scenario.chipVersion = options.chipVersion.toStdString();
+
+    if (!options.transcriptPath.isEmpty()) {
+        m_transcript = std::fopen(QFile::encodeName(options.transcriptPath).constData(), "w");
+        if (!m_transcript) {
+            if (error)
+                *error = QStringLiteral("cannot write transcript %1: %2")
+                             .arg(options.transcriptPath, QString::fromLocal8Bit(strerror(errno)));
+            return false;
+        }
+    }
+
+    char name[256] = {};
+    termios raw{};
+    cfmakeraw(&raw);
+    cfsetispeed(&raw, B19200);
+    cfsetospeed(&raw, B19200);
+    if (::openpty(&m_master, &m_slaveKeep, name, &raw, nullptr) != 0) {
+        if (error)
+            *error = QStringLiteral("cannot open a pseudo-terminal: %1")
+                         .arg(QString::fromLocal8Bit(strerror(errno)));
+        stop();
+        return false;
+    }
+    fcntl(m_master, F_SETFD, FD_CLOEXEC);
+    fcntl(m_slaveKeep, F_SETFD, FD_CLOEXEC);
+    fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    m_stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    m_slavePath = QString::fromLocal8Bit(name);
+    m_dropped = false;
+
+    m_engine = std::make_unique<SimEngine>(std::move(scenario));
+    if (m_transcript) {
+        std::FILE* f = m_transcript;
+        m_engine->setTranscriptSink([f](int n, int64_t us, std::string_view cmd) {
+            std::fprintf(f, "%d\t%.3f\t", n, double(us) / 1000.0);
+            for (const char c : cmd) {
+                const auto b = static_cast<unsigned char>(c);
+                if (b < 0x20 || b >= 0x7F || b == '\\')
+                    std::fprintf(f, "\\x%02X", b);
+                else
+                    std::fputc(c, f);
+            }
+            std::fputc('\n', f);
+            std::fflush(f);
+        });
+    }
+    m_thread = std::thread([this] { serve(); });
+    return true;
+}
+
+void SimulatorHost::stop() {
+    if (m_thread.joinable()) {
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(m_stopFd, &one, sizeof one);
+        m_thread.join();
+    }
+    closeFd(m_master);
+    closeFd(m_slaveKeep);
+    closeFd(m_stopFd);
+    if (m_transcript) {
+        std::fclose(m_transcript);
+        m_transcript = nullptr;
+    }
+    m_engine.reset();
+    m_slavePath.clear();
+}
+
+void SimulatorHost::serve() {
+    SimEngine& engine = *m_engine;
+    // The engine's clock starts with the host, so warm-up ramps start cold.
+    const int64_t origin = steadyUs();
+    auto clock = [origin] { return steadyUs() - origin; };
+    std::string pending; // due, but not yet taken by the pty
+    size_t sent = 0;
+    char buf[4096];
+    for (;;) {
+        const int64_t now = clock();
+        engine.takeOutput(now, pending);
+        while (sent < pending.size()) {
+            const ssize_t n = ::write(m_master, pending.data() + sent, pending.size() - sent);
+            if (n <= 0)
+                break; // full: wait for POLLOUT
+            sent += size_t(n);
+        }
+        if (sent == pending.size()) {
+            pending.clear();
+            sent = 0;
+        }
+        if (engine.linkDropped()) {
+            // Pulling the adapter: the program's side sees a hang-up.
+            closeFd(m_master);
+            closeFd(m_slaveKeep);
+            m_dropped = true;
+            break;
+        }
+
+        int timeoutMs = -1;
+        const int64_t next = engine.nextOutputUs();
+        if (next >= 0)
+            timeoutMs = int(std::clamp<int64_t>((next - now + 999) / 1000, 0, 60000));
+        pollfd fds[2] = {{m_master, short(POLLIN | (pending.empty() ? 0 : POLLOUT)), 0},
+                         {m_stopFd, POLLIN, 0}};
+        if (!pending.empty() && timeoutMs < 0)
+            timeoutMs = 50;
+        const int r = ::poll(fds, 2, timeoutMs);
+        if (r < 0 && errno != EINTR)
+            break;
+        if (fds[1].revents)
+            break;
+        if (fds[0].revents & POLLIN) {
+            const ssize_t n = ::read(m_master, buf, sizeof buf);
+            if (n > 0)
+                engine.receive(std::string_view(buf, size_t(n)), clock());
+        } else if (fds[0].revents & (POLLHUP | POLLERR)) {
+            // Nobody holds the terminal side open; ours keeps it alive, so
+            // this is transient. Avoid spinning on it.
+            ::poll(nullptr, 0, 10);
+        }
+    }
+    // Wait for stop() so the owner decides when the thread ends.
+    pollfd stopWait{m_stopFd, POLLIN, 0};
+    while (::poll(&stopWait, 1, -1) < 0 && errno == EINTR) {
+    }
+}

@@ -1,0 +1,70 @@
+#pragma once
+// Runs the simulated interface behind a pseudo-terminal, on a background
+// thread of the calling process. The program opens slavePath() with its
+// ordinary serial port and cannot tell it from a real adapter.
+//
+//     SimulatorHost sim;
+//     QString error;
+//     if (!sim.start(SimulatorHost::defaultScenarioPath(), &error))
+//         ...show error...
+//     port.SetPort(sim.slavePath());
+//     ...
+//     sim.stop(); // or let the destructor do it
+//
+// The terminal side stays usable while the program closes and reopens it
+// (each connection attempt does). The "unplug" fault closes the master side:
+// the program then sees a hang-up, exactly as when a USB adapter is pulled;
+// linkDropped() tells the owner, and slavePath() is then stale.
+#include "sim_scenario.h"
+
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+struct SimOptions {
+    QString scenarioPath;   // INI scenario; see data/scenarios/demo_car.ini
+    QString transcriptPath; // empty: no transcript
+    bool pace = false;      // 19200-baud pacing on top of the scenario's setting
+    int klineMs = -1;       // K-line delay per request; -1 keeps the scenario's
+    QString chipVersion;    // empty keeps the scenario's
+    QStringList faults;     // fault specs, each "kind@N" or "kind@COMMAND[#K]"
+};
+
+class SimulatorHost {
+public:
+    SimulatorHost();
+    ~SimulatorHost();
+    SimulatorHost(const SimulatorHost&) = delete;
+    SimulatorHost& operator=(const SimulatorHost&) = delete;
+
+    // Loads the scenario, opens the pseudo-terminal and starts serving. False
+    // with a readable reason when the scenario or the pty cannot be had.
+    bool start(const QString& scenarioPath, QString* error = nullptr);
+    bool start(const SimOptions& options, QString* error = nullptr);
+    // Stops serving and closes the pty; safe to call twice.
+    void stop();
+
+    bool isRunning() const { return m_thread.joinable(); }
+    // The device path the program opens (e.g. /dev/pts/7); empty when stopped.
+    QString slavePath() const { return m_slavePath; }
+    bool linkDropped() const { return m_dropped.load(); }
+
+    // demo_car.ini in the "scenarios" folder beside the running program, else
+    // in $VANDRIX_DATA/scenarios; empty when neither exists.
+    static QString defaultScenarioPath();
+
+private:
+    void serve();
+
+    std::unique_ptr<class SimEngine> m_engine;
+    std::thread m_thread;
+    int m_master = -1;
+    int m_slaveKeep = -1;
+    int m_stopFd = -1;
+    std::FILE* m_transcript = nullptr;
+    QString m_slavePath;
+    std::atomic<bool> m_dropped{false};
+};
