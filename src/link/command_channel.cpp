@@ -113,6 +113,14 @@ bool CommandChannel::SendCommand(const QString& command)
     return true;
 }
 
+void CommandChannel::waitForMessages(int maxWaitMs)
+{
+    if (m_pump)
+        m_pump(maxWaitMs);
+    else if (maxWaitMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(maxWaitMs));
+}
+
 void CommandChannel::Pause(int milliseconds)
 {
     const int64_t deadline = Clock::nowMs() + milliseconds;

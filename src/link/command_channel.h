@@ -33,6 +33,9 @@ public:
     TCustomSerialPort& port() { return m_port; }
     void setMessagePump(MessagePump pump) { m_pump = std::move(pump); }
     void processMessages() { if (m_pump) m_pump(0); }
+    // Sleeps until a window message arrives (at most maxWaitMs) and
+    // processes what is pending.
+    void waitForMessages(int maxWaitMs);
 
     static constexpr int SilenceLimitMs = 5000;
     // Longest time a wait leaves the window without processing its messages.

@@ -2,10 +2,17 @@
 // The program's unit-wide state, owned by the main window so a test can make
 // a window and start from a clean slate.
 #include "config/ini_file.h"
+#include "link/command_channel.h"
+#include "link/debug_trace.h"
+#include "services/block_buffer.h"
+#include "services/identification.h"
+#include "simulator_host.h"
 
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
+#include <memory>
 
 struct SessionState {
     // Language chosen at start-up.
@@ -26,6 +33,7 @@ struct SessionState {
     int ConnectionState = 0; // 0 not connected, 1 connecting, 2 connected
 
     bool StopRequested = false;
+    bool Closing = false; // the window is closing; nothing may resume
     bool SessionRunning = false; // a session or a search owns the port
 
     // Request flags, set by click handlers and carried out by the session loop.
@@ -52,6 +60,14 @@ struct SessionState {
 
     // Folder of the program file, where every file of the program lies.
     QString ProgramDir;
+
+    // The dialogue with the interface; made for the window's port when the
+    // first session starts.
+    std::unique_ptr<CommandChannel> Channel;
+    BlockBuffer Buffer;         // replies of block requests, entries 1 .. 100
+    TecuID Identification;      // of the connected unit
+    DebugTrace Trace;           // "debug.txt" when the configuration asks for it
+    SimulatorHost DemoInterface; // runs only while the demo entry is in use
 
     static constexpr int PollInterval = 20;
 };

@@ -1,0 +1,149 @@
+// TForm1::ConnectInterface, ResetConnectionView, CloseMeasurementLog and the
+// window events that start and end a session (Connect, Disconnect, close).
+// Owns: BitBtn2/BitBtn3 swapping, status panels 0 to 4, the window caption.
+#include "link/interface_connection.h"
+#include "link/open_port.h"
+#include "ui/form_widgets.h"
+#include "ui/main_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace {
+// The window as the connection set-up sees it.
+class WindowConnectionView : public ConnectionView {
+public:
+    explicit WindowConnectionView(TForm1& form) : f(form) {}
+
+    void setStatusPanel(int panel, const QString& text) override
+    {
+        f.StatusBar1->setPanelText(panel, text);
+    }
+    void setConnectionState(int s) override
+    {
+        f.state.ConnectionState = s;
+        f.StatusBar1->update();
+    }
+    void setFixedBaudMarked(int marked) override
+    {
+        f.state.FixedBaudMarked = marked;
+        f.StatusBar1->update();
+    }
+    void repaintStatus() override { f.StatusBar1->repaint(); }
+    bool openPort() override
+    {
+        const OpenPortResult r = OpenPort(
+            f.SerialPort1, f.ComboBox1->currentText(), f.state.LanguageOffset, &f.state.Trace,
+            MakeDemoStarter(f.state.DemoInterface, SimulatorHost::defaultScenarioPath()));
+        if (!r.ok)
+            f.prompts.message(r.caption, r.message, PromptIcon::Error);
+        return r.ok;
+    }
+    void showConnectionError(int id) override
+    {
+        f.prompts.message(f.Str(301), f.Str(id), PromptIcon::Error);
+    }
+    void resetConnectionView() override { f.ResetConnectionView(); }
+    QString text(int id) const override { return f.Str(id); }
+
+private:
+    TForm1& f;
+};
+} // namespace
+
+CommandChannel& TForm1::Channel()
+{
+    if (!state.Channel)
+        state.Channel = std::make_unique<CommandChannel>(SerialPort1, qtMessagePump);
+    return *state.Channel;
+}
+
+bool TForm1::ConnectInterface(int address)
+{
+    WindowConnectionView view(*this);
+    InterfaceInfo info{state.ChipVersion, state.ProtocolKind};
+    const InterfaceSettings settings{state.InterByteTime, state.BlockDelayTime, state.KLineBaud};
+    const bool connected = ::ConnectInterface(address, Channel(), settings, info, view, &state.Trace);
+    state.ChipVersion = info.ChipVersion;
+    state.ProtocolKind = info.ProtocolKind;
+    return connected;
+}
+
+void TForm1::ResetConnectionView()
+{
+    StatusBar1->setPanelText(0, Str(6));
+    state.ConnectionState = 0;
+    for (int panel = 1; panel <= 4; ++panel)
+        StatusBar1->setPanelText(panel, QString());
+    StatusBar1->update();
+    BitBtn3->setVisible(true);
+    BitBtn2->setVisible(false);
+    BitBtn1->setEnabled(true);
+    ComboBox1->setEnabled(true);
+    ComboBox2->setEnabled(true);
+    while (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
+    BitBtn4->setEnabled(false);
+    for (const auto& slot : GroupValueBoxes)
+        for (TLabel* box : slot)
+            box->setColor(QColor(192, 220, 192));
+    ComboBox3->setEnabled(true);
+    CheckListBox1->setEnabled(true);
+    CheckBox6->setEnabled(true);
+    BitBtn6->setEnabled(true);
+    BitBtn7->setEnabled(false);
+    CheckBox7->setEnabled(false);
+    BitBtn5->setEnabled(false);
+    state.SessionRunning = false;
+}
+
+void TForm1::CloseMeasurementLog()
+{
+    // The log file itself arrives with the measurement log; until then there
+    // is nothing open to close.
+    LoggingActive = false;
+    CheckBox7->setChecked(false);
+    CheckBox7->setEnabled(false);
+    SaveDialog1.fileName.clear();
+}
+
+void TForm1::BitBtn3Click()
+{
+    if (ComboBox2->currentIndex() <= 1)
+        SearchECUs();
+    else
+        ConnectOneECU();
+}
+
+void TForm1::BitBtn2Click()
+{
+    state.StopRequested = true;
+    BitBtn6->setEnabled(true);
+    if (state.Trace.IsOn() && !Memo1->toPlainText().isEmpty()) {
+        const QStringList notes = Memo1->toPlainText().split('\n');
+        for (const QString& line : notes)
+            state.Trace.Note(line);
+    }
+    CloseMeasurementLog();
+    setWindowTitle(QStringLiteral("Vandrix  |  ") + LoadStr(0));
+}
+
+void TForm1::FormClose()
+{
+    // A session running underneath unwinds quietly: no "ATH" on a closed
+    // port, no error box for a window that is gone.
+    state.Closing = true;
+    state.StopRequested = true;
+    if (BitBtn2->isVisible()) {
+        try {
+            SerialPort1.Close();
+        } catch (const std::exception&) {
+        }
+    }
+    state.Trace.FormClose();
+    state.Trace.Close();
+    state.DemoInterface.stop();
+}
