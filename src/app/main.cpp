@@ -1,0 +1,23 @@
+// Vandrix: diagnosis of control units over a Vandrix Pro interface.
+#include "ui/application.h"
+#include "ui/dialog_prompts.h"
+#include "ui/dialogs.h"
+#include "ui/main_window.h"
+
+int main(int argc, char** argv) {
+    VandrixApplication app(argc, argv);
+    DialogPrompts prompts;
+    app.setPrompts(&prompts);
+
+    // The windows in the order the program has always made them; the main
+    // window's start-up runs before the dialogs exist.
+    TForm1 form1(prompts);
+    prompts.setParentWidget(&form1);
+    TForm2 form2(&form1);
+    TForm3 form3(&form1);
+    TForm4 form4(form1.state.LanguageOffset, &form1);
+    prompts.setDialogs(&form2, &form3, &form4);
+
+    form1.show();
+    return app.exec();
+}

@@ -1,0 +1,21 @@
+#pragma once
+// The program's application object: its title is "Vandrix", and an error
+// that escapes any event handler is shown in the box of last resort instead
+// of ending the program.
+#include <QApplication>
+
+class Prompts;
+
+class VandrixApplication : public QApplication {
+public:
+    VandrixApplication(int& argc, char** argv);
+    // Where the box of last resort is shown; nullptr writes to stderr only.
+    void setPrompts(Prompts* prompts) { m_prompts = prompts; }
+    bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    void report(const QString& message);
+
+    Prompts* m_prompts = nullptr;
+    bool m_reporting = false;
+};

@@ -1,0 +1,277 @@
+// Start-up of TForm1: reading "vandrix.ini", the language, the port list, the
+// debug trace, every caption, the control unit lists and the state before the
+// first connection. Owns the captions of all controls and the banner at show.
+#include "config/strings.h"
+#include "ui/fonts.h"
+#include "ui/form_widgets.h"
+#include "ui/main_window.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <cmath>
+
+namespace {
+
+const QString ConfigSection = QStringLiteral("Config");
+
+bool isFixedKLineBaud(int baud) {
+    return baud == 1200 || baud == 2400 || baud == 4800 || baud == 9600 || baud == 14400;
+}
+
+// Decimal integer; anything else (also an empty text) gives the default.
+int readInteger(const IniFile& ini, const QString& key, int defaultValue) {
+    bool ok = false;
+    const int value = ini.readString(ConfigSection, key).trimmed().toInt(&ok, 10);
+    return ok ? value : defaultValue;
+}
+
+// Always written with "." whatever the regional settings; not a number gives 0.
+double readPointNumber(const QString& text) {
+    bool ok = false;
+    const double value = text.toDouble(&ok); // C locale, no group separators
+    return ok && std::isfinite(value) ? value : 0.0;
+}
+
+} // namespace
+
+TForm1::TForm1(Prompts& prompts_, const TForm1Options& options, QWidget* parent)
+    : QWidget(parent), prompts(prompts_), m_options(options) {
+    state.ProgramDir = options.programDir.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                    : options.programDir;
+    createControls();
+    connectHandlers();
+    FormCreate();
+}
+
+void TForm1::FormCreate() {
+    // 1. Panels 0 and 1 are painted by the window.
+    StatusBar1->setOwnerDraw(0, true);
+    StatusBar1->setOwnerDraw(1, true);
+
+    // 2. The configuration beside the program.
+    const QString configPath = ProgramFile(QStringLiteral("vandrix.ini"));
+    if (QFileInfo(configPath).isFile())
+        state.ConfigFile = IniFile::open(configPath);
+
+    // 3. The port list. The configured port and the language are looked at
+    // early so a configured terminal and the demo entry's wording are right.
+    const IniFile& config = state.ConfigFile;
+    const QString configuredPort =
+        config.readString(ConfigSection, QStringLiteral("COM-Port")).trimmed();
+    const int portListLanguage =
+        config.readString(ConfigSection, QStringLiteral("Sprache")).trimmed() ==
+                QStringLiteral("en")
+            ? EnglishStringOffset
+            : 0;
+    ComboBox1->clear();
+    ComboBox1->addItems(EnumerateComPorts(configuredPort, portListLanguage, m_options.portRoots));
+    ComboBox1->setCurrentIndex(ComboBox1->count() > 0 ? 0 : -1);
+
+    // 4. Everything the file says.
+    if (state.ConfigFileOpen())
+        applyConfiguration();
+
+    // 5. Id 0 has no English twin.
+    setWindowTitle(QStringLiteral("Vandrix  |  ") + LoadStr(0));
+
+    // 6.
+    setCaptions();
+
+    // 7. Not connected.
+    PageControl1->hide();
+    PageControl2->hide();
+    CheckBox7->setEnabled(false);
+    BitBtn5->setEnabled(false);
+    StatusBar1->setPanelText(0, Str(6));
+    state.ConnectionState = 0;
+    if (isFixedKLineBaud(state.KLineBaud)) {
+        StatusBar1->setPanelText(1, QString::number(state.KLineBaud) + QStringLiteral(" Baud"));
+        state.FixedBaudMarked = 1;
+    } else {
+        StatusBar1->setPanelText(1, QString());
+        state.FixedBaudMarked = 0;
+    }
+    StatusBar1->update();
+    for (int panel : {2, 3, 4, 6})
+        StatusBar1->setPanelText(panel, QString());
+    BitBtn3->setDefault(false);
+    BitBtn3->setEnabled(false);
+    BitBtn6->setEnabled(false);
+    BitBtn11->setEnabled(false);
+    Edit6->clear();
+    Edit7->clear();
+    Label117->hide();
+    Label119->hide();
+
+    // 8. The control unit lists.
+    ComboBox2->clear();
+    ComboBox2->addItem(Str(61));
+    ComboBox2->addItem(Str(65));
+    CheckListBox1->clear();
+    for (int id = 1001; id <= 1094; ++id) {
+        ComboBox2->addItem(Str(id));
+        auto* item = new QListWidgetItem(Str(id), CheckListBox1);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+    }
+    ComboBox2->setCurrentIndex(0);
+
+    // 9. The fault table's header.
+    StringGrid1->setColWidth(0, 25);
+    StringGrid1->setColWidth(1, 50);
+    StringGrid1->setColWidth(2, 360);
+    StringGrid1->setColWidth(3, 230);
+    StringGrid1->setRowHeight(0, 20);
+    StringGrid1->setCell(0, 0, Str(41));
+    StringGrid1->setCell(1, 0, Str(37));
+    StringGrid1->setCell(2, 0, Str(38));
+    StringGrid1->setCell(3, 0, Str(39));
+
+    // 10. Readiness page.
+    Label89->hide();
+    for (int i = 0; i < 8; ++i) {
+        ReadinessMarks[i]->setText(QString());
+        ReadinessDigits[i]->setText(QStringLiteral("-"));
+    }
+
+    // 11., 12. Reference files.
+    ComboBox3->clear();
+    ComboBox3->addItem(Str(67));
+    LoadCarList();
+    LoadDtcTextFiles();
+
+    // 13. Basic settings show the group view.
+    for (TLabel* box : BasicRawValueBoxes)
+        box->hide();
+    for (int f = 0; f < 4; ++f) {
+        BasicNameLabels[f]->show();
+        BasicValueBoxes[f]->show();
+    }
+}
+
+void TForm1::applyConfiguration() {
+    const IniFile& config = state.ConfigFile;
+
+    state.InterByteTime = readInteger(config, QStringLiteral("IBT"), 5);
+    state.BlockDelayTime = readInteger(config, QStringLiteral("BDT"), 40);
+    StatusBar1->setPanelText(5, QString::number(state.InterByteTime) + QLatin1Char('|') +
+                                    QString::number(state.BlockDelayTime));
+
+    if (config.readString(ConfigSection, QStringLiteral("Sprache")).trimmed() ==
+        QStringLiteral("en")) {
+        state.LanguageOffset = EnglishStringOffset;
+        state.LanguageCode = QStringLiteral("en");
+    } else {
+        state.LanguageOffset = 0;
+        state.LanguageCode = QStringLiteral("de");
+    }
+
+    ComboBox1->setCurrentIndex(ComboBox1->count() > 0 ? 0 : -1);
+    const QString port = config.readString(ConfigSection, QStringLiteral("COM-Port")).trimmed();
+    for (int i = 0; i < ComboBox1->count(); ++i)
+        if (ComboBox1->itemText(i) == port)
+            ComboBox1->setCurrentIndex(i);
+
+    state.KLineBaud = readInteger(config, QStringLiteral("Baud"), 0);
+
+    for (QCheckBox* box : VoltageCheckBoxes)
+        box->setEnabled(false);
+    const QString u2 = config.readString(ConfigSection, QStringLiteral("U2")).trimmed();
+    state.U2 = readPointNumber(u2);
+    if (!u2.isEmpty()) {
+        Label158->setText(QStringLiteral("U2 max: ") + u2 + QStringLiteral(" V"));
+        Label158->setFontColor(Qt::black);
+        for (int n = 0; n < 6; ++n) {
+            const QString key = QStringLiteral("TV") + QString::number(n);
+            state.TV[size_t(n)] =
+                readPointNumber(config.readString(ConfigSection, key).trimmed());
+            if (state.TV[size_t(n)] > 0)
+                VoltageCheckBoxes[n]->setEnabled(true);
+        }
+    } else {
+        Label158->setText(Str(120));
+        Label158->setFontColor(Qt::red);
+    }
+
+    startDebugTrace();
+}
+
+void TForm1::startDebugTrace() {
+    Trace.setWriteFailureHandler([this](const QString& reason) {
+        prompts.message(QString(), DebugTrace::WriteFailureMessage(state.LanguageOffset, reason),
+                        PromptIcon::Warning);
+    });
+    switch (Trace.StartFromConfig(state.ConfigFile, state.ProgramDir, LoadStr(0))) {
+    case DebugTrace::StartResult::Off:
+        break;
+    case DebugTrace::StartResult::Started:
+        prompts.message(QString(), Str(96), PromptIcon::Warning);
+        break;
+    case DebugTrace::StartResult::CreateFailed:
+        prompts.message(QString(), Str(95), PromptIcon::Error);
+        break;
+    }
+}
+
+void TForm1::setCaptions() {
+    struct Caption {
+        QWidget* control;
+        int id;
+    };
+    const Caption captions[] = {
+        {GroupBox1, 1},   {Label95, 1},     {GroupBox2, 2},   {BitBtn3, 3},     {BitBtn2, 21},
+        {TabSheet1, 9},   {TabSheet2, 10},  {TabSheet3, 11},  {TabSheet4, 12},  {TabSheet5, 29},
+        {TabSheet6, 44},  {TabSheet7, 60},  {TabSheet8, 84},  {TabSheet9, 99},  {TabSheet11, 106},
+        {TabSheet12, 107}, {TabSheet13, 108}, {TabSheet10, 119}, {Label1, 16},   {Label2, 17},
+        {Label3, 20},     {Label144, 20},   {Label4, 19},     {GroupBox14, 72}, {CheckBox7, 73},
+        {BitBtn5, 74},    {BitBtn4, 32},    {CheckBox5, 31},  {CheckBox16, 31}, {CheckBox9, 31},
+        {Label64, 42},    {Label63, 42},    {Label104, 42},   {Label118, 42},   {Label131, 42},
+        {Label5, 42},     {Label96, 62},    {Label94, 63},    {CheckBox6, 66},  {GroupBox16, 77},
+        {GroupBox15, 78}, {BitBtn7, 79},    {BitBtn8, 79},    {Label98, 19},    {Label102, 19},
+        {Label101, 18},   {Label103, 18},   {Label113, 85},   {Label125, 85},   {GroupBox18, 86},
+        {GroupBox17, 87}, {Label114, 88},   {Label116, 89},   {Label117, 90},   {GroupBox19, 91},
+        {GroupBox20, 91}, {BitBtn9, 98},    {BitBtn10, 98},   {BitBtn11, 98},   {BitBtn12, 98},
+        {BitBtn14, 98},   {BitBtn16, 98},   {Label120, 101},  {BitBtn13, 102},  {Label124, 109},
+        {Label132, 114},  {BitBtn15, 113},  {Label89, 54},    {Label92, 56},    {Label91, 55},
+    };
+    for (const Caption& c : captions) {
+        const QString text = Str(c.id);
+        if (auto* label = qobject_cast<TLabel*>(c.control))
+            label->setText(text);
+        else if (auto* button = qobject_cast<QAbstractButton*>(c.control))
+            button->setText(text);
+        else if (auto* box = qobject_cast<QGroupBox*>(c.control))
+            box->setTitle(text);
+        else if (auto* sheet = qobject_cast<TTabSheet*>(c.control))
+            sheet->setCaption(text);
+    }
+    for (int i = 0; i < 8; ++i)
+        ReadinessTexts[i]->setText(Str(45 + i));
+    BitBtn1->setText(QString());
+}
+
+void TForm1::FormShow() {
+    StatusBar1->update();
+    Memo1->hide();
+    if (state.ConfigFileOpen() &&
+        state.ConfigFile.readString(ConfigSection, QStringLiteral("Splash")).trimmed() !=
+            QStringLiteral("nein"))
+        prompts.banner();
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Once, when the program shows its window; not on every restore.
+    if (!m_shown && !event->spontaneous()) {
+        m_shown = true;
+        Guarded([this] { FormShow(); });
+    }
+}

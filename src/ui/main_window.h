@@ -1,0 +1,354 @@
+#pragma once
+// TForm1, the program's main window. One class, its methods spread over files
+// by concern:
+//   ui/main_window.cpp        builds the controls: positions, sizes, fonts, colours
+//   ui/form_create.cpp        FormCreate and FormShow: configuration and start-up
+//   ui/main_window_view.cpp   drawing and input of the view itself
+//   session/*.cpp             the session with a control unit (ConnectOneECU ...)
+// Control members carry the names of the form; every control's objectName is
+// its member name.
+#include "link/debug_trace.h"
+#include "link/port_list.h"
+#include "link/serial_port.h"
+#include "session/session_state.h"
+#include "ui/prompts.h"
+
+#include <QWidget>
+#include <array>
+#include <exception>
+
+class CommandChannel;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QListWidget;
+class QPainter;
+class QPlainTextEdit;
+class QPushButton;
+class TBevel;
+class TLabel;
+class TPageControl;
+class TPaintBox;
+class TStatusBar;
+class TStringGrid;
+class TTabSheet;
+class TUpDown;
+
+// Where the window finds its files and ports; tests point these elsewhere.
+struct TForm1Options {
+    QString programDir;        // empty: the folder of the program file
+    PortSearchRoots portRoots; // where the port list looks for devices
+};
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(Prompts& prompts, const TForm1Options& options = {},
+                    QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // ------------------------------------------------------------ state
+    SessionState state;
+    Prompts& prompts;
+    TSerialPort SerialPort1;
+    DebugTrace Trace; // "debug.txt" when the configuration asks for it
+    // Measurement log flags the page change resets.
+    bool LoggingActive = false;
+    bool LogFileChosen = false;
+    // The save dialog of the measurement log.
+    SaveFileRequest SaveDialog1;
+
+    // The text of id in the chosen language.
+    QString Str(int id) const;
+    // A file of the program: its folder followed by name.
+    QString ProgramFile(const QString& name) const;
+
+    // ------------------------------------------------------------ top bar
+    QGroupBox* GroupBox1;
+    QComboBox* ComboBox2; // control units
+    QGroupBox* GroupBox2;
+    QComboBox* ComboBox1; // ports
+    QPushButton* BitBtn3; // Connect
+    QPushButton* BitBtn2; // Disconnect
+    QGroupBox* GroupBox14;
+    QCheckBox* CheckBox7; // log on
+    QPushButton* BitBtn5; // log file
+    QPushButton* BitBtn1; // help
+    QPushButton* BitBtn6; // print
+
+    // ------------------------------------------------------------ page area
+    TPageControl* PageControl1;
+    TPageControl* PageControl2;
+    TTabSheet* TabSheet1;  // Info
+    TTabSheet* TabSheet2;  // Group
+    TTabSheet* TabSheet5;  // raw data
+    TTabSheet* TabSheet11; // single reading
+    TTabSheet* TabSheet3;  // fault codes
+    TTabSheet* TabSheet9;  // login
+    TTabSheet* TabSheet4;  // coding
+    TTabSheet* TabSheet8;  // adaptation
+    TTabSheet* TabSheet6;  // readiness
+    TTabSheet* TabSheet12; // basic settings
+    TTabSheet* TabSheet13; // output test
+    TTabSheet* TabSheet10; // voltage
+    TTabSheet* TabSheet7;  // control unit search (PageControl2)
+
+    // Info page
+    TLabel *Label95, *Label1, *Label2, *Label3, *Label144, *Label4; // captions
+    TLabel *Label97, *Label6, *Label7, *Label8, *Label145, *Label9; // values
+    QPushButton* BitBtn11;
+
+    // Group page
+    TLabel* Label64;
+    QCheckBox* CheckBox5;
+    QCheckBox *CheckBox1, *CheckBox2, *CheckBox3, *CheckBox4;
+    QLineEdit *Edit2, *Edit3, *Edit4, *Edit5;
+    TUpDown *UpDown2, *UpDown1, *UpDown3, *UpDown4;
+    TLabel *Label11, *Label10, *Label14, *Label16, *Label12, *Label13, *Label15, *Label17;
+    TLabel *Label46, *Label44, *Label42, *Label40, *Label45, *Label43, *Label41, *Label39;
+    TLabel *Label54, *Label52, *Label50, *Label48, *Label53, *Label51, *Label49, *Label47;
+    TLabel *Label62, *Label60, *Label58, *Label56, *Label61, *Label59, *Label57, *Label55;
+    TBevel *Bevel1, *Bevel2, *Bevel3;
+    QPushButton* BitBtn12;
+
+    // Raw data page
+    QGroupBox *GroupBox3, *GroupBox4, *GroupBox5, *GroupBox6, *GroupBox7;
+    QGroupBox *GroupBox8, *GroupBox9, *GroupBox10, *GroupBox11, *GroupBox12;
+    TLabel *Label20, *Label18, *Label22, *Label24, *Label26;
+    TLabel *Label28, *Label30, *Label32, *Label34, *Label36;
+    QPushButton* BitBtn10;
+
+    // Single reading page
+    QGroupBox* GroupBox20;
+    TLabel *Label125, *Label124, *Label38;
+    QLineEdit* Edit11;
+    TUpDown* UpDown7;
+
+    // Fault code page
+    TStringGrid* StringGrid1;
+    TLabel* Label63;
+    QPushButton* BitBtn9; // copy
+    QPushButton* BitBtn4; // clear fault codes
+
+    // Login page
+    TLabel *Label120, *Label5;
+    QLineEdit* Edit1;
+    QPushButton* BitBtn13;
+    QPlainTextEdit* Memo5;
+
+    // Coding page
+    QGroupBox *GroupBox16, *GroupBox15;
+    TLabel *Label98, *Label99, *Label101, *Label100, *Label102, *Label103, *Label104;
+    QLineEdit *Edit6, *Edit7;
+    QPushButton* BitBtn7;
+    QPlainTextEdit* Memo3;
+
+    // Adaptation page
+    QGroupBox *GroupBox19, *GroupBox18, *GroupBox17;
+    TLabel *Label113, *Label117, *Label119, *Label114, *Label115, *Label116, *Label118;
+    TLabel *Label106, *Label110, *Label105, *Label109, *Label107, *Label111, *Label108,
+        *Label112;
+    QLineEdit *Edit8, *Edit9;
+    TUpDown* UpDown5;
+    QPushButton* BitBtn8;
+    TBevel* Bevel4;
+    QPlainTextEdit* Memo4;
+
+    // Readiness page
+    TLabel *Label65, *Label66, *Label67, *Label68, *Label69, *Label70, *Label71, *Label72;
+    TPaintBox* PaintBox1;
+    TLabel *Label73, *Label74, *Label75, *Label76, *Label77, *Label78, *Label79, *Label80;
+    TLabel *Label81, *Label82, *Label83, *Label84, *Label85, *Label86, *Label87, *Label88;
+    TLabel* Label89;
+    TBevel* Bevel5;
+    TLabel *Label93, *Label92, *Label90, *Label91;
+
+    // Basic settings page
+    TLabel* Label131;
+    QCheckBox *CheckBox9, *CheckBox8;
+    QLineEdit* Edit10;
+    TUpDown* UpDown6;
+    TLabel *Label122, *Label123, *Label128, *Label129, *Label121, *Label126, *Label127, *Label130;
+    TLabel *Label134, *Label135, *Label136, *Label137, *Label138, *Label139, *Label140, *Label141,
+        *Label142, *Label143;
+    QPushButton *BitBtn14, *BitBtn16;
+
+    // Output test page
+    QPushButton* BitBtn15;
+    TLabel *Label132, *Label133;
+
+    // Voltage page
+    TLabel* Label158;
+    TLabel *Label152, *Label153, *Label154, *Label155, *Label156, *Label157;
+    QCheckBox *CheckBox10, *CheckBox11, *CheckBox12, *CheckBox13, *CheckBox14, *CheckBox15;
+    TLabel *Label146, *Label147, *Label148, *Label149, *Label150, *Label151;
+    QCheckBox* CheckBox16;
+
+    // Control unit search page
+    TLabel *Label96, *Label94;
+    QComboBox* ComboBox3;
+    QListWidget* CheckListBox1;
+    QCheckBox* CheckBox6;
+    QPlainTextEdit* Memo2;
+
+    // Never shown
+    QPlainTextEdit* Memo1;
+    TStatusBar* StatusBar1;
+
+    // ------------------------------------------------------------ grouped views
+    // The same controls in the order the pages use them.
+    std::array<QCheckBox*, 4> GroupEnableBoxes;
+    std::array<QLineEdit*, 4> GroupEdits;
+    std::array<TUpDown*, 4> GroupUpDowns;
+    std::array<std::array<TLabel*, 4>, 4> GroupNameLabels;  // [slot][field]
+    std::array<std::array<TLabel*, 4>, 4> GroupValueBoxes;  // [slot][field]
+    std::array<QGroupBox*, 10> RawGroupBoxes;               // values 1 to 10
+    std::array<TLabel*, 10> RawValueBoxes;
+    std::array<TLabel*, 4> AdaptationNameLabels;            // fields 1 to 4
+    std::array<TLabel*, 4> AdaptationValueBoxes;
+    std::array<TLabel*, 8> ReadinessDigits;                 // Label65 .. Label72
+    std::array<TLabel*, 8> ReadinessMarks;                  // Label73 .. Label80
+    std::array<TLabel*, 8> ReadinessTexts;                  // Label81 .. Label88
+    std::array<TLabel*, 4> BasicNameLabels;
+    std::array<TLabel*, 4> BasicValueBoxes;
+    std::array<TLabel*, 10> BasicRawValueBoxes;             // Label134 .. Label143
+    std::array<QCheckBox*, 6> VoltageCheckBoxes;            // CheckBox10 .. CheckBox15
+    std::array<TLabel*, 6> VoltageValueBoxes;               // Label146 .. Label151
+    std::array<QPushButton*, 6> CopyButtons; // BitBtn9, 10, 11, 12, 14, 16
+
+    // The readiness marks of the legend and the results.
+    static QString ReadinessCheckMark();
+    static QString ReadinessCrossMark();
+
+    // ------------------------------------------------------------ start-up
+    void FormCreate();
+    void FormShow();
+
+    // ------------------------------------------------------------ view handlers
+    void StatusBar1DrawPanel(QPainter& painter, int panel, const QRect& rect);
+    void StringGrid1DrawCell(QPainter& painter, int col, int row, const QRect& rect);
+    bool StringGrid1SelectCell(int col, int row);
+    bool StringGrid1MouseWheelDown();
+    bool StringGrid1MouseWheelUp();
+    void PaintBox1Paint(QPainter& painter);
+    void PageControl1Change();
+    void ComboBox2Change();
+    void UpDown2Changing();
+    void UpDown5Changing();
+    void UpDown7Changing();
+    void BitBtn1Click();
+    void BitBtn6Click();
+    // Esc: presses the copy button of the visible page; false when there is none.
+    bool PressVisibleCopyButton();
+
+    // ------------------------------------------------------------ session (session/)
+    void BitBtn3Click();
+    void BitBtn2Click();
+    void ConnectOneECU();
+    bool ConnectInterface(int address);
+    void ResetConnectionView();
+    void FormClose();
+    // Request flags set by buttons; the session loop carries them out.
+    void BitBtn4Click();
+    void BitBtn5Click();
+    void BitBtn7Click();
+    void BitBtn8Click();
+    void BitBtn13Click();
+    void BitBtn15Click();
+    void CheckBox7Click();
+    // The session's own steps (session/).
+    CommandChannel& Channel();
+    void CloseMeasurementLog();
+    void SearchECUs();
+    void GetLogFileName();
+    void ResetSessionPages();
+    void ShowIdentification();
+    void OpenSessionLabelFile();
+    void ShowConnectedView();
+    void CloseSessionPort();
+    void RunSessionPass();
+    // Each returns true when it talked to the unit.
+    bool PollActivePage(CommandChannel& channel);
+    bool PollGroupPage(CommandChannel& channel);
+    bool PollRawPage(CommandChannel& channel);
+    bool PollFaultCodePage(CommandChannel& channel);
+    bool PollReadinessPage(CommandChannel& channel);
+    bool PollAdaptationPage(CommandChannel& channel);
+    bool PollSingleReadingPage(CommandChannel& channel);
+    bool PollBasicSettingsPage(CommandChannel& channel);
+    bool PollVoltagePage(CommandChannel& channel);
+    void WriteCodingRequest();
+    void SaveAdaptationRequest();
+    void LoginRequest();
+    void OutputTestStep();
+    // Longest sleep of a loop pass that sent nothing; any window event ends it.
+    static constexpr int IdlePassMs = 250;
+
+    // ------------------------------------------------------------ reference files and search
+    void LoadCarList();
+    void LoadDtcTextFiles();
+    void ComboBox3Change();
+    // Runs on every change of a tick: set ticks in code under a QSignalBlocker.
+    void CheckListBox1ClickCheck(int index);
+    void CheckBox6Click();
+
+    // ------------------------------------------------------------ report and copies
+    void AudruckStarten();
+    void BitBtn9Click();
+    void BitBtn10Click();
+    void BitBtn11Click();
+    void BitBtn12Click();
+    void BitBtn14Click();
+    void BitBtn16Click();
+
+    // ------------------------------------------------------------ errors
+    // Runs a handler; an error that escapes it is shown in the box of last resort.
+    template <typename F> void Guarded(F&& handler) {
+        try {
+            handler();
+        } catch (const std::exception& error) {
+            ShowUncaughtError(QString::fromLocal8Bit(error.what()));
+        } catch (...) {
+            ShowUncaughtError(QStringLiteral("Unknown error"));
+        }
+    }
+    void ShowUncaughtError(const QString& message);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void createTopBar();
+    void createInfoPage();
+    void createGroupPage();
+    void createRawPage();
+    void createSingleReadingPage();
+    void createFaultCodePage();
+    void createLoginPage();
+    void createCodingPage();
+    void createAdaptationPage();
+    void createReadinessPage();
+    void createBasicSettingsPage();
+    void createOutputTestPage();
+    void createVoltagePage();
+    void createSearchPage();
+    void createStatusBar();
+    void connectHandlers();
+    void setCaptions();
+    void applyConfiguration();
+    void startDebugTrace();
+
+    TForm1Options m_options;
+    bool m_shown = false;
+};
+
+// The text of the error box of last resort: "." is added unless the message
+// already ends in a character at or below "." (46).
+QString UncaughtErrorText(const QString& message);
+// x of a status panel's text: left + shift + half the free width, halves
+// rounded to the even neighbour.
+int StatusPanelTextX(int panelLeft, int panelWidth, int textWidth, int shift);
