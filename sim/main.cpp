@@ -36,8 +36,8 @@ Options:
   --fault SPEC       inject a fault; may be repeated or comma-separated.
   --help             this text.
 
-Fault SPEC is KIND@N (at the Nth command received, lone CRs counted) or
-KIND@COMMAND (at the first command equal to COMMAND, e.g. 0801) or
+Fault SPEC is KIND#N (at the Nth command received, lone CRs counted), or
+KIND@COMMAND (at the first command equal to COMMAND, e.g. dataerror@0801), or
 KIND@COMMAND#K (at its Kth occurrence). KIND is one of:
   silence    that command and every later one get no answer at all
   dataerror  that command is answered "DATA ERROR" and the prompt

@@ -320,38 +320,38 @@ bool SimFault::parseList(const QString& specs, std::vector<SimFault>* faults, bo
             *klineMs = ms;
             continue;
         }
+        // "kind#N" counts commands; "kind@COMMAND[#K]" waits for a command, so
+        // a request such as 0801 is never taken for a count.
         const qsizetype at = spec.indexOf('@');
+        const qsizetype hash = spec.indexOf('#');
+        const qsizetype nameEnd = at > 0 ? at : hash;
         SimFault f;
-        bool known = false;
+        bool ok = false;
         for (const auto& [name, kind] : kinds)
-            if (at > 0 && lower.left(at) == QLatin1String(name)) {
+            if (nameEnd > 0 && lower.left(nameEnd) == QLatin1String(name)) {
                 f.kind = kind;
-                known = true;
-            }
-        QString when = at > 0 ? spec.mid(at + 1) : QString();
-        bool ok = known && !when.isEmpty();
-        if (ok) {
-            const int count = when.toInt(&ok);
-            if (ok) {
-                ok = count >= 1;
-                f.atCount = count;
-            } else {
-                const qsizetype hash = when.indexOf('#');
                 ok = true;
-                if (hash >= 0) {
-                    f.occurrence = when.mid(hash + 1).toInt(&ok);
-                    ok = ok && f.occurrence >= 1;
-                    when.truncate(hash);
-                }
-                f.atText = when.toUpper().toStdString();
-                ok = ok && !f.atText.empty();
             }
+        if (ok && at < 0) {
+            f.atCount = spec.mid(hash + 1).toInt(&ok);
+            ok = ok && f.atCount >= 1;
+        } else if (ok) {
+            QString when = spec.mid(at + 1);
+            const qsizetype k = when.indexOf('#');
+            if (k >= 0) {
+                f.occurrence = when.mid(k + 1).toInt(&ok);
+                ok = ok && f.occurrence >= 1;
+                when.truncate(k);
+            }
+            f.atText = when.toUpper().toStdString();
+            ok = ok && !f.atText.empty();
         }
         if (!ok) {
             if (error)
-                *error = QStringLiteral("bad fault \"%1\": expected KIND@N or KIND@COMMAND[#K] "
-                                        "with KIND one of silence, dataerror, garbage, "
-                                        "longline, noprompt, unplug; or pace, kline=MS")
+                *error = QStringLiteral(
+                             "bad fault \"%1\": expected KIND#N, KIND@COMMAND or KIND@COMMAND#K "
+                             "with KIND one of silence, dataerror, garbage, "
+                             "longline, noprompt, unplug; or pace, kline=MS")
                              .arg(spec);
             return false;
         }

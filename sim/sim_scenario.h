@@ -83,7 +83,8 @@ struct SimFault {
     std::string atText; // or the occurrence-th command equal to this text
     int occurrence = 1;
 
-    // "kind@N", "kind@TEXT" or "kind@TEXT#K". Also accepts the link settings
+    // "kind#N" (the Nth command), "kind@TEXT" (the first command equal to
+    // TEXT) or "kind@TEXT#K" (its Kth occurrence). Also accepts the link settings
     // "pace" and "kline=MS", which set *pace / *klineMs instead of a fault.
     static bool parseList(const QString& specs, std::vector<SimFault>* faults, bool* pace,
                           int* klineMs, QString* error);

@@ -166,9 +166,9 @@ void SimulatorHost::serve() {
         }
         if (engine.linkDropped()) {
             // Pulling the adapter: the program's side sees a hang-up.
+            m_dropped = true; // before the hang-up, so the owner sees it first
             closeFd(m_master);
             closeFd(m_slaveKeep);
-            m_dropped = true;
             break;
         }
 

@@ -31,7 +31,7 @@ TEST(SimFaults, OneShotRepliesReplaceTheAnswer) {
     };
     const Case cases[] = {
         {"dataerror@15#2", "DATA ERROR\r>"},
-        {"dataerror@4", "DATA ERROR\r>"}, // ATD01, 15, 15: the 4th command
+        {"dataerror#4", "DATA ERROR\r>"}, // ATD01, 15, 15: the 4th command
         {"garbage@15#2", "ZQ#\xB5\xFE?!~ x\r>"},
         {"noprompt@15#2", "81\r"},
         {"longline@15#2", std::string(SimEngine::LongLineChars, 'X')},
@@ -47,7 +47,7 @@ TEST(SimFaults, OneShotRepliesReplaceTheAnswer) {
 }
 
 TEST(SimFaults, SilenceAndUnplugLastForever) {
-    SimEngine quiet = engineWith("silence@3");
+    SimEngine quiet = engineWith("silence#3");
     EXPECT_EQ(exchange(quiet, ""), "OK\r>");
     EXPECT_EQ(exchange(quiet, "ATD01"), kConnect);
     EXPECT_EQ(exchange(quiet, "15"), "");
@@ -67,7 +67,7 @@ TEST(SimFaults, SpecSyntax) {
     bool pace = false;
     int kline = 0;
     QString error;
-    ASSERT_TRUE(SimFault::parseList(" pace, kline=250 ,silence@5,dataerror@0801#3,unplug@atd01",
+    ASSERT_TRUE(SimFault::parseList(" pace, kline=250 ,silence#5,dataerror@0801#3,unplug@atd01",
                                     &faults, &pace, &kline, &error))
         << error.toStdString();
     EXPECT_TRUE(pace);
@@ -80,7 +80,7 @@ TEST(SimFaults, SpecSyntax) {
     EXPECT_EQ(faults[2].atText, "ATD01");
 
     for (const char* bad :
-         {"silence", "boom@1", "dataerror@0", "garbage@", "kline=x", "noprompt@15#0"}) {
+         {"silence", "boom@1", "dataerror#0", "garbage@", "garbage#", "kline=x", "noprompt@15#0"}) {
         faults.clear();
         error.clear();
         EXPECT_FALSE(SimFault::parseList(bad, &faults, &pace, &kline, &error)) << bad;

@@ -1,0 +1,86 @@
+// The in-process host that the program's demo interface uses.
+#include "link/command_channel.h"
+#include "simulator_host.h"
+
+#include <QDir>
+#include <chrono>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString demoCar() {
+    return QDir(qEnvironmentVariable("VANDRIX_DATA")).filePath("scenarios/demo_car.ini");
+}
+
+void openLikeTheProgram(TSerialPort& port, const QString& path) {
+    port.SetPort(path);
+    port.SetBaudRate(br19200);
+    port.Open();
+    port.SetReadInterval(-1);
+    port.SetReadTotalMultiplier(-1);
+    port.SetReadTotalConstant(1000);
+}
+
+} // namespace
+
+TEST(SimulatorHost, SurvivesThePortBeingReopenedAndStopsCleanly) {
+    SimulatorHost host;
+    QString error;
+    ASSERT_TRUE(host.start(demoCar(), &error)) << error.toStdString();
+    const QString path = host.slavePath();
+    for (int attempt = 0; attempt < 2; ++attempt) { // every connection reopens the port
+        TSerialPort port;
+        openLikeTheProgram(port, path);
+        CommandChannel ch(port);
+        ch.SendText("ATZ\r");
+        EXPECT_EQ(ch.ReadReplyLine(false), "RESET");
+        EXPECT_EQ(ch.ReadReplyLine(false), "Vandrix Pro v2.1");
+    }
+    host.stop();
+    EXPECT_FALSE(host.isRunning());
+    EXPECT_TRUE(host.slavePath().isEmpty());
+    host.stop(); // twice is harmless
+}
+
+TEST(SimulatorHost, OptionsReachTheEngine) {
+    SimulatorHost host;
+    SimOptions o;
+    o.scenarioPath = demoCar();
+    o.klineMs = 300;
+    o.chipVersion = "1.9";
+    o.faults = {"unplug@0801"};
+    QString error;
+    ASSERT_TRUE(host.start(o, &error)) << error.toStdString();
+    TSerialPort port;
+    openLikeTheProgram(port, host.slavePath());
+    CommandChannel ch(port);
+
+    ch.SendText("ATZ\r");
+    ch.ReadReplyLine(false);
+    EXPECT_EQ(ch.ReadReplyLine(false), "Vandrix Pro v1.9");
+    while (ch.ReadReply(true, false) != u">") {
+    }
+    const auto t0 = std::chrono::steady_clock::now();
+    ch.SendText("ATD01\r");
+    EXPECT_TRUE(ch.ReadReplyLine(false).startsWith("CONNECT"));
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(300));
+
+    while (ch.ReadReply(true, false) != u">") {
+    }
+    EXPECT_FALSE(host.linkDropped());
+    EXPECT_THROW(ch.SendCommand("0801"), ESerialPort); // pulled out
+    EXPECT_TRUE(host.linkDropped());
+}
+
+TEST(SimulatorHost, RefusesWhatItCannotServe) {
+    SimulatorHost host;
+    QString error;
+    EXPECT_FALSE(host.start(QStringLiteral("/nonexistent/car.ini"), &error));
+    EXPECT_TRUE(error.contains("/nonexistent/car.ini"));
+    SimOptions o;
+    o.scenarioPath = demoCar();
+    o.faults = {"boom@3"};
+    EXPECT_FALSE(host.start(o, &error));
+    EXPECT_TRUE(error.contains("boom@3"));
+    EXPECT_FALSE(host.isRunning());
+}

@@ -1,0 +1,181 @@
+// vandrix-sim as its own process, reached through the program's real serial
+// port and command channel.
+#include "link/command_channel.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// The simulator process with its first line of output already read.
+struct SimProcess {
+    pid_t pid = -1;
+    int out = -1;
+    QString firstLine;
+
+    explicit SimProcess(const QStringList& args) {
+        const QByteArray bin = qgetenv("VANDRIX_BIN") + "/vandrix-sim";
+        std::vector<QByteArray> store{bin};
+        for (const QString& a : args)
+            store.push_back(a.toLocal8Bit());
+        std::vector<char*> argv;
+        for (QByteArray& s : store)
+            argv.push_back(s.data());
+        argv.push_back(nullptr);
+        int fds[2];
+        if (::pipe(fds) != 0)
+            return;
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
+        posix_spawn_file_actions_addclose(&fa, fds[0]);
+        if (posix_spawn(&pid, bin.constData(), &fa, nullptr, argv.data(), environ) != 0)
+            pid = -1;
+        posix_spawn_file_actions_destroy(&fa);
+        ::close(fds[1]);
+        out = fds[0];
+        QByteArray line;
+        char c;
+        pollfd p{out, POLLIN, 0};
+        while (::poll(&p, 1, 10000) == 1 && ::read(out, &c, 1) == 1 && c != '\n')
+            line += c;
+        firstLine = QString::fromLocal8Bit(line);
+    }
+    // The exit status after SIGTERM, or -1.
+    int terminate() {
+        if (pid < 0)
+            return -1;
+        ::kill(pid, SIGTERM);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    ~SimProcess() {
+        terminate();
+        if (out >= 0)
+            ::close(out);
+    }
+};
+
+void openLikeTheProgram(TSerialPort& port, const QString& path) {
+    port.SetPort(path);
+    port.SetBaudRate(br19200);
+    port.Open();
+    port.SetReadInterval(-1);
+    port.SetReadTotalMultiplier(-1);
+    port.SetReadTotalConstant(1000);
+}
+
+QStringList readUntilPrompt(CommandChannel& ch) {
+    QStringList lines;
+    for (QString l = ch.ReadReply(true, false); l != u">"; l = ch.ReadReply(true, false))
+        lines << l;
+    return lines;
+}
+
+} // namespace
+
+TEST(SimProcess, ServesTheProgramsDialogueAndRecordsIt) {
+    QTemporaryDir dir;
+    const QString link = dir.filePath("ttyVANDRIX");
+    const QString transcript = dir.filePath("transcript.txt");
+    SimProcess sim({"--link", link, "--transcript", transcript});
+    ASSERT_TRUE(sim.firstLine.startsWith("/dev/pts/")) << sim.firstLine.toStdString();
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), sim.firstLine);
+
+    {
+        TSerialPort port;
+        openLikeTheProgram(port, link);
+        CommandChannel ch(port);
+
+        ch.SendText("\r"); // wake-up
+        EXPECT_EQ(ch.ReadReplyLine(false), "OK");
+        EXPECT_EQ(ch.ReadReplyLine(false), ">");
+
+        ch.SendText("ATZ\r");
+        EXPECT_EQ(readUntilPrompt(ch), QStringList({"RESET", "Vandrix Pro v2.1", "K-LINE READY"}));
+
+        ch.SendText("ATD03\r");
+        const QString connect = ch.ReadReplyLine(false);
+        ASSERT_TRUE(connect.startsWith("CONNECT")) << connect.toStdString();
+        EXPECT_EQ(connect.at(9), '4');
+        EXPECT_EQ(connect.back(), '1');
+        const QStringList ident = readUntilPrompt(ch);
+        ASSERT_GE(ident.size(), 3);
+        EXPECT_EQ(ident[0], "1J0907379P");
+
+        ASSERT_TRUE(ch.SendCommand("0801"));
+        QStringList group{ch.LastReply};
+        group += readUntilPrompt(ch);
+        ASSERT_EQ(group.size(), 4);
+        for (const QString& l : group)
+            EXPECT_TRUE(
+                QRegularExpression("^[0-9A-F]{2} [0-9A-F]{2} [0-9A-F]{2}$").match(l).hasMatch())
+                << l.toStdString();
+
+        ASSERT_TRUE(ch.SendCommand("02"));
+        QStringList faults{ch.LastReply};
+        faults += readUntilPrompt(ch);
+        EXPECT_EQ(faults, QStringList({"011B 23", "0122 24"}));
+
+        EXPECT_FALSE(ch.SendCommand("ATH")); // the prompt alone
+    }
+
+    EXPECT_EQ(sim.terminate(), 0);
+    EXPECT_FALSE(QFileInfo(link).isSymLink()) << "the link is cleaned up";
+    QFile t(transcript);
+    ASSERT_TRUE(t.open(QIODevice::ReadOnly));
+    QStringList sent;
+    for (const QByteArray& line : t.readAll().split('\n')) {
+        const QList<QByteArray> cols = line.split('\t');
+        if (cols.size() == 3)
+            sent << cols[0] + ":" + cols[2];
+    }
+    EXPECT_EQ(sent, QStringList({"1:", "2:ATZ", "3:ATD03", "4:0801", "5:02", "6:ATH"}));
+}
+
+TEST(SimProcess, FaultsFromTheCommandLineReachTheProgram) {
+    SimProcess sim({"--fault", "dataerror@02", "--fault", "unplug@0801"});
+    ASSERT_TRUE(sim.firstLine.startsWith("/dev/pts/"));
+    TSerialPort port;
+    openLikeTheProgram(port, sim.firstLine);
+    CommandChannel ch(port);
+
+    ch.SendText("ATD01\r");
+    EXPECT_TRUE(ch.ReadReplyLine(false).startsWith("CONNECT"));
+    readUntilPrompt(ch);
+    EXPECT_THROW(ch.SendCommand("02"), EDataError);
+    EXPECT_EQ(ch.ReadReplyLine(false), ">");
+    // Pulled adapter: the port reports it at once, not after 5 s of silence.
+    EXPECT_THROW(ch.SendCommand("0801"), ESerialPort);
+}
+
+TEST(SimProcess, HelpAndBadOptions) {
+    SimProcess help({"--help"});
+    QByteArray text = help.firstLine.toLocal8Bit();
+    char buf[4096];
+    for (ssize_t n; (n = ::read(help.out, buf, sizeof buf)) > 0;)
+        text.append(buf, n);
+    EXPECT_EQ(help.terminate(), 0);
+    for (const char* word :
+         {"--scenario", "--link", "--transcript", "--pace", "--kline-ms", "--fault", "silence",
+          "dataerror", "garbage", "longline", "noprompt", "unplug"})
+        EXPECT_TRUE(text.contains(word)) << word;
+
+    SimProcess bad({"--fault", "boom@1"});
+    EXPECT_EQ(bad.firstLine, "");
+    int status = 0;
+    ::waitpid(bad.pid, &status, 0);
+    bad.pid = -1;
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+}
