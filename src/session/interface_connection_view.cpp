@@ -1,6 +1,7 @@
 // TForm1::ConnectInterface, ResetConnectionView, CloseMeasurementLog and the
 // window events that start and end a session (Connect, Disconnect, close).
 // Owns: BitBtn2/BitBtn3 swapping, status panels 0 to 4, the window caption.
+#include "config/strings.h"
 #include "link/interface_connection.h"
 #include "link/open_port.h"
 #include "ui/form_widgets.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -36,7 +38,7 @@ public:
     bool openPort() override
     {
         const OpenPortResult r = OpenPort(
-            f.SerialPort1, f.ComboBox1->currentText(), f.state.LanguageOffset, &f.state.Trace,
+            f.SerialPort1, f.ComboBox1->currentText(), f.state.LanguageOffset, &f.Trace,
             MakeDemoStarter(f.state.DemoInterface, SimulatorHost::defaultScenarioPath()));
         if (!r.ok)
             f.prompts.message(r.caption, r.message, PromptIcon::Error);
@@ -66,7 +68,7 @@ bool TForm1::ConnectInterface(int address)
     WindowConnectionView view(*this);
     InterfaceInfo info{state.ChipVersion, state.ProtocolKind};
     const InterfaceSettings settings{state.InterByteTime, state.BlockDelayTime, state.KLineBaud};
-    const bool connected = ::ConnectInterface(address, Channel(), settings, info, view, &state.Trace);
+    const bool connected = ::ConnectInterface(address, Channel(), settings, info, view, &Trace);
     state.ChipVersion = info.ChipVersion;
     state.ProtocolKind = info.ProtocolKind;
     return connected;
@@ -122,10 +124,10 @@ void TForm1::BitBtn2Click()
 {
     state.StopRequested = true;
     BitBtn6->setEnabled(true);
-    if (state.Trace.IsOn() && !Memo1->toPlainText().isEmpty()) {
+    if (Trace.IsOn() && !Memo1->toPlainText().isEmpty()) {
         const QStringList notes = Memo1->toPlainText().split('\n');
         for (const QString& line : notes)
-            state.Trace.Note(line);
+            Trace.Note(line);
     }
     CloseMeasurementLog();
     setWindowTitle(QStringLiteral("Vandrix  |  ") + LoadStr(0));
@@ -143,7 +145,7 @@ void TForm1::FormClose()
         } catch (const std::exception&) {
         }
     }
-    state.Trace.FormClose();
-    state.Trace.Close();
+    Trace.FormClose();
+    Trace.Close();
     state.DemoInterface.stop();
 }

@@ -3,7 +3,6 @@
 // a window and start from a clean slate.
 #include "config/ini_file.h"
 #include "link/command_channel.h"
-#include "link/debug_trace.h"
 #include "services/block_buffer.h"
 #include "services/identification.h"
 #include "simulator_host.h"
@@ -66,7 +65,6 @@ struct SessionState {
     std::unique_ptr<CommandChannel> Channel;
     BlockBuffer Buffer;         // replies of block requests, entries 1 .. 100
     TecuID Identification;      // of the connected unit
-    DebugTrace Trace;           // "debug.txt" when the configuration asks for it
     SimulatorHost DemoInterface; // runs only while the demo entry is in use
 
     static constexpr int PollInterval = 20;
