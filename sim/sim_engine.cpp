@@ -221,10 +221,11 @@ void SimEngine::atCommand(std::string_view cmd) {
     if (cmd == "Z") {
         disconnect();
         m_baudCode = 0;
+        // Three lines in all, the prompt being the third: the connection
+        // set-up reads exactly that many before it programs the timing.
         line("RESET");
         m_out += "Vandrix Pro v";
         line(m_scenario.chipVersion);
-        line("K-LINE READY");
     } else if (cmd == "I") {
         m_out += "Vandrix Pro v";
         line(m_scenario.chipVersion);

@@ -77,7 +77,7 @@ TEST(SimEngine, RepliesInTheFormsTheReadersExpect) {
     const Row rows[] = {
         // Wake-up: two lines per lone CR, so the connection's line count works.
         {"", "OK\r>"},
-        {"ATZ", "RESET\rVandrix Pro v2.1\rK-LINE READY\r>"},
+        {"ATZ", "RESET\rVandrix Pro v2.1\r>"},
         {"ATIBT05", ">"},
         {"ATBDT28", ">"},
         {"ATN0", ">"},
@@ -139,7 +139,7 @@ TEST(SimEngine, RepliesInTheFormsTheReadersExpect) {
         {"0801", "ERROR\r>"}, // refused words are the unit's own
         {"ATH", ">"},
         {"02", "ERROR\r>"},
-        {"atz", "RESET\rVandrix Pro v2.1\rK-LINE READY\r>"},
+        {"atz", "RESET\rVandrix Pro v2.1\r>"},
     };
     SimEngine e(fixture());
     for (const Row& r : rows)
@@ -180,7 +180,7 @@ TEST(SimEngine, PacingAndKLineDelayHoldRepliesBack) {
     std::string out;
 
     e.receive("ATZ\r", 0); // the chip answers itself: no K-line delay
-    const size_t atz = std::string("RESET\rVandrix Pro v2.1\rK-LINE READY\r>").size();
+    const size_t atz = std::string("RESET\rVandrix Pro v2.1\r>").size();
     e.takeOutput(519, out);
     EXPECT_EQ(out, "");
     EXPECT_EQ(e.nextOutputUs(), 520);

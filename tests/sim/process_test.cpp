@@ -1,6 +1,7 @@
 // vandrix-sim as its own process, reached through the program's real serial
 // port and command channel.
 #include "link/command_channel.h"
+#include "link/interface_connection.h"
 
 #include <QDir>
 #include <QFile>
@@ -103,7 +104,7 @@ TEST(SimProcess, ServesTheProgramsDialogueAndRecordsIt) {
         EXPECT_EQ(ch.ReadReplyLine(false), ">");
 
         ch.SendText("ATZ\r");
-        EXPECT_EQ(readUntilPrompt(ch), QStringList({"RESET", "Vandrix Pro v2.1", "K-LINE READY"}));
+        EXPECT_EQ(readUntilPrompt(ch), QStringList({"RESET", "Vandrix Pro v2.1"}));
 
         ch.SendText("ATD03\r");
         const QString connect = ch.ReadReplyLine(false);
@@ -178,4 +179,49 @@ TEST(SimProcess, HelpAndBadOptions) {
     ::waitpid(bad.pid, &status, 0);
     bad.pid = -1;
     EXPECT_EQ(WEXITSTATUS(status), 2);
+}
+
+namespace {
+struct QuietView : ConnectionView {
+    TSerialPort& port;
+    QStringList panels{"", "", "", ""};
+    int errors = 0;
+    explicit QuietView(TSerialPort& p) : port(p) {}
+    void setStatusPanel(int panel, const QString& text) override {
+        if (panel < 4)
+            panels[panel] = text;
+    }
+    void setConnectionState(int) override {}
+    void setFixedBaudMarked(int) override {}
+    bool openPort() override {
+        port.Open();
+        return true;
+    }
+    void showConnectionError(int) override { ++errors; }
+    void resetConnectionView() override {}
+    QString text(int) const override { return {}; }
+};
+} // namespace
+
+// The connection set-up reads a fixed number of lines per wake-up CR and
+// per reset; the simulator's replies must line up with it exactly.
+TEST(SimProcess, TheRealConnectionSetUpAcceptsIt) {
+    SimProcess sim({});
+    ASSERT_TRUE(sim.firstLine.startsWith("/dev/pts/"));
+    TSerialPort port;
+    port.SetPort(sim.firstLine);
+    port.SetBaudRate(br19200);
+    CommandChannel ch(port);
+    QuietView view(port);
+    InterfaceInfo info;
+    ASSERT_TRUE(ConnectInterface(2, ch, InterfaceSettings{}, info, view, nullptr));
+    EXPECT_EQ(info.ChipVersion, 2.1);
+    EXPECT_EQ(info.ProtocolKind, 2);
+    EXPECT_EQ(view.panels[1], "9600 Baud");
+    EXPECT_EQ(view.panels[2], "Vandrix Pro v2.1");
+    EXPECT_EQ(ch.ReadReply(true, false), "09G927750FA"); // the identification follows
+    port.Close();
+
+    EXPECT_FALSE(ConnectInterface(4, ch, InterfaceSettings{}, info, view, nullptr));
+    EXPECT_EQ(view.errors, 0);
 }
