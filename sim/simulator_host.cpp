@@ -107,21 +107,30 @@ bool SimulatorHost::start(const SimOptions& options, QString* error) {
     m_dropped = false;
 
     m_engine = std::make_unique<SimEngine>(std::move(scenario));
-    if (m_transcript) {
-        std::FILE* f = m_transcript;
-        m_engine->setTranscriptSink([f](int n, int64_t us, std::string_view cmd) {
-            std::fprintf(f, "%d\t%.3f\t", n, double(us) / 1000.0);
-            for (const char c : cmd) {
-                const auto b = static_cast<unsigned char>(c);
-                if (b < 0x20 || b >= 0x7F || b == '\\')
-                    std::fprintf(f, "\\x%02X", b);
-                else
-                    std::fputc(c, f);
-            }
-            std::fputc('\n', f);
-            std::fflush(f);
-        });
+    {
+        std::lock_guard lock(m_commandsLock);
+        m_commands.clear();
     }
+    m_engine->setTranscriptSink([this, f = m_transcript](int n, int64_t us, std::string_view cmd) {
+        {
+            std::lock_guard lock(m_commandsLock);
+            if (m_commands.size() >= MaxCommandsKept) // a long benchmark run
+                m_commands.remove(0, MaxCommandsKept / 2);
+            m_commands << QString::fromLatin1(cmd.data(), qsizetype(cmd.size()));
+        }
+        if (!f)
+            return;
+        std::fprintf(f, "%d\t%.3f\t", n, double(us) / 1000.0);
+        for (const char c : cmd) {
+            const auto b = static_cast<unsigned char>(c);
+            if (b < 0x20 || b >= 0x7F || b == '\\')
+                std::fprintf(f, "\\x%02X", b);
+            else
+                std::fputc(c, f);
+        }
+        std::fputc('\n', f);
+        std::fflush(f);
+    });
     m_thread = std::thread([this] { serve(); });
     return true;
 }
@@ -141,6 +150,11 @@ void SimulatorHost::stop() {
     }
     m_engine.reset();
     m_slavePath.clear();
+}
+
+QStringList SimulatorHost::commands() const {
+    std::lock_guard lock(m_commandsLock);
+    return m_commands;
 }
 
 void SimulatorHost::serve() {

@@ -22,6 +22,7 @@
 #include <atomic>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 struct SimOptions {
@@ -51,6 +52,11 @@ public:
     // The device path the program opens (e.g. /dev/pts/7); empty when stopped.
     QString slavePath() const { return m_slavePath; }
     bool linkDropped() const { return m_dropped.load(); }
+    // Every command received so far, in order, without its CR (a lone CR is
+    // an empty text); what a test asserts the program sent. Only the latest
+    // MaxCommandsKept are kept.
+    QStringList commands() const;
+    static constexpr int MaxCommandsKept = 100000;
 
     // demo_car.ini in the "scenarios" folder beside the running program, else
     // in $VANDRIX_DATA/scenarios; empty when neither exists.
@@ -67,4 +73,6 @@ private:
     std::FILE* m_transcript = nullptr;
     QString m_slavePath;
     std::atomic<bool> m_dropped{false};
+    mutable std::mutex m_commandsLock;
+    QStringList m_commands;
 };

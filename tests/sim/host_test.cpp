@@ -36,6 +36,7 @@ TEST(SimulatorHost, SurvivesThePortBeingReopenedAndStopsCleanly) {
         EXPECT_EQ(ch.ReadReplyLine(false), "RESET");
         EXPECT_EQ(ch.ReadReplyLine(false), "Vandrix Pro v2.1");
     }
+    EXPECT_EQ(host.commands(), QStringList({"ATZ", "ATZ"}));
     host.stop();
     EXPECT_FALSE(host.isRunning());
     EXPECT_TRUE(host.slavePath().isEmpty());
