@@ -33,10 +33,10 @@ Options:
   --kline-ms N       delay every request to a control unit (and ATD) by N ms.
   --chip-version V   the version in the ATZ reply (default 2.1, or the
                      scenario's).
-  --fault SPEC       inject a fault; may be repeated or comma-separated.
+  --fault FAULT      inject a fault; may be repeated or comma-separated.
   --help             this text.
 
-Fault SPEC is KIND#N (at the Nth command received, lone CRs counted), or
+FAULT is KIND#N (at the Nth command received, lone CRs counted), or
 KIND@COMMAND (at the first command equal to COMMAND, e.g. dataerror@0801), or
 KIND@COMMAND#K (at its Kth occurrence). KIND is one of:
   silence    that command and every later one get no answer at all
@@ -48,7 +48,7 @@ KIND@COMMAND#K (at its Kth occurrence). KIND is one of:
   noprompt   that command's answer lacks the final ">"
   unplug     on that command the link is dropped: the pty master is closed,
              as when the adapter is pulled out
-Also accepted as SPEC: "pace" (as --pace) and "kline=MS" (as --kline-ms).
+Also accepted as FAULT: "pace" (as --pace) and "kline=MS" (as --kline-ms).
 The scenario's [Interface] Faults= key takes the same list.
 
 Exit status: 0 after a signal, 2 on a bad option or scenario.
@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
                 return usageError("--kline-ms needs a number of milliseconds");
         } else if (a == u"--fault") {
             if (!value(&v))
-                return usageError("--fault needs a SPEC");
+                return usageError("--fault needs a FAULT");
             opt.faults << v;
         } else {
             return usageError(("unknown option " + a.toStdString()).c_str());

@@ -295,16 +295,16 @@ bool parseSimBlock(const QString& text, SimBlock* out) {
     return true;
 }
 
-bool SimFault::parseList(const QString& specs, std::vector<SimFault>* faults, bool* pace,
+bool SimFault::parseList(const QString& list, std::vector<SimFault>* faults, bool* pace,
                          int* klineMs, QString* error) {
     static const std::pair<const char*, Kind> kinds[] = {
         {"silence", Silence},   {"dataerror", DataError}, {"garbage", Garbage},
         {"longline", LongLine}, {"noprompt", NoPrompt},   {"unplug", Unplug}};
-    for (const QString& raw : specs.split(',', Qt::SkipEmptyParts)) {
-        const QString spec = raw.trimmed();
-        if (spec.isEmpty())
+    for (const QString& raw : list.split(',', Qt::SkipEmptyParts)) {
+        const QString item = raw.trimmed();
+        if (item.isEmpty())
             continue;
-        const QString lower = spec.toLower();
+        const QString lower = item.toLower();
         if (lower == u"pace") {
             *pace = true;
             continue;
@@ -314,7 +314,7 @@ bool SimFault::parseList(const QString& specs, std::vector<SimFault>* faults, bo
             const int ms = lower.mid(6).toInt(&ok);
             if (!ok || ms < 0) {
                 if (error)
-                    *error = QStringLiteral("bad fault \"%1\": kline=MS").arg(spec);
+                    *error = QStringLiteral("bad fault \"%1\": kline=MS").arg(item);
                 return false;
             }
             *klineMs = ms;
@@ -322,8 +322,8 @@ bool SimFault::parseList(const QString& specs, std::vector<SimFault>* faults, bo
         }
         // "kind#N" counts commands; "kind@COMMAND[#K]" waits for a command, so
         // a request such as 0801 is never taken for a count.
-        const qsizetype at = spec.indexOf('@');
-        const qsizetype hash = spec.indexOf('#');
+        const qsizetype at = item.indexOf('@');
+        const qsizetype hash = item.indexOf('#');
         const qsizetype nameEnd = at > 0 ? at : hash;
         SimFault f;
         bool ok = false;
@@ -333,10 +333,10 @@ bool SimFault::parseList(const QString& specs, std::vector<SimFault>* faults, bo
                 ok = true;
             }
         if (ok && at < 0) {
-            f.atCount = spec.mid(hash + 1).toInt(&ok);
+            f.atCount = item.mid(hash + 1).toInt(&ok);
             ok = ok && f.atCount >= 1;
         } else if (ok) {
-            QString when = spec.mid(at + 1);
+            QString when = item.mid(at + 1);
             const qsizetype k = when.indexOf('#');
             if (k >= 0) {
                 f.occurrence = when.mid(k + 1).toInt(&ok);
@@ -352,7 +352,7 @@ bool SimFault::parseList(const QString& specs, std::vector<SimFault>* faults, bo
                              "bad fault \"%1\": expected KIND#N, KIND@COMMAND or KIND@COMMAND#K "
                              "with KIND one of silence, dataerror, garbage, "
                              "longline, noprompt, unplug; or pace, kline=MS")
-                             .arg(spec);
+                             .arg(item);
             return false;
         }
         faults->push_back(f);

@@ -86,7 +86,7 @@ struct SimFault {
     // "kind#N" (the Nth command), "kind@TEXT" (the first command equal to
     // TEXT) or "kind@TEXT#K" (its Kth occurrence). Also accepts the link settings
     // "pace" and "kline=MS", which set *pace / *klineMs instead of a fault.
-    static bool parseList(const QString& specs, std::vector<SimFault>* faults, bool* pace,
+    static bool parseList(const QString& list, std::vector<SimFault>* faults, bool* pace,
                           int* klineMs, QString* error);
 };
 

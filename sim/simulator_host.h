@@ -31,7 +31,7 @@ struct SimOptions {
     bool pace = false;      // 19200-baud pacing on top of the scenario's setting
     int klineMs = -1;       // K-line delay per request; -1 keeps the scenario's
     QString chipVersion;    // empty keeps the scenario's
-    QStringList faults;     // fault specs, each "kind#N" or "kind@COMMAND[#K]"
+    QStringList faults;     // faults, each "kind#N" or "kind@COMMAND[#K]"
 };
 
 class SimulatorHost {

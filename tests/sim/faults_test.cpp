@@ -62,7 +62,7 @@ TEST(SimFaults, SilenceAndUnplugLastForever) {
     EXPECT_TRUE(pulled.linkDropped());
 }
 
-TEST(SimFaults, SpecSyntax) {
+TEST(SimFaults, FaultSyntax) {
     std::vector<SimFault> faults;
     bool pace = false;
     int kline = 0;
