@@ -49,7 +49,8 @@ KIND@COMMAND#K (at its Kth occurrence). KIND is one of:
   unplug     on that command the link is dropped: the pty master is closed,
              as when the adapter is pulled out
 Also accepted as FAULT: "pace" (as --pace) and "kline=MS" (as --kline-ms).
-The scenario's [Interface] Faults= key takes the same list.
+The scenario's [Interface] Faults= key takes the same list. The scenario
+format is described at the top of scenarios/demo_car.ini.
 
 Exit status: 0 after a signal, 2 on a bad option or scenario.
 )";
