@@ -17,13 +17,14 @@
 
 namespace {
 
-// The simulator process with its first line of output already read.
-struct SimProcess {
+// vandrix-sim as a child, with its first line of output already read; raw
+// POSIX so the test sees exit status, stdout and the link as they are.
+struct SimChild {
     pid_t pid = -1;
     int out = -1;
     QString firstLine;
 
-    explicit SimProcess(const QStringList& args) {
+    explicit SimChild(const QStringList& args) {
         const QByteArray bin = qgetenv("VANDRIX_BIN") + "/vandrix-sim";
         std::vector<QByteArray> store{bin};
         for (const QString& a : args)
@@ -61,7 +62,7 @@ struct SimProcess {
         pid = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
-    ~SimProcess() {
+    ~SimChild() {
         terminate();
         if (out >= 0)
             ::close(out);
@@ -86,11 +87,11 @@ QStringList readUntilPrompt(CommandChannel& ch) {
 
 } // namespace
 
-TEST(SimProcess, ServesTheProgramsDialogueAndRecordsIt) {
+TEST(VandrixSim, ServesTheProgramsDialogueAndRecordsIt) {
     QTemporaryDir dir;
     const QString link = dir.filePath("ttyVANDRIX");
     const QString transcript = dir.filePath("transcript.txt");
-    SimProcess sim({"--link", link, "--transcript", transcript});
+    SimChild sim({"--link", link, "--transcript", transcript});
     ASSERT_TRUE(sim.firstLine.startsWith("/dev/pts/")) << sim.firstLine.toStdString();
     EXPECT_EQ(QFileInfo(link).symLinkTarget(), sim.firstLine);
 
@@ -145,8 +146,8 @@ TEST(SimProcess, ServesTheProgramsDialogueAndRecordsIt) {
     EXPECT_EQ(sent, QStringList({"1:", "2:ATZ", "3:ATD03", "4:0801", "5:02", "6:ATH"}));
 }
 
-TEST(SimProcess, FaultsFromTheCommandLineReachTheProgram) {
-    SimProcess sim({"--fault", "dataerror@02", "--fault", "unplug@0801"});
+TEST(VandrixSim, FaultsFromTheCommandLineReachTheProgram) {
+    SimChild sim({"--fault", "dataerror@02", "--fault", "unplug@0801"});
     ASSERT_TRUE(sim.firstLine.startsWith("/dev/pts/"));
     TSerialPort port;
     openLikeTheProgram(port, sim.firstLine);
@@ -161,8 +162,8 @@ TEST(SimProcess, FaultsFromTheCommandLineReachTheProgram) {
     EXPECT_THROW(ch.SendCommand("0801"), ESerialPort);
 }
 
-TEST(SimProcess, HelpAndBadOptions) {
-    SimProcess help({"--help"});
+TEST(VandrixSim, HelpAndBadOptions) {
+    SimChild help({"--help"});
     QByteArray text = help.firstLine.toLocal8Bit();
     char buf[4096];
     for (ssize_t n; (n = ::read(help.out, buf, sizeof buf)) > 0;)
@@ -173,7 +174,7 @@ TEST(SimProcess, HelpAndBadOptions) {
           "dataerror", "garbage", "longline", "noprompt", "unplug"})
         EXPECT_TRUE(text.contains(word)) << word;
 
-    SimProcess bad({"--fault", "boom@1"});
+    SimChild bad({"--fault", "boom@1"});
     EXPECT_EQ(bad.firstLine, "");
     int status = 0;
     ::waitpid(bad.pid, &status, 0);
@@ -205,8 +206,8 @@ struct QuietView : ConnectionView {
 
 // The connection set-up reads a fixed number of lines per wake-up CR and
 // per reset; the simulator's replies must line up with it exactly.
-TEST(SimProcess, TheRealConnectionSetUpAcceptsIt) {
-    SimProcess sim({});
+TEST(VandrixSim, TheRealConnectionSetUpAcceptsIt) {
+    SimChild sim({});
     ASSERT_TRUE(sim.firstLine.startsWith("/dev/pts/"));
     TSerialPort port;
     port.SetPort(sim.firstLine);
