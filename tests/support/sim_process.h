@@ -7,7 +7,7 @@
 
 class SimProcess {
 public:
-    // Extra options as vandrix-sim takes them ("--fault", "silence@5", ...).
+    // Extra options as vandrix-sim takes them ("--fault", "silence#5", ...).
     // A transcript is always written, to a file of the test's own.
     explicit SimProcess(const QStringList& options = {});
     ~SimProcess();
