@@ -57,6 +57,13 @@ bool isClick(QEvent* event) {
 } // namespace
 
 QImage BannerPicture() {
+    // The picture is compiled into this static library; its resource must be
+    // registered by hand.
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(ui);
+        return true;
+    }();
+    (void)registered;
     static const QImage picture(QStringLiteral(":/vandrix/banner.jpg"));
     return picture;
 }

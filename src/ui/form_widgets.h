@@ -152,6 +152,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    friend class TTabSheet;
     void relayout();
     void updateShortcut(TTabSheet* sheet);
     int tabRowHeight() const;

@@ -308,7 +308,7 @@ void TForm1::createGroupPage() {
         std::array<TLabel**, 4> values;
         std::array<const char*, 4> valueNames;
     };
-    const Slot slots[4] = {
+    const Slot slotTable[4] = {
         {&CheckBox1, "CheckBox1", &Edit2, "Edit2", &UpDown2, "UpDown2",
          {&Label11, &Label10, &Label14, &Label16}, {"Label11", "Label10", "Label14", "Label16"},
          {&Label12, &Label13, &Label15, &Label17}, {"Label12", "Label13", "Label15", "Label17"}},
@@ -324,7 +324,7 @@ void TForm1::createGroupPage() {
     };
     const int fieldX[4] = {72, 229, 386, 544};
     for (int k = 0; k < 4; ++k) {
-        const Slot& s = slots[k];
+        const Slot& s = slotTable[k];
         const int y = 80 * (k + 1);
         GroupEnableBoxes[k] = checkBox(*s.enable, s.enableName, page, 8, y + 16);
         GroupEdits[k] = edit(*s.edit, s.editName, page, 8, y + 38, 33, 21, 3, QStringLiteral("1"));

@@ -1,0 +1,41 @@
+#pragma once
+// A main window made in a temporary program folder of its own, with no
+// serial ports but those a test adds, answering prompts from a script.
+#include "scripted_prompts.h"
+#include "ui/main_window.h"
+
+#include <QtWidgets>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+class WindowTest : public ::testing::Test {
+protected:
+    WindowTest() {
+        UiTestApp();
+        QDir(dir.path()).mkpath(QStringLiteral("fake/dev"));
+        QDir(dir.path()).mkpath(QStringLiteral("fake/sys"));
+    }
+
+    // Writes vandrix.ini into the program folder.
+    void writeIni(const QByteArray& text) {
+        QFile file(dir.filePath(QStringLiteral("vandrix.ini")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+
+    TForm1& makeWindow() {
+        TForm1Options options;
+        options.programDir = dir.path();
+        options.portRoots.dev = dir.filePath(QStringLiteral("fake/dev"));
+        options.portRoots.sys = dir.filePath(QStringLiteral("fake/sys"));
+        window = std::make_unique<TForm1>(prompts, options);
+        return *window;
+    }
+
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    std::unique_ptr<TForm1> window;
+};
