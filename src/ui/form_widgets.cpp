@@ -196,7 +196,7 @@ int TTabSheet::pageIndex() const {
 // ---------------------------------------------------------------- TPageControl
 
 namespace {
-constexpr int TabPadding = 7;
+constexpr int TabPadding = 6;
 constexpr int PageInset = 4;
 
 QString withoutMarker(QString text) {
@@ -284,7 +284,7 @@ QRect TPageControl::tabRect(int index) const {
 
 void TPageControl::relayout() {
     const QFontMetrics fm(m_tabFont);
-    const int available = std::max(1, width() - 4);
+    const int available = std::max(1, width() - 6);
     // Greedy rows in page order.
     std::vector<std::vector<int>> rows(1);
     std::vector<int> widths(m_pages.size());
@@ -364,22 +364,28 @@ void TPageControl::paintEvent(QPaintEvent*) {
 
     p.setFont(m_tabFont);
     const int active = activePageIndex();
+    // The style draws the tab's shape; the caption is drawn here so that its
+    // padding is the one the row layout counted with.
     auto drawTab = [&](int i) {
         QStyleOptionTab tab;
         tab.initFrom(this);
-        tab.fontMetrics = QFontMetrics(m_tabFont);
         tab.rect = m_tabRects[size_t(i)];
-        tab.text = m_pages[size_t(i)]->caption();
         tab.shape = QTabBar::RoundedNorth;
         tab.position = QStyleOptionTab::Middle;
         tab.state &= ~QStyle::State_HasFocus;
-        if (!m_pages[size_t(i)]->pageEnabled())
+        const bool enabled = m_pages[size_t(i)]->pageEnabled() && isEnabled();
+        if (!enabled)
             tab.state &= ~QStyle::State_Enabled;
         if (i == active) {
             tab.state |= QStyle::State_Selected;
             tab.rect.adjust(-2, -2, 2, 0);
         }
-        style()->drawControl(QStyle::CE_TabBarTab, &tab, &p, this);
+        style()->drawControl(QStyle::CE_TabBarTabShape, &tab, &p, this);
+        p.setPen(palette().color(enabled ? QPalette::Active : QPalette::Disabled,
+                                 QPalette::WindowText));
+        p.drawText(tab.rect.adjusted(0, i == active ? 0 : 1, 0, 0),
+                   Qt::AlignCenter | Qt::TextShowMnemonic | Qt::TextSingleLine,
+                   m_pages[size_t(i)]->caption());
     };
     for (size_t i = 0; i < m_pages.size(); ++i)
         if (int(i) != active)

@@ -81,6 +81,8 @@ QPushButton* button(QPushButton*& m, const char* name, QWidget* parent, int x, i
     named(m, name, parent);
     m->setGeometry(x, y, w, h);
     m->setIcon(GlyphIcon(glyph));
+    // Captions with a picture fit their buttons only in the chrome font.
+    m->setFont(Fonts::msSansSerif());
     m->setAutoDefault(false);
     return m;
 }
@@ -570,6 +572,7 @@ void TForm1::createSearchPage() {
     text(N(Label94), page, 16, 62);
     named(N(CheckListBox1), page);
     CheckListBox1->setGeometry(16, 80, 185, 313);
+    CheckListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     checkBox(N(CheckBox6), page, 19, 398, 174, 17);
     memo(N(Memo2), page, 224, 24, 465, 369, false);
     Memo2->setFont(Fonts::courierNew(13));
