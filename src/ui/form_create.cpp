@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTimer>
 #include <cmath>
 
 namespace {
@@ -269,9 +270,10 @@ void TForm1::FormShow() {
 
 void TForm1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    // Once, when the program shows its window; not on every restore.
+    // Once, when the program shows its window; not on every restore. Right
+    // after the window is up, so the banner appears in front of it.
     if (!m_shown && !event->spontaneous()) {
         m_shown = true;
-        Guarded([this] { FormShow(); });
+        QTimer::singleShot(0, this, [this] { Guarded([this] { FormShow(); }); });
     }
 }

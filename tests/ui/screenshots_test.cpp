@@ -71,7 +71,7 @@ TEST_F(ScreenshotsTest, MainWindowInBothLanguages) {
         writeIni(QByteArray("[Config]\nSplash=nein\nBaud=9600\nU2=5.0\nTV1=2\nSprache=") + lang +
                  "\n");
         TForm1& f = makeWindow();
-        f.show();
+        showWindow(f);
         const QString prefix = QStringLiteral("main_") + QLatin1String(lang);
         save(f, prefix + QStringLiteral("_start"));
 

@@ -127,7 +127,7 @@ TEST_F(StartupTest, ConfigurationVariants) {
         if (c.banner)
             prompts.expectBanner();
         TForm1& f = makeWindow();
-        f.show();
+        showWindow(f);
         c.check(f);
         f.close();
         prompts.verifyDone();
@@ -175,7 +175,7 @@ TEST_F(StartupTest, DebugTraceThatCannotBeCreatedIsReportedAndStartUpGoesOn) {
 TEST_F(StartupTest, NotConnectedViewAfterStart) {
     writeIni(config("Splash=nein\n"));
     TForm1& f = makeWindow();
-    f.show();
+    showWindow(f);
     EXPECT_FALSE(f.PageControl1->isVisible());
     EXPECT_FALSE(f.PageControl2->isVisible());
     EXPECT_TRUE(f.BitBtn3->isVisible());

@@ -26,6 +26,12 @@ protected:
         file.write(text);
     }
 
+    // Shows the window and lets its show handler run.
+    void showWindow(TForm1& f) {
+        f.show();
+        QCoreApplication::processEvents();
+    }
+
     TForm1& makeWindow() {
         TForm1Options options;
         options.programDir = dir.path();

@@ -42,7 +42,7 @@ protected:
     TForm1& shownWindow() {
         writeIni("[Config]\nSplash=nein\n");
         TForm1& f = makeWindow();
-        f.show();
+        showWindow(f);
         return f;
     }
     // As a session leaves the pages: all of them usable.
