@@ -165,8 +165,7 @@ TForm4::TForm4(int languageOffset, QWidget* parent)
     BitBtn2 = new QPushButton(GlyphIcon(Glyph::Ok), QStringLiteral("OK"), this);
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
     BitBtn2->setGeometry(72, 312, 89, 25);
-    connect(BitBtn2, &QPushButton::clicked, this,
-            [this] { done(CheckBox1->isChecked() ? 1 : 2); });
+    connect(BitBtn2, &QPushButton::clicked, this, [this] { done(CheckBox1->isChecked() ? 1 : 2); });
 
     BitBtn1 = new QPushButton(GlyphIcon(Glyph::Cancel), QStringLiteral("Abbrechen"), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));

@@ -20,9 +20,9 @@ QFont verdana(int pixelSize, bool bold, bool italic) {
 }
 
 QFont msSansSerif(int pixelSize) {
-    return make({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "Arial",
-                 "DejaVu Sans"},
-                pixelSize, false, false);
+    return make(
+        {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "Arial", "DejaVu Sans"},
+        pixelSize, false, false);
 }
 
 QFont courierNew(int pixelSize) {

@@ -45,8 +45,8 @@ double readPointNumber(const QString& text) {
 
 TForm1::TForm1(Prompts& prompts_, const TForm1Options& options, QWidget* parent)
     : QWidget(parent), prompts(prompts_), m_options(options) {
-    state.ProgramDir = options.programDir.isEmpty() ? QCoreApplication::applicationDirPath()
-                                                    : options.programDir;
+    state.ProgramDir =
+        options.programDir.isEmpty() ? QCoreApplication::applicationDirPath() : options.programDir;
     createControls();
     connectHandlers();
     FormCreate();
@@ -192,8 +192,7 @@ void TForm1::applyConfiguration() {
         Label158->setFontColor(Qt::black);
         for (int n = 0; n < 6; ++n) {
             const QString key = QStringLiteral("TV") + QString::number(n);
-            state.TV[size_t(n)] =
-                readPointNumber(config.readString(ConfigSection, key).trimmed());
+            state.TV[size_t(n)] = readPointNumber(config.readString(ConfigSection, key).trimmed());
             if (state.TV[size_t(n)] > 0)
                 VoltageCheckBoxes[n]->setEnabled(true);
         }
@@ -227,6 +226,7 @@ void TForm1::setCaptions() {
         QWidget* control;
         int id;
     };
+    // clang-format off
     const Caption captions[] = {
         {GroupBox1, 1},   {Label95, 1},     {GroupBox2, 2},   {BitBtn3, 3},     {BitBtn2, 21},
         {TabSheet1, 9},   {TabSheet2, 10},  {TabSheet3, 11},  {TabSheet4, 12},  {TabSheet5, 29},
@@ -243,6 +243,7 @@ void TForm1::setCaptions() {
         {BitBtn14, 98},   {BitBtn16, 98},   {Label120, 101},  {BitBtn13, 102},  {Label124, 109},
         {Label132, 114},  {BitBtn15, 113},  {Label89, 54},    {Label92, 56},    {Label91, 55},
     };
+    // clang-format on
     for (const Caption& c : captions) {
         const QString text = Str(c.id);
         if (auto* label = qobject_cast<TLabel*>(c.control))

@@ -155,8 +155,7 @@ void TUpDown::keyPressEvent(QKeyEvent* event) {
 void TUpDown::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const int half = height() / 2;
-    const QRect halves[2] = {QRect(0, 0, width(), half),
-                             QRect(0, half, width(), height() - half)};
+    const QRect halves[2] = {QRect(0, 0, width(), half), QRect(0, half, width(), height() - half)};
     for (int i = 0; i < 2; ++i) {
         QStyleOptionButton button;
         button.initFrom(this);
@@ -321,8 +320,7 @@ void TPageControl::relayout() {
             const int i = rows[r][k];
             int w = widths[size_t(i)];
             if (extra > 0)
-                w += extra / int(rows[r].size()) +
-                     (int(k) < extra % int(rows[r].size()) ? 1 : 0);
+                w += extra / int(rows[r].size()) + (int(k) < extra % int(rows[r].size()) ? 1 : 0);
             m_tabRects[size_t(i)] = QRect(x, y, w, rowHeight);
             x += w;
         }
@@ -381,8 +379,8 @@ void TPageControl::paintEvent(QPaintEvent*) {
             tab.rect.adjust(-2, -2, 2, 0);
         }
         style()->drawControl(QStyle::CE_TabBarTabShape, &tab, &p, this);
-        p.setPen(palette().color(enabled ? QPalette::Active : QPalette::Disabled,
-                                 QPalette::WindowText));
+        p.setPen(
+            palette().color(enabled ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
         p.drawText(tab.rect.adjusted(0, i == active ? 0 : 1, 0, 0),
                    Qt::AlignCenter | Qt::TextShowMnemonic | Qt::TextSingleLine,
                    m_pages[size_t(i)]->caption());

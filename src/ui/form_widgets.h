@@ -256,7 +256,7 @@ private:
     int m_selCol = -1;
     int m_selRow = -1;
     std::vector<int> m_colWidths;
-    std::vector<int> m_rowHeights; // 0: default
+    std::vector<int> m_rowHeights;             // 0: default
     std::vector<std::vector<QString>> m_cells; // [row][col]
     bool m_syncingScrollBar = false;
 };

@@ -76,8 +76,8 @@ TLabel* disclaimer(TLabel*& m, const char* name, QWidget* parent, int x, int y) 
     return m;
 }
 
-QPushButton* button(QPushButton*& m, const char* name, QWidget* parent, int x, int y, int w,
-                    int h, Glyph glyph) {
+QPushButton* button(QPushButton*& m, const char* name, QWidget* parent, int x, int y, int w, int h,
+                    Glyph glyph) {
     named(m, name, parent);
     m->setGeometry(x, y, w, h);
     m->setIcon(GlyphIcon(glyph));
@@ -118,8 +118,7 @@ TUpDown* upDown(TUpDown*& m, const char* name, QWidget* parent, int x, int y, QL
     return m;
 }
 
-QGroupBox* groupBox(QGroupBox*& m, const char* name, QWidget* parent, int x, int y, int w,
-                    int h) {
+QGroupBox* groupBox(QGroupBox*& m, const char* name, QWidget* parent, int x, int y, int w, int h) {
     named(m, name, parent);
     m->setGeometry(x, y, w, h);
     return m;
@@ -310,6 +309,7 @@ void TForm1::createGroupPage() {
         std::array<TLabel**, 4> values;
         std::array<const char*, 4> valueNames;
     };
+    // clang-format off
     const Slot slotTable[4] = {
         {&CheckBox1, "CheckBox1", &Edit2, "Edit2", &UpDown2, "UpDown2",
          {&Label11, &Label10, &Label14, &Label16}, {"Label11", "Label10", "Label14", "Label16"},
@@ -324,6 +324,7 @@ void TForm1::createGroupPage() {
          {&Label62, &Label60, &Label58, &Label56}, {"Label62", "Label60", "Label58", "Label56"},
          {&Label61, &Label59, &Label57, &Label55}, {"Label61", "Label59", "Label57", "Label55"}},
     };
+    // clang-format on
     const int fieldX[4] = {72, 229, 386, 544};
     for (int k = 0; k < 4; ++k) {
         const Slot& s = slotTable[k];
@@ -345,11 +346,10 @@ void TForm1::createGroupPage() {
 
 void TForm1::createRawPage() {
     QWidget* page = TabSheet5;
-    QGroupBox** boxes[10] = {&GroupBox3, &GroupBox4,  &GroupBox5,  &GroupBox6,  &GroupBox7,
-                             &GroupBox8, &GroupBox9,  &GroupBox10, &GroupBox11, &GroupBox12};
-    const char* boxNames[10] = {"GroupBox3", "GroupBox4",  "GroupBox5",  "GroupBox6",
-                                "GroupBox7", "GroupBox8",  "GroupBox9",  "GroupBox10",
-                                "GroupBox11", "GroupBox12"};
+    QGroupBox** boxes[10] = {&GroupBox3, &GroupBox4, &GroupBox5,  &GroupBox6,  &GroupBox7,
+                             &GroupBox8, &GroupBox9, &GroupBox10, &GroupBox11, &GroupBox12};
+    const char* boxNames[10] = {"GroupBox3", "GroupBox4", "GroupBox5",  "GroupBox6",  "GroupBox7",
+                                "GroupBox8", "GroupBox9", "GroupBox10", "GroupBox11", "GroupBox12"};
     TLabel** values[10] = {&Label20, &Label18, &Label22, &Label24, &Label26,
                            &Label28, &Label30, &Label32, &Label34, &Label36};
     const char* valueNames[10] = {"Label20", "Label18", "Label22", "Label24", "Label26",
@@ -488,8 +488,8 @@ void TForm1::createReadinessPage() {
         ReadinessDigits[i] = fixedLabel(*digits[i], digitName.constData(), page, 32 + 24 * i, 24,
                                         25, 32, Fonts::verdana(27, true), Qt::AlignCenter);
         ReadinessDigits[i]->setText(QStringLiteral("-"));
-        ReadinessMarks[i] = fixedLabel(*marks[i], markName.constData(), page, 264, 72 + 24 * i,
-                                       25, 20, markFont, Qt::AlignCenter);
+        ReadinessMarks[i] = fixedLabel(*marks[i], markName.constData(), page, 264, 72 + 24 * i, 25,
+                                       20, markFont, Qt::AlignCenter);
         ReadinessTexts[i] = text(*texts[i], textName.constData(), page, 290, 72 + 24 * i);
     }
     text(N(Label89), page, 32, 34, Fonts::verdana(13, true));

@@ -75,7 +75,9 @@ void TForm1::connectHandlers() {
     StringGrid1->onDrawCell = [this](QPainter& p, int col, int row, const QRect& rect, bool) {
         Guarded([&] { StringGrid1DrawCell(p, col, row, rect); });
     };
-    StringGrid1->onSelectCell = [this](int col, int row) { return StringGrid1SelectCell(col, row); };
+    StringGrid1->onSelectCell = [this](int col, int row) {
+        return StringGrid1SelectCell(col, row);
+    };
     StringGrid1->onMouseWheel = [this](bool down) {
         return down ? StringGrid1MouseWheelDown() : StringGrid1MouseWheelUp();
     };
@@ -116,8 +118,8 @@ void TForm1::StatusBar1DrawPanel(QPainter& painter, int panel, const QRect& rect
     const QFontMetrics metrics(font);
     const QString text = StatusBar1->panelText(panel);
     const int width = StatusBar1->panel(panel).width;
-    const int x = StatusPanelTextX(rect.left(), width, metrics.horizontalAdvance(text),
-                                   panel == 1 ? -2 : 0);
+    const int x =
+        StatusPanelTextX(rect.left(), width, metrics.horizontalAdvance(text), panel == 1 ? -2 : 0);
     painter.drawText(QPoint(x, rect.top() + 1 + metrics.ascent()), text);
 }
 

@@ -15,8 +15,8 @@ class CaptionsTest : public WindowTest {};
 TEST_F(CaptionsTest, GermanAndEnglish) {
     struct Lang {
         const char* sprache;
-        QString groupBox1, connect, disconnect, tab0, tab10, search, unit1, gridHeader0,
-            panel0, readiness0, copy, disclaimer;
+        QString groupBox1, connect, disconnect, tab0, tab10, search, unit1, gridHeader0, panel0,
+            readiness0, copy, disclaimer;
     };
     const Lang langs[] = {
         {"de", "Steuergerät:", "&Verbinden", "&Trennen", "Steuergeräte-&Infos",
@@ -63,20 +63,20 @@ TEST_F(CaptionsTest, ControlsSitWhereTheLayoutPutsThem) {
         QWidget* w;
         QRect r;
     } places[] = {
-        {f.GroupBox1, {16, 8, 233, 57}},     {f.ComboBox2, {8, 24, 217, 21}},
-        {f.GroupBox2, {264, 8, 193, 57}},    {f.BitBtn3, {104, 22, 81, 25}},
-        {f.BitBtn2, {104, 22, 81, 25}},      {f.CheckBox7, {8, 27, 89, 17}},
-        {f.BitBtn1, {688, 8, 41, 25}},       {f.BitBtn6, {688, 40, 41, 25}},
+        {f.GroupBox1, {16, 8, 233, 57}},      {f.ComboBox2, {8, 24, 217, 21}},
+        {f.GroupBox2, {264, 8, 193, 57}},     {f.BitBtn3, {104, 22, 81, 25}},
+        {f.BitBtn2, {104, 22, 81, 25}},       {f.CheckBox7, {8, 27, 89, 17}},
+        {f.BitBtn1, {688, 8, 41, 25}},        {f.BitBtn6, {688, 40, 41, 25}},
         {f.PageControl1, {16, 72, 716, 450}}, {f.PageControl2, {16, 72, 713, 450}},
-        {f.Label97, {220, 32, 450, 16}},     {f.Label55, {544, 356, 152, 28}},
-        {f.Edit5, {8, 358, 33, 21}},         {f.UpDown4, {41, 358, 15, 21}},
-        {f.Label36, {16, 21, 65, 28}},       {f.GroupBox12, {320, 304, 257, 65}},
-        {f.StringGrid1, {8, 8, 690, 345}},   {f.BitBtn4, {544, 360, 153, 25}},
-        {f.Memo5, {248, 21, 441, 340}},      {f.Label112, {184, 181, 152, 28}},
-        {f.Label72, {200, 24, 25, 32}},      {f.Label80, {264, 240, 25, 20}},
-        {f.Label143, {640, 116, 57, 28}},    {f.Label151, {308, 288, 152, 28}},
-        {f.CheckBox15, {284, 294, 17, 17}},  {f.CheckListBox1, {16, 80, 185, 313}},
-        {f.Memo2, {224, 24, 465, 369}},      {f.StatusBar1, {0, 536, 740, 19}},
+        {f.Label97, {220, 32, 450, 16}},      {f.Label55, {544, 356, 152, 28}},
+        {f.Edit5, {8, 358, 33, 21}},          {f.UpDown4, {41, 358, 15, 21}},
+        {f.Label36, {16, 21, 65, 28}},        {f.GroupBox12, {320, 304, 257, 65}},
+        {f.StringGrid1, {8, 8, 690, 345}},    {f.BitBtn4, {544, 360, 153, 25}},
+        {f.Memo5, {248, 21, 441, 340}},       {f.Label112, {184, 181, 152, 28}},
+        {f.Label72, {200, 24, 25, 32}},       {f.Label80, {264, 240, 25, 20}},
+        {f.Label143, {640, 116, 57, 28}},     {f.Label151, {308, 288, 152, 28}},
+        {f.CheckBox15, {284, 294, 17, 17}},   {f.CheckListBox1, {16, 80, 185, 313}},
+        {f.Memo2, {224, 24, 465, 369}},       {f.StatusBar1, {0, 536, 740, 19}},
     };
     for (const auto& p : places)
         EXPECT_EQ(p.w->geometry(), p.r) << p.w->objectName().toStdString();

@@ -7,8 +7,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QPushButton>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <iostream>
 
@@ -90,7 +90,8 @@ TEST_F(ScreenshotsTest, MainWindowInBothLanguages) {
         }
         f.ComboBox2->setCurrentIndex(1);
         emit f.ComboBox2->activated(1);
-        f.Memo2->setPlainText(QStringLiteral("Steuergerät 01 gefunden\n  038906019FN  1,9l R4 EDC"));
+        f.Memo2->setPlainText(
+            QStringLiteral("Steuergerät 01 gefunden\n  038906019FN  1,9l R4 EDC"));
         save(f, prefix + QStringLiteral("_search"));
         window.reset();
     }
@@ -105,7 +106,8 @@ TEST_F(ScreenshotsTest, Dialogs) {
         TForm4 confirm(lang);
         confirm.Tag = lang ? 1 : 2;
         QTimer::singleShot(0, &confirm, [&] {
-            save(confirm, QStringLiteral("form4_tag%1_%2").arg(confirm.Tag).arg(lang ? "en" : "de"));
+            save(confirm,
+                 QStringLiteral("form4_tag%1_%2").arg(confirm.Tag).arg(lang ? "en" : "de"));
             confirm.BitBtn1->click();
         });
         confirm.ShowModal();

@@ -24,7 +24,6 @@ QByteArray config(const char* lines) {
     return QByteArray("[Config]\n") + lines;
 }
 
-
 } // namespace
 
 class StartupTest : public WindowTest {};
@@ -116,8 +115,7 @@ TEST_F(StartupTest, ConfigurationVariants) {
              EXPECT_EQ(f.ComboBox1->currentText(), DemoInterfaceName(0));
          }},
         {"Splash key missing shows the banner", config("IBT=5\n"), [](TForm1&) {}, true},
-        {"Splash NEIN in capitals shows the banner", config("Splash=NEIN\n"), [](TForm1&) {},
-         true},
+        {"Splash NEIN in capitals shows the banner", config("Splash=NEIN\n"), [](TForm1&) {}, true},
     };
     for (const StartCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -181,7 +179,8 @@ TEST_F(StartupTest, NotConnectedViewAfterStart) {
     EXPECT_TRUE(f.BitBtn3->isVisible());
     EXPECT_FALSE(f.BitBtn3->isEnabled());
     EXPECT_FALSE(f.BitBtn2->isVisible());
-    for (QWidget* w : std::initializer_list<QWidget*>{f.BitBtn5, f.BitBtn6, f.BitBtn11, f.CheckBox7})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{f.BitBtn5, f.BitBtn6, f.BitBtn11, f.CheckBox7})
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
     EXPECT_FALSE(f.CheckBox7->isChecked());
     EXPECT_EQ(f.state.ConnectionState, 0);

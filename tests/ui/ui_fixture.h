@@ -4,10 +4,10 @@
 #include "scripted_prompts.h"
 #include "ui/main_window.h"
 
-#include <QtWidgets>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QtWidgets>
 #include <gtest/gtest.h>
 #include <memory>
 

@@ -179,9 +179,8 @@ TEST_F(ViewTest, StatusPanelColours) {
 
     auto redText = [&] {
         const QImage image = f.StatusBar1->grab().toImage();
-        return anyPixel(image, f.StatusBar1->panelRect(1), [](QColor p) {
-            return p.red() > 200 && p.green() < 90 && p.blue() < 90;
-        });
+        return anyPixel(image, f.StatusBar1->panelRect(1),
+                        [](QColor p) { return p.red() > 200 && p.green() < 90 && p.blue() < 90; });
     };
     f.StatusBar1->setPanelText(1, QStringLiteral("9600 Baud"));
     f.state.FixedBaudMarked = 1;
@@ -194,12 +193,12 @@ TEST(StatusPanelText, CentredWithHalvesToEven) {
     const struct {
         int left, width, text, shift, x;
     } cases[] = {
-        {1, 130, 130, 0, 1},   // as wide as the panel: its left edge
+        {1, 130, 130, 0, 1},    // as wide as the panel: its left edge
         {132, 75, 75, -2, 130}, // panel 1: two pixels left of it
-        {0, 130, 127, 0, 2},   // 1.5 -> 2
-        {0, 130, 125, 0, 2},   // 2.5 -> 2
-        {0, 75, 70, -2, 0},    // 2.5 -> 2, shifted
-        {0, 130, 140, 0, -5},  // wider than the panel
+        {0, 130, 127, 0, 2},    // 1.5 -> 2
+        {0, 130, 125, 0, 2},    // 2.5 -> 2
+        {0, 75, 70, -2, 0},     // 2.5 -> 2, shifted
+        {0, 130, 140, 0, -5},   // wider than the panel
     };
     for (const auto& c : cases)
         EXPECT_EQ(StatusPanelTextX(c.left, c.width, c.text, c.shift), c.x)
@@ -235,10 +234,10 @@ TEST_F(ViewTest, ReadinessLinesJoinEachDigitToItsRow) {
     f.PageControl1->setActivePage(f.TabSheet6);
     const QImage image = f.PaintBox1->grab().toImage();
     auto black = [&](int x, int y) { return image.pixelColor(x, y) == QColor(Qt::black); };
-    EXPECT_TRUE(black(44, 150));   // leftmost digit goes down ...
-    EXPECT_TRUE(black(200, 250));  // ... to the bottom row
-    EXPECT_TRUE(black(212, 70));   // rightmost digit ...
-    EXPECT_TRUE(black(240, 82));   // ... to the top row
+    EXPECT_TRUE(black(44, 150));  // leftmost digit goes down ...
+    EXPECT_TRUE(black(200, 250)); // ... to the bottom row
+    EXPECT_TRUE(black(212, 70));  // rightmost digit ...
+    EXPECT_TRUE(black(240, 82));  // ... to the top row
     EXPECT_FALSE(black(45, 150));
     EXPECT_FALSE(black(44, 252));
 }
@@ -252,8 +251,10 @@ TEST_F(ViewTest, NumberFieldsHandTheFocusToTheirSpinButtons) {
         TUpDown* target;
         TTabSheet* page;
     } enters[] = {
-        {f.Edit2, f.UpDown2, f.TabSheet2}, {f.Edit5, f.UpDown2, f.TabSheet2},
-        {f.Edit8, f.UpDown5, f.TabSheet8}, {f.Edit11, f.UpDown7, f.TabSheet11},
+        {f.Edit2, f.UpDown2, f.TabSheet2},
+        {f.Edit5, f.UpDown2, f.TabSheet2},
+        {f.Edit8, f.UpDown5, f.TabSheet8},
+        {f.Edit11, f.UpDown7, f.TabSheet11},
     };
     for (const auto& e : enters) {
         SCOPED_TRACE(e.edit->objectName().toStdString());
@@ -341,8 +342,8 @@ TEST(UncaughtError, MessageGetsItsFullStop) {
         const char* in;
         const char* out;
     } cases[] = {
-        {"DATA ERROR", "DATA ERROR."}, {"done.", "done."},    {"a-", "a-"},
-        {"", ""},                       {"path/", "path/."}, {"x ", "x "},
+        {"DATA ERROR", "DATA ERROR."}, {"done.", "done."}, {"a-", "a-"}, {"", ""},
+        {"path/", "path/."},           {"x ", "x "},
     };
     for (const auto& c : cases)
         EXPECT_EQ(UncaughtErrorText(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;

@@ -150,14 +150,14 @@ void ScriptedPrompts::message(const QString& caption, const QString& text, Promp
     take(ShownPrompt(PromptKind::Message, caption, text, icon));
 }
 
-bool ScriptedPrompts::question(const QString& caption, const QString& text, PromptIcon icon,
-                               bool) {
+bool ScriptedPrompts::question(const QString& caption, const QString& text, PromptIcon icon, bool) {
     const auto e = take(ShownPrompt(PromptKind::Question, caption, text, icon));
     return e && e->result == 1;
 }
 
 int ScriptedPrompts::confirm(int tag) {
-    const auto e = take(ShownPrompt(PromptKind::Confirm, QString(), QString(), PromptIcon::None, tag));
+    const auto e =
+        take(ShownPrompt(PromptKind::Confirm, QString(), QString(), PromptIcon::None, tag));
     return e ? e->result : 3;
 }
 
