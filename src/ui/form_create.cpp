@@ -7,7 +7,9 @@
 #include "ui/main_window.h"
 
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QScrollBar>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -17,6 +19,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -32,6 +35,16 @@ int readInteger(const IniFile& ini, const QString& key, int defaultValue) {
     bool ok = false;
     const int value = ini.readString(ConfigSection, key).trimmed().toInt(&ok, 10);
     return ok ? value : defaultValue;
+}
+
+// The open list shows whole entries even where the closed box cuts them.
+void fitPopupToItems(QComboBox* box) {
+    const QFontMetrics metrics(box->view()->font());
+    int widest = 0;
+    for (int i = 0; i < box->count(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(box->itemText(i)));
+    box->view()->setMinimumWidth(widest + 2 * metrics.averageCharWidth() +
+                                 box->view()->verticalScrollBar()->sizeHint().width());
 }
 
 // Always written with "." whatever the regional settings; not a number gives 0.
@@ -75,6 +88,7 @@ void TForm1::FormCreate() {
     ComboBox1->clear();
     ComboBox1->addItems(EnumerateComPorts(configuredPort, portListLanguage, m_options.portRoots));
     ComboBox1->setCurrentIndex(ComboBox1->count() > 0 ? 0 : -1);
+    fitPopupToItems(ComboBox1);
 
     // 4. Everything the file says.
     if (state.ConfigFileOpen())
@@ -124,6 +138,7 @@ void TForm1::FormCreate() {
         item->setCheckState(Qt::Unchecked);
     }
     ComboBox2->setCurrentIndex(0);
+    fitPopupToItems(ComboBox2);
 
     // 9. The fault table's header.
     StringGrid1->setColWidth(0, 25);

@@ -253,8 +253,10 @@ void TForm1::createTopBar() {
     named(N(ComboBox1), GroupBox2);
     ComboBox1->setGeometry(8, 24, 73, 21);
     ComboBox1->setMaxVisibleItems(30);
-    // Device paths are longer than the box; the open list shows them whole.
+    // Device paths are longer than the box: the open list and the tool tip
+    // show them whole.
     ComboBox1->view()->setTextElideMode(Qt::ElideNone);
+    connect(ComboBox1, &QComboBox::currentTextChanged, ComboBox1, &QWidget::setToolTip);
     button(N(BitBtn3), GroupBox2, 104, 22, 81, 25, Glyph::Connect)->setEnabled(false);
     button(N(BitBtn2), GroupBox2, 104, 22, 81, 25, Glyph::Disconnect)->hide();
 
