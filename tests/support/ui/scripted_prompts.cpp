@@ -138,6 +138,7 @@ std::optional<ScriptedPrompts::Expected> ScriptedPrompts::take(const ShownPrompt
                       << (e.text.isNull() ? "" : " \"" + e.text.toStdString() + "\"")
                       << (e.kind == PromptKind::Confirm ? " tag " + std::to_string(e.tag) : "")
                       << ", got " << describe(prompt);
+        m_expected.pop_front(); // reported once, not again as missing
         return std::nullopt;
     }
     m_expected.pop_front();
