@@ -6,10 +6,9 @@
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
 
-#include <QCheckBox>
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QComboBox>
-#include <QScrollBar>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -17,6 +16,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QTimer>
 #include <algorithm>

@@ -44,8 +44,7 @@ struct TForm1Options {
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm1(Prompts& prompts, const TForm1Options& options = {},
-                    QWidget* parent = nullptr);
+    explicit TForm1(Prompts& prompts, const TForm1Options& options = {}, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // ------------------------------------------------------------ state
@@ -147,8 +146,7 @@ public:
     // Adaptation page
     QGroupBox *GroupBox19, *GroupBox18, *GroupBox17;
     TLabel *Label113, *Label117, *Label119, *Label114, *Label115, *Label116, *Label118;
-    TLabel *Label106, *Label110, *Label105, *Label109, *Label107, *Label111, *Label108,
-        *Label112;
+    TLabel *Label106, *Label110, *Label105, *Label109, *Label107, *Label111, *Label108, *Label112;
     QLineEdit *Edit8, *Edit9;
     TUpDown* UpDown5;
     QPushButton* BitBtn8;
@@ -201,21 +199,21 @@ public:
     std::array<QCheckBox*, 4> GroupEnableBoxes;
     std::array<QLineEdit*, 4> GroupEdits;
     std::array<TUpDown*, 4> GroupUpDowns;
-    std::array<std::array<TLabel*, 4>, 4> GroupNameLabels;  // [slot][field]
-    std::array<std::array<TLabel*, 4>, 4> GroupValueBoxes;  // [slot][field]
-    std::array<QGroupBox*, 10> RawGroupBoxes;               // values 1 to 10
+    std::array<std::array<TLabel*, 4>, 4> GroupNameLabels; // [slot][field]
+    std::array<std::array<TLabel*, 4>, 4> GroupValueBoxes; // [slot][field]
+    std::array<QGroupBox*, 10> RawGroupBoxes;              // values 1 to 10
     std::array<TLabel*, 10> RawValueBoxes;
-    std::array<TLabel*, 4> AdaptationNameLabels;            // fields 1 to 4
+    std::array<TLabel*, 4> AdaptationNameLabels; // fields 1 to 4
     std::array<TLabel*, 4> AdaptationValueBoxes;
-    std::array<TLabel*, 8> ReadinessDigits;                 // Label65 .. Label72
-    std::array<TLabel*, 8> ReadinessMarks;                  // Label73 .. Label80
-    std::array<TLabel*, 8> ReadinessTexts;                  // Label81 .. Label88
+    std::array<TLabel*, 8> ReadinessDigits; // Label65 .. Label72
+    std::array<TLabel*, 8> ReadinessMarks;  // Label73 .. Label80
+    std::array<TLabel*, 8> ReadinessTexts;  // Label81 .. Label88
     std::array<TLabel*, 4> BasicNameLabels;
     std::array<TLabel*, 4> BasicValueBoxes;
-    std::array<TLabel*, 10> BasicRawValueBoxes;             // Label134 .. Label143
-    std::array<QCheckBox*, 6> VoltageCheckBoxes;            // CheckBox10 .. CheckBox15
-    std::array<TLabel*, 6> VoltageValueBoxes;               // Label146 .. Label151
-    std::array<QPushButton*, 6> CopyButtons; // BitBtn9, 10, 11, 12, 14, 16
+    std::array<TLabel*, 10> BasicRawValueBoxes;  // Label134 .. Label143
+    std::array<QCheckBox*, 6> VoltageCheckBoxes; // CheckBox10 .. CheckBox15
+    std::array<TLabel*, 6> VoltageValueBoxes;    // Label146 .. Label151
+    std::array<QPushButton*, 6> CopyButtons;     // BitBtn9, 10, 11, 12, 14, 16
 
     // The readiness marks of the legend and the results.
     static QString ReadinessCheckMark();
