@@ -218,6 +218,15 @@ bool TCustomSerialPort::WaitReadable(int ms)
     throw ESerialPort(SE_ReadFailed, EIO, QStringLiteral("the device hung up"));
 }
 
+void TCustomSerialPort::CheckHangUp()
+{
+    if (!Connected())
+        throw ESerialPort(SE_PortNotOpen, -1);
+    pollfd p{m_fd, POLLIN, 0};
+    if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        throw ESerialPort(SE_ReadFailed, EIO, QStringLiteral("the device hung up"));
+}
+
 int TCustomSerialPort::ReadStr(QString& str, int count)
 {
     str.clear();

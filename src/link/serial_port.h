@@ -58,6 +58,9 @@ public:
     void ClearBuffer(bool input, bool output);
     // Waits up to ms for a byte to read; raises SE_ReadFailed on a hang-up.
     bool WaitReadable(int ms);
+    // Raises SE_ReadFailed when the device has hung up (an adapter pulled
+    // out), even while unread bytes are still buffered.
+    void CheckHangUp();
     // How long one ReadStr waits for its first byte under the current timeouts.
     int readWaitMs() const;
 

@@ -139,7 +139,7 @@ void TForm1::FormClose()
     // port, no error box for a window that is gone.
     state.Closing = true;
     state.StopRequested = true;
-    if (BitBtn2->isVisible()) {
+    if (!BitBtn2->isHidden()) {
         try {
             SerialPort1.Close();
         } catch (const std::exception&) {

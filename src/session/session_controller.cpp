@@ -142,6 +142,7 @@ void TForm1::ConnectOneECU()
     PageControl1->setActivePage(TabSheet1);
     PageControl1->update();
     ResetSessionPages();
+    state.ResetPageNumbers();
 
     const int address = ComboBox2->currentText().left(3).toInt();
     if (!ConnectInterface(address)) {
@@ -225,10 +226,14 @@ void TForm1::RunSessionPass()
 
     // A pass that talked to nothing waits for the user instead of looping hot;
     // any click, key or repaint ends the wait.
-    if (sent || state.StopRequested)
+    if (sent || state.StopRequested) {
         channel.processMessages();
-    else
+    } else {
         channel.waitForMessages(IdlePassMs);
+        // Nothing is read while idle, so an unplugged adapter shows here.
+        if (!state.StopRequested)
+            channel.port().CheckHangUp();
+    }
 }
 
 bool TForm1::PollActivePage(CommandChannel& channel)

@@ -93,7 +93,10 @@ TEST_F(OpenPort, EveryByteValueCrossesUnchangedBothWays)
 
 TEST_F(OpenPort, HangUpRaisesReadFailedAtOnce)
 {
+    EXPECT_NO_THROW(port.CheckHangUp());
+    pty.write("x");
     pty.closeMaster();
+    EXPECT_THROW(port.CheckHangUp(), ESerialPort);
     QString s;
     const auto t = now();
     try {

@@ -1,0 +1,115 @@
+#pragma once
+// A main window in a temporary program folder of its own, connected through
+// its real serial port to a simulator or a scripted interface, with prompts
+// answered from a script.
+#include "qt_printers.h"
+#include "scripted_prompts.h"
+#include "ui/form_widgets.h"
+#include "ui/main_window.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+
+class SessionTest : public ::testing::Test {
+protected:
+    SessionTest()
+    {
+        UiTestApp();
+        QDir(dir.path()).mkpath(QStringLiteral("fake/dev"));
+        QDir(dir.path()).mkpath(QStringLiteral("fake/sys"));
+        const QString data = qEnvironmentVariable("VANDRIX_DATA");
+        for (const char* folder : {"labelfiles_de", "labelfiles_en"})
+            QFile::link(data + '/' + folder, dir.filePath(QString::fromLatin1(folder)));
+    }
+
+    // A window whose configured port is terminal; extraIni adds keys to [Config].
+    TForm1& makeWindow(const QString& terminal, const QByteArray& extraIni = {})
+    {
+        QFile ini(dir.filePath(QStringLiteral("vandrix.ini")));
+        EXPECT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[Config]\r\nSprache=de\r\nSplash=nein\r\nCOM-Port=" + terminal.toUtf8() +
+                  "\r\n" + extraIni);
+        ini.close();
+        TForm1Options options;
+        options.programDir = dir.path();
+        options.portRoots.dev = dir.filePath(QStringLiteral("fake/dev"));
+        options.portRoots.sys = dir.filePath(QStringLiteral("fake/sys"));
+        window = std::make_unique<TForm1>(prompts, options);
+        EXPECT_EQ(window->ComboBox1->currentText(), terminal);
+        return *window;
+    }
+
+    void chooseUnit(int address)
+    {
+        const QString prefix = QStringLiteral("%1").arg(address, 3, 10, QLatin1Char('0'));
+        for (int i = 2; i < window->ComboBox2->count(); ++i)
+            if (window->ComboBox2->itemText(i).startsWith(prefix)) {
+                window->ComboBox2->setCurrentIndex(i);
+                return;
+            }
+        ADD_FAILURE() << "no control unit entry for " << address;
+    }
+
+    bool connected() const
+    {
+        return window->state.ConnectionState == 2 && !window->BitBtn2->isHidden() &&
+               window->BitBtn2->isEnabled();
+    }
+
+    // Presses Connect; once the session is connected, runs whileConnected
+    // inside the session (as a user's action would) and then, when asked,
+    // presses Disconnect. Returns when the session is over.
+    void runSession(const std::function<void()>& whileConnected = {}, bool disconnect = true,
+                    int timeoutMs = 20000)
+    {
+        bool done = false;
+        QElapsedTimer clock;
+        clock.start();
+        QTimer watcher;
+        QObject::connect(&watcher, &QTimer::timeout, [&] {
+            if (done)
+                return;
+            if (connected()) {
+                done = true;
+                if (whileConnected)
+                    whileConnected();
+                if (disconnect && !window->BitBtn2->isHidden())
+                    window->BitBtn2Click();
+            } else if (clock.elapsed() > timeoutMs) {
+                done = true;
+                ADD_FAILURE() << "the session never connected";
+                window->BitBtn2Click();
+            }
+        });
+        watcher.start(20);
+        window->BitBtn3Click();
+        watcher.stop();
+    }
+
+    void expectIdleWindow()
+    {
+        EXPECT_EQ(window->StatusBar1->panelText(0), "Keine Verbindung");
+        EXPECT_EQ(window->state.ConnectionState, 0);
+        for (int panel = 1; panel <= 4; ++panel)
+            EXPECT_EQ(window->StatusBar1->panelText(panel), "") << "panel " << panel;
+        EXPECT_FALSE(window->BitBtn3->isHidden());
+        EXPECT_TRUE(window->BitBtn2->isHidden());
+        EXPECT_TRUE(window->ComboBox1->isEnabled());
+        EXPECT_TRUE(window->ComboBox2->isEnabled());
+        EXPECT_FALSE(window->SerialPort1.Connected());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    }
+
+    QTemporaryDir dir;
+    ScriptedPrompts prompts;
+    std::unique_ptr<TForm1> window;
+};

@@ -1,0 +1,168 @@
+// Whole sessions through the real window, port and channel against the
+// simulator in its own process.
+#include "session_fixture.h"
+#include "pty_pair.h"
+#include "scripted_peer.h"
+#include "sim_process.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+
+namespace {
+const QStringList SetupToEngine{"", "", "ATZ", "ATIBT05", "ATBDT28", "ATN0", "ATD01"};
+}
+
+TEST_F(SessionTest, ConnectShowsTheIdentificationAndDisconnectSendsATH)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.started());
+    TForm1& w = makeWindow(sim.terminalPath());
+    chooseUnit(1);
+
+    QString panels[5];
+    QStringList info;
+    bool rawTab = false, voltageTab = false;
+    runSession([&] {
+        for (int p = 0; p < 5; ++p)
+            panels[p] = w.StatusBar1->panelText(p);
+        info = {w.Label97->text(), w.Label6->text(), w.Label7->text(), w.Label9->text()};
+        rawTab = w.TabSheet5->pageEnabled();
+        voltageTab = w.TabSheet10->pageEnabled();
+    });
+
+    EXPECT_EQ(panels[0], "Verbindung hergestellt");
+    EXPECT_TRUE(panels[1].endsWith(" Baud"));
+    EXPECT_EQ(panels[2], "Vandrix Pro v2.1");
+    EXPECT_EQ(panels[3], "Protokoll: KW 1281");
+    EXPECT_EQ(panels[4], "036906034AM.ini geöffnet");
+    EXPECT_EQ(info[0], w.ComboBox2->currentText());
+    EXPECT_EQ(info[1], "036 906 034 AM");
+    EXPECT_FALSE(info[2].isEmpty());
+    EXPECT_TRUE(rawTab);
+    EXPECT_TRUE(voltageTab);
+    EXPECT_EQ(sim.commands(), SetupToEngine + QStringList{"ATH"});
+    expectIdleWindow();
+    EXPECT_EQ(w.windowTitle(), "Vandrix  |  Version 1.41");
+
+    // The port is free again: a second session works at once.
+    runSession();
+    EXPECT_EQ(sim.commands().count("ATH"), 2);
+    expectIdleWindow();
+}
+
+TEST_F(SessionTest, TabsFollowProtocolAndChipVersion)
+{
+    struct Case {
+        int address;
+        const char* chipVersion;
+        const char* labelPanel;
+        bool rawTab;
+        bool voltageTab;
+    } cases[] = {
+        {2, "2.0", "09G927750FA.ini geöffnet", false, true},   // KW 2000 gearbox
+        {3, "1.9", "1J0907379P.ini nicht gefunden", true, false}, // no label file
+    };
+    for (const Case& c : cases) {
+        SimProcess sim({"--chip-version", c.chipVersion});
+        ASSERT_TRUE(sim.started());
+        TForm1& w = makeWindow(sim.terminalPath());
+        chooseUnit(c.address);
+        bool raw = !c.rawTab, voltage = !c.voltageTab;
+        QString labelPanel, memo3;
+        runSession([&] {
+            raw = w.TabSheet5->pageEnabled();
+            voltage = w.TabSheet10->pageEnabled();
+            labelPanel = w.StatusBar1->panelText(4);
+            memo3 = w.Memo3->toPlainText();
+        });
+        EXPECT_EQ(raw, c.rawTab) << c.address;
+        EXPECT_EQ(voltage, c.voltageTab) << c.address;
+        EXPECT_EQ(labelPanel, c.labelPanel);
+        if (!c.rawTab) {
+            EXPECT_TRUE(memo3.isEmpty());
+        }
+    }
+}
+
+TEST_F(SessionTest, FailedAttemptsEndAsTheUserExpects)
+{
+    struct Case {
+        const char* name;
+        QStringList simOptions;
+        int address;
+        const char* message; // empty: no box
+        const char* lastCommand;
+    } cases[] = {
+        {"unit absent", {}, 5, "", "ATD05"},
+        {"unit answers DATA ERROR", {"--fault", "dataerror@ATD01"}, 1, "", "ATD01"},
+        {"interface silent", {"--fault", "silence#1"}, 1, "Kein Kontakt zum Diagnoseinterface", ""},
+        {"identification never ends", {"--fault", "noprompt@ATD01"}, 1, "Kommunikationsfehler",
+         "ATD01"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimProcess sim(c.simOptions);
+        ASSERT_TRUE(sim.started());
+        makeWindow(sim.terminalPath());
+        chooseUnit(c.address);
+        if (*c.message)
+            prompts.expectMessageContaining(QString::fromUtf8(c.message));
+        window->BitBtn3Click();
+        prompts.verifyDone();
+        EXPECT_EQ(sim.commands().last(), c.lastCommand);
+        EXPECT_FALSE(sim.commands().contains("ATH"));
+        expectIdleWindow();
+    }
+}
+
+TEST_F(SessionTest, AnInterfaceWithoutTheChipIsTriedSixTimes)
+{
+    PtyPair pty;
+    ScriptedPeer peer(pty, [](const QByteArray& command) -> QByteArray {
+        if (command.isEmpty())
+            return "OK\r>";
+        if (command == "ATZ")
+            return "RESET\rOther Interface 3.0\r>";
+        return "ERROR\r>";
+    });
+    makeWindow(pty.slavePath());
+    chooseUnit(1);
+    prompts.expectMessageContaining("Kein Vandrix Pro gefunden.");
+    window->BitBtn3Click();
+    EXPECT_EQ(peer.received().count("ATZ"), 6);
+    EXPECT_FALSE(peer.received().contains("ATD01"));
+    expectIdleWindow();
+}
+
+TEST_F(SessionTest, UnpluggedAdapterEndsTheSessionAtOnceAndConnectWorksAgain)
+{
+    auto sim = std::make_unique<SimProcess>();
+    ASSERT_TRUE(sim->started());
+    const QString link = dir.filePath("adapter");
+    ASSERT_TRUE(QFile::link(sim->terminalPath(), link));
+    makeWindow(link);
+    chooseUnit(1);
+    QElapsedTimer sinceUnplug;
+    qint64 noticedAfter = -1;
+    prompts.expectMessage("Kommunikationsfehler", "Fehler", PromptIcon::Error).during([&] {
+        noticedAfter = sinceUnplug.elapsed();
+    });
+    runSession(
+        [&] {
+            sim->stop(); // the pty master closes: the device hangs up
+            sinceUnplug.start();
+        },
+        false);
+    EXPECT_GE(noticedAfter, 0);
+    EXPECT_LT(noticedAfter, 2000) << "the hang-up was not noticed at once";
+    prompts.verifyDone();
+    expectIdleWindow();
+
+    // The adapter is back under the same name.
+    sim = std::make_unique<SimProcess>();
+    ASSERT_TRUE(sim->started());
+    QFile::remove(link);
+    ASSERT_TRUE(QFile::link(sim->terminalPath(), link));
+    runSession();
+    EXPECT_EQ(sim->commands(), SetupToEngine + QStringList{"ATH"});
+}
