@@ -3,6 +3,7 @@
 // sleep in the event loop instead of spinning.
 //
 //   build/bench/bench_idle_session [seconds]
+#include "cpu_time.h"
 #include "ui/main_window.h"
 #include "ui/prompts.h"
 
@@ -16,17 +17,8 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 // Nothing should ask the user anything here; say so if something does.
 struct ReportingPrompts : Prompts {
     void message(const QString&, const QString& text, PromptIcon) override

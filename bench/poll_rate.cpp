@@ -7,21 +7,14 @@
 #include "services/block_buffer.h"
 #include "services/requests.h"
 
+#include "cpu_time.h"
+
 #include <QCoreApplication>
 #include <QProcess>
 #include <chrono>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 double wallSeconds()
 {
     using namespace std::chrono;
