@@ -166,3 +166,30 @@ TEST_F(SessionTest, UnpluggedAdapterEndsTheSessionAtOnceAndConnectWorksAgain)
     runSession();
     EXPECT_EQ(sim->commands(), SetupToEngine + QStringList{"ATH"});
 }
+
+TEST_F(SessionTest, TheDemoInterfaceNeedsNoHardware)
+{
+    TForm1& w = makeWindow(QString(), {});
+    ASSERT_TRUE(IsDemoInterfaceName(w.ComboBox1->currentText()));
+    chooseUnit(17);
+    QString part;
+    runSession([&] { part = w.Label6->text(); });
+    EXPECT_EQ(part, "1J0 920 826 C");
+    EXPECT_EQ(w.state.DemoInterface.commands().last(), "ATH");
+    expectIdleWindow();
+}
+
+TEST_F(SessionTest, ClosingTheWindowDuringASessionEndsItQuietly)
+{
+    SimProcess sim;
+    ASSERT_TRUE(sim.started());
+    TForm1& w = makeWindow(sim.terminalPath());
+    chooseUnit(1);
+    w.show();
+    runSession([&] { w.close(); }, false);
+    // No "ATH" on the way out and no box for a window that is gone.
+    EXPECT_EQ(sim.commands(), SetupToEngine);
+    EXPECT_TRUE(prompts.shown().empty());
+    EXPECT_FALSE(w.SerialPort1.Connected());
+    EXPECT_FALSE(w.state.SessionRunning);
+}
