@@ -2,13 +2,9 @@
 // has its polling, its row sends nothing and the loop waits for the user.
 #include "ui/main_window.h"
 
-bool TForm1::PollGroupPage(CommandChannel&) { return false; }
-bool TForm1::PollRawPage(CommandChannel&) { return false; }
 bool TForm1::PollFaultCodePage(CommandChannel&) { return false; }
 bool TForm1::PollReadinessPage(CommandChannel&) { return false; }
 bool TForm1::PollAdaptationPage(CommandChannel&) { return false; }
-bool TForm1::PollSingleReadingPage(CommandChannel&) { return false; }
-bool TForm1::PollBasicSettingsPage(CommandChannel&) { return false; }
 bool TForm1::PollVoltagePage(CommandChannel&) { return false; }
 void TForm1::WriteCodingRequest() {}
 void TForm1::SaveAdaptationRequest() {}

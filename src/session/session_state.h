@@ -67,5 +67,23 @@ struct SessionState {
     TecuID Identification;      // of the connected unit
     SimulatorHost DemoInterface; // runs only while the demo entry is in use
 
+    // Numbers of the measuring pages, taken from their number fields.
+    std::array<int, 4> GroupNumber{1, 1, 1, 1}; // group of each Group tab slot
+    int BasicSettingGroup = 0;
+    int SingleReadingChannel = 0;
+    // Per Group pass: ms since LogStartTick when each slot's turn began, -1 for
+    // a slot that was not polled; the log row takes its time cells from here.
+    std::array<int64_t, 4> SlotElapsed{-1, -1, -1, -1};
+    int64_t LogStartTick = 0; // Clock::nowMs() when the log header was last written
+
+    // Every session starts its pages from these numbers again.
+    void ResetPageNumbers()
+    {
+        GroupNumber.fill(1);
+        BasicSettingGroup = 0;
+        SingleReadingChannel = 0;
+        SlotElapsed.fill(-1);
+    }
+
     static constexpr int PollInterval = 20;
 };
