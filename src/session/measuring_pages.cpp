@@ -43,13 +43,10 @@ int ReadNumberField(QLineEdit* edit, bool focused, int current, int min, int max
     return current;
 }
 
-// A raw byte with at least three digits (7 shows 007). A missing byte (-1)
-// shows "NA" like every other value that is not available, and a number too
-// big for three digits keeps all of them rather than losing its top digits.
+// A raw byte as three digits (7 shows 007). A byte the reply did not carry
+// (-1) shows as 0-1, which tells it apart from a real zero.
 QString ThreeDigits(int value) {
-    if (value < 0)
-        return QStringLiteral("NA");
-    return QStringLiteral("%1").arg(value, 3, 10, QLatin1Char('0'));
+    return (QStringLiteral("000") + QString::number(value)).right(3);
 }
 
 void Paint(const std::array<TLabel*, 4>& labels, const QColor& colour) {

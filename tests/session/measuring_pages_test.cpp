@@ -295,7 +295,7 @@ TEST_F(MeasuringPagesTest, RohdatenShowsThreeDigitBytesUnderTheirLabels) {
                  captions << w.RawGroupBoxes[size_t(i)]->title();
              }
          }},
-        {"garbage poll shown", [&] { return w.Label20->text() == "NA"; },
+        {"garbage poll shown", [&] { return w.Label20->text() == "0-1"; },
          [&] {
              for (TLabel* l : w.RawValueBoxes)
                  garbage << l->text();
@@ -306,8 +306,8 @@ TEST_F(MeasuringPagesTest, RohdatenShowsThreeDigitBytesUnderTheirLabels) {
               QStringList({"007", "255", "065", "000", "001", "002", "003", "004", "005", "200"}));
     EXPECT_EQ(captions, QStringList({"Kuehlmittel roh", "Last roh", "3", "4", "5", "6", "7", "8",
                                      "9", "Reserve"}));
-    // Bytes the reply did not carry are not available, not "0-1".
-    EXPECT_EQ(garbage, QStringList(10, "NA"));
+    // Bytes the reply did not carry show as 0-1.
+    EXPECT_EQ(garbage, QStringList(10, "0-1"));
     EXPECT_EQ(sim->commands().last(), "ATH");
 }
 

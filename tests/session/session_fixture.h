@@ -56,6 +56,7 @@ protected:
         for (int i = 2; i < window->ComboBox2->count(); ++i)
             if (window->ComboBox2->itemText(i).startsWith(prefix)) {
                 window->ComboBox2->setCurrentIndex(i);
+                window->ComboBox2Change(); // as the user's choice does
                 return;
             }
         ADD_FAILURE() << "no control unit entry for " << address;
