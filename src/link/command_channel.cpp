@@ -123,12 +123,13 @@ void CommandChannel::waitForMessages(int maxWaitMs)
 
 void CommandChannel::Pause(int milliseconds)
 {
-    const int64_t deadline = Clock::nowMs() + milliseconds;
+    const int64_t deadline = Clock::nowUs() + int64_t(milliseconds) * 1000;
     do {
-        const int left = int(std::max<int64_t>(0, deadline - Clock::nowMs()));
+        // Round up: waking a little late is fine, ending early is not.
+        const int left = int(std::max<int64_t>(0, (deadline - Clock::nowUs() + 999) / 1000));
         if (m_pump)
             m_pump(left);
         else if (left > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(left));
-    } while (Clock::nowMs() < deadline);
+    } while (Clock::nowUs() < deadline);
 }
