@@ -143,7 +143,10 @@ bool StepOutputTest(CommandChannel& channel) {
 
 bool ReadInterfaceVoltage(CommandChannel& channel, int input) {
     const bool answered = channel.SendCommand(QStringLiteral("ATA") + HexDigits(input, 1));
-    channel.ReadReplyLine(false); // the prompt; LastReply keeps the reading
+    // A refusal came with its prompt already; reading on would only sit out
+    // 5 s of silence before the next input.
+    if (answered)
+        channel.ReadReplyLine(false); // the prompt; LastReply keeps the reading
     return answered;
 }
 

@@ -54,7 +54,7 @@ bool ReadSingleValue(CommandChannel& channel, int valueChannel);
 bool StepOutputTest(CommandChannel& channel);
 
 // "ATA"+input (0..5): true when the reading arrived in LastReply. Reads its
-// prompt line itself; after a refusal that read waits out the 5 s silence.
+// prompt line itself; a refusal has none left to read and returns at once.
 bool ReadInterfaceVoltage(CommandChannel& channel, int input);
 
 // "ATH": ends the diagnosis; the answer is not examined.

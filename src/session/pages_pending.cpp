@@ -3,9 +3,7 @@
 #include "ui/main_window.h"
 
 bool TForm1::PollFaultCodePage(CommandChannel&) { return false; }
-bool TForm1::PollReadinessPage(CommandChannel&) { return false; }
 bool TForm1::PollAdaptationPage(CommandChannel&) { return false; }
-bool TForm1::PollVoltagePage(CommandChannel&) { return false; }
 void TForm1::WriteCodingRequest() {}
 void TForm1::SaveAdaptationRequest() {}
 void TForm1::LoginRequest() {}

@@ -289,15 +289,24 @@ TEST_F(Requests, InterfaceVoltageReadsItsOwnPrompt) {
     EXPECT_TRUE(replyConsumed());
     EXPECT_EQ(pty.read(), "ATA3\r");
 
-    // Refused: the prompt is gone with the error word, the extra read sits
-    // out the silence and the next input is read normally.
+    // Refused: the prompt is gone with the error word and nothing more is
+    // read, so the next input's reply, already waiting, is its own.
+    for (const char* refusal : {"?\r>", ">"}) {
+        SCOPED_TRACE(refusal);
+        pty.write(QByteArray(refusal) + "200\r>");
+        EXPECT_FALSE(ReadInterfaceVoltage(channel, 5));
+        EXPECT_TRUE(ReadInterfaceVoltage(channel, 0));
+        EXPECT_EQ(channel.LastReply, "200");
+        EXPECT_TRUE(replyConsumed());
+        EXPECT_EQ(pty.read(), "ATA5\rATA0\r");
+    }
+
+    // A reading without its prompt: the extra read sits out the silence.
     fastClock();
-    pty.write("?\r>");
-    EXPECT_FALSE(ReadInterfaceVoltage(channel, 5));
-    pty.write("200\r>");
+    pty.write("200\r");
     EXPECT_TRUE(ReadInterfaceVoltage(channel, 0));
     EXPECT_EQ(channel.LastReply, "200");
-    EXPECT_EQ(pty.read(), "ATA5\rATA0\r");
+    EXPECT_EQ(pty.read(), "ATA0\r");
 }
 
 TEST_F(Requests, CommunicationErrorsLeaveAtOnceKeepingWhatWasStored) {
