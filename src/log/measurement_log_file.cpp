@@ -1,0 +1,83 @@
+#include "log/measurement_log_file.h"
+
+#include "log/log_format.h"
+
+#include "config/strings.h"
+
+#include <QFileInfo>
+
+bool MeasurementLogFile::open() {
+    close();
+    m_failure.clear();
+    m_failureTaken = false;
+    if (m_path.isEmpty()) {
+        fail(QStringLiteral("No file name"));
+        return false;
+    }
+    const bool existed = QFileInfo::exists(m_path);
+    m_file.setFileName(m_path);
+    // Append, also when the file seemed missing: another program may have
+    // created it since, and its content must survive. Unbuffered: every
+    // write reaches the system at once.
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        fail(m_file.errorString());
+        return false;
+    }
+    if (existed)
+        return writeLine(QString()) && writeLine(QString()) &&
+               writeLine(LogFormat::SeparatorLine());
+    return true;
+}
+
+void MeasurementLogFile::close() {
+    if (m_file.isOpen())
+        m_file.close();
+}
+
+bool MeasurementLogFile::writeCell(const QString& text) {
+    return write((text + QLatin1Char(';')).toLocal8Bit());
+}
+
+bool MeasurementLogFile::writeCells(const QStringList& cells) {
+    for (const QString& cell : cells)
+        if (!writeCell(cell))
+            return false;
+    return true;
+}
+
+bool MeasurementLogFile::writeLine(const QString& text) {
+    return write(text.toLocal8Bit() + "\r\n");
+}
+
+bool MeasurementLogFile::write(const QByteArray& bytes) {
+    if (!m_file.isOpen())
+        return false;
+    if (m_file.write(bytes) != bytes.size()) {
+        fail(m_file.errorString());
+        return false;
+    }
+    return true;
+}
+
+void MeasurementLogFile::fail(const QString& reason) {
+    if (m_failure.isEmpty())
+        m_failure = reason.isEmpty() ? QStringLiteral("Unknown error") : reason;
+}
+
+QString MeasurementLogFile::takeFailure() {
+    if (m_failureTaken || m_failure.isEmpty())
+        return QString();
+    m_failureTaken = true;
+    return m_failure;
+}
+
+QString MeasurementLogFile::FailureMessage(int languageOffset, const QString& path,
+                                           const QString& reason) {
+    const QString text = languageOffset >= EnglishStringOffset
+                             ? QStringLiteral("The log file could not be written:")
+                             : QStringLiteral("Die Log-Datei konnte nicht geschrieben werden:");
+    QString message = text + QLatin1Char('\n') + path;
+    if (!reason.isEmpty())
+        message += QLatin1Char('\n') + reason;
+    return message;
+}

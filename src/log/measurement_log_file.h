@@ -1,0 +1,55 @@
+#pragma once
+// MeasurementLog: the CSV file the user chose. Bound to a name first, opened
+// only when recording starts. An existing file is never emptied: it is
+// appended to after a separator. Every cell and line end goes to the system
+// at once (no buffer of our own), so a crash or a pulled plug loses at most
+// the cell being written. Failures never throw: the writers return false and
+// the first failure since opening is kept for the window to report once.
+#include <QFile>
+#include <QString>
+
+class MeasurementLogFile {
+public:
+    MeasurementLogFile() = default;
+    MeasurementLogFile(const MeasurementLogFile&) = delete;
+    MeasurementLogFile& operator=(const MeasurementLogFile&) = delete;
+
+    // Names the file; nothing is opened or created yet. An open file is left
+    // open (the caller closes it first).
+    void bind(const QString& path) { m_path = path; }
+    QString fileName() const { return m_path; }
+    bool isBound() const { return !m_path.isEmpty(); }
+
+    // Opens the bound file for appending, creating it when missing. When it
+    // already existed, two empty lines and a line of "*" set the new
+    // recording apart. False when it cannot be opened or the separator fails.
+    bool open();
+    bool isOpen() const { return m_file.isOpen(); }
+    // Closing a file that is not open does nothing.
+    void close();
+
+    // text followed by ";".
+    bool writeCell(const QString& text);
+    // Cell by cell; stops at the first that fails.
+    bool writeCells(const QStringList& cells);
+    // text followed by CR LF.
+    bool writeLine(const QString& text);
+    bool endLine() { return writeLine(QString()); }
+
+    // The reason of the first failure since the last open(), once: later
+    // calls give the empty text until the file is opened again. Writes to a
+    // file that is not open fail quietly and are not counted.
+    QString takeFailure();
+
+    // What the window tells the user, in their language.
+    static QString FailureMessage(int languageOffset, const QString& path, const QString& reason);
+
+private:
+    bool write(const QByteArray& bytes);
+    void fail(const QString& reason);
+
+    QString m_path;
+    QFile m_file;
+    QString m_failure;
+    bool m_failureTaken = false;
+};
