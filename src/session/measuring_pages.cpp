@@ -7,6 +7,7 @@
 #include "config/clock.h"
 #include "services/hex_number.h"
 #include "services/requests.h"
+#include "session/number_field.h"
 #include "ui/fonts.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
@@ -22,26 +23,6 @@
 #include <algorithm>
 
 namespace {
-
-// The number in a page's number field. A field being typed into is left
-// alone, so a half-typed number is never used; text that is no number is
-// put back, and a number out of range gives way to the previous one.
-int ReadNumberField(QLineEdit* edit, bool focused, int current, int min, int max) {
-    const int previous = current;
-    if (!focused) {
-        bool ok = false;
-        const int typed = edit->text().trimmed().toInt(&ok, 10);
-        if (ok)
-            current = typed;
-        else
-            edit->setText(QString::number(current));
-    }
-    if (current < min || current > max) {
-        current = previous;
-        edit->setText(QString::number(previous));
-    }
-    return current;
-}
 
 // A raw byte as three digits (7 shows 007). A byte the reply did not carry
 // (-1) shows as 0-1, which tells it apart from a real zero.

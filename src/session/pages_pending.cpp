@@ -3,10 +3,5 @@
 #include "ui/main_window.h"
 
 bool TForm1::PollFaultCodePage(CommandChannel&) { return false; }
-bool TForm1::PollAdaptationPage(CommandChannel&) { return false; }
-void TForm1::WriteCodingRequest() {}
-void TForm1::SaveAdaptationRequest() {}
-void TForm1::LoginRequest() {}
-void TForm1::OutputTestStep() {}
 void TForm1::GetLogFileName() {}
 void TForm1::SearchECUs() {}

@@ -71,6 +71,10 @@ struct SessionState {
     std::array<int, 4> GroupNumber{1, 1, 1, 1}; // group of each Group tab slot
     int BasicSettingGroup = 0;
     int SingleReadingChannel = 0;
+    // Kanalanpassung tab: the channel read last; AdaptationSaved asks the
+    // next pass to reload the value and help after an accepted save.
+    int AdaptationChannel = 1;
+    bool AdaptationSaved = false;
     // Per Group pass: ms since LogStartTick when each slot's turn began, -1 for
     // a slot that was not polled; the log row takes its time cells from here.
     std::array<int64_t, 4> SlotElapsed{-1, -1, -1, -1};
@@ -82,6 +86,8 @@ struct SessionState {
         GroupNumber.fill(1);
         BasicSettingGroup = 0;
         SingleReadingChannel = 0;
+        AdaptationChannel = 1;
+        AdaptationSaved = false;
         SlotElapsed.fill(-1);
     }
 
