@@ -137,7 +137,6 @@ protected:
 
     QTemporaryDir dir;
     QString pdf = dir.filePath(QStringLiteral("report.pdf"));
-    const QColor shade{236, 233, 216};
     const QColor green{0, 128, 0};
     const QColor red{255, 0, 0};
 };
@@ -183,7 +182,6 @@ TEST(ReportHelpers, FrameOfAnImageHasNoMargins) {
 }
 
 TEST_F(ReportPage, FrameComesFromThePrintersMargins) {
-    app();
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setResolution(600);
