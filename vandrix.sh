@@ -7,7 +7,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev qt6-serialport-dev
-          fonts-liberation2 fonts-dejavu-core)
+          fonts-liberation2 fonts-dejavu-core poppler-utils)
 BUILD_DIR=${VANDRIX_BUILD_DIR:-build}
 
 install_missing() {
