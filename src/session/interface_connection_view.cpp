@@ -104,8 +104,7 @@ void TForm1::ResetConnectionView()
 
 void TForm1::CloseMeasurementLog()
 {
-    // The log file itself arrives with the measurement log; until then there
-    // is nothing open to close.
+    MeasurementLog.close();
     LoggingActive = false;
     CheckBox7->setChecked(false);
     CheckBox7->setEnabled(false);

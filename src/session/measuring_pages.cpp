@@ -93,8 +93,8 @@ bool TForm1::PollGroupPage(CommandChannel& channel) {
                           values);
             else
                 ShowRefused(GroupNameLabels[k], values);
-            // Log hook: while LoggingActive, slot k's cells (SlotElapsed[k] and
-            // the value parts of its four value boxes) go into the current row.
+            if (LoggingActive)
+                WriteGroupLogCells(k);
             channel.Pause(SessionState::PollInterval);
         }
         if (k < 3 && state.LogToggled)
@@ -103,14 +103,14 @@ bool TForm1::PollGroupPage(CommandChannel& channel) {
 
     if (state.LogToggled && toggledThroughout == 4) {
         state.LogToggled = false;
-        // Log hook: WriteLogHeader() starts the recording (and LogStartTick) here.
+        WriteLogHeader();
         LoggingActive = true;
     }
     if (!CheckBox7->isChecked()) {
         LoggingActive = false;
-        // Log hook: WriteLogHeader() closes the log here.
+        WriteLogHeader();
     }
-    // Log hook: while LoggingActive and any SlotElapsed >= 0, the row ends here.
+    EndGroupLogRow();
     return sent;
 }
 
@@ -126,15 +126,16 @@ bool TForm1::PollRawPage(CommandChannel& channel) {
             RawGroupBoxes[i]->setTitle(QString());
         }
     }
-    // Log hook: while LoggingActive, one row of the time cells and the ten boxes.
+    if (LoggingActive)
+        WriteRawLogRow();
     if (state.LogToggled) {
         state.LogToggled = false;
-        // Log hook: WriteLogHeader() starts the recording (and LogStartTick) here.
+        WriteLogHeader();
         LoggingActive = true;
     }
     if (!CheckBox7->isChecked()) {
         LoggingActive = false;
-        // Log hook: WriteLogHeader() closes the log here.
+        WriteLogHeader();
     }
     channel.Pause(SessionState::PollInterval);
     return true;

@@ -3,5 +3,4 @@
 #include "ui/main_window.h"
 
 bool TForm1::PollFaultCodePage(CommandChannel&) { return false; }
-void TForm1::GetLogFileName() {}
 void TForm1::SearchECUs() {}

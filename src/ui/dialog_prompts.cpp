@@ -67,6 +67,8 @@ QString DialogPrompts::saveFile(const SaveFileRequest& request) {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(request.defaultSuffix);
+    // The log appends to an existing file; a "replace it?" question would mislead.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setOption(QFileDialog::DontUseNativeDialog, false);
     dialog.setSizeGripEnabled(true);
     if (!request.fileName.isEmpty())

@@ -10,6 +10,7 @@
 #include "link/debug_trace.h"
 #include "link/port_list.h"
 #include "link/serial_port.h"
+#include "log/measurement_log_file.h"
 #include "session/session_state.h"
 #include "ui/prompts.h"
 
@@ -57,6 +58,13 @@ public:
     bool LogFileChosen = false;
     // The save dialog of the measurement log.
     SaveFileRequest SaveDialog1;
+    // Measurement log (session/measurement_log.cpp).
+    MeasurementLogFile MeasurementLog;
+    void WriteLogHeader();
+    // Slot (0 to 3) cells of the current Group row; ends the row; one raw data row.
+    void WriteGroupLogCells(size_t slot);
+    void EndGroupLogRow();
+    void WriteRawLogRow();
 
     // The text of id in the chosen language.
     QString Str(int id) const;

@@ -1,0 +1,421 @@
+// The CSV measurement log in whole sessions: the real window against the
+// simulator in its own process, recording into a real file, which is then
+// read back the way a spreadsheet would see it.
+#include "config/app_locale.h"
+#include "session_fixture.h"
+#include "sim_process.h"
+#include "ui/dialog_prompts.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <vector>
+
+namespace {
+
+const char LogScenario[] = R"([Interface]
+Version=2.1
+
+[Probe]
+Address=1
+Protocol=KW1281
+Baud=9600
+Ident1=PR0BE00815
+Ident2=Pruefmotor
+Ident3=0001
+Coding=1
+WorkshopCode=12345
+G1=6 100 135 | 22 10 123 | 8 10 42 | 1 25 250
+G3=5 10 90 | 7 100 42
+Raw=7, 255, 0x41, 0, 1, 2, 3, 4, 5, 200
+)";
+
+const char LogLabels[] = R"([Groups]
+G1.1=Bordspannung
+G1.2=Einspritzzeit
+G1.3=Faktor
+G1.4=Drehzahl
+G3.1=Kuehlmittel
+G3.2=Tempo
+[Raw]
+raw1=Kuehlmittel roh
+raw2=Last roh
+raw10=Reserve
+)";
+
+QString contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
+}
+
+int lineEnds(const QString& path) {
+    return int(contents(path).count(QStringLiteral("\r\n")));
+}
+
+// "h:m:s<sep>mmm" back to milliseconds; -1 when it has another shape.
+int64_t parseElapsed(const QString& text, QChar decimal) {
+    static const QRegularExpression shape(QStringLiteral("^(\\d+):(\\d+):(\\d+)(.)(\\d{3})$"));
+    const auto m = shape.match(text);
+    if (!m.hasMatch() || m.captured(4) != decimal)
+        return -1;
+    return ((m.captured(1).toLongLong() * 60 + m.captured(2).toLongLong()) * 60 +
+            m.captured(3).toLongLong()) *
+               1000 +
+           m.captured(5).toLongLong();
+}
+
+// The cells of a line; every cell, the last included, ends with ";".
+QStringList cellsOf(const QString& line) {
+    EXPECT_TRUE(line.endsWith(';')) << line.toStdString();
+    QStringList cells = line.split(';');
+    cells.removeLast();
+    return cells;
+}
+
+const QString Stars(60, '*');
+
+} // namespace
+
+class MeasurementLogTest : public SessionTest {
+protected:
+    MeasurementLogTest() {
+        QFile::remove(dir.filePath(QStringLiteral("labelfiles_de")));
+        QDir(dir.path()).mkpath(QStringLiteral("labelfiles_de"));
+        writeFile(QStringLiteral("labelfiles_de/PR0BE00815.ini"), LogLabels);
+        writeFile(QStringLiteral("probe.ini"), LogScenario);
+        QDir(dir.path()).mkpath(QStringLiteral("logs"));
+    }
+
+    void writeFile(const QString& name, const QByteArray& text) {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+
+    QString logPath(const char* name) const {
+        return dir.filePath(QStringLiteral("logs/") + QString::fromLatin1(name));
+    }
+
+    TForm1& openWindow(const SimProcess& sim) {
+        TForm1& w = makeWindow(sim.terminalPath());
+        chooseUnit(1);
+        w.show();
+        QApplication::setActiveWindow(&w);
+        return w;
+    }
+
+    // What a user does during a session: each step waits until its condition
+    // holds, then acts. After the last step Disconnect is pressed.
+    struct Step {
+        const char* what;
+        std::function<bool()> ready;
+        std::function<void()> act = [] {};
+    };
+    void drive(std::vector<Step> steps, int stepTimeoutMs = 10000) {
+        size_t next = 0;
+        bool started = false;
+        QElapsedTimer waiting;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (!started) {
+                if (!connected())
+                    return;
+                started = true;
+                waiting.start();
+            }
+            if (next < steps.size() && steps[next].ready()) {
+                steps[next++].act();
+                waiting.restart();
+            } else if (next < steps.size() && waiting.elapsed() > stepTimeoutMs) {
+                ADD_FAILURE() << "step never became ready: " << steps[next].what;
+                next = steps.size();
+            }
+            if (next == steps.size()) {
+                timer.stop();
+                if (window->BitBtn2->isVisible())
+                    window->BitBtn2Click();
+            }
+        });
+        timer.start(10);
+        window->BitBtn3Click();
+        timer.stop();
+        EXPECT_EQ(next, steps.size()) << "the session ended early";
+    }
+
+    bool groupInputsEnabled() const {
+        const TForm1& w = *window;
+        bool all = true, none = true;
+        for (size_t k = 0; k < 4; ++k)
+            for (QWidget* input :
+                 {static_cast<QWidget*>(w.GroupEdits[k]), static_cast<QWidget*>(w.GroupUpDowns[k]),
+                  static_cast<QWidget*>(w.GroupEnableBoxes[k])}) {
+                all = all && input->isEnabled();
+                none = none && !input->isEnabled();
+            }
+        EXPECT_TRUE(all || none) << "the group inputs disagree";
+        return all;
+    }
+};
+
+TEST_F(MeasurementLogTest, GroupRecordingWritesHeaderAndTwelveCellRowsInGermanSettings) {
+    AppLocale::set(QLocale(QLocale::German, QLocale::Germany));
+    SimProcess sim({QStringLiteral("--scenario"), dir.filePath(QStringLiteral("probe.ini"))});
+    ASSERT_TRUE(sim.started());
+    TForm1& w = openWindow(sim);
+    const QString path = logPath("fahrt.csv");
+    const QString plainTitle = w.windowTitle();
+    bool disabledWhileRecording = false, enabledAfter = false;
+
+    drive({
+        {"connected", [] { return true; },
+         [&] {
+             w.PageControl1->setActivePage(w.TabSheet2);
+             w.PageControl1Change();
+             w.Edit4->setText("3");
+             w.CheckBox1->setChecked(true);
+             w.CheckBox3->setChecked(true);
+             prompts.expectSaveFile(QString()); // the user cancels first
+             w.BitBtn5->click();
+         }},
+        {"dialog cancelled", [&] { return prompts.pending() == 0; },
+         [&] {
+             EXPECT_FALSE(w.LogFileChosen);
+             EXPECT_FALSE(w.CheckBox7->isEnabled());
+             EXPECT_EQ(w.windowTitle(), plainTitle);
+             prompts.expectSaveFile(path);
+             w.BitBtn5->click();
+         }},
+        {"file chosen", [&] { return w.LogFileChosen; },
+         [&] {
+             EXPECT_TRUE(w.CheckBox7->isEnabled());
+             EXPECT_EQ(w.windowTitle(), "Vandrix  |  Version 1.41 [" + path + "]");
+             EXPECT_FALSE(QFile::exists(path)) << "choosing must not create the file";
+             w.CheckBox7->click();
+         }},
+        {"recording", [&] { return w.LoggingActive; },
+         [&] { disabledWhileRecording = !groupInputsEnabled(); }},
+        {"three rows", [&] { return lineEnds(path) >= 8 + 3; }, [&] { w.CheckBox7->click(); }},
+        {"stopped", [&] { return !w.LoggingActive && !w.MeasurementLog.isOpen(); },
+         [&] { enabledAfter = groupInputsEnabled(); }},
+    });
+    EXPECT_TRUE(disabledWhileRecording);
+    EXPECT_TRUE(enabledAfter);
+    // The session's end forgets the dialog's name but keeps the file bound.
+    EXPECT_TRUE(w.SaveDialog1.fileName.isEmpty());
+    EXPECT_TRUE(w.LogFileChosen);
+    EXPECT_EQ(w.MeasurementLog.fileName(), path);
+    EXPECT_EQ(w.windowTitle(), plainTitle);
+
+    const QStringList lines = contents(path).split("\r\n");
+    ASSERT_GE(lines.size(), 12);
+    EXPECT_EQ(lines[0], "Vandrix Version 1.41;https://www.vandrix.example/");
+    const QLocale de(QLocale::German, QLocale::Germany);
+    EXPECT_EQ(lines[1].section(';', 0, 0),
+              de.toString(QDate::currentDate(), de.dateFormat(QLocale::ShortFormat)));
+    EXPECT_TRUE(
+        QRegularExpression("^\\d\\d:\\d\\d:\\d\\d").match(lines[1].section(';', 1)).hasMatch())
+        << lines[1].toStdString();
+    EXPECT_EQ(lines[2], "Steuergerät:;" + w.Label97->text());
+    EXPECT_TRUE(lines[2].startsWith("Steuergerät:;001 "));
+    EXPECT_EQ(lines[3], "VAG Geräte-Typnummer:;" + w.Label6->text());
+    EXPECT_FALSE(w.Label6->text().isEmpty());
+    EXPECT_EQ(lines[4], "");
+    EXPECT_EQ(lines[5], "Meßwerte");
+    EXPECT_EQ(cellsOf(lines[6]), QStringList(6, "Gruppe 1") + QStringList(6, "Gruppe 3"));
+    EXPECT_EQ(cellsOf(lines[7]),
+              QStringList({"Zeit [ms]", "HH:MM:SS,ms", "Bordspannung [V]", "Einspritzzeit [1,23ms]",
+                           "Faktor []", "Drehzahl [upm]", //
+                           "Zeit [ms]", "HH:MM:SS,ms", "Kuehlmittel [°C]", "Tempo [km/h]", "- []",
+                           "- []"}));
+
+    // Rows: the complete ones, then the last one without its line end.
+    const QStringList rows = lines.mid(8);
+    EXPECT_FALSE(rows.last().isEmpty()) << "the row after unticking has no line end";
+    int64_t previous = -1;
+    for (const QString& row : rows) {
+        SCOPED_TRACE(row.toStdString());
+        const QStringList cells = cellsOf(row);
+        ASSERT_EQ(cells.size(), 12);
+        EXPECT_EQ(cells.mid(2, 4), QStringList({"13,50", "", "42,00", "1.250"}));
+        EXPECT_EQ(cells.mid(8, 4), QStringList({"-10,0", "42,0", "NA", "NA"}));
+        const int64_t slot1 = cells[0].toLongLong(), slot3 = cells[6].toLongLong();
+        EXPECT_EQ(parseElapsed(cells[1], ','), slot1);
+        EXPECT_EQ(parseElapsed(cells[7], ','), slot3);
+        EXPECT_GE(slot3, slot1 + SessionState::PollInterval);
+        EXPECT_GT(slot1, previous);
+        previous = slot1;
+    }
+}
+
+TEST_F(MeasurementLogTest, RawRecordingAppendsToAnExistingFileInEnglishSettings) {
+    AppLocale::set(QLocale(QLocale::English, QLocale::UnitedStates));
+    SimProcess sim({QStringLiteral("--scenario"), dir.filePath(QStringLiteral("probe.ini"))});
+    ASSERT_TRUE(sim.started());
+    TForm1& w = openWindow(sim);
+    const QString path = logPath("roh.csv");
+    writeFile(QStringLiteral("logs/roh.csv"), "vorher;\r\n");
+    int afterFirst = 0;
+
+    drive({
+        {"connected", [] { return true; },
+         [&] {
+             w.PageControl1->setActivePage(w.TabSheet5);
+             w.PageControl1Change();
+             prompts.expectSaveFile(path);
+             w.BitBtn5->click();
+         }},
+        {"file chosen", [&] { return w.LogFileChosen; }, [&] { w.CheckBox7->click(); }},
+        {"two rows", [&] { return lineEnds(path) >= 1 + 3 + 7 + 2; },
+         [&] { w.CheckBox7->click(); }},
+        {"stopped", [&] { return !w.MeasurementLog.isOpen(); },
+         [&] {
+             afterFirst = lineEnds(path);
+             w.CheckBox7->click(); // again, into the same file
+         }},
+        {"one row of the second recording",
+         [&] { return lineEnds(path) >= afterFirst + 3 + 7 + 1; }, [&] { w.CheckBox7->click(); }},
+        {"stopped again", [&] { return !w.MeasurementLog.isOpen(); }},
+    });
+
+    const QString text = contents(path);
+    ASSERT_TRUE(text.startsWith("vorher;\r\n\r\n\r\n" + Stars + "\r\nVandrix Version 1.41;"))
+        << text.left(200).toStdString();
+    // On the raw data page every row is complete, the last one included.
+    EXPECT_TRUE(text.endsWith("\r\n"));
+    const QStringList recordings = text.split("\r\n\r\n\r\n" + Stars + "\r\n");
+    ASSERT_EQ(recordings.size(), 3) << "the old content and two recordings";
+    EXPECT_EQ(recordings[0], "vorher;");
+    for (int r = 1; r <= 2; ++r) {
+        SCOPED_TRACE(r);
+        QStringList lines = recordings[r].split("\r\n");
+        lines.removeLast(); // after the last line end
+        ASSERT_GE(lines.size(), 8);
+        EXPECT_EQ(lines[3], "VAG Geräte-Typnummer:;" + w.Label6->text());
+        EXPECT_EQ(lines[4], "");
+        EXPECT_EQ(lines[5], "Rohdaten");
+        EXPECT_EQ(cellsOf(lines[6]),
+                  QStringList({"Zeit [ms]", "HH:MM:SS,ms", "Kuehlmittel roh", "Last roh", "3", "4",
+                               "5", "6", "7", "8", "9", "Reserve"}));
+        for (const QString& row : lines.mid(7)) {
+            const QStringList cells = cellsOf(row);
+            ASSERT_EQ(cells.size(), 12) << row.toStdString();
+            // English settings: a point before the milliseconds, under a ",ms" heading.
+            EXPECT_EQ(parseElapsed(cells[1], '.'), cells[0].toLongLong()) << row.toStdString();
+            EXPECT_EQ(cells.mid(2), QStringList({"007", "255", "065", "000", "001", "002", "003",
+                                                 "004", "005", "200"}));
+        }
+    }
+}
+
+TEST_F(MeasurementLogTest, TheLastSlotTimesItsMillisecondsAfterItsRequest) {
+    AppLocale::set(QLocale(QLocale::German, QLocale::Germany));
+    // A slow K-line makes the request's time visible.
+    QByteArray slow = LogScenario;
+    slow.replace("Version=2.1\n", "Version=2.1\nKLineMs=60\n");
+    writeFile(QStringLiteral("slow.ini"), slow);
+    SimProcess sim({QStringLiteral("--scenario"), dir.filePath(QStringLiteral("slow.ini"))});
+    ASSERT_TRUE(sim.started());
+    TForm1& w = openWindow(sim);
+    const QString path = logPath("slot4.csv");
+    drive({
+        {"connected", [] { return true; },
+         [&] {
+             w.PageControl1->setActivePage(w.TabSheet2);
+             w.PageControl1Change();
+             w.CheckBox1->setChecked(true);
+             w.CheckBox4->setChecked(true);
+             prompts.expectSaveFile(path);
+             w.BitBtn5->click();
+         }},
+        {"file chosen", [&] { return w.LogFileChosen; }, [&] { w.CheckBox7->click(); }},
+        {"two rows", [&] { return lineEnds(path) >= 8 + 2; }, [&] { w.CheckBox7->click(); }},
+        {"stopped", [&] { return !w.MeasurementLog.isOpen(); }},
+    });
+    const QStringList rows = contents(path).split("\r\n").mid(8, 2);
+    ASSERT_EQ(rows.size(), 2);
+    for (const QString& row : rows) {
+        SCOPED_TRACE(row.toStdString());
+        const QStringList cells = cellsOf(row);
+        ASSERT_EQ(cells.size(), 12);
+        // Slot 1: both cells from the start of its turn; slot 4: the time
+        // cell from before its request, the milliseconds from after it.
+        EXPECT_EQ(parseElapsed(cells[1], ','), cells[0].toLongLong());
+        EXPECT_GE(cells[6].toLongLong() - parseElapsed(cells[7], ','), 60);
+    }
+}
+
+TEST_F(MeasurementLogTest, AFileThatCannotBeWrittenIsReportedAndRecordingShowsOff) {
+    AppLocale::set(QLocale(QLocale::German, QLocale::Germany));
+    SimProcess sim({QStringLiteral("--scenario"), dir.filePath(QStringLiteral("probe.ini"))});
+    ASSERT_TRUE(sim.started());
+    TForm1& w = openWindow(sim);
+    // A folder where the file should be: it cannot be opened for writing.
+    const QString path = logPath("ordner.csv");
+    QDir().mkpath(path);
+    int polls = 0;
+
+    drive({
+        {"connected", [] { return true; },
+         [&] {
+             w.PageControl1->setActivePage(w.TabSheet2);
+             w.PageControl1Change();
+             w.CheckBox1->setChecked(true);
+             prompts.expectSaveFile(path);
+             w.BitBtn5->click();
+         }},
+        {"file chosen", [&] { return w.LogFileChosen; },
+         [&] {
+             prompts.expectMessageContaining("Die Log-Datei konnte nicht geschrieben werden:\n" +
+                                             path);
+             w.CheckBox7->click();
+         }},
+        {"reported", [&] { return prompts.pending() == 0; },
+         [&] { polls = int(sim.commands().count("0801")); }},
+        {"the session goes on", [&] { return sim.commands().count("0801") >= polls + 3; }},
+    });
+    EXPECT_FALSE(w.CheckBox7->isChecked());
+    EXPECT_FALSE(w.LoggingActive);
+    EXPECT_TRUE(groupInputsEnabled());
+    EXPECT_TRUE(QFileInfo(path).isDir());
+    EXPECT_EQ(sim.commands().last(), "ATH");
+}
+
+TEST_F(MeasurementLogTest, TheSaveDialogTakesAnExistingFileWithoutAskingToReplaceIt) {
+    // The real dialog: choosing a file the log will append to asks nothing.
+    const QString path = logPath("alt.csv");
+    writeFile(QStringLiteral("logs/alt.csv"), "vorher;\r\n");
+    makeWindow(QString());
+    bool accepted = true;
+    int ticks = 0;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            accepted = false;
+            box->reject();
+            return;
+        }
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        // As a user types the name into the dialog's folder and presses Save.
+        dialog->setDirectory(QFileInfo(path).path());
+        if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            name->setText(QFileInfo(path).fileName());
+        // Queued: a box that Save opens must find this timer free to answer it.
+        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        if (++ticks > 25) {
+            accepted = false;
+            dialog->reject();
+        }
+    });
+    user.start(20);
+    DialogPrompts real;
+    const QString chosen = real.saveFile(window->SaveDialog1);
+    user.stop();
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(chosen, path);
+    EXPECT_EQ(contents(path), "vorher;\r\n");
+}
