@@ -4,6 +4,7 @@
 #include "config/ini_file.h"
 #include "link/command_channel.h"
 #include "services/block_buffer.h"
+#include "services/fault_codes.h"
 #include "services/identification.h"
 #include "simulator_host.h"
 
@@ -65,6 +66,7 @@ struct SessionState {
     std::unique_ptr<CommandChannel> Channel;
     BlockBuffer Buffer;         // replies of block requests, entries 1 .. 100
     TecuID Identification;      // of the connected unit
+    FaultCodeList FaultCodes;   // of the last fault read
     SimulatorHost DemoInterface; // runs only while the demo entry is in use
 
     // Numbers of the measuring pages, taken from their number fields.

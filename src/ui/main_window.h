@@ -298,6 +298,13 @@ public:
     // Runs on every change of a tick: set ticks in code under a QSignalBlocker.
     void CheckListBox1ClickCheck(int index);
     void CheckBox6Click();
+    // Fault texts by code and status byte; empty without file or entry.
+    QString DtcCodeText(int code) const;
+    QString DtcStatusText(int status) const;
+    // The fault page: fills StringGrid1 from state.FaultCodes.
+    void ShowFaultCodes(FaultReadOutcome outcome);
+    // The search's busy view; a failed connect attempt may have reset it.
+    void ShowSearchingView();
 
     // ------------------------------------------------------------ report and copies
     void AudruckStarten();

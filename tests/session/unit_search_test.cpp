@@ -1,0 +1,247 @@
+// The control unit search against the simulator: the report of units found,
+// missing and with faults, Disconnect between addresses, and a failure while
+// a unit's faults are read.
+#include "session_fixture.h"
+#include "sim_process.h"
+
+#include <QCheckBox>
+#include <QListWidget>
+#include <QPlainTextEdit>
+
+namespace {
+
+const char Scenario[] = R"([Interface]
+Version=2.1
+
+[Engine]
+Address=1
+Protocol=KW1281
+Baud=9600
+Ident1=036906034AM
+Ident2=1,4l R4/4V MOT
+Ident3=3152
+Coding=31
+WorkshopCode=12345
+
+[Gearbox]
+Address=2
+Protocol=KW2000
+Baud=9600
+Ident1=09G927750FA
+Ident2=AQ 250 6F
+Ident3=0542
+Coding=21
+WorkshopCode=12345
+
+[Brakes]
+Address=3
+Protocol=KW1281
+Baud=9600
+Ident1=1J0907379P
+Ident2=ABS 20 IE
+Ident3=0001
+Coding=3604
+WorkshopCode=12345
+DtcSupported=0
+
+[Instruments]
+Address=17
+Protocol=KW1281
+Baud=9600
+Ident1=1J0920826C
+Ident2=KOMBI VDO
+Ident3=V57
+Coding=1262
+WorkshopCode=4711
+Dtc=18010:35, 00257:161
+)";
+
+const QString Blank = QStringLiteral(" ");
+
+QStringList reportOf(const TForm1& w) {
+    return w.Memo2->toPlainText().split('\n');
+}
+
+QString head(const QString& entry) {
+    return "======== " + entry + " " + QString(65 - entry.size(), '=');
+}
+
+// The identification block of a unit that answered, in German.
+QStringList foundGerman(const QString& typ, const QString& part, const QString& wsc,
+                        const QString& coding) {
+    return {"-> Steuergerät gefunden <-",
+            Blank,
+            "VAG Geräte-Typnummer:         " + typ,
+            "Bauteilbezeichnung:           " + part,
+            "Zusatzinformationen:          ",
+            "VAG Werkstattcode:            " + wsc,
+            "Softwarecodierung:            " + coding};
+}
+
+const QString GermanEnd = "******** Vandrix Version 1.41 " + QString(43, '*');
+
+} // namespace
+
+class UnitSearchTest : public SessionTest {
+protected:
+    UnitSearchTest() {
+        writeFile("scenario.ini", Scenario);
+        writeFile("dtc_list_de.ini", "[DTC]\r\n18010=Batteriespannung\r\n257=Ansaugluft\r\n");
+        writeFile("dtc_status_de.ini", "[Status]\r\n35=Unterbrechung\r\n161=Sporadisch\r\n");
+        writeFile("dtc_status_en.ini", "[Status]\r\n35=Open circuit\r\n");
+    }
+
+    void writeFile(const QString& name, const QByteArray& text) {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+
+    std::unique_ptr<SimProcess> startSim(const QStringList& options = {}) {
+        auto sim =
+            std::make_unique<SimProcess>(QStringList{QStringLiteral("--scenario"),
+                                                     dir.filePath(QStringLiteral("scenario.ini"))} +
+                                         options);
+        EXPECT_TRUE(sim->started());
+        return sim;
+    }
+
+    // The search entry chosen and the addresses ticked, as a user does.
+    TForm1& openSearch(const QString& terminal, std::initializer_list<int> addresses,
+                       const char* language = "de") {
+        makeWindow(terminal);
+        if (qstrcmp(language, "de") != 0) {
+            // The same program folder, started again in another language.
+            QFile ini(dir.filePath(QStringLiteral("vandrix.ini")));
+            EXPECT_TRUE(ini.open(QIODevice::WriteOnly));
+            ini.write("[Config]\r\nSplash=nein\r\nSprache=" + QByteArray(language) +
+                      "\r\nCOM-Port=" + terminal.toUtf8() + "\r\n");
+            ini.close();
+            TForm1Options options;
+            options.programDir = dir.path();
+            options.portRoots.dev = dir.filePath(QStringLiteral("fake/dev"));
+            options.portRoots.sys = dir.filePath(QStringLiteral("fake/sys"));
+            window = std::make_unique<TForm1>(prompts, options);
+        }
+        TForm1& w = *window;
+        w.ComboBox2->setCurrentIndex(1);
+        w.ComboBox2Change();
+        for (int i = 0; i < w.CheckListBox1->count(); ++i)
+            for (int a : addresses)
+                if (w.CheckListBox1->item(i)->text().left(3).toInt() == a)
+                    w.CheckListBox1->item(i)->setCheckState(Qt::Checked);
+        w.show();
+        return w;
+    }
+
+    void expectSearchOver() {
+        expectIdleWindow();
+        EXPECT_TRUE(window->Memo2->isEnabled());
+        EXPECT_TRUE(window->ComboBox3->isEnabled());
+        EXPECT_TRUE(window->CheckListBox1->isEnabled());
+        EXPECT_TRUE(window->CheckBox6->isEnabled());
+        EXPECT_FALSE(window->BitBtn6->isEnabled());
+    }
+};
+
+TEST_F(UnitSearchTest, ReportsEachTickedUnitWithItsIdentificationAndFaults) {
+    auto sim = startSim();
+    TForm1& w = openSearch(sim->terminalPath(), {17, 5, 1, 3});
+    w.BitBtn3->click();
+
+    QStringList expected;
+    expected << head("001 [01] - Motor (ECU)")
+             << foundGerman("036 906 034 AM", "1,4l R4/4V MOT3152", "12345", "00031") << Blank
+             << Blank;
+    // Neither "no faults" nor "no fault read" adds a line.
+    expected << head("003 [03] - ABS Bremsen")
+             << foundGerman("1J0 907 379 P", "ABS 20 IE0001", "12345", "03604") << Blank << Blank;
+    expected << head("005 [05] - Start Authentifikation") << "-> Steuergerät nicht gefunden <-"
+             << Blank << Blank;
+    expected << head("017 [11] - Motor 2")
+             << foundGerman("1J0 920 826 C", "KOMBI VDOV57", "04711", "01262")
+             << "-> 2 Fehlercode(s) <-"
+             << "-- 1 --"
+             << " 18010  Batteriespannung"
+             << " 35     Unterbrechung"
+             << "-- 2 --"
+             << " 00257  Ansaugluft"
+             << " 161    Sporadisch" << Blank << Blank << GermanEnd;
+    EXPECT_EQ(reportOf(w), expected);
+    EXPECT_EQ(head("001 [01] - Motor (ECU)"),
+              "======== 001 [01] - Motor (ECU) " + QString(43, '='));
+
+    const QStringList commands = sim->commands();
+    EXPECT_EQ(commands.filter(QRegularExpression("^ATD")),
+              QStringList({"ATD01", "ATD03", "ATD05", "ATD11"}));
+    EXPECT_EQ(commands.count("ATH"), 3);
+    EXPECT_EQ(commands.count("02"), 3);
+    expectSearchOver();
+    EXPECT_EQ(w.Memo2->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    // The ticks stay for the next search.
+    EXPECT_EQ(w.CheckListBox1->item(0)->checkState(), Qt::Checked);
+}
+
+TEST_F(UnitSearchTest, EnglishReportWithoutCodeTextsKeepsTheStatusTexts) {
+    auto sim = startSim();
+    TForm1& w = openSearch(sim->terminalPath(), {17}, "en");
+    ASSERT_FALSE(w.state.DtcTextFileOpen());
+    w.BitBtn3->click();
+    const QStringList report = reportOf(w);
+    ASSERT_EQ(report.size(), 18);
+    EXPECT_EQ(report[1], "-> Control Module found <-");
+    EXPECT_EQ(report.mid(8, 7),
+              QStringList({"-> 2 Error Code(s) <-", "-- 1 --", " 18010  ", " 35     Open circuit",
+                           "-- 2 --", " 00257  ", " 161    "}));
+    EXPECT_EQ(report.last(), GermanEnd); // the version text has one language
+}
+
+TEST_F(UnitSearchTest, DisconnectFinishesTheCurrentAddressThenCloses) {
+    // Slow units, so the third address is still being read when the user acts.
+    auto sim = startSim({"--kline-ms", "60"});
+    TForm1& w = openSearch(sim->terminalPath(), {1, 2, 3, 17, 5});
+    bool pressed = false;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (!pressed && w.Memo2->toPlainText().contains("003 [03]")) {
+            pressed = true;
+            EXPECT_FALSE(w.BitBtn2->isHidden());
+            w.BitBtn2->click();
+        }
+    });
+    user.start(5);
+    w.BitBtn3->click();
+    user.stop();
+    ASSERT_TRUE(pressed);
+
+    const QStringList report = reportOf(w);
+    EXPECT_EQ(report.filter("======== ").size(), 3);
+    EXPECT_EQ(report.filter("Steuergerät gefunden").size(), 3);
+    EXPECT_EQ(report.mid(report.size() - 3), QStringList({Blank, Blank, GermanEnd}));
+    EXPECT_EQ(sim->commands().filter(QRegularExpression("^ATD")),
+              QStringList({"ATD01", "ATD02", "ATD03"}));
+    expectSearchOver();
+}
+
+TEST_F(UnitSearchTest, AFailureWhileReadingFaultsStopsTheReportAndFreesTheWindow) {
+    auto sim = startSim({"--fault", "dataerror@02"});
+    TForm1& w = openSearch(sim->terminalPath(), {1, 17});
+    prompts.expectMessage(QString(), "Vandrix", PromptIcon::Error);
+    w.BitBtn3->click();
+    prompts.verifyDone();
+
+    QStringList expected;
+    expected << head("001 [01] - Motor (ECU)")
+             << foundGerman("036 906 034 AM", "1,4l R4/4V MOT3152", "12345", "00031");
+    EXPECT_EQ(reportOf(w), expected);
+    EXPECT_EQ(sim->commands().filter(QRegularExpression("^ATD")), QStringList({"ATD01"}));
+    expectSearchOver();
+}
+
+TEST_F(UnitSearchTest, NothingTickedWritesOnlyTheClosingLine) {
+    TForm1& w = openSearch(QString(), {});
+    w.Memo2->setPlainText("an earlier report");
+    w.BitBtn3->click();
+    EXPECT_EQ(reportOf(w), QStringList({GermanEnd}));
+    expectSearchOver();
+}
