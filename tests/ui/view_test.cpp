@@ -333,6 +333,7 @@ TEST_F(ViewTest, HelpAndDeferredPrint) {
     EXPECT_TRUE(f.state.PrintRequested);
     f.state.PrintRequested = false;
     f.state.StopRequested = true; // after a Disconnect: at once, not queued
+    prompts.expectPrint(false);
     f.BitBtn6->click();
     EXPECT_FALSE(f.state.PrintRequested);
 }
