@@ -62,12 +62,6 @@ protected:
         writeFile("dtc_status_de.ini", "[Status]\r\n35=Unterbrechung\r\n161=Sporadisch\r\n");
     }
 
-    void writeFile(const QString& name, const QByteArray& text) {
-        QFile f(dir.filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-
     std::unique_ptr<SimProcess> startSim(const QStringList& faults = {}) {
         auto sim =
             std::make_unique<SimProcess>(QStringList{QStringLiteral("--scenario"),
@@ -82,41 +76,6 @@ protected:
         chooseUnit(address);
         w.show();
         return w;
-    }
-
-    // Steps of a user: each waits for its condition, then acts; Disconnect
-    // follows the last one unless the session ended by itself.
-    struct Step {
-        const char* what;
-        std::function<bool()> ready;
-        std::function<void()> act = [] {};
-    };
-    void drive(std::vector<Step> steps) {
-        size_t next = 0;
-        QElapsedTimer waiting;
-        QTimer timer;
-        QObject::connect(&timer, &QTimer::timeout, [&] {
-            if (!waiting.isValid()) {
-                if (!connected())
-                    return;
-                waiting.start();
-            }
-            if (next < steps.size() && steps[next].ready()) {
-                steps[next++].act();
-                waiting.restart();
-            } else if (next < steps.size() && waiting.elapsed() > 10000) {
-                ADD_FAILURE() << "step never became ready: " << steps[next].what;
-                next = steps.size();
-            }
-            if (next == steps.size()) {
-                timer.stop();
-                if (window->BitBtn2->isVisible())
-                    window->BitBtn2Click();
-            }
-        });
-        timer.start(10);
-        window->BitBtn3Click();
-        EXPECT_EQ(next, steps.size()) << "the session ended early";
     }
 
     static int count(const SimProcess& sim, const char* command) {

@@ -78,12 +78,6 @@ protected:
         writeFile(QStringLiteral("probe.ini"), ProbeScenario);
     }
 
-    void writeFile(const QString& name, const QByteArray& text) {
-        QFile f(dir.filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-
     // The simulator playing the test car; faults as vandrix-sim takes them.
     std::unique_ptr<SimProcess> startSim(const QStringList& faults = {}) {
         auto sim = std::make_unique<SimProcess>(
@@ -100,45 +94,6 @@ protected:
         w.show();
         QApplication::setActiveWindow(&w);
         return w;
-    }
-
-    // What a user does during a session: each step waits until its condition
-    // holds, then acts. After the last step Disconnect is pressed, unless the
-    // session has ended by itself.
-    struct Step {
-        const char* what;
-        std::function<bool()> ready;
-        std::function<void()> act = [] {};
-    };
-    void drive(std::vector<Step> steps, int stepTimeoutMs = 10000) {
-        size_t next = 0;
-        bool started = false;
-        QElapsedTimer waiting;
-        QTimer timer;
-        QObject::connect(&timer, &QTimer::timeout, [&] {
-            if (!started) {
-                if (!connected())
-                    return;
-                started = true;
-                waiting.start();
-            }
-            if (next < steps.size() && steps[next].ready()) {
-                steps[next++].act();
-                waiting.restart();
-            } else if (next < steps.size() && waiting.elapsed() > stepTimeoutMs) {
-                ADD_FAILURE() << "step never became ready: " << steps[next].what;
-                next = steps.size();
-            }
-            if (next == steps.size()) {
-                timer.stop();
-                if (window->BitBtn2->isVisible())
-                    window->BitBtn2Click();
-            }
-        });
-        timer.start(10);
-        window->BitBtn3Click();
-        timer.stop();
-        EXPECT_EQ(next, steps.size()) << "the session ended early";
     }
 
     static int count(const SimProcess& sim, const char* command) {

@@ -82,42 +82,6 @@ protected:
         return w;
     }
 
-    // A user's session: each step waits for its condition, then acts; after
-    // the last one Disconnect is pressed, unless the session ended by itself.
-    struct Step {
-        const char* what;
-        std::function<bool()> ready;
-        std::function<void()> act = [] {};
-    };
-    void drive(std::vector<Step> steps, int stepTimeoutMs = 10000) {
-        size_t next = 0;
-        QElapsedTimer waiting;
-        QTimer timer;
-        QObject::connect(&timer, &QTimer::timeout, [&] {
-            if (!waiting.isValid()) {
-                if (!connected())
-                    return;
-                waiting.start();
-            }
-            if (next < steps.size() && steps[next].ready()) {
-                steps[next++].act();
-                waiting.restart();
-            } else if (next < steps.size() && waiting.elapsed() > stepTimeoutMs) {
-                ADD_FAILURE() << "step never became ready: " << steps[next].what;
-                next = steps.size();
-            }
-            if (next == steps.size()) {
-                timer.stop();
-                if (window->BitBtn2->isVisible())
-                    window->BitBtn2Click();
-            }
-        });
-        timer.start(10);
-        window->BitBtn3Click();
-        timer.stop();
-        EXPECT_EQ(next, steps.size()) << "the session ended early";
-    }
-
     static int count(const SimProcess& sim, const char* command) {
         return int(sim.commands().count(QString::fromLatin1(command)));
     }

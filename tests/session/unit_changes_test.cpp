@@ -89,62 +89,12 @@ protected:
         EXPECT_TRUE(sim->started());
     }
 
-    void writeFile(const QString& name, const QByteArray& text) {
-        QFile f(dir.filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-
     TForm1& openWindow(int address = 17) {
         TForm1& w = makeWindow(sim->terminalPath());
         chooseUnit(address);
         w.show();
         QApplication::setActiveWindow(&w);
         return w;
-    }
-
-    // A user's session: each step waits for its condition, then acts. After
-    // the last step Disconnect is pressed, or, when the last act ends the
-    // session, the session must end by itself.
-    struct Step {
-        const char* what;
-        std::function<bool()> ready;
-        std::function<void()> act = [] {};
-    };
-    enum class End { Disconnect, ByItself };
-    void drive(std::vector<Step> steps, End end = End::Disconnect, int stepTimeoutMs = 10000) {
-        size_t next = 0;
-        bool started = false;
-        QElapsedTimer waiting;
-        QTimer timer;
-        QObject::connect(&timer, &QTimer::timeout, [&] {
-            if (!started) {
-                if (!connected())
-                    return;
-                started = true;
-                waiting.start();
-            }
-            if (next < steps.size() && steps[next].ready()) {
-                steps[next++].act();
-                waiting.restart();
-            } else if (next < steps.size() && waiting.elapsed() > stepTimeoutMs) {
-                ADD_FAILURE() << "step never became ready: " << steps[next].what;
-                next = steps.size();
-            }
-            if (next == steps.size() && end == End::ByItself && waiting.elapsed() > stepTimeoutMs) {
-                ADD_FAILURE() << "the session did not end by itself";
-                end = End::Disconnect;
-            }
-            if (next == steps.size() && end == End::Disconnect) {
-                timer.stop();
-                if (window->BitBtn2->isVisible())
-                    window->BitBtn2Click();
-            }
-        });
-        timer.start(10);
-        window->BitBtn3Click();
-        timer.stop();
-        EXPECT_EQ(next, steps.size()) << "the session ended early";
     }
 
     int count(const QString& command) const { return int(sim->commands().count(command)); }

@@ -91,12 +91,6 @@ protected:
         writeFile("dtc_status_en.ini", "[Status]\r\n35=Open circuit\r\n");
     }
 
-    void writeFile(const QString& name, const QByteArray& text) {
-        QFile f(dir.filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-
     std::unique_ptr<SimProcess> startSim(const QStringList& options = {}) {
         auto sim =
             std::make_unique<SimProcess>(QStringList{QStringLiteral("--scenario"),
