@@ -2,6 +2,7 @@
 
 #include "ui/dialogs.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -23,6 +24,11 @@ QMessageBox::Icon boxIcon(PromptIcon icon) {
     }
     return QMessageBox::NoIcon;
 }
+
+// A box without a caption carries the application's title.
+QString boxTitle(const QString& caption) {
+    return caption.isEmpty() ? QCoreApplication::applicationName() : caption;
+}
 } // namespace
 
 void DialogPrompts::setDialogs(TForm2* about, TForm3* banner, TForm4* confirmation) {
@@ -32,14 +38,15 @@ void DialogPrompts::setDialogs(TForm2* about, TForm3* banner, TForm4* confirmati
 }
 
 void DialogPrompts::message(const QString& caption, const QString& text, PromptIcon icon) {
-    QMessageBox box(boxIcon(icon), caption, text, QMessageBox::Ok, m_parent);
+    QMessageBox box(boxIcon(icon), boxTitle(caption), text, QMessageBox::Ok, m_parent);
     box.setDefaultButton(QMessageBox::Ok);
     box.exec();
 }
 
 bool DialogPrompts::question(const QString& caption, const QString& text, PromptIcon icon,
                              bool defaultYes) {
-    QMessageBox box(boxIcon(icon), caption, text, QMessageBox::Yes | QMessageBox::No, m_parent);
+    QMessageBox box(boxIcon(icon), boxTitle(caption), text, QMessageBox::Yes | QMessageBox::No,
+                    m_parent);
     box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
