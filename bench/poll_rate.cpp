@@ -4,6 +4,7 @@
 //
 //   build/bench/bench_poll_rate [seconds]
 #include "link/command_channel.h"
+#include "link/serial_port.h"
 #include "services/block_buffer.h"
 #include "services/requests.h"
 
