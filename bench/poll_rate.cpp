@@ -8,7 +8,7 @@
 #include "services/block_buffer.h"
 #include "services/requests.h"
 
-#include "cpu_time.h"
+#include "bench/cpu_time.h"
 
 #include <QCoreApplication>
 #include <QProcess>
