@@ -30,11 +30,15 @@ void SetGroupInputsEnabled(TForm1& w, bool enabled) {
 }
 
 // A file that refuses writes would otherwise leave the user recording into
-// nothing; they hear of it once per recording, and recording goes on.
+// nothing; they hear of it once per recording. Recording stops there (the
+// pass's end closes the file) and the session goes on. The state changes
+// before the box, so nothing is written or reported while it is open.
 void ReportLogFailure(TForm1& w) {
     const QString reason = w.state.MeasurementLog.takeFailure();
     if (reason.isEmpty())
         return;
+    w.CheckBox7->setChecked(false);
+    w.LoggingActive = false;
     w.prompts.message(w.Str(301),
                       MeasurementLogFile::FailureMessage(w.state.LanguageOffset,
                                                          w.state.MeasurementLog.fileName(), reason),
@@ -100,7 +104,6 @@ void TForm1::WriteLogHeader() {
         return;
     if (!state.MeasurementLog.open()) {
         // A recording that cannot start shows as off, not as running.
-        CheckBox7->setChecked(false);
         ReportLogFailure(*this);
         return;
     }

@@ -2,6 +2,7 @@
 // simulator in its own process, recording into a real file, which is then
 // read back the way a spreadsheet would see it.
 #include "config/app_locale.h"
+#include "file_size_limit.h"
 #include "session_fixture.h"
 #include "sim_process.h"
 #include "ui/dialog_prompts.h"
@@ -12,6 +13,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <cstring>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -337,6 +340,56 @@ TEST_F(MeasurementLogTest, AFileThatCannotBeWrittenIsReportedAndRecordingShowsOf
     EXPECT_TRUE(groupInputsEnabled());
     EXPECT_TRUE(QFileInfo(path).isDir());
     EXPECT_EQ(sim.commands().last(), "ATH");
+}
+
+TEST_F(MeasurementLogTest, AFullDiskIsReportedWithItsReasonAndStopsOnlyTheRecording) {
+    AppLocale::set(QLocale(QLocale::German, QLocale::Germany));
+    SimProcess sim({QStringLiteral("--scenario"), dir.filePath(QStringLiteral("probe.ini"))});
+    ASSERT_TRUE(sim.started());
+    TForm1& w = openWindow(sim);
+    const QString path = logPath("voll.csv");
+    std::optional<FileSizeLimit> diskFull;
+    int polls = 0;
+
+    drive({
+        {"connected", [] { return true; },
+         [&] {
+             w.PageControl1->setActivePage(w.TabSheet2);
+             w.PageControl1Change();
+             w.CheckBox1->setChecked(true);
+             w.CheckBox3->setChecked(true);
+             prompts.expectSaveFile(path);
+             w.BitBtn5->click();
+         }},
+        {"file chosen", [&] { return w.LogFileChosen; }, [&] { w.CheckBox7->click(); }},
+        {"recording", [&] { return w.LoggingActive && lineEnds(path) >= 8 + 1; },
+         [&] {
+             // Room for about two and a half rows more.
+             diskFull.emplace(QFileInfo(path).size() + 150);
+             prompts.expectMessageContaining("Die Log-Datei konnte nicht geschrieben werden:\n" +
+                                             path + "\n" + QString::fromLocal8Bit(strerror(EFBIG)));
+         }},
+        {"reported", [&] { return prompts.pending() == 0; },
+         [&] {
+             EXPECT_FALSE(w.CheckBox7->isChecked());
+             EXPECT_FALSE(w.LoggingActive);
+             polls = int(sim.commands().count("0801"));
+         }},
+        {"the session goes on", [&] { return sim.commands().count("0801") >= polls + 6; }},
+    });
+    diskFull.reset();
+    EXPECT_FALSE(w.MeasurementLog.isOpen());
+    EXPECT_TRUE(groupInputsEnabled());
+    EXPECT_EQ(sim.commands().last(), "ATH");
+
+    // Whole rows, then the one the disk cut short, ending after a whole cell.
+    const QStringList rows = contents(path).split("\r\n").mid(8);
+    ASSERT_GE(rows.size(), 2);
+    for (const QString& row : rows.mid(0, rows.size() - 1))
+        EXPECT_EQ(cellsOf(row).size(), 12) << row.toStdString();
+    if (!rows.last().isEmpty()) {
+        EXPECT_LT(cellsOf(rows.last()).size(), 12);
+    }
 }
 
 TEST_F(MeasurementLogTest, TheSaveDialogTakesAnExistingFileWithoutAskingToReplaceIt) {
