@@ -1,0 +1,181 @@
+#include "reports/scan_diff.h"
+
+#include <QMap>
+#include <QRegularExpression>
+#include <algorithm>
+
+namespace {
+
+const QString HeadMark = QStringLiteral("======== ");
+const QString EndMark = QStringLiteral("******** ");
+
+// The fault lines: "-- 1 --", " 18010  text", " 35     text".
+const QRegularExpression FaultNumberLine(QStringLiteral("^-- \\d+ --$"));
+const QRegularExpression FaultCodeLine(QStringLiteral("^ (\\d{5,})  ?(.*)$"));
+const QRegularExpression FaultStatusLine(QStringLiteral("^ (-?\\d+) *(.*)$"));
+
+// Identification lines put their value at column 30.
+constexpr int ValueColumn = 30;
+
+ScanUnit ParseUnit(const QString& head, const QStringList& body) {
+    ScanUnit unit;
+    QString entry = head.mid(HeadMark.size());
+    while (entry.endsWith(QLatin1Char('=')))
+        entry.chop(1);
+    unit.entry = entry.trimmed();
+    unit.address = unit.entry.left(3).toInt();
+    // Found: the found line, a blank, then the identification; not found:
+    // the not-found line and the two blank lines.
+    unit.found = body.size() > 3 && !body[2].trimmed().isEmpty();
+    if (!unit.found)
+        return unit;
+    unit.partNumber = body[2].mid(ValueColumn).trimmed();
+    for (qsizetype i = 0; i + 2 < body.size(); ++i) {
+        if (!FaultNumberLine.match(body[i]).hasMatch())
+            continue;
+        const auto code = FaultCodeLine.match(body[i + 1]);
+        const auto status = FaultStatusLine.match(body[i + 2]);
+        if (!code.hasMatch() || !status.hasMatch())
+            continue;
+        ScanFault fault;
+        fault.code = code.captured(1).toInt();
+        fault.codeText = code.captured(2).trimmed();
+        fault.status = status.captured(1).toInt();
+        fault.statusText = status.captured(2).trimmed();
+        unit.faults << fault;
+        i += 2;
+    }
+    return unit;
+}
+
+QString FaultText(const ScanFault& f) {
+    QString text = QStringLiteral("%1").arg(f.code, 5, 10, QLatin1Char('0'));
+    if (!f.codeText.isEmpty())
+        text += QLatin1Char(' ') + f.codeText;
+    return text;
+}
+
+QString StatusText(const ScanFault& f) {
+    QString text = QString::number(f.status);
+    if (!f.statusText.isEmpty())
+        text += QLatin1Char(' ') + f.statusText;
+    return text;
+}
+
+QString UnitText(const ScanUnit& u) {
+    return u.partNumber.isEmpty() ? u.entry : u.entry + QStringLiteral(" (") + u.partNumber + ')';
+}
+
+} // namespace
+
+ScanReport ParseScanReport(const QString& text) {
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines)
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+
+    ScanReport report;
+    QString head;
+    QStringList body;
+    auto finishUnit = [&] {
+        if (!head.isEmpty())
+            report.units << ParseUnit(head, body);
+        head.clear();
+        body.clear();
+    };
+    for (const QString& line : lines) {
+        if (line.startsWith(HeadMark)) {
+            finishUnit();
+            head = line;
+        } else if (line.startsWith(EndMark)) {
+            finishUnit();
+            report.complete = true;
+        } else if (!head.isEmpty()) {
+            body << line;
+        }
+    }
+    finishUnit();
+    return report;
+}
+
+ScanDifference DiffScanReports(const ScanReport& older, const ScanReport& newer) {
+    ScanDifference diff;
+    QMap<int, ScanUnit> before;
+    for (const ScanUnit& u : older.units)
+        before.insert(u.address, u);
+    QMap<int, ScanUnit> after;
+    for (const ScanUnit& u : newer.units)
+        after.insert(u.address, u);
+
+    for (const ScanUnit& old : before) {
+        if (!after.contains(old.address))
+            diff.onlyInOlder << old;
+    }
+    for (const ScanUnit& now : after) {
+        if (!before.contains(now.address)) {
+            diff.onlyInNewer << now;
+            continue;
+        }
+        const ScanUnit& old = before[now.address];
+        if (old.found && !now.found) {
+            diff.disappeared << old;
+            continue;
+        }
+        if (!old.found && now.found) {
+            diff.appeared << now;
+            continue;
+        }
+        if (!now.found)
+            continue;
+        // Faults pair by code, in report order when a code shows twice.
+        QList<bool> oldMatched(old.faults.size(), false);
+        for (const ScanFault& fault : now.faults) {
+            qsizetype match = -1;
+            for (qsizetype i = 0; i < old.faults.size(); ++i)
+                if (!oldMatched[i] && old.faults[i].code == fault.code) {
+                    match = i;
+                    break;
+                }
+            if (match < 0) {
+                diff.newFaults << ScanFaultChange{now.address, now.entry, {}, fault};
+                continue;
+            }
+            oldMatched[match] = true;
+            if (old.faults[match].status != fault.status)
+                diff.changedStatus << ScanFaultChange{now.address, now.entry, old.faults[match],
+                                                      fault};
+        }
+        for (qsizetype i = 0; i < old.faults.size(); ++i)
+            if (!oldMatched[i])
+                diff.goneFaults << ScanFaultChange{old.address, old.entry, old.faults[i], {}};
+    }
+    return diff;
+}
+
+ScanDifference DiffScanReports(const QString& olderText, const QString& newerText) {
+    return DiffScanReports(ParseScanReport(olderText), ParseScanReport(newerText));
+}
+
+QStringList ScanDifferenceLines(const ScanDifference& d) {
+    QStringList lines;
+    for (const ScanUnit& u : d.appeared)
+        lines << QStringLiteral("unit appeared: ") + UnitText(u);
+    for (const ScanUnit& u : d.disappeared)
+        lines << QStringLiteral("unit disappeared: ") + UnitText(u);
+    for (const ScanFaultChange& c : d.newFaults)
+        lines << QStringLiteral("fault new: %1: %2, status %3")
+                     .arg(c.entry, FaultText(c.after), StatusText(c.after));
+    for (const ScanFaultChange& c : d.goneFaults)
+        lines << QStringLiteral("fault gone: %1: %2, status %3")
+                     .arg(c.entry, FaultText(c.before), StatusText(c.before));
+    for (const ScanFaultChange& c : d.changedStatus)
+        lines << QStringLiteral("status changed: %1: %2, status %3 -> %4")
+                     .arg(c.entry, FaultText(c.after), StatusText(c.before), StatusText(c.after));
+    for (const ScanUnit& u : d.onlyInOlder)
+        lines << QStringLiteral("searched only in the older scan: ") + u.entry;
+    for (const ScanUnit& u : d.onlyInNewer)
+        lines << QStringLiteral("searched only in the newer scan: ") + u.entry;
+    if (lines.isEmpty())
+        lines << QStringLiteral("no difference");
+    return lines;
+}

@@ -1,0 +1,66 @@
+#pragma once
+// Saved control unit search reports, read back and compared: which units
+// appeared or disappeared between two scans of a car, and which faults are
+// new, gone or changed their status. Works on the report text as the search
+// page shows it, in either language.
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+struct ScanFault {
+    int code = 0;
+    QString codeText; // the fault's text, empty without fault texts
+    int status = 0;
+    QString statusText;
+};
+
+struct ScanUnit {
+    int address = 0;
+    QString entry; // the search list entry, "017 [11] - Motor 2"
+    bool found = false;
+    QString partNumber;
+    QList<ScanFault> faults;
+};
+
+struct ScanReport {
+    QList<ScanUnit> units; // in report order
+    bool complete = false; // the closing line is there (the search ran to its end)
+};
+
+// The units and faults of a saved report. Lines of no known form are skipped.
+ScanReport ParseScanReport(const QString& text);
+
+struct ScanFaultChange {
+    int address = 0;
+    QString entry;
+    ScanFault before; // gone and changed: the old fault
+    ScanFault after;  // new and changed: the new fault
+};
+
+struct ScanDifference {
+    QList<ScanUnit> appeared;    // searched in both; found only in the newer scan
+    QList<ScanUnit> disappeared; // searched in both; found only in the older scan
+    QList<ScanFaultChange> newFaults;
+    QList<ScanFaultChange> goneFaults;
+    QList<ScanFaultChange> changedStatus;
+    QList<ScanUnit> onlyInOlder; // searched in one scan only: nothing to compare
+    QList<ScanUnit> onlyInNewer;
+
+    bool isEmpty() const {
+        return appeared.isEmpty() && disappeared.isEmpty() && newFaults.isEmpty() &&
+               goneFaults.isEmpty() && changedStatus.isEmpty() && onlyInOlder.isEmpty() &&
+               onlyInNewer.isEmpty();
+    }
+};
+
+// Units match by address; faults of a unit found in both scans match by code.
+ScanDifference DiffScanReports(const ScanReport& older, const ScanReport& newer);
+// The same from two report texts.
+ScanDifference DiffScanReports(const QString& olderText, const QString& newerText);
+
+// The difference as text lines, one finding each, for printing:
+//   "unit appeared: 017 [11] - Motor 2 (1J0920826C)"
+//   "fault gone: 017 [11] - Motor 2: 18010 Batteriespannung, status 35 Unterbrechung"
+//   "status changed: ...: 00257 Ansaugluft, status 35 Unterbrechung -> 161 Sporadisch"
+// An empty difference gives the one line "no difference".
+QStringList ScanDifferenceLines(const ScanDifference& difference);
