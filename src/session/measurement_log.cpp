@@ -38,7 +38,7 @@ void ReportLogFailure(TForm1& w) {
     if (reason.isEmpty())
         return;
     w.CheckBox7->setChecked(false);
-    w.LoggingActive = false;
+    w.state.LoggingActive = false;
     w.prompts.message(w.Str(301),
                       MeasurementLogFile::FailureMessage(w.state.LanguageOffset,
                                                          w.state.MeasurementLog.fileName(), reason),
