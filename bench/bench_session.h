@@ -12,18 +12,18 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLineEdit>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <chrono>
-#include <cstdio>
-#include <functional>
-#include <memory>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
+#include <memory>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,13 +31,14 @@
 
 namespace Bench {
 
-inline int64_t nowUs()
-{
+inline int64_t nowUs() {
     using namespace std::chrono;
     return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-inline QString binDir() { return QCoreApplication::applicationDirPath() + "/../bin"; }
+inline QString binDir() {
+    return QCoreApplication::applicationDirPath() + "/../bin";
+}
 
 // Messages are counted and kept; every question is answered No, and a
 // confirmation dialog is closed.
@@ -45,8 +46,7 @@ struct QuietPrompts : Prompts {
     QStringList messages;
     int64_t lastMessageUs = 0;
     std::function<void(const QString&)> onMessage;
-    void message(const QString&, const QString& text, PromptIcon) override
-    {
+    void message(const QString&, const QString& text, PromptIcon) override {
         lastMessageUs = nowUs();
         messages << text;
         if (onMessage)
@@ -69,8 +69,7 @@ public:
     explicit Simulator(QString link) : m_link(std::move(link)) {}
     ~Simulator() { stop(); }
 
-    bool start(const QStringList& options = {}, const QString& transcript = {})
-    {
+    bool start(const QStringList& options = {}, const QString& transcript = {}) {
         stop();
         QFile::remove(m_link);
         QStringList args{binDir() + "/vandrix-sim", "--scenario",
@@ -112,13 +111,11 @@ public:
     }
     // The simulator's end, as when the adapter is pulled out: the kernel
     // closes its side of the terminal at once.
-    void kill()
-    {
+    void kill() {
         if (m_pid > 0)
             ::kill(m_pid, SIGKILL);
     }
-    void stop()
-    {
+    void stop() {
         if (m_pid <= 0)
             return;
         ::kill(m_pid, SIGTERM);
@@ -142,8 +139,7 @@ private:
 // its own with the demo car's label files.
 class Window {
 public:
-    explicit Window(const QString& link)
-    {
+    explicit Window(const QString& link) {
         QFile ini(m_dir.filePath("vandrix.ini"));
         ini.open(QIODevice::WriteOnly);
         ini.write("[Config]\nSplash=nein\nSprache=de\nCOM-Port=" + link.toUtf8() + "\n");
@@ -161,8 +157,7 @@ public:
         chooseUnit(1);
     }
 
-    void chooseUnit(int address)
-    {
+    void chooseUnit(int address) {
         const QString prefix = QString("%1").arg(address, 3, 10, QLatin1Char('0'));
         for (int i = 2; i < form->ComboBox2->count(); ++i)
             if (form->ComboBox2->itemText(i).startsWith(prefix)) {
@@ -172,16 +167,14 @@ public:
             }
     }
 
-    bool connected() const
-    {
+    bool connected() const {
         return form->state.ConnectionState == 2 && !form->BitBtn2->isHidden() &&
                form->BitBtn2->isEnabled();
     }
     bool idle() const { return !form->state.SessionRunning; }
 
     // The Group page with its four slots ticked, groups 1 to 4.
-    void pollFourGroups()
-    {
+    void pollFourGroups() {
         form->PageControl1->setActivePage(form->TabSheet2);
         form->PageControl1Change();
         for (size_t k = 0; k < 4; ++k) {
@@ -197,8 +190,7 @@ public:
 
 // Runs step every periodMs while the Connect click (a session or a search)
 // runs inside the event loop; returns when it is over.
-inline void runClick(TForm1& form, int periodMs, const std::function<void()>& step)
-{
+inline void runClick(TForm1& form, int periodMs, const std::function<void()>& step) {
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, step);
     timer.start(periodMs);
@@ -206,8 +198,7 @@ inline void runClick(TForm1& form, int periodMs, const std::function<void()>& st
     timer.stop();
 }
 
-inline long residentKb()
-{
+inline long residentKb() {
     QFile f("/proc/self/statm");
     if (!f.open(QIODevice::ReadOnly))
         return -1;
@@ -215,8 +206,7 @@ inline long residentKb()
     return fields.size() > 1 ? fields[1].toLong() * (sysconf(_SC_PAGESIZE) / 1024) : -1;
 }
 
-inline int openDescriptors()
-{
+inline int openDescriptors() {
     return int(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System).size());
 }
 

@@ -20,8 +20,7 @@ constexpr int TickMs = 5;
 // A precise timer that keeps the longest time between two of its turns.
 class LatenessProbe {
 public:
-    LatenessProbe()
-    {
+    LatenessProbe() {
         m_timer.setTimerType(Qt::PreciseTimer);
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
             const int64_t now = Bench::nowUs();
@@ -30,15 +29,13 @@ public:
             m_last = now;
         });
     }
-    void start()
-    {
+    void start() {
         m_started = Bench::nowUs();
         m_last = 0;
         m_longestUs = 0;
         m_timer.start(TickMs);
     }
-    double stopMs()
-    {
+    double stopMs() {
         m_timer.stop();
         m_spanS = (Bench::nowUs() - m_started) / 1e6;
         return m_longestUs / 1000.0;
@@ -62,8 +59,7 @@ struct Phase {
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -13,8 +13,8 @@
 // only while polling, and rarely: each costs the 5 s silence limit.
 #include "bench_session.h"
 
-#include <QProcess>
 #include <QMap>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTextStream>
 
@@ -23,8 +23,7 @@ namespace {
 constexpr int SessionLimitMs = 8000;
 constexpr long MemoryTargetKb = 1024;
 
-QString randomFault(QRandomGenerator& random)
-{
+QString randomFault(QRandomGenerator& random) {
     static const char* const quick[] = {"dataerror", "garbage", "unplug"};
     static const char* const slow[] = {"silence", "noprompt", "longline"};
     if (random.bounded(10) == 0)
@@ -32,8 +31,7 @@ QString randomFault(QRandomGenerator& random)
     return QString("%1#%2").arg(quick[random.bounded(3)]).arg(1 + random.bounded(400));
 }
 
-int countPolls(const QString& transcript)
-{
+int countPolls(const QString& transcript) {
     QFile f(transcript);
     if (!f.open(QIODevice::ReadOnly))
         return 0;
@@ -48,8 +46,7 @@ int countPolls(const QString& transcript)
 }
 
 // Prints "polls N" after every session and, at its end, the figures.
-int worker(int argc, char** argv, int target, quint32 seed)
-{
+int worker(int argc, char** argv, int target, quint32 seed) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -108,8 +105,7 @@ int worker(int argc, char** argv, int target, quint32 seed)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc > 1 && QByteArray(argv[1]) == "--worker")
         return worker(argc, argv, QByteArray(argv[2]).toInt(), QByteArray(argv[3]).toUInt());
 

@@ -18,8 +18,7 @@ namespace {
 constexpr int TargetMs = 200;
 }
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -61,8 +60,9 @@ int main(int argc, char** argv)
         if (unplugger.joinable())
             unplugger.join();
         // The session ended: its message was shown, or it was over before.
-        const int64_t endedAt =
-            window.prompts.lastMessageUs > unpluggedAt ? window.prompts.lastMessageUs : Bench::nowUs();
+        const int64_t endedAt = window.prompts.lastMessageUs > unpluggedAt
+                                    ? window.prompts.lastMessageUs
+                                    : Bench::nowUs();
         if (!unpluggedAt) {
             std::fprintf(stderr, "run %d: the session ended before the unplug\n", run);
             continue;

@@ -14,8 +14,7 @@ namespace {
 // A triplet reader fills whole triplets from entry 1 and never reaches entry
 // 100; every entry holds a byte or -1. A strict reader never stores -1: the
 // entries it did not reach form the tail.
-void checkTriplets(const BlockBuffer& buffer, bool strict)
-{
+void checkTriplets(const BlockBuffer& buffer, bool strict) {
     FUZZ_CHECK(buffer[BlockBuffer::Last] == BlockBuffer::Empty);
     int filled = 0;
     for (int e = BlockBuffer::First; e <= BlockBuffer::Last; ++e) {
@@ -28,11 +27,12 @@ void checkTriplets(const BlockBuffer& buffer, bool strict)
     FUZZ_CHECK(filled % 3 == 0);
 }
 
-QByteArray request(const QString& text) { return text.toLatin1() + '\r'; }
+QByteArray request(const QString& text) {
+    return text.toLatin1() + '\r';
+}
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static PtyChannel pty;
     FuzzInput in(data, size);
     const int which = in.byte() % 12;
