@@ -15,8 +15,7 @@ using namespace LogFormat;
 namespace {
 // The number of cells of one written line; aborts on a line that a
 // spreadsheet would read as another shape.
-qsizetype cellsOfLine(const QString& line)
-{
+qsizetype cellsOfLine(const QString& line) {
     FUZZ_CHECK(line.endsWith(QStringLiteral(";\r\n")));
     const QString body = line.chopped(2);
     FUZZ_CHECK(!body.contains(QLatin1Char('\r')) && !body.contains(QLatin1Char('\n')));
@@ -26,14 +25,12 @@ qsizetype cellsOfLine(const QString& line)
     return body.count(QLatin1Char(';'));
 }
 
-QString line(const QStringList& cells)
-{
+QString line(const QStringList& cells) {
     return Cells(cells) + QStringLiteral("\r\n");
 }
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
     AppLocale::set(in.byte() & 1 ? QLocale(QLocale::German, QLocale::Germany)
                                  : QLocale(QLocale::English, QLocale::UnitedStates));
@@ -48,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (size_t f = 0; f < 4; ++f) {
             slot.names[f] = in.text(24);
             const int type = in.inRange(-1, 255);
-            slot.valueTexts[f] = FormatMeasuredValue(type, in.inRange(-1, 255), in.inRange(-1, 255));
+            slot.valueTexts[f] =
+                FormatMeasuredValue(type, in.inRange(-1, 255), in.inRange(-1, 255));
         }
         ticked << slot;
     }

@@ -51,7 +51,8 @@ public:
     QString text(size_t maxChars) { return QString::fromLatin1(bytes(maxChars)); }
     // Everything left.
     QByteArray rest() {
-        const QByteArray out(reinterpret_cast<const char*>(m_data + m_pos), qsizetype(m_size - m_pos));
+        const QByteArray out(reinterpret_cast<const char*>(m_data + m_pos),
+                             qsizetype(m_size - m_pos));
         m_pos = m_size;
         return out;
     }

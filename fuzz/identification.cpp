@@ -8,8 +8,7 @@
 #include "services/identification.h"
 
 namespace {
-bool digits(const QString& text, qsizetype count)
-{
+bool digits(const QString& text, qsizetype count) {
     if (text.size() != count)
         return false;
     for (QChar c : text)
@@ -19,15 +18,13 @@ bool digits(const QString& text, qsizetype count)
 }
 
 // Empty, or the caption of its kind, ": " and the number.
-bool labelled(const QString& text, int textId, qsizetype count)
-{
+bool labelled(const QString& text, int textId, qsizetype count) {
     const QString prefix = LoadStr(textId) + QStringLiteral(": ");
     return text.isEmpty() || (text.startsWith(prefix) && digits(text.mid(prefix.size()), count));
 }
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static PtyChannel pty;
     FuzzInput in(data, size);
     const int offset = in.byte() & 1 ? EnglishStringOffset : 0;

@@ -5,8 +5,7 @@
 #include "fuzz_support.h"
 
 namespace {
-bool isAscii(const QString& s)
-{
+bool isAscii(const QString& s) {
     for (QChar c : s)
         if (c.unicode() > 0x7F)
             return false;
@@ -14,8 +13,7 @@ bool isAscii(const QString& s)
 }
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const IniFile ini =
         IniFile::fromBytes(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
     FUZZ_CHECK(ini.isOpen());

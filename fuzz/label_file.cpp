@@ -1,8 +1,8 @@
 // Label lookups: the label file comes from outside, and so does the part
 // number that names it (the unit sends it). Input: a part number, the numbers
 // of one lookup, then the label file's bytes.
-#include "fuzz_support.h"
 #include "values/label_file.h"
+#include "fuzz_support.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,8 +15,7 @@ namespace {
 struct ProgramFolder {
     QTemporaryDir dir;
     QString labels;
-    ProgramFolder()
-    {
+    ProgramFolder() {
         QDir(dir.path()).mkpath(QStringLiteral("labelfiles_de"));
         QDir(dir.path()).mkpath(QStringLiteral("other"));
         labels = QFileInfo(dir.filePath(QStringLiteral("labelfiles_de"))).canonicalFilePath();
@@ -29,8 +28,7 @@ struct ProgramFolder {
 };
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static ProgramFolder folder;
     FuzzInput in(data, size);
     const QString part = in.text(40);

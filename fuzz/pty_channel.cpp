@@ -14,15 +14,13 @@
 #include <unistd.h>
 
 namespace {
-[[noreturn]] void harnessFailure(const char* what)
-{
+[[noreturn]] void harnessFailure(const char* what) {
     std::perror(what);
     std::abort();
 }
 } // namespace
 
-PtyChannel::PtyChannel()
-{
+PtyChannel::PtyChannel() {
     char name[256] = {};
     termios raw{};
     cfmakeraw(&raw);
@@ -42,16 +40,14 @@ PtyChannel::PtyChannel()
     });
 }
 
-PtyChannel::~PtyChannel()
-{
+PtyChannel::~PtyChannel() {
     Clock::setSource(nullptr);
     m_port.Close();
     ::close(m_master);
     ::close(m_slave);
 }
 
-QByteArray PtyChannel::sent()
-{
+QByteArray PtyChannel::sent() {
     QByteArray out;
     char buf[4096];
     ssize_t n;
@@ -60,8 +56,7 @@ QByteArray PtyChannel::sent()
     return out;
 }
 
-void PtyChannel::feed(const QByteArray& input)
-{
+void PtyChannel::feed(const QByteArray& input) {
     m_port.ClearBuffer(true, true);
     sent();
     const QByteArray bytes = input.left(MaxInput);

@@ -10,13 +10,13 @@
 #include <set>
 
 namespace {
-const char* const Requests[] = {"0801\r", "0807\r", "0800\r", "0401\r", "0400\r", "02\r",
-                                "15\r",   "0901\r", "1001\r", "10010005\r", "03\r", "0712345\r",
-                                "1100001\r", "05\r", "ATA0\r", "ATA5\r", "ATH\r"};
+const char* const Requests[] = {"0801\r", "0807\r",    "0800\r",    "0401\r", "0400\r",
+                                "02\r",   "15\r",      "0901\r",    "1001\r", "10010005\r",
+                                "03\r",   "0712345\r", "1100001\r", "05\r",   "ATA0\r",
+                                "ATA5\r", "ATH\r"};
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const IniFile ini =
         IniFile::fromBytes(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
     SimScenario scenario;

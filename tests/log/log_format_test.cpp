@@ -112,8 +112,7 @@ TEST(LogFormat, RowsKeepTheirHeadersShapeWhateverTheUnitSends) {
         {"1", {"Text;1", "Zeile\r\n2", "\"x", "-"}, {semicolonCr, quoteLf, "24,0 V", "NA"}},
     };
     const QString header = Cells(GroupColumnCells("Zeit", ticked)) + "\r\n";
-    const QString row =
-        Cells(GroupSlotCells(1, 1, ticked[0].valueTexts, ',')) + "\r\n";
+    const QString row = Cells(GroupSlotCells(1, 1, ticked[0].valueTexts, ',')) + "\r\n";
     for (const QString& line : {header, row}) {
         SCOPED_TRACE(line.toStdString());
         EXPECT_EQ(line.count('\r'), 1);
