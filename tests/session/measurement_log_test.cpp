@@ -361,8 +361,8 @@ TEST_F(MeasurementLogTest, AFullDiskIsReportedWithItsReasonAndStopsOnlyTheRecord
              prompts.expectSaveFile(path);
              w.BitBtn5->click();
          }},
-        {"file chosen", [&] { return w.LogFileChosen; }, [&] { w.CheckBox7->click(); }},
-        {"recording", [&] { return w.LoggingActive && lineEnds(path) >= 8 + 1; },
+        {"file chosen", [&] { return w.state.LogFileChosen; }, [&] { w.CheckBox7->click(); }},
+        {"recording", [&] { return w.state.LoggingActive && lineEnds(path) >= 8 + 1; },
          [&] {
              // Room for about two and a half rows more.
              diskFull.emplace(QFileInfo(path).size() + 150);
@@ -372,13 +372,13 @@ TEST_F(MeasurementLogTest, AFullDiskIsReportedWithItsReasonAndStopsOnlyTheRecord
         {"reported", [&] { return prompts.pending() == 0; },
          [&] {
              EXPECT_FALSE(w.CheckBox7->isChecked());
-             EXPECT_FALSE(w.LoggingActive);
+             EXPECT_FALSE(w.state.LoggingActive);
              polls = int(sim.commands().count("0801"));
          }},
         {"the session goes on", [&] { return sim.commands().count("0801") >= polls + 6; }},
     });
     diskFull.reset();
-    EXPECT_FALSE(w.MeasurementLog.isOpen());
+    EXPECT_FALSE(w.state.MeasurementLog.isOpen());
     EXPECT_TRUE(groupInputsEnabled());
     EXPECT_EQ(sim.commands().last(), "ATH");
 
