@@ -86,11 +86,13 @@ void TForm1::WriteCodingRequest() {
         return;
 
     CommandChannel& channel = Channel();
-    WriteCoding(channel, coding, workshopCode);
     // A refusal must not empty the session's record: the login still needs
     // the workshop code it holds.
     TecuID answer;
-    ReadIdentification(channel, answer, state.LanguageOffset);
+    // The answer is the identification itself, and SendCommand has taken its
+    // first line; a refusal came with its prompt, so nothing is left to read.
+    if (WriteCoding(channel, coding, workshopCode))
+        ReadIdentification(channel, answer, state.LanguageOffset, channel.LastReply);
     if (!answer.Erfolg) {
         prompts.message(QString(), Str(82), PromptIcon::Error);
         return;

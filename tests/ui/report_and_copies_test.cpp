@@ -128,13 +128,6 @@ TEST_F(CopiesTest, PrintWaitsForTheSessionOrPrintsTheControlsAtOnce) {
     if (!havePoppler())
         GTEST_SKIP() << "poppler-utils not installed";
     TForm1& w = german();
-    // At start no session has stopped: the request waits for a session pass.
-    w.BitBtn6Click();
-    EXPECT_TRUE(w.state.PrintRequested);
-    EXPECT_TRUE(prompts.shown().empty());
-    w.state.PrintRequested = false;
-
-    w.state.StopRequested = true;
     w.Label97->setText(QStringLiteral("03 Bremsenelektronik"));
     w.Label6->setText(QStringLiteral("1J0907379G"));
     w.Label100->setText(QStringLiteral("0018049"));
@@ -174,7 +167,6 @@ TEST_F(CopiesTest, PrintWaitsForTheSessionOrPrintsTheControlsAtOnce) {
 
 TEST_F(CopiesTest, APrinterThatRefusesTheJobIsReported) {
     TForm1& w = german();
-    w.state.StopRequested = true;
     prompts.expectPrint(true, dir.filePath(QStringLiteral("missing/folder/report.pdf")));
     prompts.expectMessage(QString(), QStringLiteral("Vandrix"), PromptIcon::Error);
     w.BitBtn6->setEnabled(true);
@@ -235,4 +227,32 @@ TEST_F(PrintInSessionTest, PrintsBetweenPassesAndAgainAfterDisconnect) {
     EXPECT_FALSE(w.Label97->text().isEmpty());
     EXPECT_TRUE(t.contains(w.Label97->text().simplified())) << t.toStdString();
     EXPECT_TRUE(t.contains(w.Label12->text().simplified())) << t.toStdString();
+}
+
+TEST_F(PrintInSessionTest, AfterACommunicationErrorPrintingIsAtOnceAndNeverCarriedOver) {
+    if (!havePoppler())
+        GTEST_SKIP() << "poppler-utils not installed";
+    SimProcess sim({"--fault", "dataerror@0801"});
+    ASSERT_TRUE(sim.started());
+    TForm1& w = makeWindow(sim.terminalPath());
+    chooseUnit(1);
+    prompts.expectMessage(w.Str(304), w.Str(301), PromptIcon::Error);
+    runSession(
+        [&] {
+            w.PageControl1->setActivePage(w.TabSheet2);
+            w.CheckBox1->setChecked(true);
+        },
+        false);
+    prompts.verifyDone();
+    ASSERT_TRUE(w.BitBtn6->isEnabled());
+
+    const QString report = dir.filePath(QStringLiteral("report.pdf"));
+    prompts.expectPrint(true, report);
+    w.BitBtn6->click();
+    prompts.verifyDone();
+    EXPECT_EQ(pdfPages(report), 1);
+
+    // The next session shows no print dialog of its own.
+    runSession();
+    EXPECT_EQ(sim.commands().last(), "ATH");
 }
