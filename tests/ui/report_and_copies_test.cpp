@@ -3,10 +3,13 @@
 // from inside a session with the simulator.
 #include "../session/session_fixture.h"
 #include "sim_process.h"
+#include "reports/report_page.h"
 #include "ui_fixture.h"
 
 #include <QClipboard>
+#include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -163,6 +166,56 @@ TEST_F(CopiesTest, PrintWaitsForTheSessionOrPrintsTheControlsAtOnce) {
     prompts.expectPrint(false, pdf("cancelled.pdf"));
     w.BitBtn6Click();
     EXPECT_FALSE(QFile::exists(pdf("cancelled.pdf")));
+}
+
+TEST_F(CopiesTest, AReportOnA1200DpiPrinterKeepsItsLayout) {
+    if (!havePoppler())
+        GTEST_SKIP() << "poppler-utils not installed";
+    // A CUPS printer starts at 1200 dpi; the page is laid out in 600 dpi dots.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf("fine.pdf"));
+    printer.setResolution(1200);
+    ReportContent content;
+    content.title = QStringLiteral("Diagnoseprotokoll");
+    content.footer = QStringLiteral("Fusszeile");
+    for (size_t i = 0; i < 8; ++i)
+        content.readinessItems[i] = QStringLiteral("Bereitschaft%1").arg(i + 1);
+    PrintReportCopies(printer, content, 2);
+    EXPECT_EQ(printer.copyCount(), 2) << "the dialog shows the user's number again";
+
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf("fine.pdf"), "-"});
+    p.waitForFinished(30000);
+    const QString boxes = QString::fromUtf8(p.readAllStandardOutput());
+    auto top = [&](const QString& text) {
+        const auto m = QRegularExpression(QStringLiteral("yMin=\"([\\d.]+)\"[^>]*>") + text +
+                                          QStringLiteral("</word>"))
+                           .match(boxes);
+        return m.hasMatch() ? m.captured(1).toDouble() : -1.0;
+    };
+    const double pageHeight =
+        QRegularExpression(QStringLiteral("<page width=\"[\\d.]+\" height=\"([\\d.]+)\""))
+            .match(boxes)
+            .captured(1)
+            .toDouble();
+    ASSERT_GT(pageHeight, 0);
+    // The readiness section sits at 5900 dots below the top: 10 of the
+    // page's 11.7 inches at 600 dpi, half of that at 1200.
+    EXPECT_GT(top("Bereitschaft1") / pageHeight, 0.8);
+    EXPECT_GT(top("Fusszeile") / pageHeight, 0.9);
+    EXPECT_LT(top("Diagnoseprotokoll") / pageHeight, 0.1);
+}
+
+TEST_F(CopiesTest, ThePrintDialogKeepsItsChoicesForTheRun) {
+    TForm1& w = german();
+    prompts.expectPrint(true, pdf("first.pdf"), 2);
+    w.BitBtn6Click();
+    prompts.expectPrint(true); // the user only confirms
+    w.BitBtn6Click();
+    ASSERT_EQ(prompts.shown().size(), 2u);
+    EXPECT_EQ(prompts.shown()[1].text, pdf("first.pdf"));
+    EXPECT_EQ(prompts.shown()[1].tag, 2);
 }
 
 TEST_F(CopiesTest, APrinterThatRefusesTheJobIsReported) {
