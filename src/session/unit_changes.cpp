@@ -111,16 +111,25 @@ bool TForm1::PollAdaptationPage(CommandChannel& channel) {
     const int number = state.AdaptationChannel;
     const bool changed = number != previous;
     // A new channel can take a while to answer; the field waits for it.
+    // Disabling the focused spin button hands the focus on (into New Value);
+    // it goes back where the user had it, unless the user moved it meanwhile.
+    QWidget* const hadFocus = QApplication::focusWidget();
+    QWidget* movedTo = nullptr;
     if (changed) {
         Edit8->setEnabled(false);
         UpDown5->setEnabled(false);
         QApplication::setOverrideCursor(Qt::WaitCursor);
+        movedTo = QApplication::focusWidget();
     }
-    const auto restore = qScopeGuard([this, changed] {
+    const auto restore = qScopeGuard([this, changed, hadFocus, movedTo] {
         Edit8->setEnabled(true);
         UpDown5->setEnabled(true);
-        if (changed)
+        if (changed) {
             QApplication::restoreOverrideCursor();
+            if ((hadFocus == UpDown5 || hadFocus == Edit8) && movedTo != hadFocus &&
+                QApplication::focusWidget() == movedTo)
+                hadFocus->setFocus();
+        }
     });
 
     auto showNoBlock = [this] {

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QTest>
 #include <vector>
 
 namespace {
@@ -182,6 +183,33 @@ TEST_F(UnitChangesTest, AdaptationPageFollowsTheChannel) {
          }},
     });
     expectIdleWindow();
+}
+
+TEST_F(UnitChangesTest, AdaptationFocusStaysWhereTheUserPutsIt) {
+    TForm1& w = openWindow();
+    QWidget* afterTabClick = nullptr;
+    QWidget* afterChannelChange = nullptr;
+    drive({
+        {"connected", [] { return true; },
+         [&] {
+             w.PageControl1->setActivePage(w.TabSheet2);
+             w.Edit2->setFocus();
+             QTest::mouseClick(w.PageControl1, Qt::LeftButton, {},
+                               w.PageControl1->tabRect(w.TabSheet8->pageIndex()).center());
+             afterTabClick = QApplication::focusWidget();
+         }},
+        {"channel 0 read", [&] { return count("1000") >= 2 && w.UpDown5->isEnabled(); },
+         [&] {
+             // A spin click leaves the focus on the spin button.
+             w.UpDown5->click(true);
+         }},
+        {"channel 1 shown", [&] { return w.Label115->text() == "7"; },
+         [&] { afterChannelChange = QApplication::focusWidget(); }},
+    });
+    EXPECT_EQ(w.PageControl1->activePage(), w.TabSheet8);
+    EXPECT_EQ(afterTabClick, w.PageControl1) << (afterTabClick ? afterTabClick->objectName().toStdString() : "none");
+    EXPECT_EQ(afterChannelChange, w.UpDown5)
+        << (afterChannelChange ? afterChannelChange->objectName().toStdString() : "none");
 }
 
 TEST_F(UnitChangesTest, AdaptationSaveChecksConfirmsAndReloadsOnce) {
