@@ -2,6 +2,7 @@
 // turn and writes what it found into the report Memo2.
 // Owns: Memo2's text and scroll bars, the window's busy view during a search.
 #include "config/strings.h"
+#include "link/interface_connection.h"
 #include "services/requests.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
@@ -60,6 +61,14 @@ void TForm1::SearchECUs() {
     ShowSearchingView();
 
     auto add = [this](const QString& line) { addLine(Memo2, line); };
+    // Either end leaves the report readable line by line, its "====" rules
+    // unwrapped.
+    auto showReportWhole = [this] {
+        Memo2->setEnabled(true);
+        Memo2->setLineWrapMode(QPlainTextEdit::NoWrap);
+        Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    };
+    bool adapterLost = false;
     try {
         for (int i = 0; i < CheckListBox1->count(); ++i) {
             const QListWidgetItem* item = CheckListBox1->item(i);
@@ -71,7 +80,8 @@ void TForm1::SearchECUs() {
             add(QStringLiteral("======== ") + entry + QLatin1Char(' ') +
                 QString(std::max(qsizetype(0), 65 - entry.size()), u'='));
 
-            if (ConnectInterface(entry.left(3).toInt())) {
+            AttemptEnd end = AttemptEnd::Failed;
+            if (ConnectInterface(entry.left(3).toInt(), &end)) {
                 CommandChannel& channel = Channel();
                 TecuID id;
                 ReadIdentification(channel, id, state.LanguageOffset);
@@ -95,6 +105,11 @@ void TForm1::SearchECUs() {
                     }
                 }
                 EndDiagnosis(channel);
+            } else if (end == AttemptEnd::PortNotOpened || end == AttemptEnd::AdapterLost) {
+                // Every further address would fail the same way, each with
+                // a box of its own.
+                adapterLost = end == AttemptEnd::AdapterLost;
+                break;
             } else {
                 add(QStringLiteral("-> ") + Str(70) + QStringLiteral(" <-"));
                 if (!state.Closing)
@@ -112,19 +127,17 @@ void TForm1::SearchECUs() {
         state.SessionRunning = false;
         if (state.Closing)
             return;
-        Memo2->setEnabled(true);
+        showReportWhole();
         ResetConnectionView();
         BitBtn6->setEnabled(false);
         throw;
     }
 
     add(QStringLiteral("******** Vandrix ") + LoadStr(0) + QLatin1Char(' ') + QString(43, u'*'));
-    Memo2->setEnabled(true);
+    showReportWhole();
     Memo2->moveCursor(QTextCursor::End);
     Memo2->ensureCursorVisible();
     Memo2->setFocus();
-    Memo2->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     CloseSessionPort();
     state.SessionRunning = false;
@@ -132,4 +145,6 @@ void TForm1::SearchECUs() {
         return;
     ResetConnectionView();
     BitBtn6->setEnabled(false);
+    if (adapterLost)
+        ReportFailedAttempt(AttemptEnd::AdapterLost, 0);
 }
