@@ -141,6 +141,10 @@ TEST_F(MeasurementLogTest, GroupRecordingWritesHeaderAndTwelveCellRowsInGermanSe
              EXPECT_FALSE(w.LogFileChosen);
              EXPECT_FALSE(w.CheckBox7->isEnabled());
              EXPECT_EQ(w.windowTitle(), plainTitle);
+             // A folder that is not there is refused, and the dialog comes again.
+             const QString missing = dir.filePath("no such folder");
+             prompts.expectSaveFile(missing + "/log.csv");
+             prompts.expectMessage("Der Ordner " + missing + " existiert nicht.");
              prompts.expectSaveFile(path);
              w.BitBtn5->click();
          }},
