@@ -55,10 +55,12 @@ TEST_F(CopiesTest, InfoAndGroupPagesCopyWhatTheyShow) {
     for (int i = 0; i < 6; ++i)
         values[i]->setText(QStringLiteral("v%1").arg(i));
     w.Label8->setText(QString()); // an empty value stays an empty field
+    w.Label7->setText(QStringLiteral("1,4l R4/4V MOT3152\r")); // as identification gives it
     w.BitBtn11Click();
     const QStringList info = clipboard().split(QStringLiteral("\r\n"));
     ASSERT_EQ(info.size(), 7);
     EXPECT_EQ(info[0], w.Label95->text() + "\tv0");
+    EXPECT_EQ(info[2], w.Label2->text() + "\t1,4l R4/4V MOT3152");
     EXPECT_EQ(info[3], w.Label3->text() + "\t");
     EXPECT_EQ(info[4], w.Label144->text() + "\tv4");
     EXPECT_EQ(info[5], w.Label4->text() + "\tv5");
