@@ -90,10 +90,7 @@ QString MeasurementLogFile::takeFailure() {
 
 QString MeasurementLogFile::FailureMessage(int languageOffset, const QString& path,
                                            const QString& reason) {
-    const QString text = languageOffset >= EnglishStringOffset
-                             ? QStringLiteral("The log file could not be written:")
-                             : QStringLiteral("Die Log-Datei konnte nicht geschrieben werden:");
-    QString message = text + QLatin1Char('\n') + path;
+    QString message = LoadStr(TeamText::LogWriteFailed + languageOffset) + QLatin1Char('\n') + path;
     if (!reason.isEmpty())
         message += QLatin1Char('\n') + reason;
     return message;

@@ -62,7 +62,7 @@ CommandChannel& TForm1::Channel()
     return *state.Channel;
 }
 
-bool TForm1::ConnectInterface(int address)
+bool TForm1::ConnectInterface(int address, AttemptEnd* end)
 {
     WindowConnectionView view(*this);
     InterfaceInfo info{state.ChipVersion, state.ProtocolKind};
@@ -70,7 +70,29 @@ bool TForm1::ConnectInterface(int address)
     const bool connected = ::ConnectInterface(address, Channel(), settings, info, view, &Trace);
     state.ChipVersion = info.ChipVersion;
     state.ProtocolKind = info.ProtocolKind;
+    if (end)
+        *end = info.End;
     return connected;
+}
+
+void TForm1::ReportFailedAttempt(AttemptEnd end, int address)
+{
+    switch (end) {
+    case AttemptEnd::UnitSilent:
+        // No box: a unit that is not fitted is an everyday answer.
+        StatusBar1->setPanelText(
+            0, Str(TeamText::UnitSilent)
+                   .arg(QString::number(address, 16).toUpper().rightJustified(2, u'0')));
+        break;
+    case AttemptEnd::AdapterLost:
+        prompts.message(Str(301), Str(TeamText::AdapterLost).arg(ComboBox1->currentText()),
+                        PromptIcon::Error);
+        break;
+    default:
+        // Told already (port, 305, 306), asked for (Disconnect), or nothing
+        // the user can act on.
+        break;
+    }
 }
 
 void TForm1::ResetConnectionView()
@@ -98,6 +120,9 @@ void TForm1::ResetConnectionView()
     BitBtn7->setEnabled(false);
     CheckBox7->setEnabled(false);
     BitBtn5->setEnabled(false);
+    // Their requests only a running session carries out.
+    for (QPushButton* b : {BitBtn8, BitBtn13, BitBtn15})
+        b->setEnabled(false);
     state.SessionRunning = false;
 }
 

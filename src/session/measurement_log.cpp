@@ -14,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <algorithm>
@@ -78,9 +79,19 @@ void TForm1::CloseMeasurementLog() {
 }
 
 void TForm1::GetLogFileName() {
-    const QString chosen = prompts.saveFile(SaveDialog1);
-    if (chosen.isEmpty())
-        return;
+    QString chosen;
+    for (;;) {
+        chosen = prompts.saveFile(SaveDialog1);
+        if (chosen.isEmpty())
+            return;
+        // A file in a folder that is not there could never be written; the
+        // dialog asks again rather than fail at the first row.
+        const QString folder = QFileInfo(chosen).absolutePath();
+        if (QFileInfo(folder).isDir())
+            break;
+        prompts.message(Str(301), Str(TeamText::LogFolderMissing).arg(folder),
+                        PromptIcon::Warning);
+    }
     SaveDialog1.fileName = chosen;
     state.MeasurementLog.close();
     state.LogFileChosen = false;

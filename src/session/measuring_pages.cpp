@@ -218,7 +218,9 @@ bool TForm1::PollBasicSettingsPage(CommandChannel& channel) {
         else
             ShowRefused(BasicNameLabels, BasicValueBoxes);
     } else if (ReadRawBasicSetting(channel, state.Buffer)) {
-        // Every box shows its own byte, the first one included.
+        // Every box shows its own byte, the first one included: a constant
+        // in place of the unit's first value would be a plainly wrong result,
+        // so that box is kept as built.
         for (int n = 1; n <= 10; ++n)
             BasicRawValueBoxes[size_t(n - 1)]->setText(ThreeDigits(state.Buffer[n]));
     } else {

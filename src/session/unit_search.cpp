@@ -1,6 +1,8 @@
 // TForm1::SearchECUs: connects to every ticked unit of the search list in
 // turn and writes what it found into the report Memo2.
 // Owns: Memo2's text and scroll bars, the window's busy view during a search.
+#include "config/strings.h"
+#include "link/interface_connection.h"
 #include "reports/search_report.h"
 #include "services/requests.h"
 #include "ui/form_widgets.h"
@@ -56,6 +58,14 @@ void TForm1::SearchECUs() {
     texts.statusText = [this](int status) { return DtcStatusText(status); };
     // The report grows as the search goes, so it stops where a failure struck.
     auto add = [this](const QStringList& lines) { addLines(Memo2, lines); };
+    // Either end leaves the report readable line by line, its "====" rules
+    // unwrapped.
+    auto showReportWhole = [this] {
+        Memo2->setEnabled(true);
+        Memo2->setLineWrapMode(QPlainTextEdit::NoWrap);
+        Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    };
+    bool adapterLost = false;
     try {
         for (int i = 0; i < CheckListBox1->count(); ++i) {
             const QListWidgetItem* item = CheckListBox1->item(i);
@@ -66,7 +76,8 @@ void TForm1::SearchECUs() {
             const QString entry = item->text();
             add(SearchReport::UnitHeader(entry));
 
-            if (ConnectInterface(entry.left(3).toInt())) {
+            AttemptEnd end = AttemptEnd::Failed;
+            if (ConnectInterface(entry.left(3).toInt(), &end)) {
                 CommandChannel& channel = Channel();
                 TecuID id;
                 ReadIdentification(channel, id, state.LanguageOffset);
@@ -74,6 +85,11 @@ void TForm1::SearchECUs() {
                 if (ReadFaultCodes(channel, state.FaultCodes) == FaultReadOutcome::Found)
                     add(SearchReport::Faults(state.FaultCodes, texts));
                 EndDiagnosis(channel);
+            } else if (end == AttemptEnd::PortNotOpened || end == AttemptEnd::AdapterLost) {
+                // Every further address would fail the same way, each with
+                // a box of its own.
+                adapterLost = end == AttemptEnd::AdapterLost;
+                break;
             } else {
                 add(SearchReport::NotFound(texts));
                 if (!state.Closing)
@@ -90,19 +106,17 @@ void TForm1::SearchECUs() {
         state.SessionRunning = false;
         if (state.Closing)
             return;
-        Memo2->setEnabled(true);
+        showReportWhole();
         ResetConnectionView();
         BitBtn6->setEnabled(false);
         throw;
     }
 
     add(SearchReport::Closing(texts));
-    Memo2->setEnabled(true);
+    showReportWhole();
     Memo2->moveCursor(QTextCursor::End);
     Memo2->ensureCursorVisible();
     Memo2->setFocus();
-    Memo2->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     CloseSessionPort();
     state.SessionRunning = false;
@@ -110,4 +124,6 @@ void TForm1::SearchECUs() {
         return;
     ResetConnectionView();
     BitBtn6->setEnabled(false);
+    if (adapterLost)
+        ReportFailedAttempt(AttemptEnd::AdapterLost, 0);
 }

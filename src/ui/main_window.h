@@ -17,8 +17,10 @@
 #include <QWidget>
 #include <array>
 #include <exception>
+#include <memory>
 
 class CommandChannel;
+enum class AttemptEnd;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -26,7 +28,9 @@ class QLineEdit;
 class QListWidget;
 class QPainter;
 class QPlainTextEdit;
+class QPrinter;
 class QPushButton;
+struct ReportContent;
 class TBevel;
 class TLabel;
 class TPageControl;
@@ -253,7 +257,11 @@ public:
     void BitBtn3Click();
     void BitBtn2Click();
     void ConnectOneECU();
-    bool ConnectInterface(int address);
+    // end, when given, learns how the attempt ended.
+    bool ConnectInterface(int address, AttemptEnd* end = nullptr);
+    // Tells the user why a session's connection attempt failed, where the
+    // attempt itself has not.
+    void ReportFailedAttempt(AttemptEnd end, int address);
     void ResetConnectionView();
     void FormClose();
     // Request flags set by buttons; the session loop carries them out.
@@ -308,6 +316,9 @@ public:
 
     // ------------------------------------------------------------ report and copies
     void AudruckStarten();
+    // The printer of the report; the print dialog's choices (printer, output
+    // file, copies) stay on it for the rest of the run.
+    QPrinter& ReportPrinter();
     void BitBtn9Click();
     void BitBtn10Click();
     void BitBtn11Click();
@@ -357,7 +368,12 @@ private:
 
     TForm1Options m_options;
     bool m_shown = false;
+    std::unique_ptr<QPrinter> m_printer;
 };
+
+// Prints copies of the report, each a job of its own, at 600 dpi whatever
+// resolution the printer started with; printer keeps its copy count.
+void PrintReportCopies(QPrinter& printer, const ReportContent& content, int copies);
 
 // The text of the error box of last resort: "." is added unless the message
 // already ends in a character at or below "." (46).

@@ -258,8 +258,10 @@ void TForm1::BitBtn1Click() {
 }
 
 void TForm1::BitBtn6Click() {
-    // A running session prints at its next pass, between two exchanges.
-    if (state.StopRequested)
+    // A running session prints at its next pass, between two exchanges; with
+    // no session (also after one ended in an error) nothing would ever carry
+    // the request out.
+    if (!state.SessionRunning || state.StopRequested)
         AudruckStarten();
     else
         state.PrintRequested = true;

@@ -144,6 +144,10 @@ TEST_F(MeasurementLogTest, GroupRecordingWritesHeaderAndTwelveCellRowsInGermanSe
              EXPECT_FALSE(w.state.LogFileChosen);
              EXPECT_FALSE(w.CheckBox7->isEnabled());
              EXPECT_EQ(w.windowTitle(), plainTitle);
+             // A folder that is not there is refused, and the dialog comes again.
+             const QString missing = dir.filePath("no such folder");
+             prompts.expectSaveFile(missing + "/log.csv");
+             prompts.expectMessage("Der Ordner " + missing + " existiert nicht.");
              prompts.expectSaveFile(path);
              w.BitBtn5->click();
          }},
@@ -172,10 +176,10 @@ TEST_F(MeasurementLogTest, GroupRecordingWritesHeaderAndTwelveCellRowsInGermanSe
     ASSERT_GE(lines.size(), 12);
     EXPECT_EQ(lines[0], "Vandrix Version 1.41;https://www.vandrix.example/");
     const QLocale de(QLocale::German, QLocale::Germany);
-    EXPECT_EQ(lines[1].section(';', 0, 0),
-              de.toString(QDate::currentDate(), de.dateFormat(QLocale::ShortFormat)));
-    EXPECT_TRUE(
-        QRegularExpression("^\\d\\d:\\d\\d:\\d\\d").match(lines[1].section(';', 1)).hasMatch())
+    EXPECT_EQ(lines[1].section(';', 0, 0), de.toString(QDate::currentDate(), "dd.MM.yyyy"));
+    EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$")
+                    .match(lines[1].section(';', 1))
+                    .hasMatch())
         << lines[1].toStdString();
     EXPECT_EQ(lines[2], "Steuergerät:;" + w.Label97->text());
     EXPECT_TRUE(lines[2].startsWith("Steuergerät:;001 "));

@@ -65,10 +65,11 @@ protected:
         ADD_FAILURE() << "no control unit entry for " << address;
     }
 
+    // Connected and the identification shown: the tabs are open to the user.
     bool connected() const
     {
         return window->state.ConnectionState == 2 && !window->BitBtn2->isHidden() &&
-               window->BitBtn2->isEnabled();
+               window->BitBtn2->isEnabled() && window->TabSheet1->pageEnabled();
     }
 
     // Presses Connect; once the session is connected, runs whileConnected
@@ -153,9 +154,9 @@ protected:
         EXPECT_EQ(next, steps.size()) << "the session ended early";
     }
 
-    void expectIdleWindow()
+    void expectIdleWindow(const QString& panel0 = QStringLiteral("Keine Verbindung"))
     {
-        EXPECT_EQ(window->StatusBar1->panelText(0), "Keine Verbindung");
+        EXPECT_EQ(window->StatusBar1->panelText(0), panel0);
         EXPECT_EQ(window->state.ConnectionState, 0);
         for (int panel = 1; panel <= 4; ++panel)
             EXPECT_EQ(window->StatusBar1->panelText(panel), "") << "panel " << panel;

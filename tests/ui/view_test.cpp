@@ -327,12 +327,18 @@ TEST_F(ViewTest, HelpAndDeferredPrint) {
     prompts.expectAbout();
     f.BitBtn1->click();
 
-    f.state.StopRequested = false; // a session runs: the loop prints
+    f.state.SessionRunning = true; // a session runs: the loop prints
+    f.state.StopRequested = false;
     f.BitBtn6->setEnabled(true);
     f.BitBtn6->click();
     EXPECT_TRUE(f.state.PrintRequested);
     f.state.PrintRequested = false;
     f.state.StopRequested = true; // after a Disconnect: at once, not queued
+    prompts.expectPrint(false);
+    f.BitBtn6->click();
+    EXPECT_FALSE(f.state.PrintRequested);
+    f.state.SessionRunning = false; // no session at all: at once too
+    f.state.StopRequested = false;
     prompts.expectPrint(false);
     f.BitBtn6->click();
     EXPECT_FALSE(f.state.PrintRequested);
