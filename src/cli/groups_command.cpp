@@ -186,7 +186,9 @@ int RunGroups(const CliContext& c, CliOutput& out, QJsonObject& doc) {
                     log.writeLine(logRow(p));
                     reportLogFailure();
                 }
-                out.table(QList<QStringList>{rowCells(p)});
+                // Tabs also on a terminal: aligned columns would shift as
+                // the values change their width.
+                out.line(rowCells(p).join(QLatin1Char('\t')));
                 if (out.json())
                     polls.append(pollJson(p));
                 Interrupt::throwIfNew();

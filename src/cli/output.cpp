@@ -121,6 +121,7 @@ bool CliOutput::confirm(const QString& question, const QString& yesNo) {
     endProgress();
     write(stderr, (question + QLatin1Char(' ') + yesNo + QLatin1Char(' ')).toLocal8Bit());
     QByteArray answer;
+    bool lineEnded = false;
     for (;;) {
         pollfd p{STDIN_FILENO, POLLIN, 0};
         const int r = ::poll(&p, 1, 100);
@@ -131,12 +132,17 @@ bool CliOutput::confirm(const QString& question, const QString& yesNo) {
         if (r <= 0)
             continue;
         char c = 0;
-        const ssize_t n = ::read(STDIN_FILENO, &c, 1);
-        if (n <= 0 || c == '\n')
+        if (::read(STDIN_FILENO, &c, 1) <= 0)
             break;
+        if (c == '\n') {
+            lineEnded = true;
+            break;
+        }
         answer += c;
     }
-    write(stderr, "\n");
+    // The terminal echoed the user's line end; a stop or an end of input did not.
+    if (!lineEnded)
+        write(stderr, "\n");
     const QString a = QString::fromLocal8Bit(answer).trimmed().toLower();
     return !Interrupt::requested() && (a == u"y" || a == u"yes" || a == u"j" || a == u"ja");
 }

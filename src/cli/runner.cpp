@@ -82,6 +82,8 @@ int RunCli(const QStringList& args, const QString& programDir, CliOutput& out) {
         if (inv.command != u"ports")
             context.portName = portEntry(context);
         status = commandFunction(inv.command)(context, out, doc);
+        // A stop that came while nothing waited on the interface.
+        Interrupt::throwIfNew();
     } catch (const CliFailure& failure) {
         status = failure.exitCode;
         doc.insert(QStringLiteral("error"), failure.message);

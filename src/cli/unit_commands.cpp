@@ -22,8 +22,11 @@ int RequireAddress(const CliContext& c, const QString& text) {
 void ConfirmAirbag(const CliContext& c, CliOutput& out, int address) {
     if (address != AirbagAddress || c.invocation.yes)
         return;
-    if (!out.stdinIsTerminal() ||
-        !out.confirm(c.text(58) + QLatin1Char('\n') + c.text(59), c.text(CliText::YesNo)))
+    const bool confirmed =
+        out.stdinIsTerminal() &&
+        out.confirm(c.text(58) + QLatin1Char('\n') + c.text(59), c.text(CliText::YesNo));
+    Interrupt::throwIfNew();
+    if (!confirmed)
         throw CliFailure{Exit::Usage, c.text(CliText::AirbagNeedsConfirmation)};
 }
 
