@@ -1,6 +1,6 @@
-#include "simulator_host.h"
+#include "sim/simulator_host.h"
 
-#include "sim_engine.h"
+#include "sim/sim_engine.h"
 
 #include <QDir>
 #include <QFileInfo>

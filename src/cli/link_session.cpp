@@ -13,7 +13,7 @@ namespace {
 const QString CR = QStringLiteral("\r");
 
 // Reads until a prompt arrived or nothing came for quietMs, at most totalMs.
-void readUntilPrompt(TCustomSerialPort& port, int quietMs, int totalMs) {
+void readUntilPrompt(ByteStream& port, int quietMs, int totalMs) {
     const int64_t deadline = Clock::nowMs() + totalMs;
     while (Clock::nowMs() < deadline) {
         if (!port.WaitReadable(quietMs))

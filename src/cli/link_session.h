@@ -7,7 +7,7 @@
 #include "link/interface_connection.h"
 #include "link/serial_port.h"
 #include "services/identification.h"
-#include "simulator_host.h"
+#include "sim/simulator_host.h"
 
 #include <functional>
 

@@ -4,9 +4,9 @@
 #include "cli/commands.h"
 #include "cli/link_session.h"
 #include "cli/output.h"
-#include "cli/scan_report.h"
 #include "cli/shapes.h"
 #include "config/car_list.h"
+#include "reports/search_report.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -56,7 +56,10 @@ int RunScan(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     if (addresses.contains(AirbagAddress))
         ConfirmAirbag(c, out, AirbagAddress);
     doc.insert(QStringLiteral("port"), c.portName);
-    const FaultTexts texts = FaultTexts::open(c.programDir, c.languageCode);
+    const FaultTexts faultTexts = FaultTexts::open(c.programDir, c.languageCode);
+    SearchReportTexts texts = SearchReportTexts::load(c.lang);
+    texts.codeText = [&](int code) { return faultTexts.codeText(code); };
+    texts.statusText = [&](int status) { return faultTexts.statusText(status); };
 
     QJsonArray units;
     QStringList report;
@@ -68,7 +71,8 @@ int RunScan(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     try {
         link.run([&] {
             for (qsizetype i = 0; i < addresses.size(); ++i) {
-                ScannedUnit unit;
+                SearchReportUnit unit;
+                FaultReadOutcome outcome = FaultReadOutcome::Empty;
                 unit.entry = UnitEntry(addresses[i], c.lang);
                 out.progress(
                     c.text(CliText::ScanProgress).arg(i + 1).arg(addresses.size()).arg(unit.entry));
@@ -76,14 +80,14 @@ int RunScan(const CliContext& c, CliOutput& out, QJsonObject& doc) {
                     CommandChannel& channel = link.connectUnit(addresses[i]);
                     unit.found = true;
                     unit.identification = link.identification();
-                    unit.outcome = ReadFaultCodes(channel, unit.faults);
+                    outcome = ReadFaultCodes(channel, unit.faults);
                     link.endUnit();
                 } catch (const CliFailure& failure) {
                     // A unit that does not answer is part of the report.
                     if (failure.exitCode != Exit::UnitSilent)
                         throw;
                 }
-                const QStringList lines = SearchReportUnitLines(unit, texts, c.lang);
+                const QStringList lines = SearchReport::Unit(unit, texts);
                 for (const QString& line : lines)
                     out.line(line);
                 report << lines;
@@ -94,7 +98,7 @@ int RunScan(const CliContext& c, CliOutput& out, QJsonObject& doc) {
                     u.insert(QStringLiteral("identification"),
                              IdentificationJson(unit.identification));
                     u.insert(QStringLiteral("faults"),
-                             FaultsJson(c, unit.outcome, unit.faults, texts));
+                             FaultsJson(c, outcome, unit.faults, faultTexts));
                 }
                 units.append(u);
             }
@@ -105,8 +109,9 @@ int RunScan(const CliContext& c, CliOutput& out, QJsonObject& doc) {
         throw;
     }
     out.endProgress();
-    out.line(SearchReportEndLine());
-    report << SearchReportEndLine();
+    for (const QString& line : SearchReport::Closing(texts))
+        out.line(line);
+    report << SearchReport::Closing(texts);
     keep();
     return Exit::Done;
 }

@@ -1,4 +1,4 @@
-#include "command_channel.h"
+#include "link/command_channel.h"
 
 #include "config/clock.h"
 
@@ -35,7 +35,7 @@ void qtMessagePump(int maxWaitMs)
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-CommandChannel::CommandChannel(TCustomSerialPort& port, MessagePump pump)
+CommandChannel::CommandChannel(ByteStream& port, MessagePump pump)
     : m_port(port), m_pump(std::move(pump))
 {
 }

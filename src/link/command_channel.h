@@ -1,7 +1,7 @@
 #pragma once
 // The line level of the dialogue with the interface: commands ended by CR,
 // reply lines ended by CR, and the ">" prompt without CR.
-#include "serial_port.h"
+#include "link/byte_stream.h"
 
 #include <QString>
 #include <functional>
@@ -19,7 +19,7 @@ public:
     // long waiting for one (see qtMessagePump).
     using MessagePump = std::function<void(int maxWaitMs)>;
 
-    explicit CommandChannel(TCustomSerialPort& port, MessagePump pump = {});
+    explicit CommandChannel(ByteStream& port, MessagePump pump = {});
 
     void SendText(const QString& text);
     QString ReadReplyLine(bool appendCR);
@@ -30,7 +30,7 @@ public:
 
     QString LastReply;
 
-    TCustomSerialPort& port() { return m_port; }
+    ByteStream& port() { return m_port; }
     void setMessagePump(MessagePump pump) { m_pump = std::move(pump); }
     void processMessages() { if (m_pump) m_pump(0); }
     // Sleeps until a window message arrives (at most maxWaitMs) and
@@ -45,7 +45,7 @@ private:
     // Waits up to ms for one character, processing messages meanwhile.
     bool readChar(QChar& c, int ms);
 
-    TCustomSerialPort& m_port;
+    ByteStream& m_port;
     MessagePump m_pump;
 };
 

@@ -90,7 +90,7 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
         return false;
     }
 
-    TCustomSerialPort& port = channel.port();
+    ByteStream& port = channel.port();
     try {
         port.SetReadInterval(-1);
         port.SetReadTotalConstant(1000);

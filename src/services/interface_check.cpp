@@ -51,7 +51,7 @@ bool InterfaceCheckResult::passed() const {
 
 InterfaceCheckResult CheckInterface(CommandChannel& channel) {
     InterfaceCheckResult result;
-    TCustomSerialPort& port = channel.port();
+    ByteStream& port = channel.port();
     // The connection set-up's timing, so both see the interface alike.
     port.SetReadInterval(-1);
     port.SetReadTotalConstant(1000);

@@ -112,7 +112,7 @@ void TForm1::ShowConnectedView()
     state.LogToggled = false;
     state.CodingRequested = false;
     state.LoginRequested = false;
-    LoggingActive = false;
+    state.LoggingActive = false;
     Memo3->clear();
     Memo4->clear();
     if (state.LabelFileOpen()) {

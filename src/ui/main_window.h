@@ -8,9 +8,9 @@
 // Control members carry the names of the form; every control's objectName is
 // its member name.
 #include "link/debug_trace.h"
+#include "link/open_port.h"
 #include "link/port_list.h"
 #include "link/serial_port.h"
-#include "log/measurement_log_file.h"
 #include "session/session_state.h"
 #include "ui/prompts.h"
 
@@ -40,6 +40,9 @@ class TUpDown;
 struct TForm1Options {
     QString programDir;        // empty: the folder of the program file
     PortSearchRoots portRoots; // where the port list looks for devices
+    // Starts the demo interface when its port entry is opened; without one
+    // the entry reports that this build has no demo.
+    DemoStarter demoInterface;
 };
 
 class TForm1 : public QWidget {
@@ -52,14 +55,12 @@ public:
     SessionState state;
     Prompts& prompts;
     TSerialPort SerialPort1;
+    const DemoStarter& DemoInterface() const { return m_options.demoInterface; }
     DebugTrace Trace; // "debug.txt" when the configuration asks for it
-    // Measurement log flags the page change resets.
-    bool LoggingActive = false;
-    bool LogFileChosen = false;
     // The save dialog of the measurement log.
     SaveFileRequest SaveDialog1;
-    // Measurement log (session/measurement_log.cpp).
-    MeasurementLogFile MeasurementLog;
+    // Measurement log (session/measurement_log.cpp); its state is in SessionState.
+    void CloseMeasurementLog();
     void WriteLogHeader();
     // Slot (0 to 3) cells of the current Group row; ends the row; one raw data row.
     void WriteGroupLogCells(size_t slot);
@@ -265,7 +266,6 @@ public:
     void CheckBox7Click();
     // The session's own steps (session/).
     CommandChannel& Channel();
-    void CloseMeasurementLog();
     void SearchECUs();
     void GetLogFileName();
     void ResetSessionPages();

@@ -180,11 +180,11 @@ void TForm1::PageControl1Change() {
     CheckBox7->setEnabled(false);
     BitBtn5->setEnabled(false);
     state.LogToggled = false;
-    LoggingActive = false;
+    state.LoggingActive = false;
     const int tab = PageControl1->tabIndex();
     if (tab == 1 || tab == 2) {
         BitBtn5->setEnabled(true);
-        if (LogFileChosen)
+        if (state.LogFileChosen)
             CheckBox7->setEnabled(true);
     }
     PageControl1->update();

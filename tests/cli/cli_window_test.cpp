@@ -169,7 +169,7 @@ TEST_F(CliWindowTest, GroupValuesAndTheirLogAreThePagesAndItsFile) {
              prompts.expectSaveFile(windowLog);
              w.BitBtn5->click();
          }},
-        {"file chosen", [&] { return w.LogFileChosen; }, [&] { w.CheckBox7->click(); }},
+        {"file chosen", [&] { return w.state.LogFileChosen; }, [&] { w.CheckBox7->click(); }},
         {"three rows",
          [&] { return QFile::exists(windowLog) && fileLines(windowLog).size() >= 8 + 3; },
          [&] {
@@ -179,7 +179,7 @@ TEST_F(CliWindowTest, GroupValuesAndTheirLogAreThePagesAndItsFile) {
                      shown << w.GroupNameLabels[k][f]->text()
                            << w.GroupValueBoxes[k][f]->text().trimmed();
          }},
-        {"stopped", [&] { return !w.MeasurementLog.isOpen(); }},
+        {"stopped", [&] { return !w.state.MeasurementLog.isOpen(); }},
     });
 
     const CliRun r = cli({"groups", "1", "1", "3", "--count", "3", "--log", cliLog});

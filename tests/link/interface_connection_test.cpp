@@ -1,6 +1,7 @@
 // The connection set-up against a scripted interface on a pseudo-terminal.
 #include "config/clock.h"
 #include "link/command_channel.h"
+#include "link/serial_port.h"
 #include "link/interface_connection.h"
 #include "pty_pair.h"
 #include "qt_printers.h"

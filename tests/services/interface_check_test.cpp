@@ -1,6 +1,7 @@
 // The interface check against a scripted interface on a pseudo-terminal:
 // what each step saw, and that no control unit is ever dialled.
 #include "config/clock.h"
+#include "link/serial_port.h"
 #include "pty_pair.h"
 #include "scripted_peer.h"
 #include "services/interface_check.h"

@@ -138,31 +138,31 @@ TEST_F(MeasurementLogTest, GroupRecordingWritesHeaderAndTwelveCellRowsInGermanSe
          }},
         {"dialog cancelled", [&] { return prompts.pending() == 0; },
          [&] {
-             EXPECT_FALSE(w.LogFileChosen);
+             EXPECT_FALSE(w.state.LogFileChosen);
              EXPECT_FALSE(w.CheckBox7->isEnabled());
              EXPECT_EQ(w.windowTitle(), plainTitle);
              prompts.expectSaveFile(path);
              w.BitBtn5->click();
          }},
-        {"file chosen", [&] { return w.LogFileChosen; },
+        {"file chosen", [&] { return w.state.LogFileChosen; },
          [&] {
              EXPECT_TRUE(w.CheckBox7->isEnabled());
              EXPECT_EQ(w.windowTitle(), "Vandrix  |  Version 1.41 [" + path + "]");
              EXPECT_FALSE(QFile::exists(path)) << "choosing must not create the file";
              w.CheckBox7->click();
          }},
-        {"recording", [&] { return w.LoggingActive; },
+        {"recording", [&] { return w.state.LoggingActive; },
          [&] { disabledWhileRecording = !groupInputsEnabled(); }},
         {"three rows", [&] { return lineEnds(path) >= 8 + 3; }, [&] { w.CheckBox7->click(); }},
-        {"stopped", [&] { return !w.LoggingActive && !w.MeasurementLog.isOpen(); },
+        {"stopped", [&] { return !w.state.LoggingActive && !w.state.MeasurementLog.isOpen(); },
          [&] { enabledAfter = groupInputsEnabled(); }},
     });
     EXPECT_TRUE(disabledWhileRecording);
     EXPECT_TRUE(enabledAfter);
     // The session's end forgets the dialog's name but keeps the file bound.
     EXPECT_TRUE(w.SaveDialog1.fileName.isEmpty());
-    EXPECT_TRUE(w.LogFileChosen);
-    EXPECT_EQ(w.MeasurementLog.fileName(), path);
+    EXPECT_TRUE(w.state.LogFileChosen);
+    EXPECT_EQ(w.state.MeasurementLog.fileName(), path);
     EXPECT_EQ(w.windowTitle(), plainTitle);
 
     const QStringList lines = contents(path).split("\r\n");
@@ -223,17 +223,17 @@ TEST_F(MeasurementLogTest, RawRecordingAppendsToAnExistingFileInEnglishSettings)
              prompts.expectSaveFile(path);
              w.BitBtn5->click();
          }},
-        {"file chosen", [&] { return w.LogFileChosen; }, [&] { w.CheckBox7->click(); }},
+        {"file chosen", [&] { return w.state.LogFileChosen; }, [&] { w.CheckBox7->click(); }},
         {"two rows", [&] { return lineEnds(path) >= 1 + 3 + 7 + 2; },
          [&] { w.CheckBox7->click(); }},
-        {"stopped", [&] { return !w.MeasurementLog.isOpen(); },
+        {"stopped", [&] { return !w.state.MeasurementLog.isOpen(); },
          [&] {
              afterFirst = lineEnds(path);
              w.CheckBox7->click(); // again, into the same file
          }},
         {"one row of the second recording",
          [&] { return lineEnds(path) >= afterFirst + 3 + 7 + 1; }, [&] { w.CheckBox7->click(); }},
-        {"stopped again", [&] { return !w.MeasurementLog.isOpen(); }},
+        {"stopped again", [&] { return !w.state.MeasurementLog.isOpen(); }},
     });
 
     const QString text = contents(path);
@@ -286,9 +286,9 @@ TEST_F(MeasurementLogTest, TheLastSlotTimesItsMillisecondsAfterItsRequest) {
              prompts.expectSaveFile(path);
              w.BitBtn5->click();
          }},
-        {"file chosen", [&] { return w.LogFileChosen; }, [&] { w.CheckBox7->click(); }},
+        {"file chosen", [&] { return w.state.LogFileChosen; }, [&] { w.CheckBox7->click(); }},
         {"two rows", [&] { return lineEnds(path) >= 8 + 2; }, [&] { w.CheckBox7->click(); }},
-        {"stopped", [&] { return !w.MeasurementLog.isOpen(); }},
+        {"stopped", [&] { return !w.state.MeasurementLog.isOpen(); }},
     });
     const QStringList rows = contents(path).split("\r\n").mid(8, 2);
     ASSERT_EQ(rows.size(), 2);
@@ -322,7 +322,7 @@ TEST_F(MeasurementLogTest, AFileThatCannotBeWrittenIsReportedAndRecordingShowsOf
              prompts.expectSaveFile(path);
              w.BitBtn5->click();
          }},
-        {"file chosen", [&] { return w.LogFileChosen; },
+        {"file chosen", [&] { return w.state.LogFileChosen; },
          [&] {
              prompts.expectMessageContaining("Die Log-Datei konnte nicht geschrieben werden:\n" +
                                              path);
@@ -333,7 +333,7 @@ TEST_F(MeasurementLogTest, AFileThatCannotBeWrittenIsReportedAndRecordingShowsOf
         {"the session goes on", [&] { return sim.commands().count("0801") >= polls + 3; }},
     });
     EXPECT_FALSE(w.CheckBox7->isChecked());
-    EXPECT_FALSE(w.LoggingActive);
+    EXPECT_FALSE(w.state.LoggingActive);
     EXPECT_TRUE(groupInputsEnabled());
     EXPECT_TRUE(QFileInfo(path).isDir());
     EXPECT_EQ(sim.commands().last(), "ATH");

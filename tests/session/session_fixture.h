@@ -4,6 +4,7 @@
 // answered from a script.
 #include "qt_printers.h"
 #include "scripted_prompts.h"
+#include "sim/simulator_host.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
 
@@ -44,6 +45,7 @@ protected:
         options.programDir = dir.path();
         options.portRoots.dev = dir.filePath(QStringLiteral("fake/dev"));
         options.portRoots.sys = dir.filePath(QStringLiteral("fake/sys"));
+        options.demoInterface = MakeDemoStarter(demo, SimulatorHost::defaultScenarioPath());
         window = std::make_unique<TForm1>(prompts, options);
         if (!terminal.isEmpty()) {
             EXPECT_EQ(window->ComboBox1->currentText(), terminal);
@@ -167,5 +169,6 @@ protected:
 
     QTemporaryDir dir;
     ScriptedPrompts prompts;
+    SimulatorHost demo; // the demo interface, started by its port entry
     std::unique_ptr<TForm1> window;
 };

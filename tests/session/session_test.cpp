@@ -175,7 +175,7 @@ TEST_F(SessionTest, TheDemoInterfaceNeedsNoHardware)
     QString part;
     runSession([&] { part = w.Label6->text(); });
     EXPECT_EQ(part, "1J0 920 826 C");
-    EXPECT_EQ(w.state.DemoInterface.commands().last(), "ATH");
+    EXPECT_EQ(demo.commands().last(), "ATH");
     expectIdleWindow();
 }
 

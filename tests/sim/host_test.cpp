@@ -1,6 +1,7 @@
 // The in-process host that the program's demo interface uses.
 #include "link/command_channel.h"
-#include "simulator_host.h"
+#include "link/serial_port.h"
+#include "sim/simulator_host.h"
 
 #include <QDir>
 #include <chrono>
