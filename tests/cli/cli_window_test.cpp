@@ -16,6 +16,8 @@ namespace {
 
 const char Car[] = R"([Interface]
 Version=2.1
+A0=860
+A1=512
 
 [Engine]
 Address=1
@@ -82,11 +84,12 @@ protected:
     }
     ~CliWindowTest() override { AppLocale::set(QLocale::system()); }
 
-    // The window in the given language, its port the simulator's.
-    TForm1& openWindow(const char* language = "de") {
+    // The window in the given language, its port the simulator's; extraIni
+    // adds keys to [Config].
+    TForm1& openWindow(const char* language = "de", const QByteArray& extraIni = {}) {
         writeFile(QStringLiteral("vandrix.ini"),
                   "[Config]\r\nSplash=nein\r\nSprache=" + QByteArray(language) +
-                      "\r\nCOM-Port=" + sim->terminalPath().toUtf8() + "\r\n");
+                      "\r\nCOM-Port=" + sim->terminalPath().toUtf8() + "\r\n" + extraIni);
         TForm1Options options;
         options.programDir = dir.path();
         options.portRoots.dev = dir.filePath(QStringLiteral("fake/dev"));
@@ -233,6 +236,28 @@ TEST_F(CliWindowTest, ReadinessIsThePagesDigitsAndMarks) {
     EXPECT_EQ(r.lines()[0], "Readiness-Code\t" + digits);
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(r.lines()[i + 1].section('\t', 0, 1), marks[i]);
+}
+
+TEST_F(CliWindowTest, VoltagesAreTheVoltagePagesValues) {
+    TForm1& w = openWindow("de", "U2=5.0\r\nTV0=3\r\nTV1=0.5\r\n");
+    chooseUnit(1);
+    QStringList shown;
+    drive({{"voltage page", [] { return true; },
+            [&] {
+                w.PageControl1->setActivePage(w.TabSheet10);
+                w.PageControl1Change();
+                w.VoltageCheckBoxes[0]->setChecked(true);
+                w.VoltageCheckBoxes[1]->setChecked(true);
+            }},
+           {"read", [&] { return !w.VoltageValueBoxes[1]->text().isEmpty(); },
+            [&] {
+                for (size_t k = 0; k < 2; ++k)
+                    shown << "ADC " + QString::number(k) + '\t' + w.VoltageValueBoxes[k]->text();
+            }}});
+    const CliRun r = cli({"voltages"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.lines(), shown);
+    EXPECT_EQ(shown.value(0), "ADC 0\t12,60 V");
 }
 
 TEST_F(CliWindowTest, ScanPrintsTheSearchPagesReport) {
