@@ -143,11 +143,15 @@ int RunGroups(const CliContext& c, CliOutput& out, QJsonObject& doc) {
 
     // Opened before the car is touched, so a file that cannot be written
     // costs no connection.
+    // A file that refuses a write is reported once and recording ends there,
+    // as in the window; the polling goes on.
     MeasurementLogFile log;
     const auto reportLogFailure = [&] {
         const QString reason = log.takeFailure();
-        if (!reason.isEmpty())
-            out.error(MeasurementLogFile::FailureMessage(c.lang, log.fileName(), reason));
+        if (reason.isEmpty())
+            return;
+        log.close();
+        out.error(MeasurementLogFile::FailureMessage(c.lang, log.fileName(), reason));
     };
     if (!inv.logPath.isEmpty()) {
         log.bind(inv.logPath);
@@ -171,7 +175,8 @@ int RunGroups(const CliContext& c, CliOutput& out, QJsonObject& doc) {
                 // as the page's header waits for a whole pass.
                 const Poll first = poll(channel, labels, groups, start);
                 for (const QString& line : logHeader(c, address, link.identification(), first))
-                    log.writeLine(line);
+                    if (!log.writeLine(line))
+                        break;
                 reportLogFailure();
                 start = Clock::nowMs();
             }

@@ -294,6 +294,15 @@ TEST_F(CliTest, CtrlCDuringALoggedPollLeavesWholeRowsAndSaysATH) {
         EXPECT_EQ(row.count(';'), 12) << row.toStdString();
 }
 
+TEST_F(CliTest, ALogThatCannotBeWrittenCostsNoConnection) {
+    auto sim = startSim();
+    const QString csv = dir.filePath("no-such-folder/fahrt.csv");
+    const CliRun r = run(*sim, {"groups", "1", "1", "--count", "1", "--log", csv});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(csv)) << r.err.toStdString();
+    EXPECT_TRUE(sim->commands().isEmpty());
+}
+
 TEST_F(CliTest, SigtermEndsAnEndlessPollWithItsOwnStatus) {
     auto sim = startSim();
     QProcess p;

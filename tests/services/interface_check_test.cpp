@@ -1,14 +1,10 @@
 // The interface check against a scripted interface on a pseudo-terminal:
 // what each step saw, and that no control unit is ever dialled.
-#include "config/clock.h"
-#include "link/serial_port.h"
-#include "pty_pair.h"
+#include "channel_fixture.h"
 #include "scripted_peer.h"
 #include "services/interface_check.h"
 
 #include <QMap>
-#include <chrono>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -19,18 +15,7 @@ QMap<QByteArray, QByteArray> goodChip() {
             {"ATA4", "080\r>"}, {"ATA5", "001\r>"}};
 }
 
-struct InterfaceCheck : ::testing::Test {
-    PtyPair pty;
-    TSerialPort port;
-    CommandChannel channel{port};
-
-    void SetUp() override {
-        port.SetPort(pty.slavePath());
-        port.SetBaudRate(br19200);
-        port.Open();
-    }
-    void TearDown() override { Clock::setSource(nullptr); }
-
+struct InterfaceCheck : ChannelFixture {
     InterfaceCheckResult check(const QMap<QByteArray, QByteArray>& chip,
                                QStringList* sent = nullptr) {
         ScriptedPeer peer(pty, [chip](const QByteArray& c) { return chip.value(c); });
@@ -38,13 +23,6 @@ struct InterfaceCheck : ::testing::Test {
         if (sent)
             *sent = peer.received();
         return result;
-    }
-    // Silence costs the channel's 5 s; twenty times the pace keeps it short.
-    static void fastClock() {
-        Clock::setSource([] {
-            using namespace std::chrono;
-            return 20 * duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-        });
     }
 };
 
