@@ -74,8 +74,14 @@ CommandChannel& CliLink::connectUnit(int address) {
         m_unitEngaged = false;
         if (!m_openFailure.isEmpty())
             throw CliFailure{Exit::PortNotOpened, m_openFailure};
-        if (m_connectionError)
+        // 305 and 306 say the chip is missing or silent; any other box of the
+        // set-up reports a failure during it.
+        if (m_connectionError == 305 || m_connectionError == 306)
             throw CliFailure{Exit::NoInterface, text(m_connectionError)};
+        if (m_connectionError) {
+            closePort();
+            throw CliFailure{Exit::CommunicationError, text(m_connectionError)};
+        }
         // The set-up closes the port itself only when the unit did not answer.
         if (!m_port.Connected())
             throw CliFailure{
