@@ -8,17 +8,17 @@
 namespace {
 // Team texts of the check (string table).
 enum : int {
-    StepWakeUp = 2110,
-    StepReset = 2111,
-    StepChip = 2112,
-    StepVoltages = 2113,
-    VerdictPassed = 2114,
-    VerdictFailed = 2115,
-    VerdictNotRun = 2116,
-    NothingAtAll = 2117,
-    NoChipName = 2118,
-    NoInputs = 2119,
-    Refused = 2120,
+    StepWakeUp = 3110,
+    StepReset = 3111,
+    StepChip = 3112,
+    StepVoltages = 3113,
+    VerdictPassed = 3114,
+    VerdictFailed = 3115,
+    VerdictNotRun = 3116,
+    NothingAtAll = 3117,
+    NoChipName = 3118,
+    NoInputs = 3119,
+    Refused = 3120,
 };
 
 QString seenOrNothing(const QString& received, int lang) {
