@@ -40,8 +40,6 @@ QString CliLink::text(int id) const {
 void CliLink::setStatusPanel(int panel, const QString& text) {
     if (panel == 0 && !text.isEmpty())
         m_out.status(text);
-    if (panel == 2)
-        m_chipLine = text;
 }
 
 bool CliLink::openPort() {

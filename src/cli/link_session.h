@@ -37,9 +37,6 @@ public:
     void finish();
 
     const TecuID& identification() const { return m_identification; }
-    double chipVersion() const { return m_info.ChipVersion; }
-    QString chipLine() const { return m_chipLine; }
-    CommandChannel& channel() { return m_channel; }
 
 private:
     // ConnectionView: the status bar becomes status lines, boxes become
@@ -64,7 +61,6 @@ private:
     SimulatorHost m_demo;
     InterfaceInfo m_info;
     TecuID m_identification;
-    QString m_chipLine;
     QString m_openFailure;
     int m_connectionError = 0;
     int m_connectionState = 0;
