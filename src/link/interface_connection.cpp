@@ -1,7 +1,9 @@
 #include "interface_connection.h"
 
 #include "command_channel.h"
+#include "config/recorder_texts.h"
 #include "debug_trace.h"
+#include "recording.h"
 
 #include <exception>
 
@@ -31,6 +33,7 @@ QString hex2(int value) { return QString::number(value, 16).toUpper().rightJusti
 
 struct AttemptFailed {
     int messageId; // 0: no message
+    AttemptSeen seen;
 };
 
 int digitAt(const QString& line, qsizetype index)
@@ -57,6 +60,36 @@ QString KLineSpeedText(int code)
 {
     static const char* const rates[] = {"", "1200", "2400", "4800", "9600", "14400"};
     return (code >= 1 && code <= 5) ? QString::fromLatin1(rates[code]) : QString();
+}
+
+QString LinesAsReceived(const QStringList& lines) {
+    QString text;
+    for (const QString& line : lines)
+        if (!line.isEmpty())
+            text += (line == QLatin1String(">") || line == CR) ? line : line + CR;
+    return text;
+}
+
+QString EscapedReceived(const QString& text) {
+    return QString::fromLatin1(Recording::escape(text.toLatin1()));
+}
+
+QString AttemptSeenText(const AttemptSeen& seen, int address,
+                        const std::function<QString(int id)>& text) {
+    const QString unit = hex2(address);
+    switch (seen.what) {
+    case AttemptSeen::What::Nothing:
+        return text(TeamText::SeenNothing);
+    case AttemptSeen::What::WakeUpOnly:
+        return text(TeamText::SeenWakeUpOnly).arg(EscapedReceived(seen.received));
+    case AttemptSeen::What::NoChipName:
+        return text(TeamText::SeenNoChipName).arg(EscapedReceived(seen.received));
+    case AttemptSeen::What::UnitSilent:
+        return text(TeamText::SeenUnitSilent).arg(unit);
+    case AttemptSeen::What::ErrorWord:
+        return text(TeamText::SeenErrorWord).arg(unit, EscapedReceived(seen.received));
+    }
+    return QString();
 }
 
 double ParseChipVersion(const QString& line)
@@ -97,26 +130,37 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
         port.SetReadTotalMultiplier(-1);
         port.ClearBuffer(true, true);
 
+        // What arrived is kept, so a failure can say it.
+        QStringList wakeUp;
+        auto readWakeUp = [&] {
+            const QString line = channel.ReadReplyLine(false);
+            if (!line.isEmpty())
+                wakeUp << line;
+            return line;
+        };
         channel.SendText(CR);
-        if (channel.ReadReplyLine(false).isEmpty())
-            throw AttemptFailed{306};
-        channel.ReadReplyLine(false);
+        if (readWakeUp().isEmpty())
+            throw AttemptFailed{306, {AttemptSeen::What::Nothing, {}}};
+        readWakeUp();
         channel.SendText(CR);
-        channel.ReadReplyLine(false);
-        if (channel.ReadReplyLine(false).isEmpty())
-            throw AttemptFailed{306};
+        readWakeUp();
+        if (readWakeUp().isEmpty())
+            throw AttemptFailed{306, {AttemptSeen::What::WakeUpOnly, LinesAsReceived(wakeUp)}};
 
         QString identification;
+        QString firstReset;
         bool found = false;
         for (int attempt = 0; attempt < 6 && !found; ++attempt) {
             channel.SendText(QStringLiteral("ATZ") + CR);
-            channel.ReadReplyLine(false);
+            const QString first = channel.ReadReplyLine(false);
             identification = channel.ReadReplyLine(false);
-            channel.ReadReplyLine(false);
+            const QString third = channel.ReadReplyLine(false);
+            if (attempt == 0)
+                firstReset = LinesAsReceived({first, identification, third});
             found = identification.contains(QLatin1String("Vandrix Pro"), Qt::CaseInsensitive);
         }
         if (!found)
-            throw AttemptFailed{305};
+            throw AttemptFailed{305, {AttemptSeen::What::NoChipName, firstReset}};
         view.setStatusPanel(2, identification);
         info.ChipVersion = ParseChipVersion(identification);
 
@@ -128,8 +172,14 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
         waitFor(channel, true);
         channel.SendText(QStringLiteral("ATD") + hex2(address) + CR);
         const QString reply = waitFor(channel, true);
-        if (!reply.startsWith(QLatin1String("CONNECT")))
-            throw AttemptFailed{0};
+        if (!reply.startsWith(QLatin1String("CONNECT"))) {
+            const bool word =
+                reply == QLatin1String("ERROR") || reply == QLatin1String("DATA ERROR");
+            throw AttemptFailed{
+                0,
+                {word ? AttemptSeen::What::ErrorWord : AttemptSeen::What::UnitSilent,
+                 word ? reply : QString()}};
+        }
 
         const int speedCode = digitAt(reply, 9);
         const int protocol = digitAt(reply, reply.size() - 1);
@@ -142,8 +192,11 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
                                                            : QStringLiteral("KW 1281")));
         return true;
     } catch (const AttemptFailed& failed) {
+        info.Seen = failed.seen;
         if (failed.messageId)
-            view.showConnectionError(failed.messageId);
+            view.showConnectionError(
+                failed.messageId,
+                AttemptSeenText(failed.seen, address, [&view](int id) { return view.text(id); }));
         view.setStatusPanel(0, view.text(6));
         view.setConnectionState(0);
         for (int panel = 1; panel <= 3; ++panel)

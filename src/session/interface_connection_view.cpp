@@ -37,16 +37,16 @@ public:
     void repaintStatus() override { f.StatusBar1->repaint(); }
     bool openPort() override
     {
-        const OpenPortResult r = OpenPort(
-            f.SerialPort1, f.ComboBox1->currentText(), f.state.LanguageOffset, &f.Trace,
-            MakeDemoStarter(f.state.DemoInterface, SimulatorHost::defaultScenarioPath()));
+        const OpenPortResult r =
+            OpenPort(f.SerialPort1, f.ComboBox1->currentText(), f.state.LanguageOffset, &f.Trace,
+                     MakeDemoStarter(f.state.DemoInterface, f.DemoSource()));
         if (!r.ok)
             f.prompts.message(r.caption, r.message, PromptIcon::Error);
         return r.ok;
     }
-    void showConnectionError(int id) override
-    {
-        f.prompts.message(f.Str(301), f.Str(id), PromptIcon::Error);
+    void showConnectionError(int id, const QString& detail) override {
+        f.prompts.message(f.Str(301), detail.isEmpty() ? f.Str(id) : f.Str(id) + '\n' + detail,
+                          PromptIcon::Error);
     }
     void resetConnectionView() override { f.ResetConnectionView(); }
     QString text(int id) const override { return f.Str(id); }
@@ -66,11 +66,12 @@ CommandChannel& TForm1::Channel()
 bool TForm1::ConnectInterface(int address)
 {
     WindowConnectionView view(*this);
-    InterfaceInfo info{state.ChipVersion, state.ProtocolKind};
+    InterfaceInfo info{state.ChipVersion, state.ProtocolKind, {}};
     const InterfaceSettings settings{state.InterByteTime, state.BlockDelayTime, state.KLineBaud};
     const bool connected = ::ConnectInterface(address, Channel(), settings, info, view, &Trace);
     state.ChipVersion = info.ChipVersion;
     state.ProtocolKind = info.ProtocolKind;
+    state.LastAttemptSeen = info.Seen;
     return connected;
 }
 
@@ -138,7 +139,7 @@ void TForm1::FormClose()
     // port, no error box for a window that is gone.
     state.Closing = true;
     state.StopRequested = true;
-    if (!BitBtn2->isHidden()) {
+    if (!BitBtn2->isHidden() || m_checkRunning) {
         try {
             SerialPort1.Close();
         } catch (const std::exception&) {

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <exception>
 
 namespace {
@@ -145,7 +146,10 @@ void TForm1::ConnectOneECU()
     state.ResetPageNumbers();
 
     const int address = ComboBox2->currentText().left(3).toInt();
-    if (!ConnectInterface(address)) {
+    BeginRecording(RecordingHeader::Kind::Session, {address});
+    const auto endRecording = qScopeGuard([this] { Recorder.end(); });
+    const bool connected = ConnectInterface(address);
+    if (!connected) {
         ResetConnectionView();
     } else {
         try {
@@ -173,7 +177,11 @@ void TForm1::ConnectOneECU()
     CloseSessionPort();
     if (!state.Closing)
         ResetConnectionView();
+    if (!connected && !state.Closing)
+        ShowAttemptSeen(address);
     state.SessionRunning = false;
+    Recorder.end();
+    ReportRecorderFailure();
 }
 
 void TForm1::CloseSessionPort()
@@ -223,6 +231,7 @@ void TForm1::RunSessionPass()
         state.OutputTestRequested = false;
         OutputTestStep();
     }
+    ReportRecorderFailure();
 
     // A pass that talked to nothing waits for the user instead of looping hot;
     // any click, key or repaint ends the wait.

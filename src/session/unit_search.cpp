@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTextCursor>
 #include <exception>
 
@@ -58,6 +59,13 @@ void TForm1::SearchECUs() {
         StatusBar1->setPanelText(panel, QString());
     StatusBar1->update();
     ShowSearchingView();
+
+    QList<int> units;
+    for (int i = 0; i < CheckListBox1->count(); ++i)
+        if (CheckListBox1->item(i)->checkState() == Qt::Checked)
+            units << CheckListBox1->item(i)->text().left(3).toInt();
+    BeginRecording(RecordingHeader::Kind::Search, units);
+    const auto endRecording = qScopeGuard([this] { Recorder.end(); });
 
     auto add = [this](const QString& line) { addLine(Memo2, line); };
     try {
@@ -132,4 +140,6 @@ void TForm1::SearchECUs() {
         return;
     ResetConnectionView();
     BitBtn6->setEnabled(false);
+    Recorder.end();
+    ReportRecorderFailure();
 }

@@ -8,6 +8,7 @@
 // Control members carry the names of the form; every control's objectName is
 // its member name.
 #include "link/debug_trace.h"
+#include "link/flight_recorder.h"
 #include "link/port_list.h"
 #include "link/serial_port.h"
 #include "log/measurement_log_file.h"
@@ -315,6 +316,20 @@ public:
     void BitBtn14Click();
     void BitBtn16Click();
 
+    // ------------------------------------------------------------ recorder and check
+    // (session/recorder_and_check.cpp)
+    FlightRecorder Recorder;                     // one recording per session, search and check
+    QPushButton* InterfaceCheckButton = nullptr; // on the search page
+    void InterfaceCheckClick();
+    // Starts the recording of a session, search or check; says once when
+    // recordings cannot be written.
+    void BeginRecording(RecordingHeader::Kind kind, const QList<int>& units);
+    void ReportRecorderFailure();
+    // Status panel 0 after an attempt that ended at the unit.
+    void ShowAttemptSeen(int address);
+    // What the demo entry serves: the simulated car or a configured recording.
+    QString DemoSource() const;
+
     // ------------------------------------------------------------ errors
     // Runs a handler; an error that escapes it is shown in the box of last resort.
     template <typename F> void Guarded(F&& handler) {
@@ -354,9 +369,12 @@ private:
     void setCaptions();
     void applyConfiguration();
     void startDebugTrace();
+    void setUpRecorderAndCheck();
+    void RunInterfaceCheck();
 
     TForm1Options m_options;
     bool m_shown = false;
+    bool m_checkRunning = false; // the interface check owns the port
 };
 
 // The text of the error box of last resort: "." is added unless the message

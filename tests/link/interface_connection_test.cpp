@@ -17,6 +17,7 @@ struct RecordingView : ConnectionView {
     QString panels[7];
     QList<int> states;
     QList<int> errors;
+    QStringList details;
     int fixedBaud = -1;
     bool resetCalled = false;
 
@@ -28,9 +29,17 @@ struct RecordingView : ConnectionView {
         port->Open();
         return true;
     }
-    void showConnectionError(int id) override { errors << id; }
+    void showConnectionError(int id, const QString& detail) override {
+        errors << id;
+        details << detail;
+    }
     void resetConnectionView() override { resetCalled = true; }
-    QString text(int id) const override { return QStringLiteral("<%1>").arg(id); }
+    QString text(int id) const override {
+        // The detail lines keep their places for what was seen.
+        return QStringLiteral("<%1>").arg(id) + (id == 719              ? QStringLiteral(" %1 %2")
+                                                 : id > 715 && id < 720 ? QStringLiteral(" %1")
+                                                                        : QString());
+    }
 };
 
 // A chip that answers like the real one unless a test changes a reply.
@@ -133,19 +142,30 @@ TEST_F(Connection, FailuresCloseThePortAndTellTheUser)
         QByteArray reply;
         int message;
         int atzCount;
+        AttemptSeen::What seen;
+        const char* detail; // what the user reads: the line below the message
     } cases[] = {
-        {"silent interface", "", "", 306, 0},
-        {"other chip", "ATZ", "\rOther Chip 1.0\r>", 305, 6},
-        {"unit absent", "ATD11", "ERROR\r>", 0, 1},
-        {"unit silent", "ATD11", "", 0, 1},
+        {"silent interface", "", "", 306, 0, AttemptSeen::What::Nothing, "<715>"},
+        {"other chip", "ATZ", "\rOther Chip 1.0\xE9\r>", 305, 6, AttemptSeen::What::NoChipName,
+         "<717> \\rOther Chip 1.0\\xE9\\r>"},
+        {"unit absent", "ATD11", "ERROR\r>", 0, 1, AttemptSeen::What::ErrorWord, "<719> 11 ERROR"},
+        {"unit silent", "ATD11", "", 0, 1, AttemptSeen::What::UnitSilent, "<718> 11"},
     };
     for (const Case& c : cases) {
         auto chip = goodChip();
         chip.insert(c.command, c.reply);
         view.errors.clear();
+        view.details.clear();
         QStringList sent;
         EXPECT_FALSE(connect(chip, 17, &sent)) << c.name;
         EXPECT_EQ(view.errors, c.message ? QList<int>{c.message} : QList<int>{}) << c.name;
+        EXPECT_EQ(info.Seen.what, c.seen) << c.name;
+        const QString detail =
+            AttemptSeenText(info.Seen, 17, [this](int id) { return view.text(id); });
+        EXPECT_EQ(detail, QString::fromLatin1(c.detail)) << c.name;
+        if (c.message) {
+            EXPECT_EQ(view.details, QStringList{detail}) << c.name;
+        }
         EXPECT_EQ(sent.count("ATZ"), c.atzCount) << c.name;
         EXPECT_EQ(view.panels[0], "<6>") << c.name;
         EXPECT_EQ(view.states.last(), 0) << c.name;

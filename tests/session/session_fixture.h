@@ -151,9 +151,8 @@ protected:
         EXPECT_EQ(next, steps.size()) << "the session ended early";
     }
 
-    void expectIdleWindow()
-    {
-        EXPECT_EQ(window->StatusBar1->panelText(0), "Keine Verbindung");
+    void expectIdleWindow(const QString& panel0 = QStringLiteral("Keine Verbindung")) {
+        EXPECT_EQ(window->StatusBar1->panelText(0), panel0);
         EXPECT_EQ(window->state.ConnectionState, 0);
         for (int panel = 1; panel <= 4; ++panel)
             EXPECT_EQ(window->StatusBar1->panelText(panel), "") << "panel " << panel;

@@ -92,11 +92,31 @@ TEST_F(SessionTest, FailedAttemptsEndAsTheUserExpects)
         int address;
         const char* message; // empty: no box
         const char* lastCommand;
+        const char* panel0 = "Keine Verbindung";
     } cases[] = {
-        {"unit absent", {}, 5, "", "ATD05"},
-        {"unit answers DATA ERROR", {"--fault", "dataerror@ATD01"}, 1, "", "ATD01"},
+        {"unit absent",
+         {},
+         5,
+         "",
+         "ATD05",
+         "Steuergerät 05 antwortet nicht, Interface meldet ERROR"},
+        {"unit answers DATA ERROR",
+         {"--fault", "dataerror@ATD01"},
+         1,
+         "",
+         "ATD01",
+         "Steuergerät 01 antwortet nicht, Interface meldet DATA ERROR"},
+        {"unit silent",
+         {"--fault", "silence@ATD01"},
+         1,
+         "",
+         "ATD01",
+         "Steuergerät 01 antwortet nicht"},
         {"interface silent", {"--fault", "silence#1"}, 1, "Kein Kontakt zum Diagnoseinterface", ""},
-        {"identification never ends", {"--fault", "noprompt@ATD01"}, 1, "Kommunikationsfehler",
+        {"identification never ends",
+         {"--fault", "noprompt@ATD01"},
+         1,
+         "Kommunikationsfehler",
          "ATD01"},
     };
     for (const Case& c : cases) {
@@ -111,7 +131,7 @@ TEST_F(SessionTest, FailedAttemptsEndAsTheUserExpects)
         prompts.verifyDone();
         EXPECT_EQ(sim.commands().last(), c.lastCommand);
         EXPECT_FALSE(sim.commands().contains("ATH"));
-        expectIdleWindow();
+        expectIdleWindow(QString::fromUtf8(c.panel0));
     }
 }
 

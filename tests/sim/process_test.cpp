@@ -199,7 +199,7 @@ struct QuietView : ConnectionView {
         port.Open();
         return true;
     }
-    void showConnectionError(int) override { ++errors; }
+    void showConnectionError(int, const QString&) override { ++errors; }
     void resetConnectionView() override {}
     QString text(int) const override { return {}; }
 };

@@ -35,6 +35,13 @@ void SimProcess::stop()
     m_process.waitForFinished(1000);
 }
 
+QStringList SimProcess::transcript() const {
+    QFile f(m_dir.filePath(QStringLiteral("transcript.txt")));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLatin1(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
 QStringList SimProcess::commands() const
 {
     QFile f(m_dir.filePath(QStringLiteral("transcript.txt")));

@@ -2,7 +2,9 @@
 
 #include "ui/application.h"
 
+#include <QFile>
 #include <QPrinter>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 const char* PromptKindName(PromptKind kind) {
@@ -191,9 +193,14 @@ QApplication& UiTestApp() {
     static int argc = 1;
     static char name[] = "vandrix-test";
     static char* argv[] = {name, nullptr};
+    // Recordings and other user files never go to the user's own folders.
+    static QTemporaryDir userData;
     static VandrixApplication* app = [] {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
+        // A test that starts a test program names the folder that one uses.
+        const QString named = qEnvironmentVariable("VANDRIX_TEST_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(named.isEmpty() ? userData.path() : named));
         return new VandrixApplication(argc, argv);
     }();
     return *app;

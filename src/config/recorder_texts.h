@@ -1,0 +1,26 @@
+#pragma once
+// Texts of the flight recorder, the interface check and the connection
+// attempt's detail line, by what they say (German at the id, English at
+// id + EnglishStringOffset).
+namespace TeamText {
+inline constexpr int CheckButton = 700; // caption of the check's button
+inline constexpr int CheckTitle = 701;  // caption of its result box
+inline constexpr int CheckWakeUp = 702;
+inline constexpr int CheckReset = 703;
+inline constexpr int CheckChip = 704;
+inline constexpr int CheckVoltages = 705;
+inline constexpr int CheckPassed = 706;
+inline constexpr int CheckFailed = 707;
+inline constexpr int CheckNotRun = 708;
+inline constexpr int CheckNothing = 709;
+inline constexpr int CheckNoInputs = 710; // %1: the chip's version
+inline constexpr int CheckRefused = 711;
+inline constexpr int CheckSummaryPassed = 712;
+inline constexpr int CheckSummaryFailed = 713;
+inline constexpr int SeenNothing = 715;
+inline constexpr int SeenWakeUpOnly = 716; // %1: what arrived
+inline constexpr int SeenNoChipName = 717; // %1: the reset answer as received
+inline constexpr int SeenUnitSilent = 718; // %1: the unit's address, "01"
+inline constexpr int SeenErrorWord = 719;  // %1: the address, %2: the word
+inline constexpr int RecorderOff = 720;    // %1: the file or folder and the reason
+} // namespace TeamText

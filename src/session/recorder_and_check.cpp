@@ -1,0 +1,145 @@
+// TForm1's flight recorder and interface check: a recording per session,
+// search and check, the one report of a recording that cannot be written,
+// the detail of a failed attempt in status panel 0, and the check's button
+// on the search page with its result box.
+// Owns: Recorder, InterfaceCheckButton.
+#include "config/recorder_texts.h"
+#include "config/strings.h"
+#include "link/interface_check.h"
+#include "link/open_port.h"
+#include "ui/fonts.h"
+#include "ui/form_widgets.h"
+#include "ui/main_window.h"
+#include "values/readiness_voltage.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <exception>
+
+void TForm1::setUpRecorderAndCheck() {
+    if (state.ConfigFileOpen())
+        Recorder.setSettings(RecorderSettings::fromConfig(state.ConfigFile));
+    Recorder.attach(SerialPort1);
+
+    // Below the report, right of "select all": room the search page leaves.
+    InterfaceCheckButton = new QPushButton(TabSheet7);
+    InterfaceCheckButton->setObjectName(QStringLiteral("InterfaceCheckButton"));
+    InterfaceCheckButton->setGeometry(559, 396, 130, 23);
+    InterfaceCheckButton->setFont(Fonts::msSansSerif());
+    InterfaceCheckButton->setText(Str(TeamText::CheckButton));
+    connect(InterfaceCheckButton, &QPushButton::clicked, this,
+            [this] { Guarded([this] { InterfaceCheckClick(); }); });
+}
+
+QString TForm1::DemoSource() const {
+    // A recording named in the configuration stands in for the simulated car.
+    const QString recording =
+        state.ConfigFile.readString(QStringLiteral("Config"), QStringLiteral("Demo-Aufzeichnung"))
+            .trimmed();
+    if (recording.isEmpty())
+        return SimulatorHost::defaultScenarioPath();
+    return QDir(Recorder.folder()).absoluteFilePath(recording);
+}
+
+void TForm1::BeginRecording(RecordingHeader::Kind kind, const QList<int>& units) {
+    RecordingHeader header;
+    header.kind = kind;
+    header.program = QStringLiteral("Vandrix ") + LoadStr(0);
+    header.port = ComboBox1->currentText();
+    header.units = units;
+    header.interByteTime = state.InterByteTime;
+    header.blockDelayTime = state.BlockDelayTime;
+    header.kLineBaud = state.KLineBaud;
+    if (Recorder.begin(header))
+        Trace.Note(QStringLiteral("Recording ") + Recorder.path());
+    ReportRecorderFailure();
+}
+
+void TForm1::ReportRecorderFailure() {
+    if (state.Closing)
+        return;
+    if (const std::optional<QString> failure = Recorder.takeUnreportedFailure())
+        prompts.message(QString(), Str(TeamText::RecorderOff).arg(*failure), PromptIcon::Warning);
+}
+
+void TForm1::ShowAttemptSeen(int address) {
+    // Messages 305 and 306 carry their detail; an attempt that ends at the
+    // unit shows no box, so the status bar says what the interface answered.
+    const AttemptSeen::What what = state.LastAttemptSeen.what;
+    if (what == AttemptSeen::What::UnitSilent || what == AttemptSeen::What::ErrorWord)
+        StatusBar1->setPanelText(
+            0, AttemptSeenText(state.LastAttemptSeen, address, [this](int id) { return Str(id); }));
+}
+
+void TForm1::InterfaceCheckClick() {
+    if (state.SessionRunning)
+        return;
+    state.SessionRunning = true;
+    m_checkRunning = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Nothing else may open the port meanwhile.
+    const std::initializer_list<QWidget*> held{
+        BitBtn3, ComboBox1, ComboBox2, ComboBox3, CheckListBox1, CheckBox6, InterfaceCheckButton};
+    QList<bool> wasEnabled;
+    for (QWidget* w : held) {
+        wasEnabled << w->isEnabled();
+        w->setEnabled(false);
+    }
+    const auto restore = qScopeGuard([&] {
+        Recorder.end();
+        m_checkRunning = false;
+        state.SessionRunning = false;
+        if (state.Closing)
+            return;
+        qsizetype i = 0;
+        for (QWidget* w : held)
+            w->setEnabled(wasEnabled[i++]);
+        while (QApplication::overrideCursor())
+            QApplication::restoreOverrideCursor();
+    });
+    BeginRecording(RecordingHeader::Kind::Check, {});
+    RunInterfaceCheck();
+    Recorder.end();
+    ReportRecorderFailure();
+}
+
+void TForm1::RunInterfaceCheck() {
+    const OpenPortResult opened =
+        OpenPort(SerialPort1, ComboBox1->currentText(), state.LanguageOffset, &Trace,
+                 MakeDemoStarter(state.DemoInterface, DemoSource()));
+    if (!opened.ok) {
+        QApplication::restoreOverrideCursor();
+        prompts.message(opened.caption, opened.message, PromptIcon::Error);
+        return;
+    }
+    InterfaceCheckResult result;
+    QString failure;
+    try {
+        result = CheckInterface(Channel());
+    } catch (const std::exception& e) {
+        failure = QString::fromLocal8Bit(e.what());
+    }
+    CloseSessionPort();
+    if (state.Closing)
+        return;
+    QApplication::restoreOverrideCursor();
+    if (!failure.isEmpty()) {
+        prompts.message(Str(301), Str(304) + QLatin1Char('\n') + failure, PromptIcon::Error);
+        return;
+    }
+
+    std::array<QString, InterfaceCheckResult::Inputs> volts;
+    for (size_t n = 0; n < volts.size(); ++n)
+        if (result.inputs[n] >= 0 && state.U2 > 0 && state.TV[n] > 0)
+            volts[n] = FormatInterfaceVoltage(result.inputs[n], state.U2, state.TV[n]);
+    const QStringList lines = InterfaceCheckLines(result, state.LanguageOffset, volts);
+    const QString summary =
+        Str(result.passed() ? TeamText::CheckSummaryPassed : TeamText::CheckSummaryFailed);
+    prompts.message(Str(TeamText::CheckTitle), summary + QStringLiteral("\n\n") + lines.join('\n'),
+                    result.passed() ? PromptIcon::Information : PromptIcon::Warning);
+}
