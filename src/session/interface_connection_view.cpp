@@ -96,6 +96,7 @@ void TForm1::ResetConnectionView()
     ComboBox3->setEnabled(true);
     CheckListBox1->setEnabled(true);
     CheckBox6->setEnabled(true);
+    InterfaceCheckButton->setEnabled(true);
     BitBtn6->setEnabled(true);
     BitBtn7->setEnabled(false);
     CheckBox7->setEnabled(false);

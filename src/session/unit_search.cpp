@@ -37,8 +37,9 @@ void TForm1::ShowSearchingView() {
     BitBtn3->setDefault(false);
     BitBtn2->show();
     BitBtn2->setEnabled(true);
-    for (QWidget* w : std::initializer_list<QWidget*>{BitBtn1, ComboBox1, ComboBox2, ComboBox3,
-                                                      CheckListBox1, CheckBox6})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{BitBtn1, ComboBox1, ComboBox2, ComboBox3, CheckListBox1,
+                                         CheckBox6, InterfaceCheckButton})
         w->setEnabled(false);
     if (!QApplication::overrideCursor())
         QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -4,8 +4,10 @@
 #include "recording_fixture.h"
 #include "sim_process.h"
 
+#include <QListWidget>
 #include <QProcess>
 #include <QThread>
+#include <QTimer>
 #include <csignal>
 #include <unistd.h>
 
@@ -60,6 +62,35 @@ TEST_F(RecorderTest, ASessionIsRecordedAsTheInterfaceSawItAndTheTraceNamesTheFil
     QFile trace(dir.filePath("debug.txt"));
     ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
     EXPECT_TRUE(trace.readAll().contains(("Recording " + w.Recorder.path()).toLocal8Bit()));
+}
+
+TEST_F(RecorderTest, ASearchIsOneRecordingOfEveryUnitTried) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.started());
+    TForm1& w = makeWindow(sim.terminalPath());
+    w.ComboBox2->setCurrentIndex(1);
+    w.ComboBox2Change();
+    for (int i = 0; i < w.CheckListBox1->count(); ++i)
+        if (QList<int>{1, 5}.contains(w.CheckListBox1->item(i)->text().left(3).toInt()))
+            w.CheckListBox1->item(i)->setCheckState(Qt::Checked);
+    bool checkHeld = false;
+    QTimer during;
+    QObject::connect(&during, &QTimer::timeout, [&] {
+        if (w.state.SessionRunning)
+            checkHeld = !w.InterfaceCheckButton->isEnabled();
+    });
+    during.start(1);
+    w.BitBtn3Click();
+    during.stop();
+
+    EXPECT_TRUE(checkHeld) << "the check's button stays usable during a search";
+    EXPECT_TRUE(w.InterfaceCheckButton->isEnabled());
+    const Recording::File file = lastRecording();
+    EXPECT_EQ(file.value("Kind"), "search");
+    EXPECT_EQ(file.value("Unit"), "001 [01], 005 [05]");
+    EXPECT_TRUE(QFileInfo(w.Recorder.path()).fileName().endsWith("_search.vrec"));
+    EXPECT_EQ(commandsOf(file), sim.commands());
+    EXPECT_TRUE(sim.commands().contains("ATD01") && sim.commands().contains("ATD05"));
 }
 
 TEST_F(RecorderTest, AReplayShowsWhatTheOriginalSessionShowed) {
