@@ -12,6 +12,7 @@
 #include "link/port_list.h"
 #include "link/serial_port.h"
 #include "session/session_state.h"
+#include "ui/last_resort.h"
 #include "ui/prompts.h"
 
 #include <QWidget>
@@ -273,6 +274,9 @@ public:
     void OpenSessionLabelFile();
     void ShowConnectedView();
     void CloseSessionPort();
+    // The box of an error that ended a session: message 304 for the
+    // interface's failures, a program error box (and a trace line) otherwise.
+    void ShowSessionError(const std::exception& error);
     void RunSessionPass();
     // Each returns true when it talked to the unit.
     bool PollActivePage(CommandChannel& channel);
@@ -317,16 +321,7 @@ public:
 
     // ------------------------------------------------------------ errors
     // Runs a handler; an error that escapes it is shown in the box of last resort.
-    template <typename F> void Guarded(F&& handler) {
-        try {
-            handler();
-        } catch (const std::exception& error) {
-            ShowUncaughtError(QString::fromLocal8Bit(error.what()));
-        } catch (...) {
-            ShowUncaughtError(QStringLiteral("Unknown error"));
-        }
-    }
-    void ShowUncaughtError(const QString& message);
+    template <typename F> void Guarded(F&& handler) { RunGuarded(&prompts, handler); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -359,9 +354,6 @@ private:
     bool m_shown = false;
 };
 
-// The text of the error box of last resort: "." is added unless the message
-// already ends in a character at or below "." (46).
-QString UncaughtErrorText(const QString& message);
 // x of a status panel's text: left + shift + half the free width, halves
 // rounded to the even neighbour.
 int StatusPanelTextX(int panelLeft, int panelWidth, int textWidth, int shift);

@@ -167,6 +167,28 @@ TEST_F(SessionTest, UnpluggedAdapterEndsTheSessionAtOnceAndConnectWorksAgain)
     EXPECT_EQ(sim->commands(), SetupToEngine + QStringList{"ATH"});
 }
 
+TEST_F(SessionTest, AProgramErrorEndsTheSessionWithABoxNamingItAndATraceLine) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.started());
+    prompts.expectMessage("Log-Datei wird geschrieben");
+    TForm1& w = makeWindow(sim.terminalPath(), "Debug=ja\r\n");
+    chooseUnit(1);
+    // A fault inside a step of the loop, here behind the clear-faults question.
+    prompts.expectConfirm(1, 2).during([] { throw std::out_of_range("BlockBuffer entry 0"); });
+    prompts.expectMessage(
+        "Interner Programmfehler: BlockBuffer entry 0\nDie Sitzung wurde beendet.", "Fehler",
+        PromptIcon::Error);
+    runSession([&] { w.BitBtn4Click(); }, false);
+    prompts.verifyDone();
+    EXPECT_EQ(sim.commands(), SetupToEngine); // ended at once, no "ATH"
+    expectIdleWindow();
+
+    w.Trace.Close();
+    QFile trace(dir.filePath("debug.txt"));
+    ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(trace.readAll().contains("ProgramError;BlockBuffer entry 0\r\n"));
+}
+
 TEST_F(SessionTest, TheDemoInterfaceNeedsNoHardware)
 {
     TForm1& w = makeWindow(QString(), {});

@@ -356,6 +356,12 @@ TEST_F(ViewTest, ErrorsThatEscapeAHandlerAreShownAndTheProgramGoesOn) {
                           QStringLiteral("Vandrix"), PromptIcon::Error);
     f.Guarded([] { throw std::runtime_error("'x1' is not a valid integer value"); });
 
+    // An error of a handler that runs while the box is open gets no second box.
+    prompts.expectMessage(QStringLiteral("first."), QStringLiteral("Vandrix")).during([&] {
+        f.Guarded([] { throw std::out_of_range("second"); });
+    });
+    f.Guarded([] { throw std::logic_error("first"); });
+
     // The application's own net for event handlers outside the window's.
     class Thrower : public QObject {
     protected:
