@@ -1,7 +1,8 @@
-#include "interface_connection.h"
+#include "link/interface_connection.h"
 
-#include "command_channel.h"
-#include "debug_trace.h"
+#include "link/command_channel.h"
+#include "link/debug_trace.h"
+#include "link/open_port.h"
 
 #include <exception>
 
@@ -92,9 +93,7 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
 
     ByteStream& port = channel.port();
     try {
-        port.SetReadInterval(-1);
-        port.SetReadTotalConstant(1000);
-        port.SetReadTotalMultiplier(-1);
+        SetConnectionTimeouts(port);
         port.ClearBuffer(true, true);
 
         channel.SendText(CR);

@@ -37,8 +37,9 @@ public:
     void repaintStatus() override { f.StatusBar1->repaint(); }
     bool openPort() override
     {
-        const OpenPortResult r = OpenPort(f.SerialPort1, f.ComboBox1->currentText(),
-                                          f.state.LanguageOffset, &f.Trace, f.DemoInterface());
+        const OpenPortResult r =
+            OpenConnectionPort(f.SerialPort1, f.ComboBox1->currentText(), f.state.LanguageOffset,
+                               &f.Trace, f.DemoInterface());
         if (!r.ok)
             f.prompts.message(r.caption, r.message, PromptIcon::Error);
         return r.ok;

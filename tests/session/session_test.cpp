@@ -1,9 +1,9 @@
 // Whole sessions through the real window, port and channel against the
 // simulator in its own process.
-#include "session_fixture.h"
-#include "pty_pair.h"
-#include "scripted_peer.h"
-#include "sim_process.h"
+#include "support/pty_pair.h"
+#include "support/scripted_peer.h"
+#include "support/sim_process.h"
+#include "support/ui/session_fixture.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

@@ -1,9 +1,9 @@
 // The view's own behaviour: control unit choice, page changes, status panel
 // colours, the fault grid's wheel, the readiness lines, focus moves of the
 // number fields, Print, Esc and the error box of last resort.
+#include "support/ui/window_fixture.h"
 #include "ui/application.h"
 #include "ui/form_widgets.h"
-#include "ui_fixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
