@@ -1,10 +1,20 @@
 #pragma once
 // TForm1, the program's main window. One class, its methods spread over files
-// by concern:
-//   ui/main_window.cpp        builds the controls: positions, sizes, fonts, colours
-//   ui/form_create.cpp        FormCreate and FormShow: configuration and start-up
-//   ui/main_window_view.cpp   drawing and input of the view itself
-//   session/*.cpp             the session with a control unit (ConnectOneECU ...)
+// by concern (the same map is in ARCHITECTURE.md):
+//   ui/main_window.cpp                     the controls: positions, sizes, fonts, colours
+//   ui/form_create.cpp                     FormCreate and FormShow: configuration, start-up
+//   ui/main_window_view.cpp                drawing and input of the view itself
+//   ui/reference_files.cpp                 fault texts, car list, search page handlers
+//   ui/report_and_copies.cpp               printed report and copy buttons
+//   session/session_controller.cpp         ConnectOneECU, the loop pass, session errors
+//   session/interface_connection_view.cpp  ConnectInterface, Connect, Disconnect, close
+//   session/measuring_pages.cpp            Group, raw data, single reading, basic settings
+//   session/fault_code_page.cpp            fault codes and their clear
+//   session/readiness_voltage_pages.cpp    readiness and voltages
+//   session/unit_changes.cpp               coding, adaptation, login, output test
+//   session/measurement_log.cpp            the CSV measurement log
+//   session/unit_search.cpp                SearchECUs
+//   session/session_state.h                SessionState, the unit-wide variables
 // Control members carry the names of the form; every control's objectName is
 // its member name.
 #include "link/debug_trace.h"
@@ -63,6 +73,9 @@ public:
     // Measurement log (session/measurement_log.cpp); its state is in SessionState.
     void CloseMeasurementLog();
     void WriteLogHeader();
+    // After a measuring pass: a toggle of CheckBox7 the pass saw through
+    // starts a recording with its header; an unticked box ends it.
+    void FollowLogToggle(bool toggleSeen);
     // Slot (0 to 3) cells of the current Group row; ends the row; one raw data row.
     void WriteGroupLogCells(size_t slot);
     void EndGroupLogRow();
