@@ -3,7 +3,7 @@
 // sleep in the event loop instead of spinning.
 //
 //   build/bench/bench_idle_session [seconds]
-#include "cpu_time.h"
+#include "bench/cpu_time.h"
 #include "ui/main_window.h"
 #include "ui/prompts.h"
 

@@ -1,6 +1,6 @@
 // vandrix-sim: the simulated interface and car on a pseudo-terminal, for
 // tests, benchmarks and trying the program without hardware.
-#include "simulator_host.h"
+#include "sim/simulator_host.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "sim_engine.h"
+#include "sim/sim_engine.h"
 
 #include <algorithm>
 

@@ -6,7 +6,7 @@
 // are numbered from 1 in arrival order, which is what fault triggers and the
 // transcript count. Replies are queued with the time they may leave, so a
 // host can pace them at 19200 baud and delay requests that go over the K-line.
-#include "sim_scenario.h"
+#include "sim/sim_scenario.h"
 
 #include <cstdint>
 #include <functional>

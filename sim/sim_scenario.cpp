@@ -1,4 +1,4 @@
-#include "sim_scenario.h"
+#include "sim/sim_scenario.h"
 
 #include "config/ini_file.h"
 

@@ -1,8 +1,8 @@
-#include "simulator_host.h"
+#include "sim/simulator_host.h"
 
 #include "link/recording.h"
 #include "sim/replay_engine.h"
-#include "sim_engine.h"
+#include "sim/sim_engine.h"
 
 #include <QDir>
 #include <QFileInfo>

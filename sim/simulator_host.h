@@ -15,7 +15,7 @@
 // (each connection attempt does). The "unplug" fault closes the master side:
 // the program then sees a hang-up, exactly as when a USB adapter is pulled;
 // linkDropped() tells the owner, and slavePath() is then stale.
-#include "sim_scenario.h"
+#include "sim/sim_scenario.h"
 
 #include <QString>
 #include <QStringList>

@@ -246,6 +246,8 @@ constexpr Entry kTable[] = {
     {1092, u"120 [78] - Schiebetür rechts"},
     {1093, u"125 [7D] - Zusatzheizung"},
     {1094, u"126 [7E] - Anzeige Armaturenbrett"},
+    // Team texts from 2000 on.
+    {2304, u"Interner Programmfehler: %1\nDie Sitzung wurde beendet."},
 
     // English
     {10001, u"Control Unit:"},
@@ -474,6 +476,7 @@ constexpr Entry kTable[] = {
     {11092, u"120 [78] - Slide Door, Right"},
     {11093, u"125 [7D] - Extra Heating"},
     {11094, u"126 [7E] - Head Dash Control"},
+    {12304, u"Internal program error: %1\nThe session has ended."},
 };
 // clang-format on
 

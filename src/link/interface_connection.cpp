@@ -1,9 +1,10 @@
-#include "interface_connection.h"
+#include "link/interface_connection.h"
 
-#include "command_channel.h"
 #include "config/recorder_texts.h"
-#include "debug_trace.h"
-#include "recording.h"
+#include "link/command_channel.h"
+#include "link/debug_trace.h"
+#include "link/open_port.h"
+#include "link/recording.h"
 
 #include <exception>
 
@@ -125,9 +126,7 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
 
     ByteStream& port = channel.port();
     try {
-        port.SetReadInterval(-1);
-        port.SetReadTotalConstant(1000);
-        port.SetReadTotalMultiplier(-1);
+        SetConnectionTimeouts(port);
         port.ClearBuffer(true, true);
 
         // What arrived is kept, so a failure can say it.

@@ -1,5 +1,5 @@
-// TForm1::ConnectInterface, ResetConnectionView, CloseMeasurementLog and the
-// window events that start and end a session (Connect, Disconnect, close).
+// TForm1::ConnectInterface, ResetConnectionView and the window events that
+// start and end a session (Connect, Disconnect, close).
 // Owns: BitBtn2/BitBtn3 swapping, status panels 0 to 4, the window caption.
 #include "config/strings.h"
 #include "link/interface_connection.h"
@@ -38,8 +38,8 @@ public:
     bool openPort() override
     {
         const OpenPortResult r =
-            OpenPort(f.SerialPort1, f.ComboBox1->currentText(), f.state.LanguageOffset, &f.Trace,
-                     MakeDemoStarter(f.state.DemoInterface, f.DemoSource()));
+            OpenConnectionPort(f.SerialPort1, f.ComboBox1->currentText(), f.state.LanguageOffset,
+                               &f.Trace, f.DemoInterface());
         if (!r.ok)
             f.prompts.message(r.caption, r.message, PromptIcon::Error);
         return r.ok;
@@ -104,15 +104,6 @@ void TForm1::ResetConnectionView()
     state.SessionRunning = false;
 }
 
-void TForm1::CloseMeasurementLog()
-{
-    MeasurementLog.close();
-    LoggingActive = false;
-    CheckBox7->setChecked(false);
-    CheckBox7->setEnabled(false);
-    SaveDialog1.fileName.clear();
-}
-
 void TForm1::BitBtn3Click()
 {
     if (ComboBox2->currentIndex() <= 1)
@@ -148,5 +139,4 @@ void TForm1::FormClose()
     }
     Trace.FormClose();
     Trace.Close();
-    state.DemoInterface.stop();
 }

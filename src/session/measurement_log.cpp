@@ -1,7 +1,9 @@
 // The CSV measurement log of the Group and raw data pages: the file choice,
 // the header that starts each recording and the rows the pages write.
-// Owns: MeasurementLog, LogFileChosen, LogStartTick, the window title while a
-// log file is chosen, and the group inputs, which stay fixed while recording.
+// Owns: the log state of SessionState (MeasurementLog, LogFileChosen,
+// LoggingActive, LogToggled, LogStartTick), SaveDialog1's file name, CheckBox7,
+// the window title while a log file is chosen, and the group inputs, which
+// stay fixed while recording.
 #include "config/app_locale.h"
 #include "config/clock.h"
 #include "config/strings.h"
@@ -30,12 +32,12 @@ void SetGroupInputsEnabled(TForm1& w, bool enabled) {
 // A file that refuses writes would otherwise leave the user recording into
 // nothing; they hear of it once per recording, and recording goes on.
 void ReportLogFailure(TForm1& w) {
-    const QString reason = w.MeasurementLog.takeFailure();
+    const QString reason = w.state.MeasurementLog.takeFailure();
     if (reason.isEmpty())
         return;
     w.prompts.message(w.Str(301),
                       MeasurementLogFile::FailureMessage(w.state.LanguageOffset,
-                                                         w.MeasurementLog.fileName(), reason),
+                                                         w.state.MeasurementLog.fileName(), reason),
                       PromptIcon::Error);
 }
 
@@ -63,38 +65,46 @@ QList<LogFormat::GroupSlot> TickedSlots(const TForm1& w) {
 
 } // namespace
 
+void TForm1::CloseMeasurementLog() {
+    state.MeasurementLog.close();
+    state.LoggingActive = false;
+    CheckBox7->setChecked(false);
+    CheckBox7->setEnabled(false);
+    SaveDialog1.fileName.clear();
+}
+
 void TForm1::GetLogFileName() {
     const QString chosen = prompts.saveFile(SaveDialog1);
     if (chosen.isEmpty())
         return;
     SaveDialog1.fileName = chosen;
-    MeasurementLog.close();
-    LogFileChosen = false;
-    MeasurementLog.bind(chosen);
+    state.MeasurementLog.close();
+    state.LogFileChosen = false;
+    state.MeasurementLog.bind(chosen);
     CheckBox7->setEnabled(true);
     CheckBox7->setChecked(false);
-    LogFileChosen = true;
+    state.LogFileChosen = true;
     setWindowTitle(QStringLiteral("Vandrix  |  ") + LoadStr(0) + QStringLiteral(" [") + chosen +
                    QLatin1Char(']'));
 }
 
 void TForm1::WriteLogHeader() {
     if (!CheckBox7->isChecked()) {
-        MeasurementLog.close();
+        state.MeasurementLog.close();
         SetGroupInputsEnabled(*this, true);
         return;
     }
     state.LogStartTick = Clock::nowMs();
     // Only a test can tick the box before a file is chosen; rows then go nowhere.
-    if (!MeasurementLog.isBound())
+    if (!state.MeasurementLog.isBound())
         return;
-    if (!MeasurementLog.open()) {
+    if (!state.MeasurementLog.open()) {
         // A recording that cannot start shows as off, not as running.
         CheckBox7->setChecked(false);
         ReportLogFailure(*this);
         return;
     }
-    MeasurementLogFile& log = MeasurementLog;
+    MeasurementLogFile& log = state.MeasurementLog;
     // The header stops at its first failed line; the rows still follow.
     bool ok = log.writeLine(LogFormat::PairLine(QStringLiteral("Vandrix ") + LoadStr(0),
                                                 WebLinks::InfoPage)) &&
@@ -120,6 +130,18 @@ void TForm1::WriteLogHeader() {
     ReportLogFailure(*this);
 }
 
+void TForm1::FollowLogToggle(bool toggleSeen) {
+    if (toggleSeen) {
+        state.LogToggled = false;
+        WriteLogHeader();
+        state.LoggingActive = true;
+    }
+    if (!CheckBox7->isChecked()) {
+        state.LoggingActive = false;
+        WriteLogHeader();
+    }
+}
+
 void TForm1::WriteGroupLogCells(size_t slot) {
     const int64_t began = state.SlotElapsed[slot];
     if (began < 0)
@@ -129,19 +151,19 @@ void TForm1::WriteGroupLogCells(size_t slot) {
     std::array<QString, 4> values;
     for (size_t f = 0; f < 4; ++f)
         values[f] = GroupValueBoxes[slot][f]->text();
-    MeasurementLog.writeCells(
+    state.MeasurementLog.writeCells(
         LogFormat::GroupSlotCells(ms, began, values, AppLocale::decimalSeparator()));
     ReportLogFailure(*this);
 }
 
 void TForm1::EndGroupLogRow() {
-    if (!LoggingActive)
+    if (!state.LoggingActive)
         return;
     const bool anyPolled = std::any_of(state.SlotElapsed.begin(), state.SlotElapsed.end(),
                                        [](int64_t elapsed) { return elapsed >= 0; });
     if (!anyPolled)
         return;
-    MeasurementLog.endLine();
+    state.MeasurementLog.endLine();
     ReportLogFailure(*this);
 }
 
@@ -150,7 +172,8 @@ void TForm1::WriteRawLogRow() {
     QStringList shown;
     for (TLabel* box : RawValueBoxes)
         shown << box->text();
-    if (MeasurementLog.writeCells(LogFormat::RawRowCells(ms, shown, AppLocale::decimalSeparator())))
-        MeasurementLog.endLine();
+    if (state.MeasurementLog.writeCells(
+            LogFormat::RawRowCells(ms, shown, AppLocale::decimalSeparator())))
+        state.MeasurementLog.endLine();
     ReportLogFailure(*this);
 }

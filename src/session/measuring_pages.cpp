@@ -78,7 +78,7 @@ bool TForm1::PollGroupPage(CommandChannel& channel) {
     for (size_t k = 0; k < 4; ++k) {
         if (GroupEnableBoxes[k]->isChecked()) {
             const auto& values = GroupValueBoxes[k];
-            if (LoggingActive)
+            if (state.LoggingActive)
                 state.SlotElapsed[k] = Clock::nowMs() - state.LogStartTick;
             AtScopeEnd idle([&values] { Paint(values, Colours::Idle); });
             if (CheckBox5->isChecked()) {
@@ -93,7 +93,7 @@ bool TForm1::PollGroupPage(CommandChannel& channel) {
                           values);
             else
                 ShowRefused(GroupNameLabels[k], values);
-            if (LoggingActive)
+            if (state.LoggingActive)
                 WriteGroupLogCells(k);
             channel.Pause(SessionState::PollInterval);
         }
@@ -101,15 +101,7 @@ bool TForm1::PollGroupPage(CommandChannel& channel) {
             ++toggledThroughout;
     }
 
-    if (state.LogToggled && toggledThroughout == 4) {
-        state.LogToggled = false;
-        WriteLogHeader();
-        LoggingActive = true;
-    }
-    if (!CheckBox7->isChecked()) {
-        LoggingActive = false;
-        WriteLogHeader();
-    }
+    FollowLogToggle(state.LogToggled && toggledThroughout == 4);
     EndGroupLogRow();
     return sent;
 }
@@ -126,17 +118,9 @@ bool TForm1::PollRawPage(CommandChannel& channel) {
             RawGroupBoxes[i]->setTitle(QString());
         }
     }
-    if (LoggingActive)
+    if (state.LoggingActive)
         WriteRawLogRow();
-    if (state.LogToggled) {
-        state.LogToggled = false;
-        WriteLogHeader();
-        LoggingActive = true;
-    }
-    if (!CheckBox7->isChecked()) {
-        LoggingActive = false;
-        WriteLogHeader();
-    }
+    FollowLogToggle(state.LogToggled);
     channel.Pause(SessionState::PollInterval);
     return true;
 }

@@ -36,14 +36,19 @@ void TForm1::setUpRecorderAndCheck() {
             [this] { Guarded([this] { InterfaceCheckClick(); }); });
 }
 
-QString TForm1::DemoSource() const {
-    // A recording named in the configuration stands in for the simulated car.
+QString TForm1::DemoRecording() const {
     const QString recording =
         state.ConfigFile.readString(QStringLiteral("Config"), QStringLiteral("Demo-Aufzeichnung"))
             .trimmed();
-    if (recording.isEmpty())
-        return SimulatorHost::defaultScenarioPath();
-    return QDir(Recorder.folder()).absoluteFilePath(recording);
+    // A bare file name is one of the user's recordings.
+    return recording.isEmpty() ? QString() : QDir(Recorder.folder()).absoluteFilePath(recording);
+}
+
+DemoStarter TForm1::DemoInterface() const {
+    const QString recording = DemoRecording();
+    if (recording.isEmpty() || !m_options.demoReplay)
+        return m_options.demoInterface;
+    return m_options.demoReplay(recording);
 }
 
 void TForm1::BeginRecording(RecordingHeader::Kind kind, const QList<int>& units) {
@@ -109,9 +114,8 @@ void TForm1::InterfaceCheckClick() {
 }
 
 void TForm1::RunInterfaceCheck() {
-    const OpenPortResult opened =
-        OpenPort(SerialPort1, ComboBox1->currentText(), state.LanguageOffset, &Trace,
-                 MakeDemoStarter(state.DemoInterface, DemoSource()));
+    const OpenPortResult opened = OpenConnectionPort(SerialPort1, ComboBox1->currentText(),
+                                                     state.LanguageOffset, &Trace, DemoInterface());
     if (!opened.ok) {
         QApplication::restoreOverrideCursor();
         prompts.message(opened.caption, opened.message, PromptIcon::Error);

@@ -2,6 +2,8 @@
 // ComboBox2, and the request flags its loop carries out.
 // Owns: the page resets at session start, the Info page's identification
 // display, the label file, tab enabling, the polling loop and its end.
+#include "link/byte_stream.h"
+#include "services/hex_number.h"
 #include "services/requests.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
@@ -23,7 +25,24 @@ void clearLabels(std::initializer_list<TLabel*> labels, const QString& text = QS
     for (TLabel* l : labels)
         l->setText(text);
 }
+
+// Silence, "DATA ERROR", a failing port and a reply that cannot be read are
+// the interface's doing; anything else is a fault of the program.
+bool IsCommunicationError(const std::exception& error) {
+    return dynamic_cast<const EDataError*>(&error) || dynamic_cast<const ESerialPort*>(&error) ||
+           dynamic_cast<const EConvertError*>(&error);
+}
 } // namespace
+
+void TForm1::ShowSessionError(const std::exception& error) {
+    if (IsCommunicationError(error)) {
+        prompts.message(Str(301), Str(304), PromptIcon::Error);
+        return;
+    }
+    const QString what = QString::fromLocal8Bit(error.what());
+    Trace.Note(QStringLiteral("ProgramError;") + what);
+    prompts.message(Str(301), Str(2304).arg(what), PromptIcon::Error);
+}
 
 void TForm1::ResetSessionPages()
 {
@@ -113,7 +132,7 @@ void TForm1::ShowConnectedView()
     state.LogToggled = false;
     state.CodingRequested = false;
     state.LoginRequested = false;
-    LoggingActive = false;
+    state.LoggingActive = false;
     Memo3->clear();
     Memo4->clear();
     if (state.LabelFileOpen()) {
@@ -164,12 +183,12 @@ void TForm1::ConnectOneECU()
                 RunSessionPass();
             if (!state.Closing)
                 EndDiagnosis(channel);
-        } catch (const std::exception&) {
+        } catch (const std::exception& error) {
             // The state changes before the box, so nothing reports twice.
             if (!state.Closing) {
                 CloseSessionPort();
                 ResetConnectionView();
-                prompts.message(Str(301), Str(304), PromptIcon::Error);
+                ShowSessionError(error);
                 return;
             }
         }

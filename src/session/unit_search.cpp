@@ -1,7 +1,7 @@
 // TForm1::SearchECUs: connects to every ticked unit of the search list in
 // turn and writes what it found into the report Memo2.
 // Owns: Memo2's text and scroll bars, the window's busy view during a search.
-#include "config/strings.h"
+#include "reports/search_report.h"
 #include "services/requests.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
@@ -17,18 +17,10 @@
 #include <exception>
 
 namespace {
-
-QString padded(const QString& text, int width) {
-    return text.leftJustified(width, u' ', false);
+void addLines(QPlainTextEdit* memo, const QStringList& lines) {
+    for (const QString& line : lines)
+        memo->appendPlainText(line);
 }
-
-// One report line each; a CR inside an identification value would split it.
-void addLine(QPlainTextEdit* memo, QString line) {
-    line.remove(QLatin1Char('\r'));
-    line.remove(QLatin1Char('\n'));
-    memo->appendPlainText(line);
-}
-
 } // namespace
 
 void TForm1::ShowSearchingView() {
@@ -68,7 +60,11 @@ void TForm1::SearchECUs() {
     BeginRecording(RecordingHeader::Kind::Search, units);
     const auto endRecording = qScopeGuard([this] { Recorder.end(); });
 
-    auto add = [this](const QString& line) { addLine(Memo2, line); };
+    SearchReportTexts texts = SearchReportTexts::load(state.LanguageOffset);
+    texts.codeText = [this](int code) { return DtcCodeText(code); };
+    texts.statusText = [this](int status) { return DtcStatusText(status); };
+    // The report grows as the search goes, so it stops where a failure struck.
+    auto add = [this](const QStringList& lines) { addLines(Memo2, lines); };
     try {
         for (int i = 0; i < CheckListBox1->count(); ++i) {
             const QListWidgetItem* item = CheckListBox1->item(i);
@@ -77,40 +73,22 @@ void TForm1::SearchECUs() {
             for (int panel = 1; panel <= 3; ++panel)
                 StatusBar1->setPanelText(panel, QString());
             const QString entry = item->text();
-            add(QStringLiteral("======== ") + entry + QLatin1Char(' ') +
-                QString(std::max(qsizetype(0), 65 - entry.size()), u'='));
+            add(SearchReport::UnitHeader(entry));
 
             if (ConnectInterface(entry.left(3).toInt())) {
                 CommandChannel& channel = Channel();
                 TecuID id;
                 ReadIdentification(channel, id, state.LanguageOffset);
-                add(QStringLiteral("-> ") + Str(69) + QStringLiteral(" <-"));
-                add(QStringLiteral(" "));
-                const std::pair<int, QString> identification[] = {
-                    {16, id.VAGTyp}, {17, id.Part}, {20, id.Zusatz}, {19, id.WSC}, {71, id.Coding}};
-                for (const auto& [label, value] : identification)
-                    add(padded(Str(label), 30) + value);
-
-                if (ReadFaultCodes(channel, state.FaultCodes) == FaultReadOutcome::Found) {
-                    add(QStringLiteral("-> ") + QString::number(state.FaultCodes.size()) +
-                        QLatin1Char(' ') + Str(100) + QStringLiteral(" <-"));
-                    int n = 0;
-                    for (const FaultCode& fault : state.FaultCodes) {
-                        add(QStringLiteral("-- ") + QString::number(++n) + QStringLiteral(" --"));
-                        add(QLatin1Char(' ') + FaultCodeDigits(fault.code) + QStringLiteral("  ") +
-                            DtcCodeText(fault.code));
-                        add(QLatin1Char(' ') + padded(QString::number(fault.status), 7) +
-                            DtcStatusText(fault.status));
-                    }
-                }
+                add(SearchReport::Identification(id, texts));
+                if (ReadFaultCodes(channel, state.FaultCodes) == FaultReadOutcome::Found)
+                    add(SearchReport::Faults(state.FaultCodes, texts));
                 EndDiagnosis(channel);
             } else {
-                add(QStringLiteral("-> ") + Str(70) + QStringLiteral(" <-"));
+                add(SearchReport::NotFound(texts));
                 if (!state.Closing)
                     ShowSearchingView();
             }
-            add(QStringLiteral(" "));
-            add(QStringLiteral(" "));
+            add(SearchReport::UnitEnd());
             if (state.StopRequested)
                 break;
         }
@@ -127,7 +105,7 @@ void TForm1::SearchECUs() {
         throw;
     }
 
-    add(QStringLiteral("******** Vandrix ") + LoadStr(0) + QLatin1Char(' ') + QString(43, u'*'));
+    add(SearchReport::Closing(texts));
     Memo2->setEnabled(true);
     Memo2->moveCursor(QTextCursor::End);
     Memo2->ensureCursorVisible();

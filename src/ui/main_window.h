@@ -1,18 +1,29 @@
 #pragma once
 // TForm1, the program's main window. One class, its methods spread over files
-// by concern:
-//   ui/main_window.cpp        builds the controls: positions, sizes, fonts, colours
-//   ui/form_create.cpp        FormCreate and FormShow: configuration and start-up
-//   ui/main_window_view.cpp   drawing and input of the view itself
-//   session/*.cpp             the session with a control unit (ConnectOneECU ...)
+// by concern (the same map is in ARCHITECTURE.md):
+//   ui/main_window.cpp                     the controls: positions, sizes, fonts, colours
+//   ui/form_create.cpp                     FormCreate and FormShow: configuration, start-up
+//   ui/main_window_view.cpp                drawing and input of the view itself
+//   ui/reference_files.cpp                 fault texts, car list, search page handlers
+//   ui/report_and_copies.cpp               printed report and copy buttons
+//   session/session_controller.cpp         ConnectOneECU, the loop pass, session errors
+//   session/interface_connection_view.cpp  ConnectInterface, Connect, Disconnect, close
+//   session/measuring_pages.cpp            Group, raw data, single reading, basic settings
+//   session/fault_code_page.cpp            fault codes and their clear
+//   session/readiness_voltage_pages.cpp    readiness and voltages
+//   session/unit_changes.cpp               coding, adaptation, login, output test
+//   session/measurement_log.cpp            the CSV measurement log
+//   session/unit_search.cpp                SearchECUs
+//   session/session_state.h                SessionState, the unit-wide variables
 // Control members carry the names of the form; every control's objectName is
 // its member name.
 #include "link/debug_trace.h"
 #include "link/flight_recorder.h"
+#include "link/open_port.h"
 #include "link/port_list.h"
 #include "link/serial_port.h"
-#include "log/measurement_log_file.h"
 #include "session/session_state.h"
+#include "ui/last_resort.h"
 #include "ui/prompts.h"
 
 #include <QWidget>
@@ -41,6 +52,12 @@ class TUpDown;
 struct TForm1Options {
     QString programDir;        // empty: the folder of the program file
     PortSearchRoots portRoots; // where the port list looks for devices
+    // Starts the demo interface when its port entry is opened; without one
+    // the entry reports that this build has no demo.
+    DemoStarter demoInterface;
+    // Makes a starter of the demo interface that serves a recording instead
+    // of the simulated car, for the key Demo-Aufzeichnung.
+    std::function<DemoStarter(const QString& recording)> demoReplay;
 };
 
 class TForm1 : public QWidget {
@@ -53,15 +70,17 @@ public:
     SessionState state;
     Prompts& prompts;
     TSerialPort SerialPort1;
+    // The demo interface: the simulated car, or the configured recording.
+    DemoStarter DemoInterface() const;
     DebugTrace Trace; // "debug.txt" when the configuration asks for it
-    // Measurement log flags the page change resets.
-    bool LoggingActive = false;
-    bool LogFileChosen = false;
     // The save dialog of the measurement log.
     SaveFileRequest SaveDialog1;
-    // Measurement log (session/measurement_log.cpp).
-    MeasurementLogFile MeasurementLog;
+    // Measurement log (session/measurement_log.cpp); its state is in SessionState.
+    void CloseMeasurementLog();
     void WriteLogHeader();
+    // After a measuring pass: a toggle of CheckBox7 the pass saw through
+    // starts a recording with its header; an unticked box ends it.
+    void FollowLogToggle(bool toggleSeen);
     // Slot (0 to 3) cells of the current Group row; ends the row; one raw data row.
     void WriteGroupLogCells(size_t slot);
     void EndGroupLogRow();
@@ -266,7 +285,6 @@ public:
     void CheckBox7Click();
     // The session's own steps (session/).
     CommandChannel& Channel();
-    void CloseMeasurementLog();
     void SearchECUs();
     void GetLogFileName();
     void ResetSessionPages();
@@ -274,6 +292,9 @@ public:
     void OpenSessionLabelFile();
     void ShowConnectedView();
     void CloseSessionPort();
+    // The box of an error that ended a session: message 304 for the
+    // interface's failures, a program error box (and a trace line) otherwise.
+    void ShowSessionError(const std::exception& error);
     void RunSessionPass();
     // Each returns true when it talked to the unit.
     bool PollActivePage(CommandChannel& channel);
@@ -327,21 +348,12 @@ public:
     void ReportRecorderFailure();
     // Status panel 0 after an attempt that ended at the unit.
     void ShowAttemptSeen(int address);
-    // What the demo entry serves: the simulated car or a configured recording.
-    QString DemoSource() const;
+    // The recording the demo entry serves instead of the car; empty for none.
+    QString DemoRecording() const;
 
     // ------------------------------------------------------------ errors
     // Runs a handler; an error that escapes it is shown in the box of last resort.
-    template <typename F> void Guarded(F&& handler) {
-        try {
-            handler();
-        } catch (const std::exception& error) {
-            ShowUncaughtError(QString::fromLocal8Bit(error.what()));
-        } catch (...) {
-            ShowUncaughtError(QStringLiteral("Unknown error"));
-        }
-    }
-    void ShowUncaughtError(const QString& message);
+    template <typename F> void Guarded(F&& handler) { RunGuarded(&prompts, handler); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -377,9 +389,6 @@ private:
     bool m_checkRunning = false; // the interface check owns the port
 };
 
-// The text of the error box of last resort: "." is added unless the message
-// already ends in a character at or below "." (46).
-QString UncaughtErrorText(const QString& message);
 // x of a status panel's text: left + shift + half the free width, halves
 // rounded to the even neighbour.
 int StatusPanelTextX(int panelLeft, int panelWidth, int textWidth, int shift);

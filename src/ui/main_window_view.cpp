@@ -17,12 +17,6 @@
 #include <QShortcut>
 #include <cmath>
 
-QString UncaughtErrorText(const QString& message) {
-    if (!message.isEmpty() && message.back().unicode() > 46)
-        return message + QLatin1Char('.');
-    return message;
-}
-
 int StatusPanelTextX(int panelLeft, int panelWidth, int textWidth, int shift) {
     // nearbyint rounds halves to the even neighbour.
     return panelLeft + shift + int(std::nearbyint((panelWidth - textWidth) / 2.0));
@@ -180,11 +174,11 @@ void TForm1::PageControl1Change() {
     CheckBox7->setEnabled(false);
     BitBtn5->setEnabled(false);
     state.LogToggled = false;
-    LoggingActive = false;
+    state.LoggingActive = false;
     const int tab = PageControl1->tabIndex();
     if (tab == 1 || tab == 2) {
         BitBtn5->setEnabled(true);
-        if (LogFileChosen)
+        if (state.LogFileChosen)
             CheckBox7->setEnabled(true);
     }
     PageControl1->update();
@@ -273,10 +267,6 @@ bool TForm1::PressVisibleCopyButton() {
         }
     }
     return false;
-}
-
-void TForm1::ShowUncaughtError(const QString& message) {
-    prompts.message(QStringLiteral("Vandrix"), UncaughtErrorText(message), PromptIcon::Error);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -4,7 +4,7 @@
 #include "link/command_channel.h"
 #include "link/memory_stream.h"
 #include "link/serial_port.h"
-#include "pty_pair.h"
+#include "support/pty_pair.h"
 
 #include <QStringList>
 #include <chrono>

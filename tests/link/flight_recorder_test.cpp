@@ -5,7 +5,7 @@
 #include "link/flight_recorder.h"
 #include "link/memory_stream.h"
 #include "link/recording.h"
-#include "qt_printers.h"
+#include "support/qt_printers.h"
 
 #include <QDir>
 #include <QFile>

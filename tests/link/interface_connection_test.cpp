@@ -1,11 +1,13 @@
 // The connection set-up against a scripted interface on a pseudo-terminal.
 #include "config/clock.h"
 #include "link/command_channel.h"
-#include "link/serial_port.h"
 #include "link/interface_connection.h"
-#include "pty_pair.h"
-#include "qt_printers.h"
-#include "scripted_peer.h"
+#include "link/open_port.h"
+#include "link/serial_port.h"
+#include "support/program_port.h"
+#include "support/pty_pair.h"
+#include "support/qt_printers.h"
+#include "support/scripted_peer.h"
 
 #include <QMap>
 #include <chrono>
@@ -14,6 +16,7 @@
 namespace {
 struct RecordingView : ConnectionView {
     TCustomSerialPort* port = nullptr;
+    QString device;
     QString panels[7];
     QList<int> states;
     QList<int> errors;
@@ -24,11 +27,7 @@ struct RecordingView : ConnectionView {
     void setStatusPanel(int panel, const QString& t) override { panels[panel] = t; }
     void setConnectionState(int s) override { states << s; }
     void setFixedBaudMarked(int m) override { fixedBaud = m; }
-    bool openPort() override
-    {
-        port->Open();
-        return true;
-    }
+    bool openPort() override { return OpenConnectionPort(*port, device, 0).ok; }
     void showConnectionError(int id, const QString& detail) override {
         errors << id;
         details << detail;
@@ -61,11 +60,9 @@ struct Connection : ::testing::Test {
     InterfaceInfo info;
     InterfaceSettings settings;
 
-    void SetUp() override
-    {
-        port.SetPort(pty.slavePath());
-        port.SetBaudRate(br19200);
+    void SetUp() override {
         view.port = &port;
+        view.device = pty.slavePath();
     }
     void TearDown() override { Clock::setSource(nullptr); }
 
@@ -77,13 +74,7 @@ struct Connection : ::testing::Test {
             *sent = peer.received();
         return ok;
     }
-    static void fastClock()
-    {
-        Clock::setSource([] {
-            using namespace std::chrono;
-            return 20 * duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-        });
-    }
+    static void fastClock() { UseFastClock(20); }
 };
 } // namespace
 

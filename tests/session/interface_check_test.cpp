@@ -1,10 +1,10 @@
 // The interface check from the search page, and what a failed connection
 // attempt says it saw, through the real window against the simulator process
 // and a scripted interface.
-#include "pty_pair.h"
-#include "recording_fixture.h"
-#include "scripted_peer.h"
-#include "sim_process.h"
+#include "support/pty_pair.h"
+#include "support/scripted_peer.h"
+#include "support/sim_process.h"
+#include "support/ui/recording_fixture.h"
 
 #include <QListWidget>
 #include <QPushButton>

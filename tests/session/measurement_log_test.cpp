@@ -2,8 +2,8 @@
 // simulator in its own process, recording into a real file, which is then
 // read back the way a spreadsheet would see it.
 #include "config/app_locale.h"
-#include "session_fixture.h"
-#include "sim_process.h"
+#include "support/sim_process.h"
+#include "support/ui/session_fixture.h"
 #include "ui/dialog_prompts.h"
 
 #include <QCheckBox>
@@ -82,23 +82,14 @@ const QString Stars(60, '*');
 class MeasurementLogTest : public SessionTest {
 protected:
     MeasurementLogTest() {
-        QFile::remove(dir.filePath(QStringLiteral("labelfiles_de")));
-        QDir(dir.path()).mkpath(QStringLiteral("labelfiles_de"));
-        writeFile(QStringLiteral("labelfiles_de/PR0BE00815.ini"), LogLabels);
-        writeFile(QStringLiteral("probe.ini"), LogScenario);
+        useOwnLabelFile(QStringLiteral("PR0BE00815.ini"), LogLabels);
+        scenario = QStringLiteral("probe.ini");
+        writeFile(scenario, LogScenario);
         QDir(dir.path()).mkpath(QStringLiteral("logs"));
     }
 
     QString logPath(const char* name) const {
         return dir.filePath(QStringLiteral("logs/") + QString::fromLatin1(name));
-    }
-
-    TForm1& openWindow(const SimProcess& sim) {
-        TForm1& w = makeWindow(sim.terminalPath());
-        chooseUnit(1);
-        w.show();
-        QApplication::setActiveWindow(&w);
-        return w;
     }
 
     bool groupInputsEnabled() const {
@@ -118,9 +109,8 @@ protected:
 
 TEST_F(MeasurementLogTest, GroupRecordingWritesHeaderAndTwelveCellRowsInGermanSettings) {
     AppLocale::set(QLocale(QLocale::German, QLocale::Germany));
-    SimProcess sim({QStringLiteral("--scenario"), dir.filePath(QStringLiteral("probe.ini"))});
-    ASSERT_TRUE(sim.started());
-    TForm1& w = openWindow(sim);
+    const auto sim = startSim();
+    TForm1& w = openWindow(*sim);
     const QString path = logPath("fahrt.csv");
     const QString plainTitle = w.windowTitle();
     bool disabledWhileRecording = false, enabledAfter = false;
@@ -138,31 +128,31 @@ TEST_F(MeasurementLogTest, GroupRecordingWritesHeaderAndTwelveCellRowsInGermanSe
          }},
         {"dialog cancelled", [&] { return prompts.pending() == 0; },
          [&] {
-             EXPECT_FALSE(w.LogFileChosen);
+             EXPECT_FALSE(w.state.LogFileChosen);
              EXPECT_FALSE(w.CheckBox7->isEnabled());
              EXPECT_EQ(w.windowTitle(), plainTitle);
              prompts.expectSaveFile(path);
              w.BitBtn5->click();
          }},
-        {"file chosen", [&] { return w.LogFileChosen; },
+        {"file chosen", [&] { return w.state.LogFileChosen; },
          [&] {
              EXPECT_TRUE(w.CheckBox7->isEnabled());
              EXPECT_EQ(w.windowTitle(), "Vandrix  |  Version 1.41 [" + path + "]");
              EXPECT_FALSE(QFile::exists(path)) << "choosing must not create the file";
              w.CheckBox7->click();
          }},
-        {"recording", [&] { return w.LoggingActive; },
+        {"recording", [&] { return w.state.LoggingActive; },
          [&] { disabledWhileRecording = !groupInputsEnabled(); }},
         {"three rows", [&] { return lineEnds(path) >= 8 + 3; }, [&] { w.CheckBox7->click(); }},
-        {"stopped", [&] { return !w.LoggingActive && !w.MeasurementLog.isOpen(); },
+        {"stopped", [&] { return !w.state.LoggingActive && !w.state.MeasurementLog.isOpen(); },
          [&] { enabledAfter = groupInputsEnabled(); }},
     });
     EXPECT_TRUE(disabledWhileRecording);
     EXPECT_TRUE(enabledAfter);
     // The session's end forgets the dialog's name but keeps the file bound.
     EXPECT_TRUE(w.SaveDialog1.fileName.isEmpty());
-    EXPECT_TRUE(w.LogFileChosen);
-    EXPECT_EQ(w.MeasurementLog.fileName(), path);
+    EXPECT_TRUE(w.state.LogFileChosen);
+    EXPECT_EQ(w.state.MeasurementLog.fileName(), path);
     EXPECT_EQ(w.windowTitle(), plainTitle);
 
     const QStringList lines = contents(path).split("\r\n");
@@ -208,9 +198,8 @@ TEST_F(MeasurementLogTest, GroupRecordingWritesHeaderAndTwelveCellRowsInGermanSe
 
 TEST_F(MeasurementLogTest, RawRecordingAppendsToAnExistingFileInEnglishSettings) {
     AppLocale::set(QLocale(QLocale::English, QLocale::UnitedStates));
-    SimProcess sim({QStringLiteral("--scenario"), dir.filePath(QStringLiteral("probe.ini"))});
-    ASSERT_TRUE(sim.started());
-    TForm1& w = openWindow(sim);
+    const auto sim = startSim();
+    TForm1& w = openWindow(*sim);
     const QString path = logPath("roh.csv");
     writeFile(QStringLiteral("logs/roh.csv"), "vorher;\r\n");
     int afterFirst = 0;
@@ -223,17 +212,17 @@ TEST_F(MeasurementLogTest, RawRecordingAppendsToAnExistingFileInEnglishSettings)
              prompts.expectSaveFile(path);
              w.BitBtn5->click();
          }},
-        {"file chosen", [&] { return w.LogFileChosen; }, [&] { w.CheckBox7->click(); }},
+        {"file chosen", [&] { return w.state.LogFileChosen; }, [&] { w.CheckBox7->click(); }},
         {"two rows", [&] { return lineEnds(path) >= 1 + 3 + 7 + 2; },
          [&] { w.CheckBox7->click(); }},
-        {"stopped", [&] { return !w.MeasurementLog.isOpen(); },
+        {"stopped", [&] { return !w.state.MeasurementLog.isOpen(); },
          [&] {
              afterFirst = lineEnds(path);
              w.CheckBox7->click(); // again, into the same file
          }},
         {"one row of the second recording",
          [&] { return lineEnds(path) >= afterFirst + 3 + 7 + 1; }, [&] { w.CheckBox7->click(); }},
-        {"stopped again", [&] { return !w.MeasurementLog.isOpen(); }},
+        {"stopped again", [&] { return !w.state.MeasurementLog.isOpen(); }},
     });
 
     const QString text = contents(path);
@@ -271,10 +260,10 @@ TEST_F(MeasurementLogTest, TheLastSlotTimesItsMillisecondsAfterItsRequest) {
     // A slow K-line makes the request's time visible.
     QByteArray slow = LogScenario;
     slow.replace("Version=2.1\n", "Version=2.1\nKLineMs=60\n");
-    writeFile(QStringLiteral("slow.ini"), slow);
-    SimProcess sim({QStringLiteral("--scenario"), dir.filePath(QStringLiteral("slow.ini"))});
-    ASSERT_TRUE(sim.started());
-    TForm1& w = openWindow(sim);
+    scenario = QStringLiteral("slow.ini");
+    writeFile(scenario, slow);
+    const auto sim = startSim();
+    TForm1& w = openWindow(*sim);
     const QString path = logPath("slot4.csv");
     drive({
         {"connected", [] { return true; },
@@ -286,9 +275,9 @@ TEST_F(MeasurementLogTest, TheLastSlotTimesItsMillisecondsAfterItsRequest) {
              prompts.expectSaveFile(path);
              w.BitBtn5->click();
          }},
-        {"file chosen", [&] { return w.LogFileChosen; }, [&] { w.CheckBox7->click(); }},
+        {"file chosen", [&] { return w.state.LogFileChosen; }, [&] { w.CheckBox7->click(); }},
         {"two rows", [&] { return lineEnds(path) >= 8 + 2; }, [&] { w.CheckBox7->click(); }},
-        {"stopped", [&] { return !w.MeasurementLog.isOpen(); }},
+        {"stopped", [&] { return !w.state.MeasurementLog.isOpen(); }},
     });
     const QStringList rows = contents(path).split("\r\n").mid(8, 2);
     ASSERT_EQ(rows.size(), 2);
@@ -305,9 +294,8 @@ TEST_F(MeasurementLogTest, TheLastSlotTimesItsMillisecondsAfterItsRequest) {
 
 TEST_F(MeasurementLogTest, AFileThatCannotBeWrittenIsReportedAndRecordingShowsOff) {
     AppLocale::set(QLocale(QLocale::German, QLocale::Germany));
-    SimProcess sim({QStringLiteral("--scenario"), dir.filePath(QStringLiteral("probe.ini"))});
-    ASSERT_TRUE(sim.started());
-    TForm1& w = openWindow(sim);
+    const auto sim = startSim();
+    TForm1& w = openWindow(*sim);
     // A folder where the file should be: it cannot be opened for writing.
     const QString path = logPath("ordner.csv");
     QDir().mkpath(path);
@@ -322,21 +310,21 @@ TEST_F(MeasurementLogTest, AFileThatCannotBeWrittenIsReportedAndRecordingShowsOf
              prompts.expectSaveFile(path);
              w.BitBtn5->click();
          }},
-        {"file chosen", [&] { return w.LogFileChosen; },
+        {"file chosen", [&] { return w.state.LogFileChosen; },
          [&] {
              prompts.expectMessageContaining("Die Log-Datei konnte nicht geschrieben werden:\n" +
                                              path);
              w.CheckBox7->click();
          }},
         {"reported", [&] { return prompts.pending() == 0; },
-         [&] { polls = int(sim.commands().count("0801")); }},
-        {"the session goes on", [&] { return sim.commands().count("0801") >= polls + 3; }},
+         [&] { polls = int(sim->commands().count("0801")); }},
+        {"the session goes on", [&] { return sim->commands().count("0801") >= polls + 3; }},
     });
     EXPECT_FALSE(w.CheckBox7->isChecked());
-    EXPECT_FALSE(w.LoggingActive);
+    EXPECT_FALSE(w.state.LoggingActive);
     EXPECT_TRUE(groupInputsEnabled());
     EXPECT_TRUE(QFileInfo(path).isDir());
-    EXPECT_EQ(sim.commands().last(), "ATH");
+    EXPECT_EQ(sim->commands().last(), "ATH");
 }
 
 TEST_F(MeasurementLogTest, TheSaveDialogTakesAnExistingFileWithoutAskingToReplaceIt) {

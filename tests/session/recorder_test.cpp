@@ -1,8 +1,8 @@
 // The flight recorder through the real window, port and channel against the
 // simulator in its own process: what a session's recording holds, its replay,
 // a folder that cannot be written and a program that is killed.
-#include "recording_fixture.h"
-#include "sim_process.h"
+#include "support/sim_process.h"
+#include "support/ui/recording_fixture.h"
 
 #include <QListWidget>
 #include <QProcess>

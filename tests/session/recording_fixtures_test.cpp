@@ -3,11 +3,11 @@
 // session read them. A recording a user sends in becomes one more case by
 // being dropped in that folder; see tests/recordings/README.
 #include "link/memory_stream.h"
-#include "recording_fixture.h"
 #include "services/identification.h"
 #include "services/requests.h"
 #include "sim/replay_engine.h"
-#include "sim_process.h"
+#include "support/sim_process.h"
+#include "support/ui/recording_fixture.h"
 #include "values/measured_value.h"
 
 #include <QDirIterator>

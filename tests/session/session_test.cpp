@@ -1,9 +1,9 @@
 // Whole sessions through the real window, port and channel against the
 // simulator in its own process.
-#include "session_fixture.h"
-#include "pty_pair.h"
-#include "scripted_peer.h"
-#include "sim_process.h"
+#include "support/pty_pair.h"
+#include "support/scripted_peer.h"
+#include "support/sim_process.h"
+#include "support/ui/session_fixture.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -187,6 +187,28 @@ TEST_F(SessionTest, UnpluggedAdapterEndsTheSessionAtOnceAndConnectWorksAgain)
     EXPECT_EQ(sim->commands(), SetupToEngine + QStringList{"ATH"});
 }
 
+TEST_F(SessionTest, AProgramErrorEndsTheSessionWithABoxNamingItAndATraceLine) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.started());
+    prompts.expectMessage("Log-Datei wird geschrieben");
+    TForm1& w = makeWindow(sim.terminalPath(), "Debug=ja\r\n");
+    chooseUnit(1);
+    // A fault inside a step of the loop, here behind the clear-faults question.
+    prompts.expectConfirm(1, 2).during([] { throw std::out_of_range("BlockBuffer entry 0"); });
+    prompts.expectMessage(
+        "Interner Programmfehler: BlockBuffer entry 0\nDie Sitzung wurde beendet.", "Fehler",
+        PromptIcon::Error);
+    runSession([&] { w.BitBtn4Click(); }, false);
+    prompts.verifyDone();
+    EXPECT_EQ(sim.commands(), SetupToEngine); // ended at once, no "ATH"
+    expectIdleWindow();
+
+    w.Trace.Close();
+    QFile trace(dir.filePath("debug.txt"));
+    ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(trace.readAll().contains("ProgramError;BlockBuffer entry 0\r\n"));
+}
+
 TEST_F(SessionTest, TheDemoInterfaceNeedsNoHardware)
 {
     TForm1& w = makeWindow(QString(), {});
@@ -195,7 +217,7 @@ TEST_F(SessionTest, TheDemoInterfaceNeedsNoHardware)
     QString part;
     runSession([&] { part = w.Label6->text(); });
     EXPECT_EQ(part, "1J0 920 826 C");
-    EXPECT_EQ(w.state.DemoInterface.commands().last(), "ATH");
+    EXPECT_EQ(demo.commands().last(), "ATH");
     expectIdleWindow();
 }
 

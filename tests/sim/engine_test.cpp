@@ -1,7 +1,7 @@
 // The simulated chip's replies, byte for byte, against the forms the
 // program's readers expect.
 #include "config/ini_file.h"
-#include "sim_engine.h"
+#include "sim/sim_engine.h"
 
 #include <gtest/gtest.h>
 

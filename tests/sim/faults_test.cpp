@@ -1,6 +1,6 @@
 // Named fault modes do what they say, triggered by count or by command.
 #include "config/ini_file.h"
-#include "sim_engine.h"
+#include "sim/sim_engine.h"
 
 #include <gtest/gtest.h>
 

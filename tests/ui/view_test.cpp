@@ -1,9 +1,9 @@
 // The view's own behaviour: control unit choice, page changes, status panel
 // colours, the fault grid's wheel, the readiness lines, focus moves of the
 // number fields, Print, Esc and the error box of last resort.
+#include "support/ui/window_fixture.h"
 #include "ui/application.h"
 #include "ui/form_widgets.h"
-#include "ui_fixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -100,12 +100,12 @@ TEST_F(ViewTest, ClickOnADisabledTabReturnsToInfoAndStopsTheLog) {
     TForm1& f = shownWindow();
     choose(f, 2);
     enableAllPages(f);
-    f.LogFileChosen = true;
+    f.state.LogFileChosen = true;
     f.PageControl1->selectTabByUser(1); // Group
     EXPECT_TRUE(f.BitBtn5->isEnabled());
     EXPECT_TRUE(f.CheckBox7->isEnabled());
     f.CheckBox7->setChecked(true);
-    f.LoggingActive = true;
+    f.state.LoggingActive = true;
     f.state.LogToggled = true;
 
     f.TabSheet5->setEnabled(false);
@@ -114,11 +114,11 @@ TEST_F(ViewTest, ClickOnADisabledTabReturnsToInfoAndStopsTheLog) {
     EXPECT_FALSE(f.CheckBox7->isChecked());
     EXPECT_FALSE(f.CheckBox7->isEnabled());
     EXPECT_FALSE(f.BitBtn5->isEnabled());
-    EXPECT_FALSE(f.LoggingActive);
+    EXPECT_FALSE(f.state.LoggingActive);
     EXPECT_FALSE(f.state.LogToggled);
 
     // Raw data without a chosen log file: the file button only.
-    f.LogFileChosen = false;
+    f.state.LogFileChosen = false;
     f.TabSheet5->setEnabled(true);
     QTest::mouseClick(f.PageControl1, Qt::LeftButton, {}, f.PageControl1->tabRect(2).center());
     EXPECT_EQ(f.PageControl1->activePage(), f.TabSheet5);
@@ -355,6 +355,12 @@ TEST_F(ViewTest, ErrorsThatEscapeAHandlerAreShownAndTheProgramGoesOn) {
     prompts.expectMessage(QStringLiteral("'x1' is not a valid integer value."),
                           QStringLiteral("Vandrix"), PromptIcon::Error);
     f.Guarded([] { throw std::runtime_error("'x1' is not a valid integer value"); });
+
+    // An error of a handler that runs while the box is open gets no second box.
+    prompts.expectMessage(QStringLiteral("first."), QStringLiteral("Vandrix")).during([&] {
+        f.Guarded([] { throw std::out_of_range("second"); });
+    });
+    f.Guarded([] { throw std::logic_error("first"); });
 
     // The application's own net for event handlers outside the window's.
     class Thrower : public QObject {

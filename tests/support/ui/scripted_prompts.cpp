@@ -1,4 +1,4 @@
-#include "scripted_prompts.h"
+#include "support/ui/scripted_prompts.h"
 
 #include "ui/application.h"
 

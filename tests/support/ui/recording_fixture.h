@@ -4,7 +4,7 @@
 // the recording a session left.
 #include "link/recording.h"
 #include "services/fault_codes.h"
-#include "session_fixture.h"
+#include "support/ui/session_fixture.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
