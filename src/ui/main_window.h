@@ -14,6 +14,7 @@
 //   session/unit_changes.cpp               coding, adaptation, login, output test
 //   session/measurement_log.cpp            the CSV measurement log
 //   session/unit_search.cpp                SearchECUs
+//   session/recorder_and_check.cpp         recordings, an attempt's detail, interface check
 //   session/session_state.h                SessionState, the unit-wide variables
 // Control members carry the names of the form; every control's objectName is
 // its member name.
