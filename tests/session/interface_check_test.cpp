@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTimer>
 
 class InterfaceCheckTest : public RecordingTest {
 protected:
@@ -113,4 +114,18 @@ TEST_F(InterfaceCheckTest, AFailedAttemptSaysWhatArrivedBelowItsMessage) {
     window->BitBtn3Click();
     prompts.verifyDone();
     expectIdleWindow();
+}
+
+TEST_F(InterfaceCheckTest, ClosingTheWindowDuringACheckEndsItQuietly) {
+    SimProcess sim({"--fault", "silence#1"});
+    ASSERT_TRUE(sim.started());
+    TForm1& w = openSearchPage(sim.terminalPath());
+    QTimer::singleShot(200, &w, [&w] { w.close(); });
+    QElapsedTimer took;
+    took.start();
+    w.InterfaceCheckButton->click();
+    EXPECT_LT(took.elapsed(), 2000) << "the check waited for the silent interface";
+    EXPECT_TRUE(prompts.shown().empty());
+    EXPECT_FALSE(w.SerialPort1.Connected());
+    EXPECT_FALSE(w.state.SessionRunning);
 }

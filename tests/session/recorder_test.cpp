@@ -64,6 +64,17 @@ TEST_F(RecorderTest, ASessionIsRecordedAsTheInterfaceSawItAndTheTraceNamesTheFil
     EXPECT_TRUE(trace.readAll().contains(("Recording " + w.Recorder.path()).toLocal8Bit()));
 }
 
+TEST_F(RecorderTest, KeyAufzeichnungNeinRecordsNothing) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.started());
+    makeWindow(sim.terminalPath(), "Aufzeichnung=nein\r\n");
+    chooseUnit(1);
+    runSession();
+    EXPECT_EQ(sim.commands().last(), "ATH");
+    EXPECT_TRUE(window->Recorder.path().isEmpty());
+    EXPECT_TRUE(prompts.shown().empty());
+}
+
 TEST_F(RecorderTest, ASearchIsOneRecordingOfEveryUnitTried) {
     SimProcess sim;
     ASSERT_TRUE(sim.started());
