@@ -1,20 +1,10 @@
 #pragma once
-// Texts of the flight recorder, the interface check and the connection
-// attempt's detail line, by what they say (German at the id, English at
-// id + EnglishStringOffset).
+// Texts of the flight recorder, the interface check's button and box, and
+// the connection attempt's detail line, by what they say (German at the id,
+// English at id + EnglishStringOffset).
 namespace TeamText {
 inline constexpr int CheckButton = 700; // caption of the check's button
 inline constexpr int CheckTitle = 701;  // caption of its result box
-inline constexpr int CheckWakeUp = 702;
-inline constexpr int CheckReset = 703;
-inline constexpr int CheckChip = 704;
-inline constexpr int CheckVoltages = 705;
-inline constexpr int CheckPassed = 706;
-inline constexpr int CheckFailed = 707;
-inline constexpr int CheckNotRun = 708;
-inline constexpr int CheckNothing = 709;
-inline constexpr int CheckNoInputs = 710; // %1: the chip's version
-inline constexpr int CheckRefused = 711;
 inline constexpr int CheckSummaryPassed = 712;
 inline constexpr int CheckSummaryFailed = 713;
 inline constexpr int SeenNothing = 715;

@@ -37,6 +37,21 @@ struct AttemptFailed {
     AttemptSeen seen;
 };
 
+// Lines as ReadReplyLine gave them, put back as they arrived: each ended by
+// its CR except the prompt; empty lines (silence) left out.
+QString LinesAsReceived(const QStringList& lines) {
+    QString text;
+    for (const QString& line : lines)
+        if (!line.isEmpty())
+            text += (line == QLatin1String(">") || line == CR) ? line : line + CR;
+    return text;
+}
+
+// Made readable on one line, as a recording writes it.
+QString EscapedText(const QString& text) {
+    return QString::fromLatin1(Recording::escape(text.toLatin1()));
+}
+
 int digitAt(const QString& line, qsizetype index)
 {
     if (index < 0 || index >= line.size() || !line[index].isDigit() || line[index].unicode() > '9')
@@ -63,18 +78,6 @@ QString KLineSpeedText(int code)
     return (code >= 1 && code <= 5) ? QString::fromLatin1(rates[code]) : QString();
 }
 
-QString LinesAsReceived(const QStringList& lines) {
-    QString text;
-    for (const QString& line : lines)
-        if (!line.isEmpty())
-            text += (line == QLatin1String(">") || line == CR) ? line : line + CR;
-    return text;
-}
-
-QString EscapedReceived(const QString& text) {
-    return QString::fromLatin1(Recording::escape(text.toLatin1()));
-}
-
 QString AttemptSeenText(const AttemptSeen& seen, int address,
                         const std::function<QString(int id)>& text) {
     const QString unit = hex2(address);
@@ -82,13 +85,13 @@ QString AttemptSeenText(const AttemptSeen& seen, int address,
     case AttemptSeen::What::Nothing:
         return text(TeamText::SeenNothing);
     case AttemptSeen::What::WakeUpOnly:
-        return text(TeamText::SeenWakeUpOnly).arg(EscapedReceived(seen.received));
+        return text(TeamText::SeenWakeUpOnly).arg(EscapedText(seen.received));
     case AttemptSeen::What::NoChipName:
-        return text(TeamText::SeenNoChipName).arg(EscapedReceived(seen.received));
+        return text(TeamText::SeenNoChipName).arg(EscapedText(seen.received));
     case AttemptSeen::What::UnitSilent:
         return text(TeamText::SeenUnitSilent).arg(unit);
     case AttemptSeen::What::ErrorWord:
-        return text(TeamText::SeenErrorWord).arg(unit, EscapedReceived(seen.received));
+        return text(TeamText::SeenErrorWord).arg(unit, EscapedText(seen.received));
     }
     return QString();
 }

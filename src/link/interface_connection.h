@@ -54,13 +54,6 @@ struct InterfaceInfo {
     AttemptSeen Seen; // of a failed attempt
 };
 
-// Lines as ReadReplyLine gave them, put back as they arrived: each ended by
-// its CR except the prompt; empty lines (silence) left out.
-QString LinesAsReceived(const QStringList& lines);
-// Received text made readable on one line: CR as \r, LF as \n, every other
-// control character and every character above 127 as \xNN.
-QString EscapedReceived(const QString& text);
-
 // The line that says what a failed attempt saw, in the language of text
 // (the string table lookup of the caller). address is the unit's.
 QString AttemptSeenText(const AttemptSeen& seen, int address,

@@ -5,12 +5,12 @@
 // Owns: Recorder, InterfaceCheckButton.
 #include "config/recorder_texts.h"
 #include "config/strings.h"
-#include "link/interface_check.h"
 #include "link/open_port.h"
+#include "reports/interface_check_text.h"
+#include "services/interface_check.h"
 #include "ui/fonts.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
-#include "values/readiness_voltage.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,6 +19,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <algorithm>
 #include <exception>
 
 void TForm1::setUpRecorderAndCheck() {
@@ -137,13 +138,15 @@ void TForm1::RunInterfaceCheck() {
         return;
     }
 
-    std::array<QString, InterfaceCheckResult::Inputs> volts;
-    for (size_t n = 0; n < volts.size(); ++n)
-        if (result.inputs[n] >= 0 && state.U2 > 0 && state.TV[n] > 0)
-            volts[n] = FormatInterfaceVoltage(result.inputs[n], state.U2, state.TV[n]);
-    const QStringList lines = InterfaceCheckLines(result, state.LanguageOffset, volts);
-    const QString summary =
-        Str(result.passed() ? TeamText::CheckSummaryPassed : TeamText::CheckSummaryFailed);
-    prompts.message(Str(TeamText::CheckTitle), summary + QStringLiteral("\n\n") + lines.join('\n'),
+    VoltageScale scale;
+    scale.u2Defined = state.U2 > 0;
+    scale.u2 = state.U2;
+    std::copy(state.TV.begin(), state.TV.end(), scale.factors.begin());
+    QString text =
+        Str(result.passed() ? TeamText::CheckSummaryPassed : TeamText::CheckSummaryFailed) + '\n';
+    for (const CheckRow& row : InterfaceCheckRows(result, scale, state.LanguageOffset))
+        text += QStringLiteral("\n%1: %2").arg(row.step, row.verdict) +
+                (row.seen.isEmpty() ? QString() : QStringLiteral(" - ") + row.seen);
+    prompts.message(Str(TeamText::CheckTitle), text,
                     result.passed() ? PromptIcon::Information : PromptIcon::Warning);
 }

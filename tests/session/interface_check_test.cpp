@@ -35,24 +35,25 @@ TEST_F(InterfaceCheckTest, ReportsEachStepWithWhatWasSeenAndNeverDialsAUnit) {
          {"Das Interface antwortet, wie es soll.", "", "Aufwecken: bestanden - OK\\r>",
           "Reset: bestanden - RESET\\rVandrix Pro v2.1\\r>",
           "Chip und Version: bestanden - Vandrix Pro v2.1",
-          // U2=5.0, TV1=1: input 1 in volts; the others without a factor as read.
-          R"(Eingangsspannungen: bestanden - ATA0 8\d\d, ATA1 2[.,]\d\d V, ATA2 0, ATA3 3\d\d, )"
-          R"(ATA4 1023, ATA5 128)"},
+          // U2=5.0, TV1=1: input 1 also in volts.
+          R"(Eingangsspannungen: bestanden - ADC 0: 8\d\d, ADC 1: 5\d\d = 2[.,]\d\d V, ADC 2: 0, )"
+          R"(ADC 3: 3\d\d, ADC 4: 1023, ADC 5: 128)"},
          {"", "ATZ", "ATA0", "ATA1", "ATA2", "ATA3", "ATA4", "ATA5"}},
         {"a chip without inputs",
          {"--chip-version", "1.9"},
          {"Das Interface antwortet, wie es soll.", "", "Aufwecken: bestanden - OK\\r>",
           "Reset: bestanden - RESET\\rVandrix Pro v1.9\\r>",
           "Chip und Version: bestanden - Vandrix Pro v1.9",
-          R"(Eingangsspannungen: nicht ausgeführt - der Chip \(Version 1\.9\) mißt keine )"
-          R"(Spannungen; das können erst Chips ab Version 2\.0)"},
+          R"(Eingangsspannungen: nicht ausgeführt - Der Chip \(Version 1\.9\) mißt keine )"
+          R"(Spannungen; das können erst Chips ab Version 2\.0\.)"},
          {"", "ATZ"}},
         {"a silent interface",
          {"--fault", "silence#1"},
          {"Das Interface antwortet nicht, wie es soll.", "",
-          "Aufwecken: fehlgeschlagen - nichts empfangen", "Reset: nicht ausgeführt",
-          "Chip und Version: nicht ausgeführt", "Eingangsspannungen: nicht ausgeführt"},
-         {""}},
+          "Aufwecken: fehlgeschlagen - nichts empfangen",
+          "Reset: fehlgeschlagen - nichts empfangen", "Chip und Version: nicht ausgeführt",
+          "Eingangsspannungen: nicht ausgeführt"},
+         {"", "ATZ"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
