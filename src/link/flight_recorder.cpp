@@ -110,7 +110,8 @@ bool FlightRecorder::begin(const RecordingHeader& header) {
         path = QDir(m_folder).filePath(base.chopped(int(qstrlen(Recording::Suffix))) +
                                        QStringLiteral("-%1").arg(n) + Recording::Suffix);
     m_file.setFileName(path);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    // Unbuffered: every line goes to the system at once, in one write.
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
         fail(path, m_file.errorString());
         return false;
     }
@@ -188,7 +189,7 @@ void FlightRecorder::writeLine(const QByteArray& line) {
     if (!m_file.isOpen())
         return;
     const QByteArray out = line + '\n';
-    if (m_file.write(out) != out.size() || !m_file.flush())
+    if (m_file.write(out) != out.size())
         fail(m_file.fileName(), m_file.errorString());
 }
 
