@@ -141,8 +141,7 @@ bool SimulatorHost::start(const SimOptions& options, QString* error) {
         std::lock_guard lock(m_commandsLock);
         m_commands.clear();
     }
-    m_engine->setTranscriptSink([this, f = m_transcript](int n, int64_t us, std::string_view cmd,
-                                                         std::string_view note) {
+    m_engine->setTranscriptSink([this, f = m_transcript](int n, int64_t us, auto cmd, auto note) {
         {
             std::lock_guard lock(m_commandsLock);
             if (m_commands.size() >= MaxCommandsKept) // a long benchmark run
