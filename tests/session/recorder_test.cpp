@@ -187,7 +187,9 @@ TEST_F(RecorderTest, AKilledProgramLeavesARecordingWhoseLinesAllParse) {
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("VANDRIX_KILL_ME", sim.terminalPath());
-    env.insert("VANDRIX_TEST_DATA_HOME", dir.filePath("child-data"));
+    // Its temporary folders, which a killed program cannot remove, inside ours.
+    QDir().mkpath(dir.filePath("child-tmp"));
+    env.insert("TMPDIR", dir.filePath("child-tmp"));
     child.setProcessEnvironment(env);
     child.start(QCoreApplication::applicationFilePath(),
                 {"--gtest_filter=RecorderTest.PollsUntilKilled"});

@@ -198,9 +198,7 @@ QApplication& UiTestApp() {
     static VandrixApplication* app = [] {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
-        // A test that starts a test program names the folder that one uses.
-        const QString named = qEnvironmentVariable("VANDRIX_TEST_DATA_HOME");
-        qputenv("XDG_DATA_HOME", QFile::encodeName(named.isEmpty() ? userData.path() : named));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(userData.path()));
         return new VandrixApplication(argc, argv);
     }();
     return *app;
