@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Build, start and test Vandrix on Debian 12.
 #   ./vandrix.sh run    install what is missing, build, start the program
-#   ./vandrix.sh test   install what is missing, build, run every test
+#   ./vandrix.sh test   install what is missing, build, run every test; fails
+#                       also on a source file not formatted per .clang-format
+#   ./vandrix.sh format format every source file per .clang-format
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev qt6-serialport-dev
-          fonts-liberation2 fonts-dejavu-core poppler-utils)
+          fonts-liberation2 fonts-dejavu-core poppler-utils clang-format)
 BUILD_DIR=${VANDRIX_BUILD_DIR:-build}
 
 install_missing() {
@@ -26,6 +28,23 @@ install_missing() {
         echo "  $apt_line" >&2
         exit 1
     fi
+}
+
+# The C++ sources of the tree, NUL-separated.
+sources() {
+    find src sim tests bench tools \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z
+}
+
+# Names every source file that clang-format would change; false when there is one.
+check_format() {
+    local bad=0 f
+    while IFS= read -r -d '' f; do
+        if ! clang-format --dry-run --Werror "$f" >/dev/null 2>&1; then
+            echo "not formatted per .clang-format: $f" >&2
+            bad=1
+        fi
+    done < <(sources)
+    [ "$bad" -eq 0 ]
 }
 
 build() {
@@ -51,12 +70,21 @@ run)
     ;;
 test)
     install_missing
+    formatted=0
+    check_format || formatted=1
     build
-    cd "$BUILD_DIR"
-    QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j2
+    (cd "$BUILD_DIR" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j2)
+    if [ "$formatted" -ne 0 ]; then
+        echo "Some files are not formatted; ./vandrix.sh format formats them." >&2
+        exit 1
+    fi
+    ;;
+format)
+    install_missing
+    sources | xargs -0 clang-format -i
     ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|format" >&2
     exit 2
     ;;
 esac

@@ -4,6 +4,7 @@
 //
 //   build/bench/bench_poll_rate [seconds]
 #include "link/command_channel.h"
+#include "link/open_port.h"
 #include "link/serial_port.h"
 #include "services/block_buffer.h"
 #include "services/requests.h"
@@ -43,11 +44,10 @@ int main(int argc, char** argv)
     const QString tty = QString::fromLocal8Bit(sim.readLine()).trimmed();
 
     TSerialPort port;
-    port.SetPort(tty);
-    port.SetBaudRate(br19200);
-    port.Open();
-    port.SetReadTotalMultiplier(-1);
-    port.SetReadTotalConstant(1000);
+    if (!OpenConnectionPort(port, tty, 0).ok) {
+        std::fprintf(stderr, "cannot open %s\n", qPrintable(tty));
+        return 1;
+    }
     CommandChannel channel(port, qtMessagePump);
 
     channel.SendText("ATZ\r");

@@ -29,7 +29,13 @@ Options:
                      (numbered from 1 in arrival order, a lone CR included
                      with an empty TEXT; time since start; bytes outside
                      printable ASCII and the backslash written as \xHH).
-  --pace             deliver replies at 19200 baud (0.52 ms per character).
+  --replay FILE      serve a recording of the program instead of a scenario:
+                     each command is answered with the reply recorded for it
+                     at that point of the recording (matched in order); one
+                     the recording does not hold gets "?" and the prompt, and
+                     the transcript notes it in a fourth field.
+  --pace             deliver replies at 19200 baud (0.52 ms per character);
+                     with --replay: keep the recorded timing.
   --kline-ms N       delay every request to a control unit (and ATD) by N ms.
   --chip-version V   the version in the ATZ reply (default 2.1, or the
                      scenario's).
@@ -90,6 +96,9 @@ int main(int argc, char** argv) {
             return 0;
         } else if (a == u"--pace") {
             opt.pace = true;
+        } else if (a == u"--replay") {
+            if (!value(&opt.replayPath))
+                return usageError("--replay needs a recording");
         } else if (a == u"--scenario") {
             if (!value(&opt.scenarioPath))
                 return usageError("--scenario needs a file");
@@ -114,7 +123,7 @@ int main(int argc, char** argv) {
             return usageError(("unknown option " + a.toStdString()).c_str());
         }
     }
-    if (opt.scenarioPath.isEmpty()) {
+    if (opt.scenarioPath.isEmpty() && opt.replayPath.isEmpty()) {
         opt.scenarioPath = SimulatorHost::defaultScenarioPath();
         if (opt.scenarioPath.isEmpty())
             return usageError("no scenario given and scenarios/demo_car.ini not found");

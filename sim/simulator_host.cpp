@@ -1,5 +1,7 @@
 #include "sim/simulator_host.h"
 
+#include "link/recording.h"
+#include "sim/replay_engine.h"
 #include "sim/sim_engine.h"
 
 #include <QDir>
@@ -37,6 +39,26 @@ QString programFolder() {
     return QFileInfo(QString::fromLocal8Bit(buf, n)).absolutePath();
 }
 
+// The simulated car as the host serves it.
+class ScenarioPeer : public SimPeer {
+public:
+    explicit ScenarioPeer(SimScenario scenario) : m_engine(std::move(scenario)) {}
+    void receive(std::string_view bytes, int64_t nowUs) override { m_engine.receive(bytes, nowUs); }
+    void takeOutput(int64_t nowUs, std::string& out) override { m_engine.takeOutput(nowUs, out); }
+    int64_t nextOutputUs() const override { return m_engine.nextOutputUs(); }
+    bool linkDropped() const override { return m_engine.linkDropped(); }
+    void setTranscriptSink(TranscriptSink sink) override {
+        m_engine.setTranscriptSink(
+            [sink = std::move(sink)](int n, int64_t us, std::string_view cmd) {
+                if (sink)
+                    sink(n, us, cmd, {});
+            });
+    }
+
+private:
+    SimEngine m_engine;
+};
+
 } // namespace
 
 SimulatorHost::SimulatorHost() = default;
@@ -59,14 +81,22 @@ QString SimulatorHost::defaultScenarioPath() {
 
 bool SimulatorHost::start(const QString& scenarioPath, QString* error) {
     SimOptions o;
-    o.scenarioPath = scenarioPath;
+    // The demo entry may be given a recording instead of a car.
+    if (Recording::looksLikeRecording(scenarioPath) || scenarioPath.endsWith(Recording::Suffix))
+        o.replayPath = scenarioPath;
+    else
+        o.scenarioPath = scenarioPath;
     return start(o, error);
 }
 
 bool SimulatorHost::start(const SimOptions& options, QString* error) {
     stop();
+    std::unique_ptr<SimPeer> replay;
+    if (!options.replayPath.isEmpty() &&
+        !(replay = ReplayEngine::open(options.replayPath, options.pace, error)))
+        return false;
     SimScenario scenario;
-    if (!SimScenario::load(options.scenarioPath, &scenario, error))
+    if (!replay && !SimScenario::load(options.scenarioPath, &scenario, error))
         return false;
     if (!SimFault::parseList(options.faults.join(','), &scenario.faults, &scenario.pace,
                              &scenario.klineMs, error))
@@ -106,13 +136,13 @@ bool SimulatorHost::start(const SimOptions& options, QString* error) {
     m_slavePath = QString::fromLocal8Bit(name);
     m_dropped = false;
 
-    m_engine = std::make_unique<SimEngine>(std::move(scenario));
+    m_engine = replay ? std::move(replay) : std::make_unique<ScenarioPeer>(std::move(scenario));
     {
         std::lock_guard lock(m_commandsLock);
         m_commands.clear();
     }
     m_engine->setTranscriptSink([this, f = m_transcript, keep = options.keepCommands](
-                                    int n, int64_t us, std::string_view cmd) {
+                                    int n, int64_t us, auto cmd, auto note) {
         if (keep) {
             std::lock_guard lock(m_commandsLock);
             if (m_commands.size() >= MaxCommandsKept) // a long run keeps its latest
@@ -129,6 +159,8 @@ bool SimulatorHost::start(const SimOptions& options, QString* error) {
             else
                 std::fputc(c, f);
         }
+        if (!note.empty()) // a fourth field, after the command
+            std::fprintf(f, "\t%.*s", int(note.size()), note.data());
         std::fputc('\n', f);
         std::fflush(f);
     });
@@ -159,7 +191,7 @@ QStringList SimulatorHost::commands() const {
 }
 
 void SimulatorHost::serve() {
-    SimEngine& engine = *m_engine;
+    SimPeer& engine = *m_engine;
     // The engine's clock starts with the host, so warm-up ramps start cold.
     const int64_t origin = steadyUs();
     auto clock = [origin] { return steadyUs() - origin; };

@@ -33,6 +33,8 @@ struct SimOptions {
     QString chipVersion;    // empty keeps the scenario's
     QStringList faults;     // faults, each "kind#N" or "kind@COMMAND[#K]"
     bool keepCommands = true; // for commands(); a bounded number of them
+    // A recording to serve instead of the scenario; pace then keeps its timing.
+    QString replayPath;
 };
 
 class SimulatorHost {
@@ -43,7 +45,8 @@ public:
     SimulatorHost& operator=(const SimulatorHost&) = delete;
 
     // Loads the scenario, opens the pseudo-terminal and starts serving. False
-    // with a readable reason when the scenario or the pty cannot be had.
+    // with a readable reason when the scenario or the pty cannot be had. A
+    // recording given as the scenario is replayed.
     bool start(const QString& scenarioPath, QString* error = nullptr);
     bool start(const SimOptions& options, QString* error = nullptr);
     // Stops serving and closes the pty; safe to call twice.
@@ -66,7 +69,7 @@ public:
 private:
     void serve();
 
-    std::unique_ptr<class SimEngine> m_engine;
+    std::unique_ptr<class SimPeer> m_engine;
     std::thread m_thread;
     int m_master = -1;
     int m_slaveKeep = -1;

@@ -16,6 +16,9 @@ int main(int argc, char** argv) {
     SimulatorHost demo;
     TForm1Options options;
     options.demoInterface = MakeDemoStarter(demo, SimulatorHost::defaultScenarioPath());
+    options.demoReplay = [&demo](const QString& recording) {
+        return MakeDemoStarter(demo, recording);
+    };
 
     // The windows in the order the program has always made them; the main
     // window's start-up runs before the dialogs exist.

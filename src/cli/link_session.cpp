@@ -75,7 +75,8 @@ CommandChannel& CliLink::connectUnit(int address) {
         // 305 and 306 say the chip is missing or silent; any other box of the
         // set-up reports a failure during it.
         if (m_connectionError == 305 || m_connectionError == 306)
-            throw CliFailure{Exit::NoInterface, text(m_connectionError)};
+            throw CliFailure{Exit::NoInterface,
+                             text(m_connectionError) + QLatin1Char('\n') + m_connectionDetail};
         if (m_connectionError) {
             closePort();
             throw CliFailure{Exit::CommunicationError, text(m_connectionError)};

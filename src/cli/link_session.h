@@ -45,7 +45,10 @@ private:
     void setConnectionState(int state) override { m_connectionState = state; }
     void setFixedBaudMarked(int) override {}
     bool openPort() override;
-    void showConnectionError(int messageId) override { m_connectionError = messageId; }
+    void showConnectionError(int messageId, const QString& detail) override {
+        m_connectionError = messageId;
+        m_connectionDetail = detail;
+    }
     void resetConnectionView() override {}
     QString text(int id) const override;
 
@@ -63,6 +66,7 @@ private:
     TecuID m_identification;
     QString m_openFailure;
     int m_connectionError = 0;
+    QString m_connectionDetail; // what arrived, the line below the message
     int m_connectionState = 0;
     bool m_unitEngaged = false; // a unit was dialled and not yet ended
 };

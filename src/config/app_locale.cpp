@@ -1,4 +1,4 @@
-#include "app_locale.h"
+#include "config/app_locale.h"
 
 #include <optional>
 

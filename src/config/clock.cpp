@@ -1,4 +1,4 @@
-#include "clock.h"
+#include "config/clock.h"
 
 #include <chrono>
 

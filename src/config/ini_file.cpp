@@ -1,4 +1,4 @@
-#include "ini_file.h"
+#include "config/ini_file.h"
 
 #include <QFile>
 #include <QStringDecoder>

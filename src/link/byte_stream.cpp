@@ -6,10 +6,11 @@
 #include <cstring>
 
 namespace {
-QString systemReason(int err) { return err > 0 ? QString::fromLocal8Bit(strerror(err)) : QString(); }
+QString systemReason(int err) {
+    return err > 0 ? QString::fromLocal8Bit(strerror(err)) : QString();
+}
 
-QString messageFor(int code, int winCode, const QString& detail)
-{
+QString messageFor(int code, int winCode, const QString& detail) {
     QString msg = ESerialPort::codeText(code);
     if (winCode >= 0)
         msg += QStringLiteral(" (Error: %1)").arg(winCode);
@@ -21,30 +22,38 @@ QString messageFor(int code, int winCode, const QString& detail)
 
 ESerialPort::ESerialPort(int code, int winCode, const QString& detail)
     : std::runtime_error(messageFor(code, winCode, detail).toStdString()), Code(code),
-      WinCode(winCode), Reason(detail.isEmpty() ? systemReason(winCode) : detail)
-{
-}
+      WinCode(winCode), Reason(detail.isEmpty() ? systemReason(winCode) : detail) {}
 
-QString ESerialPort::codeText(int code)
-{
+QString ESerialPort::codeText(int code) {
     switch (code) {
-    case SE_OpenFailed: return QStringLiteral("Unable to open com port");
-    case SE_WriteFailed: return QStringLiteral("WriteFile function failed");
-    case SE_ReadFailed: return QStringLiteral("ReadFile function failed");
-    case SE_PurgeFailed: return QStringLiteral("PurgeComm function failed");
-    case SE_SetStateFailed: return QStringLiteral("SetCommState function failed");
-    case SE_TimeoutsFailed: return QStringLiteral("SetCommTimeouts failed");
-    case SE_SetupComFailed: return QStringLiteral("SetupComm function failed");
-    case SE_ClearComFailed: return QStringLiteral("ClearCommError function failed");
-    case SE_PortNotOpen: return QStringLiteral("Port Not Open");
-    default: return QStringLiteral("Serial port error %1").arg(code);
+    case SE_OpenFailed:
+        return QStringLiteral("Unable to open com port");
+    case SE_WriteFailed:
+        return QStringLiteral("WriteFile function failed");
+    case SE_ReadFailed:
+        return QStringLiteral("ReadFile function failed");
+    case SE_PurgeFailed:
+        return QStringLiteral("PurgeComm function failed");
+    case SE_SetStateFailed:
+        return QStringLiteral("SetCommState function failed");
+    case SE_TimeoutsFailed:
+        return QStringLiteral("SetCommTimeouts failed");
+    case SE_SetupComFailed:
+        return QStringLiteral("SetupComm function failed");
+    case SE_ClearComFailed:
+        return QStringLiteral("ClearCommError function failed");
+    case SE_PortNotOpen:
+        return QStringLiteral("Port Not Open");
+    default:
+        return QStringLiteral("Serial port error %1").arg(code);
     }
 }
 
-ESerialPort ESerialPort::hungUp(int code) { return ESerialPort(code, EIO, QStringLiteral("the device hung up")); }
+ESerialPort ESerialPort::hungUp(int code) {
+    return ESerialPort(code, EIO, QStringLiteral("the device hung up"));
+}
 
-template <typename F> auto ByteStream::observed(F&& operation) -> decltype(operation())
-{
+template <typename F> auto ByteStream::observed(F&& operation) -> decltype(operation()) {
     try {
         return operation();
     } catch (const ESerialPort& e) {
@@ -54,8 +63,7 @@ template <typename F> auto ByteStream::observed(F&& operation) -> decltype(opera
     }
 }
 
-void ByteStream::Open()
-{
+void ByteStream::Open() {
     if (Connected())
         return;
     observed([this] { openDevice(); });
@@ -63,8 +71,7 @@ void ByteStream::Open()
         m_observer->streamOpened(name(), Clock::nowMs());
 }
 
-void ByteStream::Close()
-{
+void ByteStream::Close() {
     if (!Connected())
         return;
     observed([this] { closeDevice(); });
@@ -72,8 +79,7 @@ void ByteStream::Close()
         m_observer->streamClosed(Clock::nowMs());
 }
 
-QByteArray ByteStream::read(qsizetype maxBytes, int timeoutMs)
-{
+QByteArray ByteStream::read(qsizetype maxBytes, int timeoutMs) {
     if (!Connected())
         throw ESerialPort(SE_PortNotOpen, -1);
     if (maxBytes <= 0)
@@ -84,8 +90,7 @@ QByteArray ByteStream::read(qsizetype maxBytes, int timeoutMs)
     return bytes;
 }
 
-qsizetype ByteStream::write(const QByteArray& bytes)
-{
+qsizetype ByteStream::write(const QByteArray& bytes) {
     if (!Connected())
         throw ESerialPort(SE_PortNotOpen, -1);
     if (bytes.isEmpty())
@@ -96,29 +101,25 @@ qsizetype ByteStream::write(const QByteArray& bytes)
     return done;
 }
 
-bool ByteStream::WaitReadable(int ms)
-{
+bool ByteStream::WaitReadable(int ms) {
     if (!Connected())
         throw ESerialPort(SE_PortNotOpen, -1);
     return observed([&] { return waitDevice(ms); });
 }
 
-void ByteStream::CheckHangUp()
-{
+void ByteStream::CheckHangUp() {
     if (!Connected())
         throw ESerialPort(SE_PortNotOpen, -1);
     observed([this] { checkDevice(); });
 }
 
-void ByteStream::ClearBuffer(bool input, bool output)
-{
+void ByteStream::ClearBuffer(bool input, bool output) {
     if (!Connected())
         throw ESerialPort(SE_PortNotOpen, -1);
     observed([&] { discardDevice(input, output); });
 }
 
-int ByteStream::readWaitMs() const
-{
+int ByteStream::readWaitMs() const {
     if (m_timeouts.ReadTotalMultiplier == 0 && m_timeouts.ReadTotalConstant == 0)
         return 0;
     if (m_timeouts.ReadTotalMultiplier == -1)
@@ -126,8 +127,7 @@ int ByteStream::readWaitMs() const
     return m_timeouts.ReadTotalMultiplier + m_timeouts.ReadTotalConstant;
 }
 
-int ByteStream::ReadStr(QString& str, int count)
-{
+int ByteStream::ReadStr(QString& str, int count) {
     str.clear();
     const QByteArray bytes = read(count, readWaitMs());
     str.reserve(bytes.size());
@@ -136,8 +136,7 @@ int ByteStream::ReadStr(QString& str, int count)
     return int(bytes.size());
 }
 
-int ByteStream::WriteStr(const QString& str)
-{
+int ByteStream::WriteStr(const QString& str) {
     QByteArray bytes(str.size(), Qt::Uninitialized);
     for (qsizetype i = 0; i < str.size(); ++i)
         bytes[i] = char(str[i].unicode() & 0xFF);

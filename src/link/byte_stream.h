@@ -67,7 +67,9 @@ public:
     ByteStream(const ByteStream&) = delete;
     ByteStream& operator=(const ByteStream&) = delete;
 
-    // Opening an open stream and closing a closed one do nothing.
+    // Every operation raises ESerialPort when the device fails, with
+    // SE_PortNotOpen when the stream is closed. Opening an open stream and
+    // closing a closed one do nothing.
     void Open();
     void Close();
     virtual bool Connected() const = 0;
@@ -100,8 +102,9 @@ public:
     void setTrafficObserver(TrafficObserver* observer) { m_observer = observer; }
     TrafficObserver* trafficObserver() const { return m_observer; }
 
-    // All of these raise ESerialPort on failure, SE_PortNotOpen when closed.
 protected:
+    // The transport's side: openDevice runs only while closed, the others
+    // only while open; the operations above see to that.
     virtual void openDevice() = 0;
     virtual void closeDevice() = 0;
     virtual QByteArray readDevice(qsizetype maxBytes, int timeoutMs) = 0;

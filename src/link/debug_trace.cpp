@@ -1,4 +1,4 @@
-#include "debug_trace.h"
+#include "link/debug_trace.h"
 
 #include "config/app_locale.h"
 #include "config/ini_file.h"

@@ -1,7 +1,10 @@
-#include "interface_connection.h"
+#include "link/interface_connection.h"
 
-#include "command_channel.h"
-#include "debug_trace.h"
+#include "config/recorder_texts.h"
+#include "link/command_channel.h"
+#include "link/debug_trace.h"
+#include "link/open_port.h"
+#include "link/recording.h"
 
 #include <exception>
 
@@ -76,7 +79,23 @@ QString hex2(int value)
 
 struct AttemptFailed {
     int messageId; // 0: no message
+    AttemptSeen seen;
 };
+
+// Lines as ReadReplyLine gave them, put back as they arrived: each ended by
+// its CR except the prompt; empty lines (silence) left out.
+QString LinesAsReceived(const QStringList& lines) {
+    QString text;
+    for (const QString& line : lines)
+        if (!line.isEmpty())
+            text += (line == QLatin1String(">") || line == CR) ? line : line + CR;
+    return text;
+}
+
+// Made readable on one line, as a recording writes it.
+QString EscapedText(const QString& text) {
+    return QString::fromLatin1(Recording::escape(text.toLatin1()));
+}
 
 int digitAt(const QString& line, qsizetype index)
 {
@@ -102,6 +121,24 @@ QString KLineSpeedText(int code)
 {
     static const char* const rates[] = {"", "1200", "2400", "4800", "9600", "14400"};
     return (code >= 1 && code <= 5) ? QString::fromLatin1(rates[code]) : QString();
+}
+
+QString AttemptSeenText(const AttemptSeen& seen, int address,
+                        const std::function<QString(int id)>& text) {
+    const QString unit = hex2(address);
+    switch (seen.what) {
+    case AttemptSeen::What::Nothing:
+        return text(TeamText::SeenNothing);
+    case AttemptSeen::What::WakeUpOnly:
+        return text(TeamText::SeenWakeUpOnly).arg(EscapedText(seen.received));
+    case AttemptSeen::What::NoChipName:
+        return text(TeamText::SeenNoChipName).arg(EscapedText(seen.received));
+    case AttemptSeen::What::UnitSilent:
+        return text(TeamText::SeenUnitSilent).arg(unit);
+    case AttemptSeen::What::ErrorWord:
+        return text(TeamText::SeenErrorWord).arg(unit, EscapedText(seen.received));
+    }
+    return QString();
 }
 
 double ParseChipVersion(const QString& line)
@@ -139,30 +176,39 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
 
     ByteStream& port = channel.port();
     try {
-        port.SetReadInterval(-1);
-        port.SetReadTotalConstant(1000);
-        port.SetReadTotalMultiplier(-1);
+        SetConnectionTimeouts(port);
         port.ClearBuffer(true, true);
 
+        // What arrived is kept, so a failure can say it.
+        QStringList wakeUp;
+        auto readWakeUp = [&] {
+            const QString line = channel.ReadReplyLine(false);
+            if (!line.isEmpty())
+                wakeUp << line;
+            return line;
+        };
         channel.SendText(CR);
-        if (channel.ReadReplyLine(false).isEmpty())
-            throw AttemptFailed{306};
-        channel.ReadReplyLine(false);
+        if (readWakeUp().isEmpty())
+            throw AttemptFailed{306, {AttemptSeen::What::Nothing, {}}};
+        readWakeUp();
         channel.SendText(CR);
-        channel.ReadReplyLine(false);
-        if (channel.ReadReplyLine(false).isEmpty())
-            throw AttemptFailed{306};
+        readWakeUp();
+        if (readWakeUp().isEmpty())
+            throw AttemptFailed{306, {AttemptSeen::What::WakeUpOnly, LinesAsReceived(wakeUp)}};
 
         QString identification;
+        QString firstReset;
         bool found = false;
         for (int attempt = 0; attempt < 6 && !found; ++attempt) {
             sendSetupCommand(channel, QStringLiteral("ATZ"));
             const QStringList answer = readResetAnswer(channel);
             identification = answer.value(1);
+            if (attempt == 0)
+                firstReset = LinesAsReceived(answer);
             found = identification.contains(QLatin1String("Vandrix Pro"), Qt::CaseInsensitive);
         }
         if (!found)
-            throw AttemptFailed{305};
+            throw AttemptFailed{305, {AttemptSeen::What::NoChipName, firstReset}};
         view.setStatusPanel(2, identification);
         info.ChipVersion = ParseChipVersion(identification);
 
@@ -174,8 +220,14 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
         waitFor(channel, true);
         sendSetupCommand(channel, QStringLiteral("ATD") + hex2(address));
         const QString reply = waitFor(channel, true);
-        if (!reply.startsWith(QLatin1String("CONNECT")))
-            throw AttemptFailed{0};
+        if (!reply.startsWith(QLatin1String("CONNECT"))) {
+            const bool word =
+                reply == QLatin1String("ERROR") || reply == QLatin1String("DATA ERROR");
+            throw AttemptFailed{
+                0,
+                {word ? AttemptSeen::What::ErrorWord : AttemptSeen::What::UnitSilent,
+                 word ? reply : QString()}};
+        }
 
         const int speedCode = digitAt(reply, 9);
         const int protocol = digitAt(reply, reply.size() - 1);
@@ -192,8 +244,11 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
         info.End = failed.messageId == 306   ? AttemptEnd::NoInterface
                    : failed.messageId == 305 ? AttemptEnd::NoChip
                                              : AttemptEnd::UnitSilent;
+        info.Seen = failed.seen;
         if (failed.messageId)
-            view.showConnectionError(failed.messageId);
+            view.showConnectionError(
+                failed.messageId,
+                AttemptSeenText(failed.seen, address, [&view](int id) { return view.text(id); }));
         view.setStatusPanel(0, view.text(6));
         view.setConnectionState(0);
         for (int panel = 1; panel <= 3; ++panel)

@@ -3,6 +3,8 @@
 // answers, program its timing and K-line speed, and dial a control unit.
 // Kept free of widgets; the window supplies a ConnectionView.
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 class CommandChannel;
 class DebugTrace;
@@ -18,8 +20,9 @@ public:
     virtual void repaintStatus() {}
     // Opens the port; on failure it has told the user already.
     virtual bool openPort() = 0;
-    // A modal box with caption id 301 and the text of messageId.
-    virtual void showConnectionError(int messageId) = 0;
+    // A modal box with caption id 301, the text of messageId and, on a line
+    // below it, detail: what actually arrived.
+    virtual void showConnectionError(int messageId, const QString& detail) = 0;
     virtual void resetConnectionView() = 0;
     virtual QString text(int id) const = 0; // string table, in the user's language
 };
@@ -42,12 +45,32 @@ enum class AttemptEnd {
     Failed,        // any other error inside the dialogue
 };
 
+// What actually arrived when an attempt failed.
+struct AttemptSeen {
+    enum class What {
+        Nothing,    // no answer to the wake-up (message 306)
+        WakeUpOnly, // the first wake-up answered, the second not (306)
+        NoChipName, // reset answers without "Vandrix Pro" (305)
+        UnitSilent, // the chip answered, the unit did not connect
+        ErrorWord,  // the chip answered the address with an error word
+    };
+    What what = What::Nothing;
+    // As received, CRs included (WakeUpOnly, NoChipName), or the error word.
+    QString received;
+};
+
 // What a connection attempt learns about the chip and the unit.
 struct InterfaceInfo {
     double ChipVersion = 0;
     int ProtocolKind = 0;
     AttemptEnd End = AttemptEnd::Failed;
+    AttemptSeen Seen; // of a failed attempt
 };
+
+// The line that says what a failed attempt saw, in the language of text
+// (the string table lookup of the caller). address is the unit's.
+QString AttemptSeenText(const AttemptSeen& seen, int address,
+                        const std::function<QString(int id)>& text);
 
 // "ATN" speed code of a K-line rate; 0 (automatic) for anything else.
 int KLineSpeedCode(int baud);

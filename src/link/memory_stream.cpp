@@ -6,48 +6,48 @@
 #include <cerrno>
 #include <utility>
 
-MemoryByteStream::MemoryByteStream()
-{
+MemoryByteStream::MemoryByteStream() {
     SetReadTotalMultiplier(-1);
     SetReadTotalConstant(1000);
 }
 
-MemoryByteStream::~MemoryByteStream()
-{
+MemoryByteStream::~MemoryByteStream() {
     if (m_virtualClock)
         Clock::setSource(nullptr);
 }
 
-void MemoryByteStream::useVirtualClock(int64_t startMs)
-{
+void MemoryByteStream::useVirtualClock(int64_t startMs) {
     m_virtualClock = true;
     m_nowMs = startMs;
     Clock::setSource([this] { return m_nowMs; });
 }
 
-int64_t MemoryByteStream::now() const { return m_virtualClock ? m_nowMs : Clock::nowMs(); }
+int64_t MemoryByteStream::now() const {
+    return m_virtualClock ? m_nowMs : Clock::nowMs();
+}
 
-void MemoryByteStream::feed(const QByteArray& bytes) { m_input += bytes; }
+void MemoryByteStream::feed(const QByteArray& bytes) {
+    m_input += bytes;
+}
 
-void MemoryByteStream::feedAt(int64_t atMs, const QByteArray& bytes)
-{
+void MemoryByteStream::feedAt(int64_t atMs, const QByteArray& bytes) {
     const auto later = std::upper_bound(m_arrivals.begin(), m_arrivals.end(), atMs,
                                         [](int64_t t, const Arrival& a) { return t < a.atMs; });
     m_arrivals.insert(later, Arrival{atMs, bytes});
 }
 
-QByteArray MemoryByteStream::takeWritten() { return std::exchange(m_written, {}); }
+QByteArray MemoryByteStream::takeWritten() {
+    return std::exchange(m_written, {});
+}
 
-qsizetype MemoryByteStream::pending() const
-{
+qsizetype MemoryByteStream::pending() const {
     qsizetype n = m_input.size();
     for (const Arrival& a : m_arrivals)
         n += a.bytes.size();
     return n;
 }
 
-void MemoryByteStream::deliver()
-{
+void MemoryByteStream::deliver() {
     const int64_t t = now();
     while (!m_arrivals.empty() && m_arrivals.front().atMs <= t) {
         m_input += m_arrivals.front().bytes;
@@ -55,18 +55,18 @@ void MemoryByteStream::deliver()
     }
 }
 
-void MemoryByteStream::openDevice()
-{
+void MemoryByteStream::openDevice() {
     if (m_openError)
         throw ESerialPort(SE_OpenFailed, m_openError);
     m_open = true;
     m_hungUp = false;
 }
 
-void MemoryByteStream::closeDevice() { m_open = false; }
+void MemoryByteStream::closeDevice() {
+    m_open = false;
+}
 
-bool MemoryByteStream::waitDevice(int ms)
-{
+bool MemoryByteStream::waitDevice(int ms) {
     deliver();
     if (!m_input.isEmpty())
         return true;
@@ -84,8 +84,7 @@ bool MemoryByteStream::waitDevice(int ms)
     return false;
 }
 
-QByteArray MemoryByteStream::readDevice(qsizetype maxBytes, int timeoutMs)
-{
+QByteArray MemoryByteStream::readDevice(qsizetype maxBytes, int timeoutMs) {
     if (!waitDevice(timeoutMs))
         return {};
     const QByteArray bytes = m_input.left(maxBytes);
@@ -93,8 +92,7 @@ QByteArray MemoryByteStream::readDevice(qsizetype maxBytes, int timeoutMs)
     return bytes;
 }
 
-qsizetype MemoryByteStream::writeDevice(const QByteArray& bytes)
-{
+qsizetype MemoryByteStream::writeDevice(const QByteArray& bytes) {
     if (m_hungUp)
         throw ESerialPort::hungUp(SE_WriteFailed);
     const QByteArray sent = m_writeLimit < 0 ? bytes : bytes.left(m_writeLimit);
@@ -104,14 +102,12 @@ qsizetype MemoryByteStream::writeDevice(const QByteArray& bytes)
     return sent.size();
 }
 
-void MemoryByteStream::checkDevice()
-{
+void MemoryByteStream::checkDevice() {
     if (m_hungUp)
         throw ESerialPort::hungUp();
 }
 
-void MemoryByteStream::discardDevice(bool input, bool)
-{
+void MemoryByteStream::discardDevice(bool input, bool) {
     if (input) {
         deliver();
         m_input.clear();

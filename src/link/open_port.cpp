@@ -1,9 +1,9 @@
-#include "open_port.h"
+#include "link/open_port.h"
 
 #include "config/strings.h"
-#include "debug_trace.h"
-#include "port_list.h"
-#include "serial_port.h"
+#include "link/debug_trace.h"
+#include "link/port_list.h"
+#include "link/serial_port.h"
 
 #include <QFile>
 #include <cerrno>
@@ -83,5 +83,19 @@ OpenPortResult OpenPort(TCustomSerialPort& port, const QString& portName, int la
     // A failing trace switches itself off and tells the window; the port is fine.
     if (trace)
         trace->Value(QStringLiteral("Open ") + portName, 0);
+    return result;
+}
+
+void SetConnectionTimeouts(ByteStream& port) {
+    port.SetReadInterval(-1);
+    port.SetReadTotalConstant(1000);
+    port.SetReadTotalMultiplier(-1);
+}
+
+OpenPortResult OpenConnectionPort(TCustomSerialPort& port, const QString& portName,
+                                  int languageOffset, DebugTrace* trace, const DemoStarter& demo) {
+    const OpenPortResult result = OpenPort(port, portName, languageOffset, trace, demo);
+    if (result.ok)
+        SetConnectionTimeouts(port);
     return result;
 }

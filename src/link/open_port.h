@@ -5,6 +5,7 @@
 #include <QString>
 #include <functional>
 
+class ByteStream;
 class TCustomSerialPort;
 class DebugTrace;
 
@@ -39,6 +40,16 @@ struct OpenPortResult {
 // "Open <portName>;0;00". Never throws.
 OpenPortResult OpenPort(TCustomSerialPort& port, const QString& portName, int languageOffset,
                         DebugTrace* trace = nullptr, const DemoStarter& demo = {});
+
+// The read timeouts of a connection: a read waits up to 1000 ms for its
+// first byte. They stay in force when the port is closed and opened again.
+void SetConnectionTimeouts(ByteStream& port);
+
+// How every connection attempt of the program opens its port: OpenPort, then
+// the read timeouts of a connection. Tests open their ports through it too.
+OpenPortResult OpenConnectionPort(TCustomSerialPort& port, const QString& portName,
+                                  int languageOffset, DebugTrace* trace = nullptr,
+                                  const DemoStarter& demo = {});
 
 // The text of a failed open: portName, ": ", the text of id 300, then the
 // detail on a second line when there is one.

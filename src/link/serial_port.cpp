@@ -17,31 +17,43 @@
 #include <unistd.h>
 
 namespace {
-QString systemReason(int err) { return err > 0 ? QString::fromLocal8Bit(strerror(err)) : QString(); }
+QString systemReason(int err) {
+    return err > 0 ? QString::fromLocal8Bit(strerror(err)) : QString();
+}
 
-speed_t speedFor(TBaudRate b)
-{
+speed_t speedFor(TBaudRate b) {
     switch (b) {
-    case br110: return B110;
-    case br300: return B300;
-    case br600: return B600;
-    case br1200: return B1200;
-    case br2400: return B2400;
-    case br4800: return B4800;
+    case br110:
+        return B110;
+    case br300:
+        return B300;
+    case br600:
+        return B600;
+    case br1200:
+        return B1200;
+    case br2400:
+        return B2400;
+    case br4800:
+        return B4800;
     case brCustom:
-    case br9600: return B9600;
-    case br19200: return B19200;
-    case br38400: return B38400;
-    case br57600: return B57600;
-    case br115200: return B115200;
-    default: return B0; // speeds termios has no constant for
+    case br9600:
+        return B9600;
+    case br19200:
+        return B19200;
+    case br38400:
+        return B38400;
+    case br57600:
+        return B57600;
+    case br115200:
+        return B115200;
+    default:
+        return B0; // speeds termios has no constant for
     }
 }
 
 // A UUCP lock file held by a living process other than us means the device
 // belongs to someone else, even if that program takes no other lock.
-QString uucpLockHolder(const QString& device)
-{
+QString uucpLockHolder(const QString& device) {
     const QString base = QFileInfo(device).fileName();
     for (const char* dir : {"/run/lock", "/var/lock"}) {
         QFile f(QDir(QString::fromLatin1(dir)).filePath(QStringLiteral("LCK..") + base));
@@ -63,20 +75,20 @@ QString uucpLockHolder(const QString& device)
 }
 
 // Modem-line calls fail on pseudo-terminals; that is no fault of the port.
-bool ignorableModemError(int err) { return err == ENOTTY || err == EINVAL; }
+bool ignorableModemError(int err) {
+    return err == ENOTTY || err == EINVAL;
+}
 } // namespace
 
 TCustomSerialPort::TCustomSerialPort() = default;
 
-TCustomSerialPort::~TCustomSerialPort()
-{
+TCustomSerialPort::~TCustomSerialPort() {
     // Not through Close(): an observer may be gone by now.
     if (Connected())
         closeDevice();
 }
 
-void TCustomSerialPort::openDevice()
-{
+void TCustomSerialPort::openDevice() {
     if (m_port.isEmpty())
         throw ESerialPort(SE_OpenFailed, ENOENT, QStringLiteral("no port name given"));
     const QString holder = uucpLockHolder(m_port);
@@ -99,7 +111,8 @@ void TCustomSerialPort::openDevice()
     // flock holds even against root, which TIOCEXCL does not.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int err = errno == EWOULDBLOCK ? EBUSY : errno;
-        throw fail(SE_OpenFailed, err, systemReason(err) + QStringLiteral(" (in use by another program)"));
+        throw fail(SE_OpenFailed, err,
+                   systemReason(err) + QStringLiteral(" (in use by another program)"));
     }
     if (ioctl(fd, TIOCEXCL) != 0 && !ignorableModemError(errno))
         throw fail(SE_OpenFailed, errno);
@@ -117,8 +130,7 @@ void TCustomSerialPort::openDevice()
     tcflush(m_fd, TCIOFLUSH);
 }
 
-void TCustomSerialPort::applyLineSettings()
-{
+void TCustomSerialPort::applyLineSettings() {
     termios tio{};
     if (tcgetattr(m_fd, &tio) != 0)
         throw ESerialPort(SE_SetStateFailed, errno);
@@ -141,8 +153,7 @@ void TCustomSerialPort::applyLineSettings()
         throw ESerialPort(SE_SetStateFailed, errno);
 }
 
-void TCustomSerialPort::closeDevice()
-{
+void TCustomSerialPort::closeDevice() {
     // An unplugged adapter refuses the flush; the descriptor is released anyway.
     tcflush(m_fd, TCIOFLUSH);
     ::close(m_fd);
@@ -151,8 +162,7 @@ void TCustomSerialPort::closeDevice()
     m_rxPos = 0;
 }
 
-bool TCustomSerialPort::waitDevice(int ms)
-{
+bool TCustomSerialPort::waitDevice(int ms) {
     if (m_rxPos < m_rx.size())
         return true;
     pollfd p{m_fd, POLLIN, 0};
@@ -170,15 +180,13 @@ bool TCustomSerialPort::waitDevice(int ms)
     throw ESerialPort::hungUp();
 }
 
-void TCustomSerialPort::checkDevice()
-{
+void TCustomSerialPort::checkDevice() {
     pollfd p{m_fd, POLLIN, 0};
     if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
         throw ESerialPort::hungUp();
 }
 
-QByteArray TCustomSerialPort::readDevice(qsizetype maxBytes, int timeoutMs)
-{
+QByteArray TCustomSerialPort::readDevice(qsizetype maxBytes, int timeoutMs) {
     if (m_rxPos >= m_rx.size()) {
         if (!waitDevice(timeoutMs))
             return {};
@@ -203,8 +211,7 @@ QByteArray TCustomSerialPort::readDevice(qsizetype maxBytes, int timeoutMs)
     return bytes;
 }
 
-qsizetype TCustomSerialPort::writeDevice(const QByteArray& bytes)
-{
+qsizetype TCustomSerialPort::writeDevice(const QByteArray& bytes) {
     const int64_t deadline = Clock::nowMs() +
                              int64_t(Timeouts().WriteTotalMultiplier) * bytes.size() +
                              Timeouts().WriteTotalConstant;
@@ -230,8 +237,7 @@ qsizetype TCustomSerialPort::writeDevice(const QByteArray& bytes)
     return done;
 }
 
-void TCustomSerialPort::discardDevice(bool input, bool output)
-{
+void TCustomSerialPort::discardDevice(bool input, bool output) {
     if (input) {
         m_rx.clear();
         m_rxPos = 0;
@@ -241,8 +247,7 @@ void TCustomSerialPort::discardDevice(bool input, bool output)
         throw ESerialPort(SE_PurgeFailed, errno);
 }
 
-void TCustomSerialPort::SetPort(const QString& port)
-{
+void TCustomSerialPort::SetPort(const QString& port) {
     if (port == m_port)
         return;
     const bool wasOpen = Connected();
@@ -252,12 +257,10 @@ void TCustomSerialPort::SetPort(const QString& port)
         Open();
 }
 
-void TCustomSerialPort::SetBaudRate(TBaudRate baud)
-{
+void TCustomSerialPort::SetBaudRate(TBaudRate baud) {
     if (baud == m_baud)
         return;
     m_baud = baud;
     if (Connected())
         applyLineSettings();
 }
-

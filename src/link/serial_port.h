@@ -7,10 +7,12 @@
 #include <QByteArray>
 #include <QString>
 
+// clang-format off
 enum TBaudRate {
     brCustom, br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200,
     br38400, br56000, br57600, br115200, br128000, br256000
 };
+// clang-format on
 
 class TCustomSerialPort : public ByteStream {
 public:

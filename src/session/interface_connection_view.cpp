@@ -37,15 +37,16 @@ public:
     void repaintStatus() override { f.StatusBar1->repaint(); }
     bool openPort() override
     {
-        const OpenPortResult r = OpenPort(f.SerialPort1, f.ComboBox1->currentText(),
-                                          f.state.LanguageOffset, &f.Trace, f.DemoInterface());
+        const OpenPortResult r =
+            OpenConnectionPort(f.SerialPort1, f.ComboBox1->currentText(), f.state.LanguageOffset,
+                               &f.Trace, f.DemoInterface());
         if (!r.ok)
             f.prompts.message(r.caption, r.message, PromptIcon::Error);
         return r.ok;
     }
-    void showConnectionError(int id) override
-    {
-        f.prompts.message(f.Str(301), f.Str(id), PromptIcon::Error);
+    void showConnectionError(int id, const QString& detail) override {
+        f.prompts.message(f.Str(301), detail.isEmpty() ? f.Str(id) : f.Str(id) + '\n' + detail,
+                          PromptIcon::Error);
     }
     void resetConnectionView() override { f.ResetConnectionView(); }
     QString text(int id) const override { return f.Str(id); }
@@ -65,13 +66,14 @@ CommandChannel& TForm1::Channel()
 bool TForm1::ConnectInterface(int address, AttemptEnd* end)
 {
     WindowConnectionView view(*this);
-    InterfaceInfo info{state.ChipVersion, state.ProtocolKind};
+    InterfaceInfo info{state.ChipVersion, state.ProtocolKind, {}};
     const InterfaceSettings settings{state.InterByteTime, state.BlockDelayTime, state.KLineBaud};
     const bool connected = ::ConnectInterface(address, Channel(), settings, info, view, &Trace);
     state.ChipVersion = info.ChipVersion;
     state.ProtocolKind = info.ProtocolKind;
     if (end)
         *end = info.End;
+    state.LastAttemptSeen = info.Seen;
     return connected;
 }
 
@@ -79,10 +81,10 @@ void TForm1::ReportFailedAttempt(AttemptEnd end, int address)
 {
     switch (end) {
     case AttemptEnd::UnitSilent:
-        // No box: a unit that is not fitted is an everyday answer.
+        // No box: a unit that is not fitted is an everyday answer. The
+        // status bar says what the interface answered instead.
         StatusBar1->setPanelText(
-            0, Str(TeamText::UnitSilent)
-                   .arg(QString::number(address, 16).toUpper().rightJustified(2, u'0')));
+            0, AttemptSeenText(state.LastAttemptSeen, address, [this](int id) { return Str(id); }));
         break;
     case AttemptEnd::AdapterLost:
         prompts.message(Str(301), Str(TeamText::AdapterLost).arg(ComboBox1->currentText()),
@@ -116,6 +118,7 @@ void TForm1::ResetConnectionView()
     ComboBox3->setEnabled(true);
     CheckListBox1->setEnabled(true);
     CheckBox6->setEnabled(true);
+    InterfaceCheckButton->setEnabled(true);
     BitBtn6->setEnabled(true);
     BitBtn7->setEnabled(false);
     CheckBox7->setEnabled(false);
@@ -153,7 +156,7 @@ void TForm1::FormClose()
     // port, no error box for a window that is gone.
     state.Closing = true;
     state.StopRequested = true;
-    if (!BitBtn2->isHidden()) {
+    if (!BitBtn2->isHidden() || m_checkRunning) {
         try {
             SerialPort1.Close();
         } catch (const std::exception&) {

@@ -144,6 +144,18 @@ void TForm1::WriteLogHeader() {
     ReportLogFailure(*this);
 }
 
+void TForm1::FollowLogToggle(bool toggleSeen) {
+    if (toggleSeen) {
+        state.LogToggled = false;
+        WriteLogHeader();
+        state.LoggingActive = true;
+    }
+    if (!CheckBox7->isChecked()) {
+        state.LoggingActive = false;
+        WriteLogHeader();
+    }
+}
+
 void TForm1::WriteGroupLogCells(size_t slot) {
     const int64_t began = state.SlotElapsed[slot];
     if (began < 0)

@@ -101,15 +101,7 @@ bool TForm1::PollGroupPage(CommandChannel& channel) {
             ++toggledThroughout;
     }
 
-    if (state.LogToggled && toggledThroughout == 4) {
-        state.LogToggled = false;
-        WriteLogHeader();
-        state.LoggingActive = true;
-    }
-    if (!CheckBox7->isChecked()) {
-        state.LoggingActive = false;
-        WriteLogHeader();
-    }
+    FollowLogToggle(state.LogToggled && toggledThroughout == 4);
     EndGroupLogRow();
     return sent;
 }
@@ -128,15 +120,7 @@ bool TForm1::PollRawPage(CommandChannel& channel) {
     }
     if (state.LoggingActive)
         WriteRawLogRow();
-    if (state.LogToggled) {
-        state.LogToggled = false;
-        WriteLogHeader();
-        state.LoggingActive = true;
-    }
-    if (!CheckBox7->isChecked()) {
-        state.LoggingActive = false;
-        WriteLogHeader();
-    }
+    FollowLogToggle(state.LogToggled);
     channel.Pause(SessionState::PollInterval);
     return true;
 }

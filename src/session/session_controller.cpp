@@ -3,7 +3,9 @@
 // Owns: the page resets at session start, the Info page's identification
 // display, the label file, tab enabling, the polling loop and its end.
 #include "config/clock.h"
+#include "link/byte_stream.h"
 #include "link/interface_connection.h"
+#include "services/hex_number.h"
 #include "services/requests.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
@@ -60,7 +62,24 @@ void EndCutShortDiagnosis(CommandChannel& channel)
         // Gone already: the port is closed next anyway.
     }
 }
+
+// Silence, "DATA ERROR", a failing port and a reply that cannot be read are
+// the interface's doing; anything else is a fault of the program.
+bool IsCommunicationError(const std::exception& error) {
+    return dynamic_cast<const EDataError*>(&error) || dynamic_cast<const ESerialPort*>(&error) ||
+           dynamic_cast<const EConvertError*>(&error);
+}
 } // namespace
+
+void TForm1::ShowSessionError(const std::exception& error) {
+    if (IsCommunicationError(error)) {
+        prompts.message(Str(301), Str(304), PromptIcon::Error);
+        return;
+    }
+    const QString what = QString::fromLocal8Bit(error.what());
+    Trace.Note(QStringLiteral("ProgramError;") + what);
+    prompts.message(Str(301), Str(2304).arg(what), PromptIcon::Error);
+}
 
 void TForm1::ResetSessionPages()
 {
@@ -193,6 +212,8 @@ void TForm1::ConnectOneECU()
     const auto stopCancelling = qScopeGuard([&channel] { channel.setCancelCheck({}); });
 
     const int address = ComboBox2->currentText().left(3).toInt();
+    BeginRecording(RecordingHeader::Kind::Session, {address});
+    const auto endRecording = qScopeGuard([this] { Recorder.end(); });
     AttemptEnd end = AttemptEnd::Failed;
     if (!ConnectInterface(address, &end)) {
         CloseSessionPort();
@@ -201,6 +222,8 @@ void TForm1::ConnectOneECU()
             ReportFailedAttempt(end, address);
         }
         state.SessionRunning = false;
+        Recorder.end();
+        ReportRecorderFailure();
         return;
     }
     try {
@@ -219,12 +242,12 @@ void TForm1::ConnectOneECU()
         channel.setCancelCheck({});
         if (!state.Closing)
             EndCutShortDiagnosis(channel);
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         // The state changes before the box, so nothing reports twice.
         if (!state.Closing) {
             CloseSessionPort();
             ResetConnectionView();
-            prompts.message(Str(301), Str(304), PromptIcon::Error);
+            ShowSessionError(error);
             return;
         }
     }
@@ -232,6 +255,8 @@ void TForm1::ConnectOneECU()
     if (!state.Closing)
         ResetConnectionView();
     state.SessionRunning = false;
+    Recorder.end();
+    ReportRecorderFailure();
 }
 
 void TForm1::CloseSessionPort()
@@ -281,6 +306,7 @@ void TForm1::RunSessionPass()
         state.OutputTestRequested = false;
         OutputTestStep();
     }
+    ReportRecorderFailure();
 
     // A pass that talked to nothing waits for the user instead of looping hot;
     // any click, key or repaint ends the wait.

@@ -3,6 +3,7 @@
 // a window and start from a clean slate.
 #include "config/ini_file.h"
 #include "link/command_channel.h"
+#include "link/interface_connection.h"
 #include "log/measurement_log_file.h"
 #include "services/block_buffer.h"
 #include "services/fault_codes.h"
@@ -31,6 +32,7 @@ struct SessionState {
     double ChipVersion = 0;
     int ProtocolKind = 0; // 1 KW1281, 2 KW2000
     int ConnectionState = 0; // 0 not connected, 1 connecting, 2 connected
+    AttemptSeen LastAttemptSeen; // what the last failed attempt saw
 
     bool StopRequested = false;
     bool Closing = false; // the window is closing; nothing may resume

@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTextCursor>
 #include <exception>
 
@@ -30,8 +31,9 @@ void TForm1::ShowSearchingView() {
     BitBtn3->setDefault(false);
     BitBtn2->show();
     BitBtn2->setEnabled(true);
-    for (QWidget* w : std::initializer_list<QWidget*>{BitBtn1, ComboBox1, ComboBox2, ComboBox3,
-                                                      CheckListBox1, CheckBox6})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{BitBtn1, ComboBox1, ComboBox2, ComboBox3, CheckListBox1,
+                                         CheckBox6, InterfaceCheckButton})
         w->setEnabled(false);
     if (!QApplication::overrideCursor())
         QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -52,6 +54,13 @@ void TForm1::SearchECUs() {
         StatusBar1->setPanelText(panel, QString());
     StatusBar1->update();
     ShowSearchingView();
+
+    QList<int> units;
+    for (int i = 0; i < CheckListBox1->count(); ++i)
+        if (CheckListBox1->item(i)->checkState() == Qt::Checked)
+            units << CheckListBox1->item(i)->text().left(3).toInt();
+    BeginRecording(RecordingHeader::Kind::Search, units);
+    const auto endRecording = qScopeGuard([this] { Recorder.end(); });
 
     SearchReportTexts texts = SearchReportTexts::load(state.LanguageOffset);
     texts.codeText = [this](int code) { return DtcCodeText(code); };
@@ -124,6 +133,8 @@ void TForm1::SearchECUs() {
         return;
     ResetConnectionView();
     BitBtn6->setEnabled(false);
+    Recorder.end();
+    ReportRecorderFailure();
     if (adapterLost)
         ReportFailedAttempt(AttemptEnd::AdapterLost, 0);
 }

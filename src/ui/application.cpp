@@ -1,10 +1,8 @@
 #include "ui/application.h"
 
-#include "ui/main_window.h"
-#include "ui/prompts.h"
+#include "ui/last_resort.h"
 
 #include <QStyleFactory>
-#include <cstdio>
 
 VandrixApplication::VandrixApplication(int& argc, char** argv) : QApplication(argc, argv) {
     // The application name only: a display name would be appended to every
@@ -16,22 +14,7 @@ VandrixApplication::VandrixApplication(int& argc, char** argv) : QApplication(ar
 }
 
 bool VandrixApplication::notify(QObject* receiver, QEvent* event) {
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const std::exception& error) {
-        report(QString::fromLocal8Bit(error.what()));
-    } catch (...) {
-        report(QStringLiteral("Unknown error"));
-    }
-    return false;
-}
-
-void VandrixApplication::report(const QString& message) {
-    std::fprintf(stderr, "Vandrix: %s\n", qPrintable(message));
-    // An error inside the box itself is not shown again.
-    if (!m_prompts || m_reporting)
-        return;
-    m_reporting = true;
-    m_prompts->message(QStringLiteral("Vandrix"), UncaughtErrorText(message), PromptIcon::Error);
-    m_reporting = false;
+    bool handled = false;
+    RunGuarded(m_prompts, [&] { handled = QApplication::notify(receiver, event); });
+    return handled;
 }

@@ -14,8 +14,5 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 
 private:
-    void report(const QString& message);
-
     Prompts* m_prompts = nullptr;
-    bool m_reporting = false;
 };

@@ -64,6 +64,7 @@ TForm1::TForm1(Prompts& prompts_, const TForm1Options& options, QWidget* parent)
     createControls();
     connectHandlers();
     FormCreate();
+    setUpRecorderAndCheck();
 }
 
 void TForm1::FormCreate() {

@@ -1,17 +1,30 @@
 #pragma once
 // TForm1, the program's main window. One class, its methods spread over files
-// by concern:
-//   ui/main_window.cpp        builds the controls: positions, sizes, fonts, colours
-//   ui/form_create.cpp        FormCreate and FormShow: configuration and start-up
-//   ui/main_window_view.cpp   drawing and input of the view itself
-//   session/*.cpp             the session with a control unit (ConnectOneECU ...)
+// by concern (the same map is in ARCHITECTURE.md):
+//   ui/main_window.cpp                     the controls: positions, sizes, fonts, colours
+//   ui/form_create.cpp                     FormCreate and FormShow: configuration, start-up
+//   ui/main_window_view.cpp                drawing and input of the view itself
+//   ui/reference_files.cpp                 fault texts, car list, search page handlers
+//   ui/report_and_copies.cpp               printed report and copy buttons
+//   session/session_controller.cpp         ConnectOneECU, the loop pass, session errors
+//   session/interface_connection_view.cpp  ConnectInterface, Connect, Disconnect, close
+//   session/measuring_pages.cpp            Group, raw data, single reading, basic settings
+//   session/fault_code_page.cpp            fault codes and their clear
+//   session/readiness_voltage_pages.cpp    readiness and voltages
+//   session/unit_changes.cpp               coding, adaptation, login, output test
+//   session/measurement_log.cpp            the CSV measurement log
+//   session/unit_search.cpp                SearchECUs
+//   session/recorder_and_check.cpp         recordings, an attempt's detail, interface check
+//   session/session_state.h                SessionState, the unit-wide variables
 // Control members carry the names of the form; every control's objectName is
 // its member name.
 #include "link/debug_trace.h"
+#include "link/flight_recorder.h"
 #include "link/open_port.h"
 #include "link/port_list.h"
 #include "link/serial_port.h"
 #include "session/session_state.h"
+#include "ui/last_resort.h"
 #include "ui/prompts.h"
 
 #include <QWidget>
@@ -47,6 +60,9 @@ struct TForm1Options {
     // Starts the demo interface when its port entry is opened; without one
     // the entry reports that this build has no demo.
     DemoStarter demoInterface;
+    // Makes a starter of the demo interface that serves a recording instead
+    // of the simulated car, for the key Demo-Aufzeichnung.
+    std::function<DemoStarter(const QString& recording)> demoReplay;
 };
 
 class TForm1 : public QWidget {
@@ -59,13 +75,17 @@ public:
     SessionState state;
     Prompts& prompts;
     TSerialPort SerialPort1;
-    const DemoStarter& DemoInterface() const { return m_options.demoInterface; }
+    // The demo interface: the simulated car, or the configured recording.
+    DemoStarter DemoInterface() const;
     DebugTrace Trace; // "debug.txt" when the configuration asks for it
     // The save dialog of the measurement log.
     SaveFileRequest SaveDialog1;
     // Measurement log (session/measurement_log.cpp); its state is in SessionState.
     void CloseMeasurementLog();
     void WriteLogHeader();
+    // After a measuring pass: a toggle of CheckBox7 the pass saw through
+    // starts a recording with its header; an unticked box ends it.
+    void FollowLogToggle(bool toggleSeen);
     // Slot (0 to 3) cells of the current Group row; ends the row; one raw data row.
     void WriteGroupLogCells(size_t slot);
     void EndGroupLogRow();
@@ -281,6 +301,9 @@ public:
     void OpenSessionLabelFile();
     void ShowConnectedView();
     void CloseSessionPort();
+    // The box of an error that ended a session: message 304 for the
+    // interface's failures, a program error box (and a trace line) otherwise.
+    void ShowSessionError(const std::exception& error);
     void RunSessionPass();
     // Each returns true when it talked to the unit.
     bool PollActivePage(CommandChannel& channel);
@@ -326,18 +349,21 @@ public:
     void BitBtn14Click();
     void BitBtn16Click();
 
+    // ------------------------------------------------------------ recorder and check
+    // (session/recorder_and_check.cpp)
+    FlightRecorder Recorder;                     // one recording per session, search and check
+    QPushButton* InterfaceCheckButton = nullptr; // on the search page
+    void InterfaceCheckClick();
+    // Starts the recording of a session, search or check; says once when
+    // recordings cannot be written.
+    void BeginRecording(RecordingHeader::Kind kind, const QList<int>& units);
+    void ReportRecorderFailure();
+    // The recording the demo entry serves instead of the car; empty for none.
+    QString DemoRecording() const;
+
     // ------------------------------------------------------------ errors
     // Runs a handler; an error that escapes it is shown in the box of last resort.
-    template <typename F> void Guarded(F&& handler) {
-        try {
-            handler();
-        } catch (const std::exception& error) {
-            ShowUncaughtError(QString::fromLocal8Bit(error.what()));
-        } catch (...) {
-            ShowUncaughtError(QStringLiteral("Unknown error"));
-        }
-    }
-    void ShowUncaughtError(const QString& message);
+    template <typename F> void Guarded(F&& handler) { RunGuarded(&prompts, handler); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -365,19 +391,18 @@ private:
     void setCaptions();
     void applyConfiguration();
     void startDebugTrace();
+    void setUpRecorderAndCheck();
+    void RunInterfaceCheck();
 
     TForm1Options m_options;
     bool m_shown = false;
     std::unique_ptr<QPrinter> m_printer;
+    bool m_checkRunning = false; // the interface check owns the port
 };
 
 // Prints copies of the report, each a job of its own, at 600 dpi whatever
 // resolution the printer started with; printer keeps its copy count.
 void PrintReportCopies(QPrinter& printer, const ReportContent& content, int copies);
-
-// The text of the error box of last resort: "." is added unless the message
-// already ends in a character at or below "." (46).
-QString UncaughtErrorText(const QString& message);
 // x of a status panel's text: left + shift + half the free width, halves
 // rounded to the even neighbour.
 int StatusPanelTextX(int panelLeft, int panelWidth, int textWidth, int shift);

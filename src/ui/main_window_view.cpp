@@ -17,12 +17,6 @@
 #include <QShortcut>
 #include <cmath>
 
-QString UncaughtErrorText(const QString& message) {
-    if (!message.isEmpty() && message.back().unicode() > 46)
-        return message + QLatin1Char('.');
-    return message;
-}
-
 int StatusPanelTextX(int panelLeft, int panelWidth, int textWidth, int shift) {
     // nearbyint rounds halves to the even neighbour.
     return panelLeft + shift + int(std::nearbyint((panelWidth - textWidth) / 2.0));
@@ -277,10 +271,6 @@ bool TForm1::PressVisibleCopyButton() {
         }
     }
     return false;
-}
-
-void TForm1::ShowUncaughtError(const QString& message) {
-    prompts.message(QStringLiteral("Vandrix"), UncaughtErrorText(message), PromptIcon::Error);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

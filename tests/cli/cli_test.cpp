@@ -2,7 +2,7 @@
 // prints, its JSON document, its exit statuses, and a clean end on a signal.
 #include "cli_runner.h"
 #include "config/strings.h"
-#include "sim_process.h"
+#include "support/sim_process.h"
 
 #include <QDir>
 #include <QFile>

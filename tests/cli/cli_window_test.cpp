@@ -3,8 +3,8 @@
 // search report and CSV log for the same unit, in either language.
 #include "cli_runner.h"
 #include "config/app_locale.h"
-#include "session_fixture.h"
-#include "sim_process.h"
+#include "support/sim_process.h"
+#include "support/ui/session_fixture.h"
 
 #include <QCheckBox>
 #include <QClipboard>

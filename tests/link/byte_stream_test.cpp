@@ -4,7 +4,7 @@
 #include "link/command_channel.h"
 #include "link/memory_stream.h"
 #include "link/serial_port.h"
-#include "pty_pair.h"
+#include "support/pty_pair.h"
 
 #include <QStringList>
 #include <chrono>
@@ -14,13 +14,16 @@ namespace {
 // Keeps the traffic as one line per event, in order.
 struct Recorder : TrafficObserver {
     QStringList events;
-    void bytesSent(const QByteArray& b, int64_t) override { events << "> " + QString::fromLatin1(b); }
-    void bytesReceived(const QByteArray& b, int64_t) override { events << "< " + QString::fromLatin1(b); }
+    void bytesSent(const QByteArray& b, int64_t) override {
+        events << "> " + QString::fromLatin1(b);
+    }
+    void bytesReceived(const QByteArray& b, int64_t) override {
+        events << "< " + QString::fromLatin1(b);
+    }
     void streamOpened(const QString& name, int64_t) override { events << "open " + name; }
     void streamClosed(int64_t) override { events << "close"; }
     void streamFailed(const QString& what, int64_t) override { events << "fail " + what; }
-    QString received() const
-    {
+    QString received() const {
         QString all;
         for (const QString& e : events)
             if (e.startsWith("< "))
@@ -29,15 +32,13 @@ struct Recorder : TrafficObserver {
     }
 };
 
-long long wallMsSince(std::chrono::steady_clock::time_point t)
-{
+long long wallMsSince(std::chrono::steady_clock::time_point t) {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now() - t).count();
 }
 } // namespace
 
-TEST(ByteStream, ObserverSeesEveryByteOfTheTermiosPortAndItsHangUp)
-{
+TEST(ByteStream, ObserverSeesEveryByteOfTheTermiosPortAndItsHangUp) {
     PtyPair pty;
     TSerialPort port;
     Recorder rec;
@@ -66,8 +67,7 @@ TEST(ByteStream, ObserverSeesEveryByteOfTheTermiosPortAndItsHangUp)
     EXPECT_EQ(rec.events.last(), "close");
 }
 
-TEST(ByteStream, MemoryStreamScriptsADialogueAndRecordsWrites)
-{
+TEST(ByteStream, MemoryStreamScriptsADialogueAndRecordsWrites) {
     MemoryByteStream stream;
     Recorder rec;
     stream.setTrafficObserver(&rec);
@@ -91,8 +91,7 @@ TEST(ByteStream, MemoryStreamScriptsADialogueAndRecordsWrites)
     EXPECT_EQ(rec.events.last(), "> AB");
 }
 
-TEST(ByteStream, MemoryStreamSilenceCostsNoWallTime)
-{
+TEST(ByteStream, MemoryStreamSilenceCostsNoWallTime) {
     MemoryByteStream stream;
     stream.useVirtualClock(1000);
     stream.Open();
@@ -111,8 +110,7 @@ TEST(ByteStream, MemoryStreamSilenceCostsNoWallTime)
     EXPECT_LT(wallMsSince(wall), 1000);
 }
 
-TEST(ByteStream, MemoryStreamFaultsOnDemand)
-{
+TEST(ByteStream, MemoryStreamFaultsOnDemand) {
     MemoryByteStream stream;
     stream.failOpen(EACCES);
     try {

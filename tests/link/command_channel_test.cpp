@@ -2,7 +2,7 @@
 #include "config/clock.h"
 #include "link/command_channel.h"
 #include "link/serial_port.h"
-#include "pty_pair.h"
+#include "support/channel_fixture.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -10,7 +10,6 @@
 #include <ctime>
 #include <gtest/gtest.h>
 #include <thread>
-#include <vector>
 
 namespace {
 using SteadyClock = std::chrono::steady_clock;
@@ -19,32 +18,7 @@ long long msSince(SteadyClock::time_point t)
     return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - t).count();
 }
 
-struct Channel : ::testing::Test {
-    PtyPair pty;
-    TSerialPort port;
-    std::vector<SteadyClock::time_point> pumps;
-    CommandChannel channel{port, [this](int) { pumps.push_back(SteadyClock::now()); }};
-
-    void SetUp() override
-    {
-        port.SetPort(pty.slavePath());
-        port.SetBaudRate(br19200);
-        port.Open();
-        port.SetReadTotalMultiplier(-1);
-        port.SetReadTotalConstant(1000);
-    }
-    void TearDown() override { Clock::setSource(nullptr); }
-
-    // Silence tests run on a clock ten times faster than the wall, so the
-    // 5 s rules take half a second; the logic is the same.
-    static void fastClock()
-    {
-        Clock::setSource([] {
-            using namespace std::chrono;
-            return 10 * duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-        });
-    }
-};
+using Channel = ChannelFixture;
 } // namespace
 
 TEST_F(Channel, DataLineThenPromptWithoutCR)

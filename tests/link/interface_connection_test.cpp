@@ -1,11 +1,13 @@
 // The connection set-up against a scripted interface on a pseudo-terminal.
 #include "config/clock.h"
 #include "link/command_channel.h"
-#include "link/serial_port.h"
 #include "link/interface_connection.h"
-#include "pty_pair.h"
-#include "qt_printers.h"
-#include "scripted_peer.h"
+#include "link/open_port.h"
+#include "link/serial_port.h"
+#include "support/program_port.h"
+#include "support/pty_pair.h"
+#include "support/qt_printers.h"
+#include "support/scripted_peer.h"
 
 #include <QMap>
 #include <chrono>
@@ -14,23 +16,29 @@
 namespace {
 struct RecordingView : ConnectionView {
     TCustomSerialPort* port = nullptr;
+    QString device;
     QString panels[7];
     QList<int> states;
     QList<int> errors;
+    QStringList details;
     int fixedBaud = -1;
     bool resetCalled = false;
 
     void setStatusPanel(int panel, const QString& t) override { panels[panel] = t; }
     void setConnectionState(int s) override { states << s; }
     void setFixedBaudMarked(int m) override { fixedBaud = m; }
-    bool openPort() override
-    {
-        port->Open();
-        return true;
+    bool openPort() override { return OpenConnectionPort(*port, device, 0).ok; }
+    void showConnectionError(int id, const QString& detail) override {
+        errors << id;
+        details << detail;
     }
-    void showConnectionError(int id) override { errors << id; }
     void resetConnectionView() override { resetCalled = true; }
-    QString text(int id) const override { return QStringLiteral("<%1>").arg(id); }
+    QString text(int id) const override {
+        // The detail lines keep their places for what was seen.
+        return QStringLiteral("<%1>").arg(id) + (id == 719              ? QStringLiteral(" %1 %2")
+                                                 : id > 715 && id < 720 ? QStringLiteral(" %1")
+                                                                        : QString());
+    }
 };
 
 // A chip that answers like the real one unless a test changes a reply.
@@ -52,11 +60,9 @@ struct Connection : ::testing::Test {
     InterfaceInfo info;
     InterfaceSettings settings;
 
-    void SetUp() override
-    {
-        port.SetPort(pty.slavePath());
-        port.SetBaudRate(br19200);
+    void SetUp() override {
         view.port = &port;
+        view.device = pty.slavePath();
     }
     void TearDown() override { Clock::setSource(nullptr); }
 
@@ -68,13 +74,7 @@ struct Connection : ::testing::Test {
             *sent = peer.received();
         return ok;
     }
-    static void fastClock()
-    {
-        Clock::setSource([] {
-            using namespace std::chrono;
-            return 20 * duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-        });
-    }
+    static void fastClock() { UseFastClock(20); }
 };
 } // namespace
 
@@ -133,20 +133,34 @@ TEST_F(Connection, FailuresCloseThePortAndTellTheUser)
         QByteArray reply;
         int message;
         int atzCount;
+        AttemptSeen::What seen;
+        const char* detail; // what the user reads: the line below the message
         AttemptEnd end;
     } cases[] = {
-        {"silent interface", "", "", 306, 0, AttemptEnd::NoInterface},
-        {"other chip", "ATZ", "\rOther Chip 1.0\r>", 305, 6, AttemptEnd::NoChip},
-        {"unit absent", "ATD11", "ERROR\r>", 0, 1, AttemptEnd::UnitSilent},
-        {"unit silent", "ATD11", "", 0, 1, AttemptEnd::UnitSilent},
+        {"silent interface", "", "", 306, 0, AttemptSeen::What::Nothing, "<715>",
+         AttemptEnd::NoInterface},
+        {"other chip", "ATZ", "\rOther Chip 1.0\xE9\r>", 305, 6, AttemptSeen::What::NoChipName,
+         "<717> \\rOther Chip 1.0\\xE9\\r>", AttemptEnd::NoChip},
+        {"unit absent", "ATD11", "ERROR\r>", 0, 1, AttemptSeen::What::ErrorWord, "<719> 11 ERROR",
+         AttemptEnd::UnitSilent},
+        {"unit silent", "ATD11", "", 0, 1, AttemptSeen::What::UnitSilent, "<718> 11",
+         AttemptEnd::UnitSilent},
     };
     for (const Case& c : cases) {
         auto chip = goodChip();
         chip.insert(c.command, c.reply);
         view.errors.clear();
+        view.details.clear();
         QStringList sent;
         EXPECT_FALSE(connect(chip, 17, &sent)) << c.name;
         EXPECT_EQ(view.errors, c.message ? QList<int>{c.message} : QList<int>{}) << c.name;
+        EXPECT_EQ(info.Seen.what, c.seen) << c.name;
+        const QString detail =
+            AttemptSeenText(info.Seen, 17, [this](int id) { return view.text(id); });
+        EXPECT_EQ(detail, QString::fromLatin1(c.detail)) << c.name;
+        if (c.message) {
+            EXPECT_EQ(view.details, QStringList{detail}) << c.name;
+        }
         EXPECT_EQ(sent.count("ATZ"), c.atzCount) << c.name;
         EXPECT_EQ(view.panels[0], "<6>") << c.name;
         EXPECT_EQ(view.states.last(), 0) << c.name;

@@ -4,7 +4,7 @@
 #include "link/debug_trace.h"
 #include "link/port_list.h"
 #include "link/serial_port.h"
-#include "pty_pair.h"
+#include "support/pty_pair.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 #include "link/port_list.h"
 
 #include "config/strings.h"
-#include "pty_pair.h"
+#include "support/pty_pair.h"
 
 #include <QDir>
 #include <QFile>

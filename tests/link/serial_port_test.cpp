@@ -1,7 +1,8 @@
 // The serial port against a real pseudo-terminal: the test plays the
 // interface on the master side.
 #include "link/serial_port.h"
-#include "pty_pair.h"
+#include "support/program_port.h"
+#include "support/pty_pair.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,14 +24,7 @@ long long since(std::chrono::steady_clock::time_point t)
 struct OpenPort : ::testing::Test {
     PtyPair pty;
     TSerialPort port;
-    void SetUp() override
-    {
-        port.SetPort(pty.slavePath());
-        port.SetBaudRate(br19200);
-        port.Open();
-        port.SetReadTotalMultiplier(-1);
-        port.SetReadTotalConstant(1000);
-    }
+    void SetUp() override { OpenLikeTheProgram(port, pty.slavePath()); }
 };
 
 int openError(const QString& name)

@@ -1,6 +1,6 @@
 // The clipboard texts of the copy buttons, from page texts to the exact bytes.
-#include "qt_printers.h"
 #include "reports/copy_texts.h"
+#include "support/qt_printers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The printed report as a real PDF: its page, its texts (pdftotext) and, at
 // the places where the layout matters, its pixels (pdftoppm).
-#include "qt_printers.h"
 #include "reports/report_page.h"
+#include "support/qt_printers.h"
 
 #include <QGuiApplication>
 #include <QImage>

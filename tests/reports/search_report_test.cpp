@@ -1,8 +1,8 @@
 // The search report as text: what the window's Memo2 and a command-line
 // front end both print for a finished search.
 #include "config/strings.h"
-#include "qt_printers.h"
 #include "reports/search_report.h"
+#include "support/qt_printers.h"
 
 #include <gtest/gtest.h>
 

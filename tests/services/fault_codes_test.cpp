@@ -1,7 +1,7 @@
 // The fault code read against replies played on a pseudo-terminal.
-#include "channel_fixture.h"
 #include "services/fault_codes.h"
 #include "services/hex_number.h"
+#include "support/channel_fixture.h"
 
 struct FaultCodes : ChannelFixture {};
 

@@ -1,7 +1,7 @@
 // The identification read against line sequences played on a pseudo-terminal.
-#include "channel_fixture.h"
 #include "config/strings.h"
 #include "services/identification.h"
+#include "support/channel_fixture.h"
 
 namespace {
 

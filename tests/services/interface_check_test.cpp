@@ -1,8 +1,8 @@
 // The interface check against a scripted interface on a pseudo-terminal:
 // what each step saw, and that no control unit is ever dialled.
-#include "channel_fixture.h"
-#include "scripted_peer.h"
 #include "services/interface_check.h"
+#include "support/channel_fixture.h"
+#include "support/scripted_peer.h"
 
 #include <QMap>
 

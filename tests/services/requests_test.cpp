@@ -1,7 +1,7 @@
 // Requests and block readers against replies played on a pseudo-terminal.
-#include "channel_fixture.h"
 #include "services/hex_number.h"
 #include "services/requests.h"
+#include "support/channel_fixture.h"
 
 #include <QStringList>
 #include <functional>

@@ -1,8 +1,8 @@
 // The fault code page in whole sessions against the simulator: the table with
 // its texts, the units without faults or without a fault read, the clear
 // after the warning, and a fault line that is no number.
-#include "session_fixture.h"
-#include "sim_process.h"
+#include "support/sim_process.h"
+#include "support/ui/session_fixture.h"
 
 #include <vector>
 
@@ -56,26 +56,11 @@ QStringList row(const TForm1& w, int r) {
 class FaultCodePageTest : public SessionTest {
 protected:
     FaultCodePageTest() {
-        writeFile("scenario.ini", Scenario);
+        scenario = QStringLiteral("scenario.ini");
+        writeFile(scenario, Scenario);
         writeFile("dtc_list_de.ini", "[DTC]\r\n18007=Drosselklappe: Grundeinstellung\r\n"
                                      "257=Ansauglufttemperatur\r\n");
         writeFile("dtc_status_de.ini", "[Status]\r\n35=Unterbrechung\r\n161=Sporadisch\r\n");
-    }
-
-    std::unique_ptr<SimProcess> startSim(const QStringList& faults = {}) {
-        auto sim =
-            std::make_unique<SimProcess>(QStringList{QStringLiteral("--scenario"),
-                                                     dir.filePath(QStringLiteral("scenario.ini"))} +
-                                         faults);
-        EXPECT_TRUE(sim->started());
-        return sim;
-    }
-
-    TForm1& openWindow(const SimProcess& sim, int address) {
-        TForm1& w = makeWindow(sim.terminalPath());
-        chooseUnit(address);
-        w.show();
-        return w;
     }
 
     static int count(const SimProcess& sim, const char* command) {

@@ -2,9 +2,9 @@
 // simulator in its own process, recording into a real file, which is then
 // read back the way a spreadsheet would see it.
 #include "config/app_locale.h"
-#include "file_size_limit.h"
-#include "session_fixture.h"
-#include "sim_process.h"
+#include "support/file_size_limit.h"
+#include "support/sim_process.h"
+#include "support/ui/session_fixture.h"
 #include "ui/dialog_prompts.h"
 
 #include <QCheckBox>
@@ -85,23 +85,14 @@ const QString Stars(60, '*');
 class MeasurementLogTest : public SessionTest {
 protected:
     MeasurementLogTest() {
-        QFile::remove(dir.filePath(QStringLiteral("labelfiles_de")));
-        QDir(dir.path()).mkpath(QStringLiteral("labelfiles_de"));
-        writeFile(QStringLiteral("labelfiles_de/PR0BE00815.ini"), LogLabels);
-        writeFile(QStringLiteral("probe.ini"), LogScenario);
+        useOwnLabelFile(QStringLiteral("PR0BE00815.ini"), LogLabels);
+        scenario = QStringLiteral("probe.ini");
+        writeFile(scenario, LogScenario);
         QDir(dir.path()).mkpath(QStringLiteral("logs"));
     }
 
     QString logPath(const char* name) const {
         return dir.filePath(QStringLiteral("logs/") + QString::fromLatin1(name));
-    }
-
-    TForm1& openWindow(const SimProcess& sim) {
-        TForm1& w = makeWindow(sim.terminalPath());
-        chooseUnit(1);
-        w.show();
-        QApplication::setActiveWindow(&w);
-        return w;
     }
 
     bool groupInputsEnabled() const {
@@ -121,9 +112,8 @@ protected:
 
 TEST_F(MeasurementLogTest, GroupRecordingWritesHeaderAndTwelveCellRowsInGermanSettings) {
     AppLocale::set(QLocale(QLocale::German, QLocale::Germany));
-    SimProcess sim({QStringLiteral("--scenario"), dir.filePath(QStringLiteral("probe.ini"))});
-    ASSERT_TRUE(sim.started());
-    TForm1& w = openWindow(sim);
+    const auto sim = startSim();
+    TForm1& w = openWindow(*sim);
     const QString path = logPath("fahrt.csv");
     const QString plainTitle = w.windowTitle();
     bool disabledWhileRecording = false, enabledAfter = false;
@@ -215,9 +205,8 @@ TEST_F(MeasurementLogTest, GroupRecordingWritesHeaderAndTwelveCellRowsInGermanSe
 
 TEST_F(MeasurementLogTest, RawRecordingAppendsToAnExistingFileInEnglishSettings) {
     AppLocale::set(QLocale(QLocale::English, QLocale::UnitedStates));
-    SimProcess sim({QStringLiteral("--scenario"), dir.filePath(QStringLiteral("probe.ini"))});
-    ASSERT_TRUE(sim.started());
-    TForm1& w = openWindow(sim);
+    const auto sim = startSim();
+    TForm1& w = openWindow(*sim);
     const QString path = logPath("roh.csv");
     writeFile(QStringLiteral("logs/roh.csv"), "vorher;\r\n");
     int afterFirst = 0;
@@ -278,10 +267,10 @@ TEST_F(MeasurementLogTest, TheLastSlotTimesItsMillisecondsAfterItsRequest) {
     // A slow K-line makes the request's time visible.
     QByteArray slow = LogScenario;
     slow.replace("Version=2.1\n", "Version=2.1\nKLineMs=60\n");
-    writeFile(QStringLiteral("slow.ini"), slow);
-    SimProcess sim({QStringLiteral("--scenario"), dir.filePath(QStringLiteral("slow.ini"))});
-    ASSERT_TRUE(sim.started());
-    TForm1& w = openWindow(sim);
+    scenario = QStringLiteral("slow.ini");
+    writeFile(scenario, slow);
+    const auto sim = startSim();
+    TForm1& w = openWindow(*sim);
     const QString path = logPath("slot4.csv");
     drive({
         {"connected", [] { return true; },
@@ -312,9 +301,8 @@ TEST_F(MeasurementLogTest, TheLastSlotTimesItsMillisecondsAfterItsRequest) {
 
 TEST_F(MeasurementLogTest, AFileThatCannotBeWrittenIsReportedAndRecordingShowsOff) {
     AppLocale::set(QLocale(QLocale::German, QLocale::Germany));
-    SimProcess sim({QStringLiteral("--scenario"), dir.filePath(QStringLiteral("probe.ini"))});
-    ASSERT_TRUE(sim.started());
-    TForm1& w = openWindow(sim);
+    const auto sim = startSim();
+    TForm1& w = openWindow(*sim);
     // A folder where the file should be: it cannot be opened for writing.
     const QString path = logPath("ordner.csv");
     QDir().mkpath(path);
@@ -336,21 +324,23 @@ TEST_F(MeasurementLogTest, AFileThatCannotBeWrittenIsReportedAndRecordingShowsOf
              w.CheckBox7->click();
          }},
         {"reported", [&] { return prompts.pending() == 0; },
-         [&] { polls = int(sim.commands().count("0801")); }},
-        {"the session goes on", [&] { return sim.commands().count("0801") >= polls + 3; }},
+         [&] { polls = int(sim->commands().count("0801")); }},
+        {"the session goes on", [&] { return sim->commands().count("0801") >= polls + 3; }},
     });
     EXPECT_FALSE(w.CheckBox7->isChecked());
     EXPECT_FALSE(w.state.LoggingActive);
     EXPECT_TRUE(groupInputsEnabled());
     EXPECT_TRUE(QFileInfo(path).isDir());
-    EXPECT_EQ(sim.commands().last(), "ATH");
+    EXPECT_EQ(sim->commands().last(), "ATH");
 }
 
 TEST_F(MeasurementLogTest, AFullDiskIsReportedWithItsReasonAndStopsOnlyTheRecording) {
     AppLocale::set(QLocale(QLocale::German, QLocale::Germany));
     SimProcess sim({QStringLiteral("--scenario"), dir.filePath(QStringLiteral("probe.ini"))});
     ASSERT_TRUE(sim.started());
-    TForm1& w = openWindow(sim);
+    // The size limit holds for every file of the process; the recording
+    // would reach it first.
+    TForm1& w = openWindow(sim, 1, "Aufzeichnung=nein\r\n");
     const QString path = logPath("voll.csv");
     std::optional<FileSizeLimit> diskFull;
     int polls = 0;

@@ -1,8 +1,8 @@
 // The measuring tabs in whole sessions: the real window, port and channel
 // against the simulator in its own process, playing a test unit whose values
 // hold still so every label can be checked exactly.
-#include "session_fixture.h"
-#include "sim_process.h"
+#include "support/sim_process.h"
+#include "support/ui/session_fixture.h"
 #include "ui/fonts.h"
 #include "values/measured_value.h"
 
@@ -71,33 +71,15 @@ QStringList texts(const std::array<TLabel*, 4>& labels) {
 class MeasuringPagesTest : public SessionTest {
 protected:
     MeasuringPagesTest() {
-        // The test unit's own label file instead of the shipped ones.
-        QFile::remove(dir.filePath(QStringLiteral("labelfiles_de")));
-        QDir(dir.path()).mkpath(QStringLiteral("labelfiles_de"));
-        writeFile(QStringLiteral("labelfiles_de/PR0BE00815.ini"), ProbeLabels);
-        writeFile(QStringLiteral("probe.ini"), ProbeScenario);
-    }
-
-    // The simulator playing the test car; faults as vandrix-sim takes them.
-    std::unique_ptr<SimProcess> startSim(const QStringList& faults = {}) {
-        auto sim = std::make_unique<SimProcess>(
-            QStringList{QStringLiteral("--scenario"), dir.filePath(QStringLiteral("probe.ini"))} +
-            faults);
-        EXPECT_TRUE(sim->started());
-        return sim;
+        useOwnLabelFile(QStringLiteral("PR0BE00815.ini"), ProbeLabels);
+        scenario = QStringLiteral("probe.ini");
+        writeFile(scenario, ProbeScenario);
     }
 
     TForm1& openWindow(const SimProcess& sim, int address = 1) {
-        TForm1& w = makeWindow(sim.terminalPath());
-        chooseUnit(address);
+        TForm1& w = SessionTest::openWindow(sim, address);
         emit w.ComboBox2->activated(w.ComboBox2->currentIndex()); // as the user's choice
-        w.show();
-        QApplication::setActiveWindow(&w);
         return w;
-    }
-
-    static int count(const SimProcess& sim, const char* command) {
-        return int(sim.commands().count(QString::fromLatin1(command)));
     }
 };
 

@@ -2,8 +2,8 @@
 // channel against the simulator in its own process, with a test car whose
 // readiness bytes and analogue inputs hold still.
 #include "config/app_locale.h"
-#include "session_fixture.h"
-#include "sim_process.h"
+#include "support/sim_process.h"
+#include "support/ui/session_fixture.h"
 #include "ui/fonts.h"
 
 #include <QCheckBox>
@@ -62,28 +62,8 @@ class ReadinessVoltageTest : public SessionTest {
 protected:
     ReadinessVoltageTest() {
         AppLocale::set(QLocale(QLocale::German, QLocale::Germany));
-        QFile f(dir.filePath(QStringLiteral("probe.ini")));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(ReadinessScenario);
-    }
-
-    std::unique_ptr<SimProcess> startSim(const QStringList& options = {}) {
-        auto sim = std::make_unique<SimProcess>(
-            QStringList{QStringLiteral("--scenario"), dir.filePath(QStringLiteral("probe.ini"))} +
-            options);
-        EXPECT_TRUE(sim->started());
-        return sim;
-    }
-
-    TForm1& openWindow(const SimProcess& sim, int address, const QByteArray& extraIni = {}) {
-        TForm1& w = makeWindow(sim.terminalPath(), extraIni);
-        chooseUnit(address);
-        w.show();
-        return w;
-    }
-
-    static int count(const SimProcess& sim, const char* command) {
-        return int(sim.commands().count(QString::fromLatin1(command)));
+        scenario = QStringLiteral("probe.ini");
+        writeFile(scenario, ReadinessScenario);
     }
 };
 

@@ -1,9 +1,9 @@
 // Whole sessions through the real window, port and channel against the
 // simulator in its own process.
-#include "session_fixture.h"
-#include "pty_pair.h"
-#include "scripted_peer.h"
-#include "sim_process.h"
+#include "support/pty_pair.h"
+#include "support/scripted_peer.h"
+#include "support/sim_process.h"
+#include "support/ui/session_fixture.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -95,12 +95,17 @@ TEST_F(SessionTest, FailedAttemptsEndAsTheUserExpects)
         const char* lastCommand;
         const char* panel0 = "Keine Verbindung";
     } cases[] = {
-        {"unit absent", {}, 5, "", "ATD05", "Steuergerät 05 antwortet nicht"},
+        {"unit absent", {}, 5, "", "ATD05", "Steuergerät 05 antwortet nicht, Interface meldet ERROR"},
         {"unit answers DATA ERROR", {"--fault", "dataerror@ATD01"}, 1, "", "ATD01",
+         "Steuergerät 01 antwortet nicht, Interface meldet DATA ERROR"},
+        {"unit silent", {"--fault", "silence@ATD01"}, 1, "", "ATD01",
          "Steuergerät 01 antwortet nicht"},
         {"adapter pulled out", {"--fault", "unplug@ATD01"}, 1, "ist abgebrochen", "ATD01"},
         {"interface silent", {"--fault", "silence#1"}, 1, "Kein Kontakt zum Diagnoseinterface", ""},
-        {"identification never ends", {"--fault", "noprompt@ATD01"}, 1, "Kommunikationsfehler",
+        {"identification never ends",
+         {"--fault", "noprompt@ATD01"},
+         1,
+         "Kommunikationsfehler",
          "ATD01"},
     };
     for (const Case& c : cases) {
@@ -279,6 +284,28 @@ TEST_F(SessionTest, UnpluggedAdapterEndsTheSessionAtOnceAndConnectWorksAgain)
     ASSERT_TRUE(QFile::link(sim->terminalPath(), link));
     runSession();
     EXPECT_EQ(sim->commands(), SetupToEngine + QStringList{"ATH"});
+}
+
+TEST_F(SessionTest, AProgramErrorEndsTheSessionWithABoxNamingItAndATraceLine) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.started());
+    prompts.expectMessage("Log-Datei wird geschrieben");
+    TForm1& w = makeWindow(sim.terminalPath(), "Debug=ja\r\n");
+    chooseUnit(1);
+    // A fault inside a step of the loop, here behind the clear-faults question.
+    prompts.expectConfirm(1, 2).during([] { throw std::out_of_range("BlockBuffer entry 0"); });
+    prompts.expectMessage(
+        "Interner Programmfehler: BlockBuffer entry 0\nDie Sitzung wurde beendet.", "Fehler",
+        PromptIcon::Error);
+    runSession([&] { w.BitBtn4Click(); }, false);
+    prompts.verifyDone();
+    EXPECT_EQ(sim.commands(), SetupToEngine); // ended at once, no "ATH"
+    expectIdleWindow();
+
+    w.Trace.Close();
+    QFile trace(dir.filePath("debug.txt"));
+    ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(trace.readAll().contains("ProgramError;BlockBuffer entry 0\r\n"));
 }
 
 TEST_F(SessionTest, TheDemoInterfaceNeedsNoHardware)

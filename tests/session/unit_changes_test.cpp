@@ -1,8 +1,8 @@
 // Coding write, adaptation channels, login and output test in whole sessions:
 // the real window, port and channel against the simulator in its own process,
 // with every prompt answered from a script.
-#include "session_fixture.h"
-#include "sim_process.h"
+#include "support/sim_process.h"
+#include "support/ui/session_fixture.h"
 #include "values/measured_value.h"
 
 #include <QCheckBox>
@@ -82,24 +82,15 @@ QString notANumber(const QString& text, const QString& reason) {
 class UnitChangesTest : public SessionTest {
 protected:
     UnitChangesTest() {
-        QFile::remove(dir.filePath(QStringLiteral("labelfiles_de")));
-        QDir(dir.path()).mkpath(QStringLiteral("labelfiles_de"));
-        writeFile(QStringLiteral("labelfiles_de/TK0920826C.ini"), Labels);
-        writeFile(QStringLiteral("scenario.ini"), Scenario);
-        sim = std::make_unique<SimProcess>(QStringList{
-            QStringLiteral("--scenario"), dir.filePath(QStringLiteral("scenario.ini"))});
-        EXPECT_TRUE(sim->started());
+        useOwnLabelFile(QStringLiteral("TK0920826C.ini"), Labels);
+        scenario = QStringLiteral("scenario.ini");
+        writeFile(scenario, Scenario);
+        sim = startSim();
     }
 
-    TForm1& openWindow(int address = 17) {
-        TForm1& w = makeWindow(sim->terminalPath());
-        chooseUnit(address);
-        w.show();
-        QApplication::setActiveWindow(&w);
-        return w;
-    }
+    TForm1& openWindow(int address = 17) { return SessionTest::openWindow(*sim, address); }
 
-    int count(const QString& command) const { return int(sim->commands().count(command)); }
+    int count(const QString& command) const { return SessionTest::count(*sim, command); }
     int countStarting(const QString& prefix) const {
         int n = 0;
         for (const QString& c : sim->commands())

@@ -1,8 +1,8 @@
 // The control unit search against the simulator: the report of units found,
 // missing and with faults, Disconnect between addresses, and a failure while
 // a unit's faults are read.
-#include "session_fixture.h"
-#include "sim_process.h"
+#include "support/sim_process.h"
+#include "support/ui/session_fixture.h"
 
 #include <QCheckBox>
 #include <QListWidget>
@@ -85,38 +85,17 @@ const QString GermanEnd = "******** Vandrix Version 1.41 " + QString(43, '*');
 class UnitSearchTest : public SessionTest {
 protected:
     UnitSearchTest() {
-        writeFile("scenario.ini", Scenario);
+        scenario = QStringLiteral("scenario.ini");
+        writeFile(scenario, Scenario);
         writeFile("dtc_list_de.ini", "[DTC]\r\n18010=Batteriespannung\r\n257=Ansaugluft\r\n");
         writeFile("dtc_status_de.ini", "[Status]\r\n35=Unterbrechung\r\n161=Sporadisch\r\n");
         writeFile("dtc_status_en.ini", "[Status]\r\n35=Open circuit\r\n");
     }
 
-    std::unique_ptr<SimProcess> startSim(const QStringList& options = {}) {
-        auto sim =
-            std::make_unique<SimProcess>(QStringList{QStringLiteral("--scenario"),
-                                                     dir.filePath(QStringLiteral("scenario.ini"))} +
-                                         options);
-        EXPECT_TRUE(sim->started());
-        return sim;
-    }
-
     // The search entry chosen and the addresses ticked, as a user does.
     TForm1& openSearch(const QString& terminal, std::initializer_list<int> addresses,
                        const char* language = "de") {
-        makeWindow(terminal);
-        if (qstrcmp(language, "de") != 0) {
-            // The same program folder, started again in another language.
-            QFile ini(dir.filePath(QStringLiteral("vandrix.ini")));
-            EXPECT_TRUE(ini.open(QIODevice::WriteOnly));
-            ini.write("[Config]\r\nSplash=nein\r\nSprache=" + QByteArray(language) +
-                      "\r\nCOM-Port=" + terminal.toUtf8() + "\r\n");
-            ini.close();
-            TForm1Options options;
-            options.programDir = dir.path();
-            options.portRoots.dev = dir.filePath(QStringLiteral("fake/dev"));
-            options.portRoots.sys = dir.filePath(QStringLiteral("fake/sys"));
-            window = std::make_unique<TForm1>(prompts, options);
-        }
+        makeWindow(terminal, {}, language);
         TForm1& w = *window;
         w.ComboBox2->setCurrentIndex(1);
         w.ComboBox2Change();

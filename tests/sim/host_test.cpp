@@ -2,6 +2,7 @@
 #include "link/command_channel.h"
 #include "link/serial_port.h"
 #include "sim/simulator_host.h"
+#include "support/program_port.h"
 
 #include <QDir>
 #include <chrono>
@@ -13,15 +14,6 @@ QString demoCar() {
     return QDir(qEnvironmentVariable("VANDRIX_DATA")).filePath("scenarios/demo_car.ini");
 }
 
-void openLikeTheProgram(TSerialPort& port, const QString& path) {
-    port.SetPort(path);
-    port.SetBaudRate(br19200);
-    port.Open();
-    port.SetReadInterval(-1);
-    port.SetReadTotalMultiplier(-1);
-    port.SetReadTotalConstant(1000);
-}
-
 } // namespace
 
 TEST(SimulatorHost, SurvivesThePortBeingReopenedAndStopsCleanly) {
@@ -31,7 +23,7 @@ TEST(SimulatorHost, SurvivesThePortBeingReopenedAndStopsCleanly) {
     const QString path = host.slavePath();
     for (int attempt = 0; attempt < 2; ++attempt) { // every connection reopens the port
         TSerialPort port;
-        openLikeTheProgram(port, path);
+        OpenLikeTheProgram(port, path);
         CommandChannel ch(port);
         ch.SendText("ATZ\r");
         EXPECT_EQ(ch.ReadReplyLine(false), "RESET");
@@ -54,7 +46,7 @@ TEST(SimulatorHost, OptionsReachTheEngine) {
     QString error;
     ASSERT_TRUE(host.start(o, &error)) << error.toStdString();
     TSerialPort port;
-    openLikeTheProgram(port, host.slavePath());
+    OpenLikeTheProgram(port, host.slavePath());
     CommandChannel ch(port);
 
     ch.SendText("ATZ\r");
@@ -96,7 +88,7 @@ TEST(SimulatorHost, KeepsABoundedRecordOfCommandsAndNoneWhenAskedTo) {
         QString error;
         ASSERT_TRUE(host.start(o, &error)) << error.toStdString();
         TSerialPort port;
-        openLikeTheProgram(port, host.slavePath());
+        OpenLikeTheProgram(port, host.slavePath());
         CommandChannel ch(port);
         // A steady poll far longer than the record.
         const int polls = SimulatorHost::MaxCommandsKept * 2 + 10;

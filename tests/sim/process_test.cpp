@@ -1,8 +1,10 @@
 // vandrix-sim as its own process, reached through the program's real serial
 // port and command channel.
 #include "link/command_channel.h"
-#include "link/serial_port.h"
 #include "link/interface_connection.h"
+#include "link/open_port.h"
+#include "link/serial_port.h"
+#include "support/program_port.h"
 
 #include <QDir>
 #include <QFile>
@@ -70,15 +72,6 @@ struct SimChild {
     }
 };
 
-void openLikeTheProgram(TSerialPort& port, const QString& path) {
-    port.SetPort(path);
-    port.SetBaudRate(br19200);
-    port.Open();
-    port.SetReadInterval(-1);
-    port.SetReadTotalMultiplier(-1);
-    port.SetReadTotalConstant(1000);
-}
-
 QStringList readUntilPrompt(CommandChannel& ch) {
     QStringList lines;
     for (QString l = ch.ReadReply(true, false); l != u">"; l = ch.ReadReply(true, false))
@@ -98,7 +91,7 @@ TEST(VandrixSim, ServesTheProgramsDialogueAndRecordsIt) {
 
     {
         TSerialPort port;
-        openLikeTheProgram(port, link);
+        OpenLikeTheProgram(port, link);
         CommandChannel ch(port);
 
         ch.SendText("\r"); // wake-up
@@ -151,7 +144,7 @@ TEST(VandrixSim, FaultsFromTheCommandLineReachTheProgram) {
     SimChild sim({"--fault", "dataerror@02", "--fault", "unplug@0801"});
     ASSERT_TRUE(sim.firstLine.startsWith("/dev/pts/"));
     TSerialPort port;
-    openLikeTheProgram(port, sim.firstLine);
+    OpenLikeTheProgram(port, sim.firstLine);
     CommandChannel ch(port);
 
     ch.SendText("ATD01\r");
@@ -186,20 +179,18 @@ TEST(VandrixSim, HelpAndBadOptions) {
 namespace {
 struct QuietView : ConnectionView {
     TSerialPort& port;
+    QString device;
     QStringList panels{"", "", "", ""};
     int errors = 0;
-    explicit QuietView(TSerialPort& p) : port(p) {}
+    QuietView(TSerialPort& p, const QString& d) : port(p), device(d) {}
     void setStatusPanel(int panel, const QString& text) override {
         if (panel < 4)
             panels[panel] = text;
     }
     void setConnectionState(int) override {}
     void setFixedBaudMarked(int) override {}
-    bool openPort() override {
-        port.Open();
-        return true;
-    }
-    void showConnectionError(int) override { ++errors; }
+    bool openPort() override { return OpenConnectionPort(port, device, 0).ok; }
+    void showConnectionError(int, const QString&) override { ++errors; }
     void resetConnectionView() override {}
     QString text(int) const override { return {}; }
 };
@@ -211,10 +202,8 @@ TEST(VandrixSim, TheRealConnectionSetUpAcceptsIt) {
     SimChild sim({});
     ASSERT_TRUE(sim.firstLine.startsWith("/dev/pts/"));
     TSerialPort port;
-    port.SetPort(sim.firstLine);
-    port.SetBaudRate(br19200);
     CommandChannel ch(port);
-    QuietView view(port);
+    QuietView view(port, sim.firstLine);
     InterfaceInfo info;
     ASSERT_TRUE(ConnectInterface(2, ch, InterfaceSettings{}, info, view, nullptr));
     EXPECT_EQ(info.ChipVersion, 2.1);

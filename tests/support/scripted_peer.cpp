@@ -1,4 +1,4 @@
-#include "scripted_peer.h"
+#include "support/scripted_peer.h"
 
 #include <poll.h>
 #include <unistd.h>

@@ -3,7 +3,7 @@
 // every command line (ended by CR) is answered from a table, and every line
 // received is recorded. For protocol details the full simulator is the
 // better peer; this one shows exact byte sequences and misbehaviour.
-#include "pty_pair.h"
+#include "support/pty_pair.h"
 
 #include <QByteArray>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "sim_process.h"
+#include "support/sim_process.h"
 
 #include <QFile>
 #include <QThread>
@@ -33,6 +33,13 @@ void SimProcess::stop()
     if (!m_process.waitForFinished(3000))
         m_process.kill();
     m_process.waitForFinished(1000);
+}
+
+QStringList SimProcess::transcript() const {
+    QFile f(m_dir.filePath(QStringLiteral("transcript.txt")));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLatin1(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 QStringList SimProcess::commands() const

@@ -16,6 +16,9 @@ public:
     QString terminalPath() const { return m_terminal; }
     // The commands received so far, in order (a lone CR is an empty entry).
     QStringList commands() const;
+    // The transcript's lines as written: NUMBER, MILLISECONDS, TEXT and, from
+    // a replay, a note, separated by tabs.
+    QStringList transcript() const;
     void stop();
 
     static QString executable();

@@ -1,6 +1,6 @@
 // Captions in both languages and the places of the controls.
+#include "support/ui/window_fixture.h"
 #include "ui/form_widgets.h"
-#include "ui_fixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>

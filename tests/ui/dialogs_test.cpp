@@ -1,6 +1,6 @@
 // The About, banner and confirmation windows, driven as a user would while
 // they run modally.
-#include "scripted_prompts.h"
+#include "support/ui/scripted_prompts.h"
 #include "ui/dialogs.h"
 #include "ui/form_widgets.h"
 #include "ui/web_page.h"

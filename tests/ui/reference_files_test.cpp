@@ -1,7 +1,7 @@
 // The reference files as the window loads them at start-up, and the search
 // page's handlers that work on the car list and the search list.
+#include "support/ui/window_fixture.h"
 #include "ui/form_widgets.h"
-#include "ui_fixture.h"
 
 #include <set>
 

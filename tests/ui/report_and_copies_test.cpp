@@ -1,10 +1,10 @@
 // The copy buttons and the print button of the real main window: clipboard
 // texts read back from the controls, and reports printed to real PDFs, also
 // from inside a session with the simulator.
-#include "../session/session_fixture.h"
-#include "sim_process.h"
 #include "reports/report_page.h"
-#include "ui_fixture.h"
+#include "support/sim_process.h"
+#include "support/ui/session_fixture.h"
+#include "support/ui/window_fixture.h"
 
 #include <QClipboard>
 #include <QPrinter>

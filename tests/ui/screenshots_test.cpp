@@ -1,8 +1,8 @@
 // Pictures of the main window and the dialogs, for a person to look at.
 // They land in $VANDRIX_SCREENSHOTS, or vandrix-screenshots in the temp folder.
+#include "support/ui/window_fixture.h"
 #include "ui/dialogs.h"
 #include "ui/form_widgets.h"
-#include "ui_fixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 // The scripted prompts every window test relies on: answers in order, and a
 // failure for anything out of script.
-#include "scripted_prompts.h"
+#include "support/ui/scripted_prompts.h"
 
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>

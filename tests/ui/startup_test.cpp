@@ -1,9 +1,9 @@
 // Start-up of the main window from the configuration file: every key with its
 // default and the values that are easy to get wrong.
 #include "config/strings.h"
-#include "pty_pair.h"
+#include "support/pty_pair.h"
+#include "support/ui/window_fixture.h"
 #include "ui/form_widgets.h"
-#include "ui_fixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,9 +1,9 @@
 // The view's own behaviour: control unit choice, page changes, status panel
 // colours, the fault grid's wheel, the readiness lines, focus moves of the
 // number fields, Print, Esc and the error box of last resort.
+#include "support/ui/window_fixture.h"
 #include "ui/application.h"
 #include "ui/form_widgets.h"
-#include "ui_fixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -389,6 +389,12 @@ TEST_F(ViewTest, ErrorsThatEscapeAHandlerAreShownAndTheProgramGoesOn) {
     prompts.expectMessage(QStringLiteral("'x1' is not a valid integer value."),
                           QStringLiteral("Vandrix"), PromptIcon::Error);
     f.Guarded([] { throw std::runtime_error("'x1' is not a valid integer value"); });
+
+    // An error of a handler that runs while the box is open gets no second box.
+    prompts.expectMessage(QStringLiteral("first."), QStringLiteral("Vandrix")).during([&] {
+        f.Guarded([] { throw std::out_of_range("second"); });
+    });
+    f.Guarded([] { throw std::logic_error("first"); });
 
     // The application's own net for event handlers outside the window's.
     class Thrower : public QObject {

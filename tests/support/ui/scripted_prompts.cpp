@@ -1,8 +1,10 @@
-#include "scripted_prompts.h"
+#include "support/ui/scripted_prompts.h"
 
 #include "ui/application.h"
 
+#include <QFile>
 #include <QPrinter>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 const char* PromptKindName(PromptKind kind) {
@@ -193,9 +195,12 @@ QApplication& UiTestApp() {
     static int argc = 1;
     static char name[] = "vandrix-test";
     static char* argv[] = {name, nullptr};
+    // Recordings and other user files never go to the user's own folders.
+    static QTemporaryDir userData;
     static VandrixApplication* app = [] {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(userData.path()));
         return new VandrixApplication(argc, argv);
     }();
     return *app;

@@ -1,7 +1,10 @@
 #pragma once
 // A main window made in a temporary program folder of its own, with no
-// serial ports but those a test adds, answering prompts from a script.
-#include "scripted_prompts.h"
+// serial ports but those a test adds, answering prompts from a script. Its
+// demo interface is a simulator in this process, started only when a test
+// opens the demo entry.
+#include "sim/simulator_host.h"
+#include "support/ui/scripted_prompts.h"
 #include "ui/main_window.h"
 
 #include <QDir>
@@ -20,9 +23,12 @@ protected:
     }
 
     // Writes vandrix.ini into the program folder.
-    void writeIni(const QByteArray& text) {
-        QFile file(dir.filePath(QStringLiteral("vandrix.ini")));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    void writeIni(const QByteArray& text) { writeFile(QStringLiteral("vandrix.ini"), text); }
+
+    // Writes a file into the program folder.
+    void writeFile(const QString& name, const QByteArray& text) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << name.toStdString();
         file.write(text);
     }
 
@@ -32,16 +38,23 @@ protected:
         QCoreApplication::processEvents();
     }
 
+    // A new window (replacing the last one) as the program starts it.
     TForm1& makeWindow() {
         TForm1Options options;
         options.programDir = dir.path();
         options.portRoots.dev = dir.filePath(QStringLiteral("fake/dev"));
         options.portRoots.sys = dir.filePath(QStringLiteral("fake/sys"));
+        options.demoInterface = MakeDemoStarter(demo, SimulatorHost::defaultScenarioPath());
+        options.demoReplay = [this](const QString& recording) {
+            return MakeDemoStarter(demo, recording);
+        };
+        window.reset();
         window = std::make_unique<TForm1>(prompts, options);
         return *window;
     }
 
     QTemporaryDir dir;
     ScriptedPrompts prompts;
+    SimulatorHost demo; // the demo interface
     std::unique_ptr<TForm1> window;
 };

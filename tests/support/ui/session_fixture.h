@@ -2,59 +2,75 @@
 // A main window in a temporary program folder of its own, connected through
 // its real serial port to a simulator or a scripted interface, with prompts
 // answered from a script.
-#include "qt_printers.h"
-#include "scripted_prompts.h"
-#include "sim/simulator_host.h"
+#include "support/qt_printers.h"
+#include "support/sim_process.h"
+#include "support/ui/window_fixture.h"
 #include "ui/form_widgets.h"
-#include "ui/main_window.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
 #include <vector>
-#include <gtest/gtest.h>
-#include <memory>
 
-class SessionTest : public ::testing::Test {
+class SessionTest : public WindowTest {
 protected:
-    SessionTest()
-    {
-        UiTestApp();
-        QDir(dir.path()).mkpath(QStringLiteral("fake/dev"));
-        QDir(dir.path()).mkpath(QStringLiteral("fake/sys"));
+    SessionTest() {
         const QString data = qEnvironmentVariable("VANDRIX_DATA");
         for (const char* folder : {"labelfiles_de", "labelfiles_en"})
             QFile::link(data + '/' + folder, dir.filePath(QString::fromLatin1(folder)));
     }
 
     // A window whose configured port is terminal; extraIni adds keys to [Config].
-    TForm1& makeWindow(const QString& terminal, const QByteArray& extraIni = {})
-    {
-        QFile ini(dir.filePath(QStringLiteral("vandrix.ini")));
-        EXPECT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[Config]\r\nSprache=de\r\nSplash=nein\r\nCOM-Port=" + terminal.toUtf8() +
-                  "\r\n" + extraIni);
-        ini.close();
-        TForm1Options options;
-        options.programDir = dir.path();
-        options.portRoots.dev = dir.filePath(QStringLiteral("fake/dev"));
-        options.portRoots.sys = dir.filePath(QStringLiteral("fake/sys"));
-        options.demoInterface = MakeDemoStarter(demo, SimulatorHost::defaultScenarioPath());
-        window = std::make_unique<TForm1>(prompts, options);
+    TForm1& makeWindow(const QString& terminal, const QByteArray& extraIni = {},
+                       const QByteArray& language = "de") {
+        writeIni("[Config]\r\nSprache=" + language +
+                 "\r\nSplash=nein\r\nCOM-Port=" + terminal.toUtf8() + "\r\n" + extraIni);
+        WindowTest::makeWindow();
         if (!terminal.isEmpty()) {
             EXPECT_EQ(window->ComboBox1->currentText(), terminal);
         }
         return *window;
     }
 
-    void chooseUnit(int address)
-    {
+    // The test's own label file in place of the shipped German ones.
+    void useOwnLabelFile(const QString& name, const QByteArray& text) {
+        QFile::remove(dir.filePath(QStringLiteral("labelfiles_de")));
+        QDir(dir.path()).mkpath(QStringLiteral("labelfiles_de"));
+        writeFile(QStringLiteral("labelfiles_de/") + name, text);
+    }
+
+    // The scenario file in the program folder that startSim plays; empty
+    // for the demo car.
+    QString scenario;
+
+    // vandrix-sim playing the scenario, with options as it takes them
+    // ("--fault", "garbage@02#2", ...).
+    std::unique_ptr<SimProcess> startSim(const QStringList& options = {}) {
+        const QStringList own{QStringLiteral("--scenario"), dir.filePath(scenario)};
+        auto sim = std::make_unique<SimProcess>(scenario.isEmpty() ? options : own + options);
+        EXPECT_TRUE(sim->started()) << "vandrix-sim is built with the whole tree";
+        return sim;
+    }
+
+    // The window on sim's terminal, the unit at address chosen as a user
+    // does, shown and active.
+    TForm1& openWindow(const SimProcess& sim, int address = 1, const QByteArray& extraIni = {}) {
+        TForm1& w = makeWindow(sim.terminalPath(), extraIni);
+        chooseUnit(address);
+        w.show();
+        QApplication::setActiveWindow(&w);
+        return w;
+    }
+
+    // How often sim received command.
+    static int count(const SimProcess& sim, const QString& command) {
+        return int(sim.commands().count(command));
+    }
+
+    void chooseUnit(int address) {
         const QString prefix = QStringLiteral("%1").arg(address, 3, 10, QLatin1Char('0'));
         for (int i = 2; i < window->ComboBox2->count(); ++i)
             if (window->ComboBox2->itemText(i).startsWith(prefix)) {
@@ -66,8 +82,7 @@ protected:
     }
 
     // Connected and the identification shown: the tabs are open to the user.
-    bool connected() const
-    {
+    bool connected() const {
         return window->state.ConnectionState == 2 && !window->BitBtn2->isHidden() &&
                window->BitBtn2->isEnabled() && window->TabSheet1->pageEnabled();
     }
@@ -76,8 +91,7 @@ protected:
     // inside the session (as a user's action would) and then, when asked,
     // presses Disconnect. Returns when the session is over.
     void runSession(const std::function<void()>& whileConnected = {}, bool disconnect = true,
-                    int timeoutMs = 20000)
-    {
+                    int timeoutMs = 20000) {
         bool done = false;
         QElapsedTimer clock;
         clock.start();
@@ -102,13 +116,6 @@ protected:
         watcher.stop();
     }
 
-    void writeFile(const QString& name, const QByteArray& text)
-    {
-        QFile f(dir.filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
-
     // A user's session: each step waits for its condition, then acts. After
     // the last step Disconnect is pressed, or, when the last act ends the
     // session, the session must end by itself.
@@ -118,8 +125,7 @@ protected:
         std::function<void()> act = [] {};
     };
     enum class End { Disconnect, ByItself };
-    void drive(std::vector<Step> steps, End end = End::Disconnect, int stepTimeoutMs = 10000)
-    {
+    void drive(std::vector<Step> steps, End end = End::Disconnect, int stepTimeoutMs = 10000) {
         size_t next = 0;
         bool started = false;
         QElapsedTimer waiting;
@@ -154,8 +160,7 @@ protected:
         EXPECT_EQ(next, steps.size()) << "the session ended early";
     }
 
-    void expectIdleWindow(const QString& panel0 = QStringLiteral("Keine Verbindung"))
-    {
+    void expectIdleWindow(const QString& panel0 = QStringLiteral("Keine Verbindung")) {
         EXPECT_EQ(window->StatusBar1->panelText(0), panel0);
         EXPECT_EQ(window->state.ConnectionState, 0);
         for (int panel = 1; panel <= 4; ++panel)
@@ -167,9 +172,4 @@ protected:
         EXPECT_FALSE(window->SerialPort1.Connected());
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }
-
-    QTemporaryDir dir;
-    ScriptedPrompts prompts;
-    SimulatorHost demo; // the demo interface, started by its port entry
-    std::unique_ptr<TForm1> window;
 };
