@@ -152,8 +152,7 @@ protected:
         EXPECT_EQ(next, steps.size()) << "the session ended early";
     }
 
-    void expectIdleWindow(const QString& panel0 = QStringLiteral("Keine Verbindung"))
-    {
+    void expectIdleWindow(const QString& panel0 = QStringLiteral("Keine Verbindung")) {
         EXPECT_EQ(window->StatusBar1->panelText(0), panel0);
         EXPECT_EQ(window->state.ConnectionState, 0);
         for (int panel = 1; panel <= 4; ++panel)

@@ -96,11 +96,18 @@ TEST_F(SessionTest, FailedAttemptsEndAsTheUserExpects)
         const char* panel0 = "Keine Verbindung";
     } cases[] = {
         {"unit absent", {}, 5, "", "ATD05", "Steuergerät 05 antwortet nicht"},
-        {"unit answers DATA ERROR", {"--fault", "dataerror@ATD01"}, 1, "", "ATD01",
+        {"unit answers DATA ERROR",
+         {"--fault", "dataerror@ATD01"},
+         1,
+         "",
+         "ATD01",
          "Steuergerät 01 antwortet nicht"},
         {"adapter pulled out", {"--fault", "unplug@ATD01"}, 1, "ist abgebrochen", "ATD01"},
         {"interface silent", {"--fault", "silence#1"}, 1, "Kein Kontakt zum Diagnoseinterface", ""},
-        {"identification never ends", {"--fault", "noprompt@ATD01"}, 1, "Kommunikationsfehler",
+        {"identification never ends",
+         {"--fault", "noprompt@ATD01"},
+         1,
+         "Kommunikationsfehler",
          "ATD01"},
     };
     for (const Case& c : cases) {
@@ -119,8 +126,7 @@ TEST_F(SessionTest, FailedAttemptsEndAsTheUserExpects)
     }
 }
 
-TEST_F(SessionTest, InterfacesThatAnswerInOtherFormsConnect)
-{
+TEST_F(SessionTest, InterfacesThatAnswerInOtherFormsConnect) {
     struct Case {
         const char* name;
         QStringList simOptions;
@@ -155,8 +161,7 @@ TEST_F(SessionTest, InterfacesThatAnswerInOtherFormsConnect)
     }
 }
 
-TEST_F(SessionTest, DisconnectCancelsAConnectionAttempt)
-{
+TEST_F(SessionTest, DisconnectCancelsAConnectionAttempt) {
     SimProcess sim({"--fault", "silence@ATZ"});
     ASSERT_TRUE(sim.started());
     TForm1& w = makeWindow(sim.terminalPath());
@@ -181,8 +186,7 @@ TEST_F(SessionTest, DisconnectCancelsAConnectionAttempt)
     expectIdleWindow();
 }
 
-TEST_F(SessionTest, DisconnectEndsAWaitForAReply)
-{
+TEST_F(SessionTest, DisconnectEndsAWaitForAReply) {
     SimProcess sim({"--fault", "silence@0801"});
     ASSERT_TRUE(sim.started());
     TForm1& w = makeWindow(sim.terminalPath());
@@ -203,8 +207,7 @@ TEST_F(SessionTest, DisconnectEndsAWaitForAReply)
     expectIdleWindow();
 }
 
-TEST_F(SessionTest, AReplyLineWithoutEndIsACommunicationError)
-{
+TEST_F(SessionTest, AReplyLineWithoutEndIsACommunicationError) {
     SimProcess sim({"--fault", "endless@0801"});
     ASSERT_TRUE(sim.started());
     TForm1& w = makeWindow(sim.terminalPath());

@@ -2,8 +2,8 @@
 // texts read back from the controls, and reports printed to real PDFs, also
 // from inside a session with the simulator.
 #include "../session/session_fixture.h"
-#include "sim_process.h"
 #include "reports/report_page.h"
+#include "sim_process.h"
 #include "ui_fixture.h"
 
 #include <QClipboard>
