@@ -97,8 +97,8 @@ private:
     bool m_pace = false;
     int64_t m_klineUs = 0;
     int m_baudCode = 0;
-    bool m_crlf = false;       // lines end in CR LF
-    bool m_endless = false;    // a line without end is flowing
+    bool m_crlf = false;    // lines end in CR LF
+    bool m_endless = false; // a line without end is flowing
     int64_t m_endlessNextUs = 0;
     uint64_t m_endlessChars = 0;
 

@@ -77,14 +77,14 @@ struct SimUnit {
 };
 
 struct SimFault {
-    // What each kind does is in vandrix-sim --help.
+    // vandrix-sim --help says the same for the command line.
     enum Kind : uint8_t {
-        Silence,
-        DataError,
-        Garbage,
-        LongLine,
-        NoPrompt,
-        Unplug,
+        Silence,   // no answer to that command or any later one
+        DataError, // "DATA ERROR" and the prompt
+        Garbage,   // a line of non-hexadecimal bytes and the prompt
+        LongLine,  // 100000 characters without CR and without prompt
+        NoPrompt,  // the answer without its final ">"
+        Unplug,    // the link drops, as an adapter pulled out
         Error,     // "ERROR" and the prompt, as the chip refuses a setting
         ExtraLine, // one more line, "OK", before the prompt
         Endless,   // characters without CR that only the next command stops

@@ -18,8 +18,7 @@ QChar AppLocale::thousandsSeparator()
     const QString g = locale().groupSeparator();
     return g.isEmpty() ? QChar(' ') : g.at(0);
 }
-QString AppLocale::shortDateFormat()
-{
+QString AppLocale::shortDateFormat() {
     // "10.12.26" leaves the century to guessing in a file kept for years.
     QString format = locale().dateFormat(QLocale::ShortFormat);
     if (!format.contains(QLatin1String("yyyy")))
@@ -27,8 +26,7 @@ QString AppLocale::shortDateFormat()
     return format;
 }
 
-QString AppLocale::longTimeFormat()
-{
+QString AppLocale::longTimeFormat() {
     // The long form for its seconds, without the time zone's name: "UTC" or
     // "CET" after a local time tells the reader nothing.
     const QString format = locale().timeFormat(QLocale::LongFormat);

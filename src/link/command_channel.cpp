@@ -63,8 +63,7 @@ bool CommandChannel::readChar(QChar& c, int ms)
     }
 }
 
-bool CommandChannel::WaitForInput(int ms)
-{
+bool CommandChannel::WaitForInput(int ms) {
     const int64_t deadline = Clock::nowMs() + ms;
     for (;;) {
         checkCancelled();

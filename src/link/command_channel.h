@@ -60,8 +60,7 @@ public:
 private:
     // Waits up to ms for one character, processing messages meanwhile.
     bool readChar(QChar& c, int ms);
-    void checkCancelled() const
-    {
+    void checkCancelled() const {
         if (m_cancelled && m_cancelled())
             throw ECancelled();
     }

@@ -12,8 +12,7 @@ namespace {
 const QString CR = QStringLiteral("\r");
 const QString Prompt = QStringLiteral(">");
 
-bool isErrorWord(const QString& line)
-{
+bool isErrorWord(const QString& line) {
     return line == QLatin1String("ERROR") || line == QLatin1String("DATA ERROR");
 }
 
@@ -44,8 +43,7 @@ constexpr int ResetGraceMs = 500;
 // fewer when the prompt comes early or when the interface falls silent for
 // 5 s, which ends the attempt at once. Lines an interface sends beyond the
 // three belong to the same answer and are read up to its prompt.
-QStringList readResetAnswer(CommandChannel& channel)
-{
+QStringList readResetAnswer(CommandChannel& channel) {
     QStringList lines;
     while (lines.size() < 3) {
         const QString line = channel.ReadReplyLine(false);
@@ -64,16 +62,14 @@ QStringList readResetAnswer(CommandChannel& channel)
 }
 
 // Whatever is still waiting belongs to an earlier command.
-void sendSetupCommand(CommandChannel& channel, const QString& command)
-{
+void sendSetupCommand(CommandChannel& channel, const QString& command) {
     channel.port().ClearBuffer(true, false);
     channel.SendText(command + CR);
 }
 
 // A negative setting goes out as its 32-bit pattern, as the debug trace
 // writes it, never with a minus sign the chip cannot read.
-QString hex2(int value)
-{
+QString hex2(int value) {
     return QString::number(static_cast<unsigned int>(value), 16).toUpper().rightJustified(2, '0');
 }
 

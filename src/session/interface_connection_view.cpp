@@ -63,8 +63,7 @@ CommandChannel& TForm1::Channel()
     return *state.Channel;
 }
 
-bool TForm1::ConnectInterface(int address, AttemptEnd* end)
-{
+bool TForm1::ConnectInterface(int address, AttemptEnd* end) {
     WindowConnectionView view(*this);
     InterfaceInfo info{state.ChipVersion, state.ProtocolKind, {}};
     const InterfaceSettings settings{state.InterByteTime, state.BlockDelayTime, state.KLineBaud};
@@ -77,8 +76,7 @@ bool TForm1::ConnectInterface(int address, AttemptEnd* end)
     return connected;
 }
 
-void TForm1::ReportFailedAttempt(AttemptEnd end, int address)
-{
+void TForm1::ReportFailedAttempt(AttemptEnd end, int address) {
     switch (end) {
     case AttemptEnd::UnitSilent:
         // No box: a unit that is not fitted is an everyday answer. The

@@ -89,8 +89,7 @@ void TForm1::GetLogFileName() {
         const QString folder = QFileInfo(chosen).absolutePath();
         if (QFileInfo(folder).isDir())
             break;
-        prompts.message(Str(301), Str(TeamText::LogFolderMissing).arg(folder),
-                        PromptIcon::Warning);
+        prompts.message(Str(301), Str(TeamText::LogFolderMissing).arg(folder), PromptIcon::Warning);
     }
     SaveDialog1.fileName = chosen;
     state.MeasurementLog.close();

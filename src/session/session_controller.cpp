@@ -31,8 +31,7 @@ void clearLabels(std::initializer_list<TLabel*> labels, const QString& text = QS
 // Nothing a button asked for before this session acts in it: an output test
 // click after Disconnect must never drive the next unit's actuator, and the
 // warning is the new unit's to confirm.
-void ClearRequestFlags(SessionState& s)
-{
+void ClearRequestFlags(SessionState& s) {
     s.ClearDtcRequested = false;
     s.PrintRequested = false;
     s.ChooseLogFileRequested = false;
@@ -46,8 +45,7 @@ void ClearRequestFlags(SessionState& s)
 // Disconnect cut a wait short, so what the interface still sends is of no
 // interest, but "ATH" still lets the unit go. Its answer gets a moment only:
 // closing the port at once would discard the command on its way out.
-void EndCutShortDiagnosis(CommandChannel& channel)
-{
+void EndCutShortDiagnosis(CommandChannel& channel) {
     try {
         ByteStream& port = channel.port();
         port.ClearBuffer(true, false);

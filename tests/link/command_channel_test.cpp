@@ -104,6 +104,39 @@ TEST_F(Channel, DataErrorRaisesAndLeavesThePromptUnread)
     EXPECT_EQ(channel.ReadReplyLine(false), ">");
 }
 
+TEST_F(Channel, LineFeedsAreDroppedAndALineWithoutEndIsAnError) {
+    pty.write("41 0B 11\r\n\n>");
+    EXPECT_EQ(channel.ReadReplyLine(false), "41 0B 11");
+    EXPECT_EQ(channel.ReadReplyLine(false), ">");
+
+    pty.write(QByteArray(CommandChannel::MaxLineChars, 'X') + "\r");
+    EXPECT_EQ(channel.ReadReplyLine(false).size(), CommandChannel::MaxLineChars);
+    // One character more than any real reply line: it would flow forever.
+    pty.write(QByteArray(CommandChannel::MaxLineChars + 1, 'X'));
+    EXPECT_THROW(channel.ReadReplyLine(false), EDataError);
+}
+
+TEST_F(Channel, ACancelEndsEveryWaitAtOnce) {
+    // The user presses Disconnect 200 ms into each wait.
+    auto t0 = SteadyClock::now();
+    channel.setCancelCheck([&t0] { return msSince(t0) > 200; });
+    pty.write("41 0"); // a line that has begun and stalls
+    EXPECT_THROW(channel.ReadReplyLine(false), ECancelled);
+    EXPECT_LT(msSince(t0), 1000);
+    t0 = SteadyClock::now();
+    EXPECT_THROW(channel.Pause(5000), ECancelled);
+    EXPECT_LT(msSince(t0), 1000);
+    t0 = SteadyClock::now();
+    EXPECT_THROW(channel.WaitForInput(5000), ECancelled);
+    EXPECT_LT(msSince(t0), 1000);
+
+    // Without the check the channel reads on; what the cut-short read took
+    // is gone with it.
+    channel.setCancelCheck({});
+    pty.write("42\r");
+    EXPECT_EQ(channel.ReadReplyLine(false), "42");
+}
+
 TEST_F(Channel, HangUpDuringAReadPassesThePortErrorThrough)
 {
     pty.write("41 0");

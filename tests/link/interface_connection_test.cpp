@@ -169,8 +169,7 @@ TEST_F(Connection, FailuresCloseThePortAndTellTheUser)
     }
 }
 
-TEST_F(Connection, ReplyFormsOfOtherInterfacesNeverLeaveAStalePrompt)
-{
+TEST_F(Connection, ReplyFormsOfOtherInterfacesNeverLeaveAStalePrompt) {
     struct Case {
         const char* name;
         QByteArray command;
@@ -200,8 +199,7 @@ TEST_F(Connection, ReplyFormsOfOtherInterfacesNeverLeaveAStalePrompt)
     }
 }
 
-TEST_F(Connection, NegativeTimesGoOutAsTheirBitPattern)
-{
+TEST_F(Connection, NegativeTimesGoOutAsTheirBitPattern) {
     settings.InterByteTime = -5;
     settings.BlockDelayTime = -1;
     auto chip = goodChip();
@@ -213,8 +211,7 @@ TEST_F(Connection, NegativeTimesGoOutAsTheirBitPattern)
     EXPECT_TRUE(sent.contains("ATBDTFFFFFFFF"));
 }
 
-TEST_F(Connection, AResetThatNeverComesTakesSixSilencesAtMost)
-{
+TEST_F(Connection, AResetThatNeverComesTakesSixSilencesAtMost) {
     fastClock();
     auto chip = goodChip();
     chip.insert("ATZ", "");
@@ -227,8 +224,7 @@ TEST_F(Connection, AResetThatNeverComesTakesSixSilencesAtMost)
     EXPECT_LT(Clock::nowMs() - start, 6 * 5000 + 5000);
 }
 
-TEST_F(Connection, ACancelEndsTheAttemptAtItsNextWait)
-{
+TEST_F(Connection, ACancelEndsTheAttemptAtItsNextWait) {
     auto chip = goodChip();
     chip.insert("ATZ", "");
     // The user presses Disconnect while the reset answer is awaited.

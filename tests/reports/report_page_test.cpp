@@ -343,8 +343,7 @@ TEST_F(ReportPage, AWordWiderThanItsCellBreaksInsideAndStaysReadable) {
     const double cellLeft = (f.L + 450) * 72.0 / 600.0;
     const QString boxes =
         run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
-    const QRegularExpression word(
-        QStringLiteral("<word xMin=\"([\\d.]+)\"[^>]*>([^<]+)</word>"));
+    const QRegularExpression word(QStringLiteral("<word xMin=\"([\\d.]+)\"[^>]*>([^<]+)</word>"));
     QString joined;
     for (auto m = word.globalMatch(boxes); m.hasNext();) {
         const auto w = m.next();

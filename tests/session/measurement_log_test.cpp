@@ -167,9 +167,8 @@ TEST_F(MeasurementLogTest, GroupRecordingWritesHeaderAndTwelveCellRowsInGermanSe
     EXPECT_EQ(lines[0], "Vandrix Version 1.41;https://www.vandrix.example/");
     const QLocale de(QLocale::German, QLocale::Germany);
     EXPECT_EQ(lines[1].section(';', 0, 0), de.toString(QDate::currentDate(), "dd.MM.yyyy"));
-    EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$")
-                    .match(lines[1].section(';', 1))
-                    .hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$").match(lines[1].section(';', 1)).hasMatch())
         << lines[1].toStdString();
     EXPECT_EQ(lines[2], "Steuergerät:;" + w.Label97->text());
     EXPECT_TRUE(lines[2].startsWith("Steuergerät:;001 "));

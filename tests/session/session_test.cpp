@@ -124,8 +124,7 @@ TEST_F(SessionTest, FailedAttemptsEndAsTheUserExpects)
     }
 }
 
-TEST_F(SessionTest, InterfacesThatAnswerInOtherFormsConnect)
-{
+TEST_F(SessionTest, InterfacesThatAnswerInOtherFormsConnect) {
     struct Case {
         const char* name;
         QStringList simOptions;
@@ -160,8 +159,7 @@ TEST_F(SessionTest, InterfacesThatAnswerInOtherFormsConnect)
     }
 }
 
-TEST_F(SessionTest, DisconnectCancelsAConnectionAttempt)
-{
+TEST_F(SessionTest, DisconnectCancelsAConnectionAttempt) {
     SimProcess sim({"--fault", "silence@ATZ"});
     ASSERT_TRUE(sim.started());
     TForm1& w = makeWindow(sim.terminalPath());
@@ -186,8 +184,7 @@ TEST_F(SessionTest, DisconnectCancelsAConnectionAttempt)
     expectIdleWindow();
 }
 
-TEST_F(SessionTest, DisconnectEndsAWaitForAReply)
-{
+TEST_F(SessionTest, DisconnectEndsAWaitForAReply) {
     SimProcess sim({"--fault", "silence@0801"});
     ASSERT_TRUE(sim.started());
     TForm1& w = makeWindow(sim.terminalPath());
@@ -208,8 +205,7 @@ TEST_F(SessionTest, DisconnectEndsAWaitForAReply)
     expectIdleWindow();
 }
 
-TEST_F(SessionTest, AReplyLineWithoutEndIsACommunicationError)
-{
+TEST_F(SessionTest, AReplyLineWithoutEndIsACommunicationError) {
     SimProcess sim({"--fault", "endless@0801"});
     ASSERT_TRUE(sim.started());
     TForm1& w = makeWindow(sim.terminalPath());

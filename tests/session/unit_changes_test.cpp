@@ -198,7 +198,8 @@ TEST_F(UnitChangesTest, AdaptationFocusStaysWhereTheUserPutsIt) {
          [&] { afterChannelChange = QApplication::focusWidget(); }},
     });
     EXPECT_EQ(w.PageControl1->activePage(), w.TabSheet8);
-    EXPECT_EQ(afterTabClick, w.PageControl1) << (afterTabClick ? afterTabClick->objectName().toStdString() : "none");
+    EXPECT_EQ(afterTabClick, w.PageControl1)
+        << (afterTabClick ? afterTabClick->objectName().toStdString() : "none");
     EXPECT_EQ(afterChannelChange, w.UpDown5)
         << (afterChannelChange ? afterChannelChange->objectName().toStdString() : "none");
 }

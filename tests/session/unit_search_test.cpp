@@ -217,13 +217,12 @@ TEST_F(UnitSearchTest, AFailureWhileReadingFaultsStopsTheReportAndFreesTheWindow
 TEST_F(UnitSearchTest, APortThatCannotBeOpenedIsReportedOnce) {
     auto sim = startSim();
     TForm1& w = openSearch(sim->terminalPath(), {});
-    sim->stop(); // the terminal is gone
+    sim->stop();          // the terminal is gone
     w.CheckBox6->click(); // all 94 units
     prompts.expectMessageContaining(QStringLiteral("blockiert"));
     w.BitBtn3->click();
     prompts.verifyDone();
-    EXPECT_EQ(reportOf(w),
-              QStringList({head(w.CheckListBox1->item(0)->text()), GermanEnd}));
+    EXPECT_EQ(reportOf(w), QStringList({head(w.CheckListBox1->item(0)->text()), GermanEnd}));
     expectSearchOver();
 }
 
@@ -237,8 +236,7 @@ TEST_F(UnitSearchTest, AnAdapterPulledOutStopsTheSearchWithOneMessage) {
     EXPECT_EQ(report.filter("======== ").size(), 2);
     EXPECT_EQ(report.filter("Steuergerät gefunden").size(), 1);
     EXPECT_EQ(report.last(), GermanEnd);
-    EXPECT_EQ(sim->commands().filter(QRegularExpression("^ATD")),
-              QStringList({"ATD01", "ATD03"}));
+    EXPECT_EQ(sim->commands().filter(QRegularExpression("^ATD")), QStringList({"ATD01", "ATD03"}));
     expectSearchOver();
 }
 

@@ -106,8 +106,8 @@ TEST(SimEngine, RepliesInTheFormsTheReadersExpect) {
         // Coding: the identification again with the new values, as the
         // request catalogue has it.
         {"07303911D7", "036906034AM\r1,4l R4/4V MOT\r3152\rSWC 12345\rWSC 04567\r>"},
-        {"0780000000", "?\r>"}, // coding beyond what the unit takes
-        {"11303911D7", "NA\r>"},    // no login on this unit
+        {"0780000000", "?\r>"},  // coding beyond what the unit takes
+        {"11303911D7", "NA\r>"}, // no login on this unit
         {"03", "NA\r>"},
         {"05", ">"},
         {"15", "FF\r>"}, // clearing faults resets the readiness tests
@@ -127,7 +127,7 @@ TEST(SimEngine, RepliesInTheFormsTheReadersExpect) {
         {"03", "0414\r>"},
         {"03", "0010\r>"},
         {"03", "END\r>"},
-        {"03", "0414\r>"},          // a new press after END starts again
+        {"03", "0414\r>"},      // a new press after END starts again
         {"07303911D7", "?\r>"}, // no coding on this unit
         {"11303911D7", "OK\r>"},
         {"11303A11D7", "NA\r>"}, // wrong code: the unit hangs up

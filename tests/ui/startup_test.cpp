@@ -150,8 +150,8 @@ TEST_F(StartupTest, TheDemoEntryIsPreselectedByItsNameInEitherLanguage) {
     for (const char* language : {"de", "en"}) {
         for (int named : {0, 10000}) {
             SCOPED_TRACE(std::string(language) + " file naming " + std::to_string(named));
-            writeIni(config("Splash=nein\nSprache=") + language + "\nCOM-Port=" +
-                     DemoInterfaceName(named).toUtf8() + "\n");
+            writeIni(config("Splash=nein\nSprache=") + language +
+                     "\nCOM-Port=" + DemoInterfaceName(named).toUtf8() + "\n");
             TForm1& f = makeWindow();
             ASSERT_EQ(f.ComboBox1->count(), 2);
             EXPECT_TRUE(IsDemoInterfaceName(f.ComboBox1->currentText()));
