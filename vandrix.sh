@@ -1,18 +1,23 @@
 #!/usr/bin/env bash
 # Build, start and test Vandrix on Debian 12.
-#   ./vandrix.sh run    install what is missing, build, start the program
-#   ./vandrix.sh test   install what is missing, build, run every test
+#   ./vandrix.sh run          install what is missing, build, start the program
+#   ./vandrix.sh test         install what is missing, build, run every test
+#   ./vandrix.sh package      build a Debian package (build/vandrix_*.deb)
+#   ./vandrix.sh screenshots  remake the user guide's pictures in docs/
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          qt6-base-dev qt6-serialport-dev
-          fonts-liberation2 fonts-dejavu-core poppler-utils)
+          qt6-base-dev qt6-serialport-dev qt6-translations-l10n
+          fonts-liberation2 fonts-dejavu-core poppler-utils
+          desktop-file-utils appstream)
+# Only for building the Debian package: dpkg-shlibdeps finds its dependencies.
+PACKAGING=(dpkg-dev file)
 BUILD_DIR=${VANDRIX_BUILD_DIR:-build}
 
 install_missing() {
     local missing=()
-    for p in "${PACKAGES[@]}"; do
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -35,7 +40,7 @@ build() {
 
 case "${1:-}" in
 run)
-    install_missing
+    install_missing "${PACKAGES[@]}"
     build
     if [ -x "$BUILD_DIR/bin/vandrix" ]; then
         if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
@@ -50,13 +55,24 @@ run)
     fi
     ;;
 test)
-    install_missing
+    install_missing "${PACKAGES[@]}"
     build
     cd "$BUILD_DIR"
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j2
     ;;
+package)
+    install_missing "${PACKAGES[@]}" "${PACKAGING[@]}"
+    build
+    (cd "$BUILD_DIR" && cpack -G DEB)
+    ls "$BUILD_DIR"/vandrix_*.deb
+    ;;
+screenshots)
+    install_missing "${PACKAGES[@]}"
+    build
+    "$BUILD_DIR/tools/user_guide_pictures" docs
+    ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|package|screenshots" >&2
     exit 2
     ;;
 esac

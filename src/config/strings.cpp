@@ -225,6 +225,8 @@ constexpr Entry kTable[] = {
     {1092, u"120 [78] - Schiebetür rechts"},
     {1093, u"125 [7D] - Zusatzheizung"},
     {1094, u"126 [7E] - Anzeige Armaturenbrett"},
+    // Texts of the desktop program (port list).
+    {2000, u"Seriennr. %1"},
 
     // English
     {10001, u"Control Unit:"},
@@ -433,6 +435,7 @@ constexpr Entry kTable[] = {
     {11092, u"120 [78] - Slide Door, Right"},
     {11093, u"125 [7D] - Extra Heating"},
     {11094, u"126 [7E] - Head Dash Control"},
+    {12000, u"serial no. %1"},
 };
 // clang-format on
 

@@ -37,11 +37,16 @@ public:
     void repaintStatus() override { f.StatusBar1->repaint(); }
     bool openPort() override
     {
-        const OpenPortResult r = OpenPort(
-            f.SerialPort1, f.ComboBox1->currentText(), f.state.LanguageOffset, &f.Trace,
-            MakeDemoStarter(f.state.DemoInterface, SimulatorHost::defaultScenarioPath()));
+        const QString port = f.CurrentPort();
+        QString scenario = f.state.Paths.findDataFile(QStringLiteral("scenarios/demo_car.ini"));
+        if (scenario.isEmpty())
+            scenario = SimulatorHost::defaultScenarioPath();
+        const OpenPortResult r = OpenPort(f.SerialPort1, port, f.state.LanguageOffset, &f.Trace,
+                                          MakeDemoStarter(f.state.DemoInterface, scenario));
         if (!r.ok)
             f.prompts.message(r.caption, r.message, PromptIcon::Error);
+        else
+            f.RememberPort(port);
         return r.ok;
     }
     void showConnectionError(int id) override

@@ -3,8 +3,37 @@
 #include "ui/main_window.h"
 #include "ui/prompts.h"
 
+#include "config/app_paths.h"
+#include "config/strings.h"
+
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QStyleFactory>
+#include <QTranslator>
 #include <cstdio>
+#include <memory>
+
+bool LoadQtTranslations(int languageOffset) {
+    static QTranslator* loaded = nullptr;
+    if (loaded) {
+        QCoreApplication::removeTranslator(loaded);
+        delete loaded;
+        loaded = nullptr;
+    }
+    if (languageOffset >= EnglishStringOffset)
+        return true;
+    auto translator = std::make_unique<QTranslator>();
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!translator->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), folder)) {
+        qCWarning(lcFiles) << "no German translation of Qt in" << folder;
+        return false;
+    }
+    qCDebug(lcFiles) << "Qt translation" << translator->filePath();
+    loaded = translator.release();
+    QCoreApplication::installTranslator(loaded);
+    return true;
+}
 
 VandrixApplication::VandrixApplication(int& argc, char** argv) : QApplication(argc, argv) {
     // The application name only: a display name would be appended to every
