@@ -19,6 +19,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -42,80 +43,115 @@ public:
     bool print(QPrinter&) override { return false; }
 };
 
-// One picture: act, wait until ready, let it settle, then take the widget
-// act returned (the main window when it returns nullptr). A step without a
-// name takes no picture.
-struct Shot {
-    const char* name;
-    std::function<QWidget*(TForm1&)> act;
-    std::function<bool(TForm1&)> ready = [](TForm1&) { return true; };
-    int settleMs = 300;
-};
-
 void chooseUnit(TForm1& f, int entry) {
     f.ComboBox2->setCurrentIndex(entry);
     emit f.ComboBox2->activated(entry);
 }
 
-bool filled(const TLabel* box) {
-    return !box->text().isEmpty();
+using Act = std::function<QWidget*(TForm1&)>;
+using Ready = std::function<bool(TForm1&)>;
+
+// What a user does.
+Act choose(int unitEntry) {
+    return [unitEntry](TForm1& f) {
+        chooseUnit(f, unitEntry);
+        return nullptr;
+    };
+}
+Act page(TTabSheet* TForm1::*sheet) {
+    return [sheet](TForm1& f) {
+        f.PageControl1->selectTabByUser((f.*sheet)->pageIndex());
+        return nullptr;
+    };
+}
+Act groups(std::vector<int> numbers) {
+    return [numbers](TForm1& f) {
+        f.PageControl1->selectTabByUser(f.TabSheet2->pageIndex());
+        for (size_t slot = 0; slot < numbers.size(); ++slot) {
+            f.GroupEdits[slot]->setText(QString::number(numbers[slot]));
+            f.GroupEnableBoxes[slot]->setChecked(true);
+        }
+        return nullptr;
+    };
+}
+template <typename Button> Act click(Button* TForm1::*button) {
+    return [button](TForm1& f) {
+        (f.*button)->click();
+        return nullptr;
+    };
 }
 
+Act scrollToStart(QPlainTextEdit* TForm1::*text) {
+    return [text](TForm1& f) {
+        (f.*text)->horizontalScrollBar()->setValue(0);
+        (f.*text)->verticalScrollBar()->setValue(0);
+        return nullptr;
+    };
+}
+Act nothing() {
+    return [](TForm1&) { return nullptr; };
+}
+
+// When the window is worth a picture.
+Ready always() {
+    return [](TForm1&) { return true; };
+}
+Ready connected() {
+    return [](TForm1& f) { return f.state.ConnectionState == 2 && !f.Label6->text().isEmpty(); };
+}
+Ready shows(TLabel* TForm1::*label) {
+    return [label](TForm1& f) { return !(f.*label)->text().isEmpty(); };
+}
+Ready enabled(QCheckBox* TForm1::*box) {
+    return [box](TForm1& f) { return (f.*box)->isEnabled(); };
+}
+Ready ticked(QCheckBox* TForm1::*box) {
+    return [box](TForm1& f) { return (f.*box)->isChecked(); };
+}
+Ready faultTexts() {
+    return [](TForm1& f) { return !f.StringGrid1->cell(2, 2).isEmpty(); };
+}
+Ready searchDone() {
+    return [](TForm1& f) { return f.BitBtn3->isVisible() && !f.Memo2->toPlainText().isEmpty(); };
+}
+
+// One picture (or, without a name, one step): act, wait until ready, let it
+// settle for settleMs, take the widget act returned (nullptr: the window).
+struct Shot {
+    const char* name;
+    Act act;
+    Ready ready;
+    int settleMs = 300;
+};
+
+// clang-format off
 // Before connecting.
 const std::vector<Shot> Idle = {
-    {"connect",
-     [](TForm1& f) {
-         chooseUnit(f, 2);
-         return nullptr;
-     }},
+    {"connect", choose(2),                  always()},
 };
 
-// While connected to the engine, in this order.
-const std::vector<Shot> Connected = {
-    {"info", [](TForm1&) { return nullptr; },
-     [](TForm1& f) { return filled(f.Label6) && filled(f.Label7); }},
-    {"group",
-     [](TForm1& f) {
-         f.PageControl1->setActivePage(f.TabSheet2);
-         for (int slot = 0; slot < 4; ++slot) {
-             f.GroupEdits[slot]->setText(QString::number(slot + 1));
-             f.GroupEnableBoxes[slot]->setChecked(true);
-         }
-         return nullptr;
-     },
-     [](TForm1& f) { return filled(f.GroupValueBoxes[3][0]); }, 1500},
-    {"raw",
-     [](TForm1& f) {
-         f.PageControl1->setActivePage(f.TabSheet5);
-         return nullptr;
-     },
-     [](TForm1& f) { return filled(f.RawValueBoxes[0]); }, 1000},
-    {"faults",
-     [](TForm1& f) {
-         f.PageControl1->setActivePage(f.TabSheet3);
-         return nullptr;
-     },
-     [](TForm1& f) { return !f.StringGrid1->cell(1, 1).isEmpty(); }},
-    {nullptr,
-     [](TForm1& f) {
-         f.PageControl1->setActivePage(f.TabSheet2);
-         f.BitBtn5->click();
-         return nullptr;
-     },
-     [](TForm1& f) { return f.CheckBox7->isEnabled(); }, 0},
-    {"log",
-     [](TForm1& f) {
-         f.CheckBox7->click();
-         return nullptr;
-     },
-     [](TForm1& f) { return f.CheckBox7->isChecked(); }, 2000},
+// Connected to the engine (list entry 2), in this order.
+const std::vector<Shot> Engine = {
+    {nullptr,   nothing(),                  connected(), 0},
+    {"info",    page(&TForm1::TabSheet1),   shows(&TForm1::Label7)},
+    {"raw",     page(&TForm1::TabSheet5),   [](TForm1& f) { return !f.RawValueBoxes[0]->text().isEmpty(); }, 1000},
+    {"group",   groups({1, 2, 3, 4}),       [](TForm1& f) { return !f.GroupValueBoxes[3][0]->text().isEmpty(); }, 1500},
+    {nullptr,   click(&TForm1::BitBtn5),    enabled(&TForm1::CheckBox7), 0},
+    {"log",     click(&TForm1::CheckBox7),  ticked(&TForm1::CheckBox7), 2000},
 };
 
-// The control unit search over a car of the list.
+// Connected to the ABS unit (list entry 4), which has stored faults.
+const std::vector<Shot> Abs = {
+    {nullptr,   nothing(),                  connected(), 0},
+    {"faults",  page(&TForm1::TabSheet3),   faultTexts()},
+};
+
+// The control unit search over the units of the demo car.
 const std::vector<Shot> Search = {
-    {"search", [](TForm1&) { return nullptr; },
-     [](TForm1& f) { return f.BitBtn3->isVisible() && !f.Memo2->toPlainText().isEmpty(); }},
+    {nullptr,   nothing(),                  searchDone(), 0},
+    {"search",  scrollToStart(&TForm1::Memo2), always()},
 };
+// clang-format on
 
 // Runs shots one after the other while the window's session loop (or search)
 // runs inside start(); ends the session after the last one.
@@ -213,7 +249,9 @@ int main(int argc, char** argv) {
     window.show();
 
     bool ok = runShots(window, Idle, folder, [] {});
-    ok = ok && runShots(window, Connected, folder, [&] { window.BitBtn3Click(); });
+    ok = ok && runShots(window, Engine, folder, [&] { window.BitBtn3Click(); });
+    chooseUnit(window, 4);
+    ok = ok && runShots(window, Abs, folder, [&] { window.BitBtn3Click(); });
     // The units of the demo car.
     chooseUnit(window, 1);
     for (int i = 0; i < window.CheckListBox1->count(); ++i) {

@@ -39,6 +39,8 @@ VandrixApplication::VandrixApplication(int& argc, char** argv) : QApplication(ar
     // The application name only: a display name would be appended to every
     // window title on X11 ("Vandrix  |  Version 1.41 — Vandrix").
     setApplicationName(QStringLiteral("Vandrix"));
+    // The desktop entry's name, so a Wayland desktop shows the entry's icon.
+    setDesktopFileName(QStringLiteral("example.vandrix.Vandrix"));
     // One look everywhere; the window's fixed layout was drawn for it.
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
         setStyle(fusion);

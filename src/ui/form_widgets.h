@@ -142,6 +142,7 @@ public:
     int rowCount() const;
     QRect tabRect(int index) const;
     void setTabFont(const QFont& font);
+    QFont tabFont() const { return m_tabFont; }
 
 signals:
     // The user chose another tab; activePage() already is the new one.
