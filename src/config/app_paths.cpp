@@ -100,6 +100,13 @@ QString AppPaths::findDataFile(const QString& relativePath) const {
     return QString();
 }
 
+QString AppPaths::documentsDir() const {
+    if (!installed())
+        return QString();
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
 QString AppPaths::userFile(const QString& relativePath) const {
     if (m_userDataDir.isEmpty())
         return QString();

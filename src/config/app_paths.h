@@ -61,6 +61,10 @@ public:
     // userDataDir()/relativePath with its folder created; empty when the
     // folder cannot be made.
     QString userFile(const QString& relativePath) const;
+    // Where a save dialog starts: installed, the user's documents folder (or
+    // home when there is none); beside the program empty, the dialog's own
+    // choice as before.
+    QString documentsDir() const;
 
     // Paths for a test or a tool that lays out its own folders.
     static AppPaths Custom(Layout layout, const QString& configFile, const QString& shippedConfig,

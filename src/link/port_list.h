@@ -1,6 +1,7 @@
 #pragma once
 // CommPortList: the entries of the port list ComboBox1. Ports are device
-// paths ("/dev/ttyUSB0"), which is what TCustomSerialPort::SetPort opens.
+// paths ("/dev/ttyUSB0", for a USB adapter its stable link in
+// /dev/serial/by-id), which is what TCustomSerialPort::SetPort opens.
 #include <QList>
 #include <QString>
 #include <QStringList>

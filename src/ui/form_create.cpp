@@ -64,6 +64,9 @@ TForm1::TForm1(Prompts& prompts_, const TForm1Options& options, QWidget* parent)
     : QWidget(parent), prompts(prompts_), m_options(options) {
     state.Paths = AppPaths::ForProgram(
         options.programDir.isEmpty() ? QCoreApplication::applicationDirPath() : options.programDir);
+    // An installed program offers the user's own folder for a log file,
+    // never the folder it was started from.
+    SaveDialog1.directory = state.Paths.documentsDir();
     createControls();
     connectHandlers();
     FormCreate();

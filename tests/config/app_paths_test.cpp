@@ -57,6 +57,7 @@ TEST(AppPaths, FromAFolderWithoutInstalledDataEverythingLiesBesideTheProgram) {
     EXPECT_EQ(paths.dataDirs(), QStringList{dir.path()});
     EXPECT_EQ(paths.userDataDir(), dir.path());
     EXPECT_FALSE(paths.configWritable());
+    EXPECT_TRUE(paths.documentsDir().isEmpty());
     // Nothing is made: without the file the program runs on its defaults.
     EXPECT_EQ(paths.prepareConfigFile(), dir.filePath("vandrix.ini"));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("vandrix.ini")));
@@ -82,6 +83,13 @@ TEST_F(InstalledTree, UserFoldersComeFromXdgAndTheDataFromShare) {
     writeFile(userData("dtc_list_en.ini"), "[DTC]\n1=own\n");
     EXPECT_EQ(paths.findDataFile("dtc_list_en.ini"), userData("dtc_list_en.ini"));
     EXPECT_EQ(paths.findDataFile("autoscan.ini"), shipped("autoscan.ini"));
+
+    // A save dialog starts in the user's documents, or at home without them.
+    const ScopedEnv home("HOME", root.filePath("home"));
+    QDir().mkpath(root.filePath("home"));
+    EXPECT_EQ(paths.documentsDir(), root.filePath("home"));
+    QDir().mkpath(root.filePath("home/Documents"));
+    EXPECT_EQ(paths.documentsDir(), root.filePath("home/Documents"));
 
     // Files the program makes for the user get their folder on demand.
     const QString recording = paths.userFile("recordings/session.txt");

@@ -75,6 +75,9 @@ TEST_F(InstalledSessionTest, TheAdapterIsChosenByItsStableNameAndRememberedForTh
     TForm1& w = startInstalled();
     ASSERT_TRUE(QFileInfo(userConfig()).isFile()) << "made from the shipped defaults";
     EXPECT_EQ(w.state.ConfigFile.path(), userConfig());
+    // A log file is offered in the user's folders, not where the program started.
+    EXPECT_FALSE(w.SaveDialog1.directory.isEmpty());
+    EXPECT_EQ(w.SaveDialog1.directory, w.state.Paths.documentsDir());
     EXPECT_EQ(w.CurrentPort(), stable);
     EXPECT_EQ(w.ComboBox1->currentText(),
               stable +
