@@ -1,20 +1,25 @@
 #!/usr/bin/env bash
 # Build, start and test Vandrix on Debian 12.
-#   ./vandrix.sh run    install what is missing, build, start the program
-#   ./vandrix.sh test   install what is missing, build, run every test; fails
-#                       also on a source file not formatted per .clang-format
-#   ./vandrix.sh format format every source file per .clang-format
+#   ./vandrix.sh run          install what is missing, build, start the program
+#   ./vandrix.sh test         install what is missing, build, run every test; fails
+#                             also on a source file not formatted per .clang-format
+#   ./vandrix.sh format       format every source file per .clang-format
+#   ./vandrix.sh package      build a Debian package (build/vandrix_*.deb)
+#   ./vandrix.sh screenshots  remake the user guide's pictures in docs/
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          qt6-base-dev qt6-serialport-dev
-          fonts-liberation2 fonts-dejavu-core poppler-utils clang-format)
+          qt6-base-dev qt6-serialport-dev qt6-translations-l10n
+          fonts-liberation2 fonts-dejavu-core poppler-utils clang-format
+          desktop-file-utils appstream)
+# Only for building the Debian package: dpkg-shlibdeps finds its dependencies.
+PACKAGING=(dpkg-dev file)
 BUILD_DIR=${VANDRIX_BUILD_DIR:-build}
 
 install_missing() {
     local missing=()
-    for p in "${PACKAGES[@]}"; do
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
@@ -32,7 +37,7 @@ install_missing() {
 
 # The C++ sources of the tree, NUL-separated.
 sources() {
-    find src sim tests bench tools \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z
+    find src sim tests bench tools fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z
 }
 
 # Names every source file that clang-format would change; false when there is one.
@@ -54,7 +59,7 @@ build() {
 
 case "${1:-}" in
 run)
-    install_missing
+    install_missing "${PACKAGES[@]}"
     build
     if [ -x "$BUILD_DIR/bin/vandrix" ]; then
         if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
@@ -69,7 +74,7 @@ run)
     fi
     ;;
 test)
-    install_missing
+    install_missing "${PACKAGES[@]}"
     formatted=0
     check_format || formatted=1
     build
@@ -80,11 +85,22 @@ test)
     fi
     ;;
 format)
-    install_missing
+    install_missing "${PACKAGES[@]}"
     sources | xargs -0 clang-format -i
     ;;
+package)
+    install_missing "${PACKAGES[@]}" "${PACKAGING[@]}"
+    build
+    (cd "$BUILD_DIR" && cpack -G DEB)
+    ls "$BUILD_DIR"/vandrix_*.deb
+    ;;
+screenshots)
+    install_missing "${PACKAGES[@]}"
+    build
+    "$BUILD_DIR/tools/user_guide_pictures" docs
+    ;;
 *)
-    echo "usage: $0 run|test|format" >&2
+    echo "usage: $0 run|test|format|package|screenshots" >&2
     exit 2
     ;;
 esac

@@ -20,7 +20,8 @@ serves until SIGINT or SIGTERM.
 
 Options:
   --scenario FILE    the car to simulate (INI). Default: scenarios/demo_car.ini
-                     beside this program, else in $VANDRIX_DATA/scenarios.
+                     beside this program (installed: in ~/.local/share/vandrix
+                     or share/vandrix), else in $VANDRIX_DATA/scenarios.
   --link PATH        also make PATH a symbolic link to the terminal (an
                      existing symbolic link there is replaced, any other file
                      is left alone and is an error); removed on exit.

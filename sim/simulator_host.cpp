@@ -4,6 +4,8 @@
 #include "sim/replay_engine.h"
 #include "sim/sim_engine.h"
 
+#include "config/app_paths.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
@@ -29,14 +31,6 @@ void closeFd(int& fd) {
     if (fd >= 0)
         ::close(fd);
     fd = -1;
-}
-
-QString programFolder() {
-    char buf[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0)
-        return {};
-    return QFileInfo(QString::fromLocal8Bit(buf, n)).absolutePath();
 }
 
 // The simulated car as the host serves it.
@@ -69,13 +63,12 @@ SimulatorHost::~SimulatorHost() {
 
 QString SimulatorHost::defaultScenarioPath() {
     const QString rel = QStringLiteral("scenarios/demo_car.ini");
-    for (const QString& dir : {programFolder(), qEnvironmentVariable("VANDRIX_DATA")}) {
-        if (dir.isEmpty())
-            continue;
-        const QString p = QDir(dir).filePath(rel);
-        if (QFileInfo(p).isFile())
-            return p;
-    }
+    const QString found = AppPaths::ForRunningProgram().findDataFile(rel);
+    if (!found.isEmpty())
+        return found;
+    const QString data = qEnvironmentVariable("VANDRIX_DATA");
+    if (!data.isEmpty() && QFileInfo(QDir(data).filePath(rel)).isFile())
+        return QDir(data).filePath(rel);
     return {};
 }
 

@@ -62,8 +62,9 @@ public:
     QStringList commands() const;
     static constexpr int MaxCommandsKept = 1000;
 
-    // demo_car.ini in the "scenarios" folder beside the running program, else
-    // in $VANDRIX_DATA/scenarios; empty when neither exists.
+    // scenarios/demo_car.ini among the running program's data (beside it, or
+    // the user's and the installed data folder), else in $VANDRIX_DATA;
+    // empty when neither has it.
     static QString defaultScenarioPath();
 
 private:

@@ -2,6 +2,7 @@
 
 #include "cli/cli_texts.h"
 #include "cli/output.h"
+#include "config/app_paths.h"
 #include "config/config_values.h"
 
 #include <QCommandLineParser>
@@ -218,7 +219,7 @@ int EarlyLanguage(const QStringList& args, const QString& programDir) {
         return offsetOf(given);
     QString ini = iniOf(args);
     if (ini.isEmpty())
-        ini = QDir(programDir).filePath(QStringLiteral("vandrix.ini"));
+        ini = AppPaths::ForProgram(programDir).prepareConfigFile();
     return ReadConfigValues(IniFile::open(ini)).English ? EnglishStringOffset : 0;
 }
 

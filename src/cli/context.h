@@ -1,6 +1,7 @@
 #pragma once
 // What a command runs with: its parsed invocation, the language, the
 // configuration and the files of the program.
+#include "config/app_paths.h"
 #include "config/config_values.h"
 #include "config/ini_file.h"
 
@@ -50,7 +51,7 @@ struct CliContext {
     Invocation invocation;
     int lang = 0;         // string table offset
     QString languageCode; // "de", "en"; empty as in the window without vandrix.ini
-    QString programDir;   // the reference files lie here
+    AppPaths paths;       // where the configuration and the reference files are
     IniFile config;
     ConfigValues values;
     QString portName; // the window's port entry: a path or the demo entry

@@ -168,7 +168,7 @@ int RunGroups(const CliContext& c, CliOutput& out, QJsonObject& doc) {
         link.run([&] {
             CommandChannel& channel = link.connectUnit(address);
             const IniFile labels =
-                OpenLabelFile(c.programDir, c.languageCode, link.identification().VAGTyp);
+                OpenLabelFile(c.paths.dataDirs(), c.languageCode, link.identification().VAGTyp);
             int64_t start = Clock::nowMs();
             if (log.isOpen()) {
                 // The header names the fields and units of a poll before it,

@@ -29,10 +29,8 @@ CommandFunction commandFunction(const QString& name) {
 CliContext makeContext(const Invocation& inv, const QString& programDir) {
     CliContext c;
     c.invocation = inv;
-    c.programDir = programDir;
-    const QString iniPath = inv.iniPath.isEmpty()
-                                ? QDir(programDir).filePath(QStringLiteral("vandrix.ini"))
-                                : inv.iniPath;
+    c.paths = AppPaths::ForProgram(programDir);
+    const QString iniPath = inv.iniPath.isEmpty() ? c.paths.prepareConfigFile() : inv.iniPath;
     if (QFileInfo(iniPath).isFile())
         c.config = IniFile::open(iniPath);
     c.values = ReadConfigValues(c.config);

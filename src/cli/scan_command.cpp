@@ -26,7 +26,7 @@ QList<int> searchAddresses(const CliContext& c) {
                 wanted << address;
     if (!inv.car.isEmpty()) {
         const QList<CarEntry> cars =
-            ReadCarList(IniFile::open(QDir(c.programDir).filePath(QStringLiteral("autoscan.ini"))));
+            ReadCarList(IniFile::open(c.paths.findDataFile(QStringLiteral("autoscan.ini"))));
         const auto car = std::find_if(cars.begin(), cars.end(), [&](const CarEntry& e) {
             return e.name.compare(inv.car, Qt::CaseInsensitive) == 0;
         });
@@ -56,7 +56,7 @@ int RunScan(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     if (addresses.contains(AirbagAddress))
         ConfirmAirbag(c, out, AirbagAddress);
     doc.insert(QStringLiteral("port"), c.portName);
-    const FaultTexts faultTexts = FaultTexts::open(c.programDir, c.languageCode);
+    const FaultTexts faultTexts = FaultTexts::open(c.paths.dataDirs(), c.languageCode);
     SearchReportTexts texts = SearchReportTexts::load(c.lang);
     texts.codeText = [&](int code) { return faultTexts.codeText(code); };
     texts.statusText = [&](int status) { return faultTexts.statusText(status); };

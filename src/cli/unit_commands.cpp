@@ -69,7 +69,7 @@ int RunFaults(const CliContext& c, CliOutput& out, QJsonObject& doc) {
         throw CliFailure{Exit::Usage, c.text(CliText::ClearNeedsConfirmation)};
     ConfirmAirbag(c, out, address);
     DescribeUnit(c, address, doc);
-    const FaultTexts texts = FaultTexts::open(c.programDir, c.languageCode);
+    const FaultTexts texts = FaultTexts::open(c.paths.dataDirs(), c.languageCode);
 
     CliLink link(c, out);
     link.run([&] {

@@ -237,6 +237,7 @@ constexpr Entry kTable[] = {
     {1093, u"125 [7D] - Zusatzheizung"},
     {1094, u"126 [7E] - Anzeige Armaturenbrett"},
     // Texts the team added
+    {2000, u"Seriennr. %1"},
     {2002, u"Die Verbindung zum Diagnoseinterface an %1 ist abgebrochen.\nIst das Interface noch angeschlossen?"},
     {2003, u"Die Log-Datei konnte nicht geschrieben werden:"},
     {2004, u"Schreiben der Debug-Datei gescheitert; die Debug-Ausgabe ist abgeschaltet."},
@@ -545,6 +546,7 @@ constexpr Entry kTable[] = {
     {11093, u"125 [7D] - Extra Heating"},
     {11094, u"126 [7E] - Head Dash Control"},
     // Texts the team added
+    {12000, u"serial no. %1"},
     {12002, u"The connection to the diagnosis interface on %1 was lost.\nIs the interface still plugged in?"},
     {12003, u"The log file could not be written:"},
     {12004, u"Writing the Debug file failed; the debug output is switched off."},

@@ -5,9 +5,9 @@
 #include "config/strings.h"
 
 #include <QDir>
+#include <QFileInfo>
 
-DebugTrace::StartResult DebugTrace::StartFromConfig(const IniFile& config,
-                                                    const QString& programDir,
+DebugTrace::StartResult DebugTrace::StartFromConfig(const IniFile& config, const QString& folder,
                                                     const QString& versionText,
                                                     const QDateTime& now) {
     if (!config.isOpen())
@@ -16,8 +16,8 @@ DebugTrace::StartResult DebugTrace::StartFromConfig(const IniFile& config,
     if (config.readString(QStringLiteral("Config"), QStringLiteral("Debug")).trimmed() !=
         QStringLiteral("ja"))
         return StartResult::Off;
-    return Start(QDir(programDir).filePath(FileName), versionText, now) ? StartResult::Started
-                                                                        : StartResult::CreateFailed;
+    return Start(QDir(folder).filePath(FileName), versionText, now) ? StartResult::Started
+                                                                    : StartResult::CreateFailed;
 }
 
 bool DebugTrace::Start(const QString& path, const QString& versionText, const QDateTime& now) {
@@ -25,6 +25,8 @@ bool DebugTrace::Start(const QString& path, const QString& versionText, const QD
     m_writeFailed = false;
     m_failureReason.clear();
     m_file.setFileName(path);
+    // The user's data folder of an installed program may not exist yet.
+    QDir().mkpath(QFileInfo(path).path());
     // Unbuffered, so a full disk shows at the line that hit it.
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         m_failureReason = m_file.errorString();

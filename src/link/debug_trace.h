@@ -1,7 +1,8 @@
 #pragma once
-// DebugTrace: "debug.txt" beside the program, switched on once at start-up
-// when the configuration says Debug=ja, and on for the whole run unless the
-// disk refuses a write. Lines end with CR LF, in the system's 8-bit encoding.
+// DebugTrace: "debug.txt" beside the program (installed: in the user's data
+// folder), switched on once at start-up when the configuration says Debug=ja,
+// and on for the whole run unless the disk refuses a write. Lines end with
+// CR LF, in the system's 8-bit encoding.
 #include <QDateTime>
 #include <QFile>
 #include <QString>
@@ -25,8 +26,9 @@ public:
     DebugTrace& operator=(const DebugTrace&) = delete;
 
     // The start-up decision: reads "Debug" in section "Config" of an open
-    // configuration file and, when it is "ja", starts the trace in programDir.
-    StartResult StartFromConfig(const IniFile& config, const QString& programDir,
+    // configuration file and, when it is "ja", starts the trace in folder
+    // (beside the program, or the user's data folder when installed).
+    StartResult StartFromConfig(const IniFile& config, const QString& folder,
                                 const QString& versionText,
                                 const QDateTime& now = QDateTime::currentDateTime());
 

@@ -2,10 +2,10 @@
 
 #include "config/clock.h"
 #include "config/ini_file.h"
+#include "config/user_data.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QSysInfo>
 #include <algorithm>
 
@@ -31,8 +31,7 @@ QString kindText(RecordingHeader::Kind kind) {
 
 QString RecordingsFolder() {
     // Recordings are the user's files wherever the program runs from.
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/vandrix/recordings");
+    return UserDataPath(QStringLiteral("recordings"));
 }
 
 RecorderSettings RecorderSettings::fromConfig(const IniFile& config) {

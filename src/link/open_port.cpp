@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <grp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -45,6 +46,10 @@ QString DeviceOwnerGroup(const QString& path) {
     if (getgrgid_r(st.st_gid, &grp, buffer.data(), buffer.size(), &found) != 0 || !found)
         return QString();
     return QString::fromLocal8Bit(found->gr_name);
+}
+
+bool MayOpenDevice(const QString& path) {
+    return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0;
 }
 
 OpenPortResult OpenPort(TCustomSerialPort& port, const QString& portName, int languageOffset,

@@ -62,3 +62,7 @@ QString PortPermissionHint(const QString& device, const QString& ownerGroup, int
 
 // The name of the group owning path (after symlinks); empty when unknown.
 QString DeviceOwnerGroup(const QString& path);
+
+// Whether this user may open the device for reading and writing, asked
+// without opening it (opening a USB adapter toggles its modem lines).
+bool MayOpenDevice(const QString& path);

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <algorithm>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -16,10 +18,46 @@ QString readAttribute(const QString& path) {
     return QString::fromLatin1(f.read(64)).trimmed();
 }
 
-void addUnique(QStringList& list, const QString& name) {
-    if (!list.contains(name, Qt::CaseInsensitive))
-        list.append(name);
+// USB string descriptors are UTF-16 on the wire; the kernel hands them on as UTF-8.
+QString readUsbString(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(f.read(256)).trimmed();
 }
+
+bool containsPath(const QList<PortEntry>& list, const QString& path) {
+    return std::any_of(list.begin(), list.end(), [&](const PortEntry& e) {
+        return e.path.compare(path, Qt::CaseInsensitive) == 0;
+    });
+}
+
+void addUnique(QList<PortEntry>& list, const PortEntry& entry) {
+    if (!containsPath(list, entry.path))
+        list.append(entry);
+}
+
+void sortByPath(QList<PortEntry>& list) {
+    std::stable_sort(list.begin(), list.end(),
+                     [](const PortEntry& a, const PortEntry& b) { return a.path < b.path; });
+}
+
+// The udev links of /dev/serial/by-id by the device each one names.
+QHash<QString, QString> stableLinks(const QString& devRoot) {
+    QHash<QString, QString> links;
+    const QDir byId(devRoot + QStringLiteral("/serial/by-id"));
+    const QStringList names = byId.entryList(QDir::Files | QDir::System, QDir::Name);
+    for (const QString& name : names) {
+        const QString link = byId.filePath(name);
+        const QString target = QFileInfo(link).canonicalFilePath();
+        if (!target.isEmpty() && !links.contains(target))
+            links.insert(target, link);
+    }
+    return links;
+}
+
+// "Seriennr. %1" / "serial no. %1" beside an adapter in the list.
+constexpr int PortSerialNumberId = 2000;
 
 // Unix98 pseudo-terminal slaves (/dev/pts/N) have no sysfs entry.
 bool isPtySlaveMajor(unsigned int major) {
@@ -35,8 +73,46 @@ bool IsDemoInterfaceName(const QString& name) {
     return name == DemoInterfaceName(0) || name == DemoInterfaceName(EnglishStringOffset);
 }
 
+SerialAdapter UsbAdapterOf(const QString& ttyName, const PortSearchRoots& roots) {
+    SerialAdapter adapter;
+    const QString sysRoot = QFileInfo(roots.sys).canonicalFilePath();
+    QString dir =
+        QFileInfo(roots.sys + QStringLiteral("/class/tty/") + ttyName + QStringLiteral("/device"))
+            .canonicalFilePath();
+    // A USB serial driver's terminal hangs below an interface of the USB
+    // device; the device's folder is the first one up with a vendor id.
+    while (!sysRoot.isEmpty() && dir.startsWith(sysRoot + QLatin1Char('/'))) {
+        if (QFileInfo::exists(dir + QStringLiteral("/idVendor"))) {
+            adapter.usb = true;
+            adapter.manufacturer = readUsbString(dir + QStringLiteral("/manufacturer"));
+            adapter.product = readUsbString(dir + QStringLiteral("/product"));
+            adapter.serial = readUsbString(dir + QStringLiteral("/serial"));
+            break;
+        }
+        dir = QFileInfo(dir).path();
+    }
+    return adapter;
+}
+
 QStringList SystemSerialPorts(const PortSearchRoots& roots) {
     QStringList ports;
+    for (const PortEntry& entry : SystemSerialPortEntries(roots))
+        ports.append(entry.path);
+    return ports;
+}
+
+QList<PortEntry> SystemSerialPortEntries(const PortSearchRoots& roots) {
+    QList<PortEntry> ports;
+    const QHash<QString, QString> links = stableLinks(roots.dev);
+    const auto entryFor = [&](const QString& name) {
+        PortEntry entry;
+        entry.device = QDir(roots.dev).filePath(name);
+        entry.adapter = UsbAdapterOf(name, roots);
+        entry.path = entry.device;
+        if (entry.adapter.usb)
+            entry.path = links.value(QFileInfo(entry.device).canonicalFilePath(), entry.device);
+        return entry;
+    };
     const QDir dev(roots.dev);
     const QDir ttyClass(roots.sys + QStringLiteral("/class/tty"));
     if (ttyClass.exists()) {
@@ -55,7 +131,7 @@ QStringList SystemSerialPorts(const PortSearchRoots& roots) {
             if (readAttribute(attr + QStringLiteral("console")) == QStringLiteral("Y"))
                 continue;
             if (QFileInfo::exists(dev.filePath(name)))
-                addUnique(ports, dev.filePath(name));
+                addUnique(ports, entryFor(name));
         }
     } else {
         // Without sysfs, take the adapter names, which only exist when plugged in.
@@ -63,9 +139,9 @@ QStringList SystemSerialPorts(const PortSearchRoots& roots) {
             dev.entryList({QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*")},
                           QDir::System | QDir::Files, QDir::Name);
         for (const QString& name : names)
-            addUnique(ports, dev.filePath(name));
+            addUnique(ports, entryFor(name));
     }
-    ports.sort(Qt::CaseSensitive);
+    sortByPath(ports);
     return ports;
 }
 
@@ -84,16 +160,40 @@ bool IsTerminalDevice(const QString& path, const QString& sysRoot) {
 
 QStringList EnumerateComPorts(const QString& configuredPort, int languageOffset,
                               const PortSearchRoots& roots) {
-    QStringList ports = SystemSerialPorts(roots);
-    const QString configured = configuredPort.trimmed();
-    if (configured.startsWith(QLatin1Char('/')) &&
-        !ports.contains(configured, Qt::CaseInsensitive) &&
-        IsTerminalDevice(configured, roots.sys)) {
-        ports.append(configured);
-        ports.sort(Qt::CaseSensitive);
-    }
-    ports.append(DemoInterfaceName(languageOffset));
+    QStringList ports;
+    for (const PortEntry& entry : PortListEntries(configuredPort, languageOffset, roots))
+        ports.append(entry.path);
     return ports;
+}
+
+QList<PortEntry> PortListEntries(const QString& configuredPort, int languageOffset,
+                                 const PortSearchRoots& roots) {
+    QList<PortEntry> ports = SystemSerialPortEntries(roots);
+    const QString configured = configuredPort.trimmed();
+    if (configured.startsWith(QLatin1Char('/')) && !containsPath(ports, configured) &&
+        IsTerminalDevice(configured, roots.sys)) {
+        ports.append(PortEntry{configured, QString(), {}});
+        sortByPath(ports);
+    }
+    ports.append(PortEntry{DemoInterfaceName(languageOffset), QString(), {}});
+    return ports;
+}
+
+QString PortEntryText(const PortEntry& entry, int languageOffset) {
+    if (!entry.adapter.usb)
+        return entry.path;
+    QStringList about;
+    const QString name =
+        QStringList{entry.adapter.manufacturer, entry.adapter.product}.join(QLatin1Char(' '));
+    if (!name.trimmed().isEmpty())
+        about << name.trimmed();
+    if (!entry.adapter.serial.isEmpty())
+        about << LoadStr(PortSerialNumberId + languageOffset).arg(entry.adapter.serial);
+    if (entry.path != entry.device)
+        about << QFileInfo(entry.device).fileName();
+    if (about.isEmpty())
+        return entry.path;
+    return entry.path + QStringLiteral("  \u2013  ") + about.join(QStringLiteral(", "));
 }
 
 int PreselectedPortIndex(const QStringList& entries, const QString& configuredPort) {

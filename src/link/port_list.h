@@ -1,6 +1,8 @@
 #pragma once
 // CommPortList: the entries of the port list ComboBox1. Ports are device
-// paths ("/dev/ttyUSB0"), which is what TCustomSerialPort::SetPort opens.
+// paths ("/dev/ttyUSB0", for a USB adapter its stable link in
+// /dev/serial/by-id), which is what TCustomSerialPort::SetPort opens.
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -16,9 +18,33 @@ QString DemoInterfaceName(int languageOffset);
 // True for the demo entry in either language.
 bool IsDemoInterfaceName(const QString& name);
 
+// The USB device behind a serial adapter as the system names it (sysfs);
+// all empty for a port that is no USB device.
+struct SerialAdapter {
+    QString manufacturer;
+    QString product;
+    QString serial;
+    bool usb = false;
+};
+
+// One entry of the port list.
+struct PortEntry {
+    // What is opened and stored in "COM-Port": for a USB adapter its stable
+    // /dev/serial/by-id link when udev made one, so the choice survives
+    // plugging the adapter into another socket; else the device itself.
+    QString path;
+    QString device; // the kernel's terminal ("/dev/ttyUSB0"); empty for extra entries
+    SerialAdapter adapter;
+};
+
+// The USB adapter behind the terminal ttyName ("ttyUSB0"), read from sysfs.
+SerialAdapter UsbAdapterOf(const QString& ttyName, const PortSearchRoots& roots = {});
+
 // The serial devices the kernel knows, backed by hardware (USB adapters,
-// on-board UARTs, CDC-ACM modems); unique and sorted as text. Placeholder
-// UARTs without a chip and the system console are left out.
+// on-board UARTs, CDC-ACM modems); unique and sorted as text by path.
+// Placeholder UARTs without a chip and the system console are left out.
+QList<PortEntry> SystemSerialPortEntries(const PortSearchRoots& roots = {});
+// Their paths.
 QStringList SystemSerialPorts(const PortSearchRoots& roots = {});
 
 // Whether path (after symlinks) is a terminal character device. Decided from
@@ -34,6 +60,13 @@ bool IsTerminalDevice(const QString& path, const QString& sysRoot = QStringLiter
 // without serial ports it is the first entry.
 QStringList EnumerateComPorts(const QString& configuredPort, int languageOffset = 0,
                               const PortSearchRoots& roots = {});
+// The same entries with what is known of each adapter.
+QList<PortEntry> PortListEntries(const QString& configuredPort, int languageOffset = 0,
+                                 const PortSearchRoots& roots = {});
+
+// The text the list shows for an entry: its path, and for a USB adapter the
+// maker, product and serial number the system knows, and the kernel's name.
+QString PortEntryText(const PortEntry& entry, int languageOffset);
 
 // The start-up selection: the entry that equals the trimmed configured name
 // exactly (case-sensitive), else the first entry; -1 for an empty list.

@@ -19,6 +19,21 @@ FaultTexts FaultTexts::open(const QString& folder, const QString& languageCode) 
     return texts;
 }
 
+FaultTexts FaultTexts::open(const QStringList& dataDirs, const QString& languageCode) {
+    const auto find = [&](const QString& name) {
+        for (const QString& folder : dataDirs) {
+            const QString path = QDir(folder).filePath(name);
+            if (QFileInfo(path).isFile())
+                return IniFile::open(path);
+        }
+        return IniFile();
+    };
+    FaultTexts texts;
+    texts.Codes = find(QStringLiteral("dtc_list_") + languageCode + QStringLiteral(".ini"));
+    texts.Statuses = find(QStringLiteral("dtc_status_") + languageCode + QStringLiteral(".ini"));
+    return texts;
+}
+
 QString FaultTexts::codeText(int code) const {
     return Codes.readString(QStringLiteral("DTC"), QString::number(code)).trimmed();
 }

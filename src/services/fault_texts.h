@@ -5,12 +5,15 @@
 #include "config/ini_file.h"
 
 #include <QString>
+#include <QStringList>
 
 struct FaultTexts {
     IniFile Codes;    // dtc_list_<lang>.ini
     IniFile Statuses; // dtc_status_<lang>.ini
 
     static FaultTexts open(const QString& folder, const QString& languageCode);
+    // Each file from the first of dataDirs that has it.
+    static FaultTexts open(const QStringList& dataDirs, const QString& languageCode);
 
     // Empty without file or entry.
     QString codeText(int code) const;

@@ -37,11 +37,13 @@ public:
     void repaintStatus() override { f.StatusBar1->repaint(); }
     bool openPort() override
     {
-        const OpenPortResult r =
-            OpenConnectionPort(f.SerialPort1, f.ComboBox1->currentText(), f.state.LanguageOffset,
-                               &f.Trace, f.DemoInterface());
+        const QString port = f.CurrentPort();
+        const OpenPortResult r = OpenConnectionPort(f.SerialPort1, port, f.state.LanguageOffset,
+                                                    &f.Trace, f.DemoInterface());
         if (!r.ok)
             f.prompts.message(r.caption, r.message, PromptIcon::Error);
+        else
+            f.RememberPort(port);
         return r.ok;
     }
     void showConnectionError(int id, const QString& detail) override {
@@ -85,7 +87,7 @@ void TForm1::ReportFailedAttempt(AttemptEnd end, int address) {
             0, AttemptSeenText(state.LastAttemptSeen, address, [this](int id) { return Str(id); }));
         break;
     case AttemptEnd::AdapterLost:
-        prompts.message(Str(301), Str(TeamText::AdapterLost).arg(ComboBox1->currentText()),
+        prompts.message(Str(301), Str(TeamText::AdapterLost).arg(CurrentPort()),
                         PromptIcon::Error);
         break;
     default:

@@ -56,7 +56,7 @@ void TForm1::BeginRecording(RecordingHeader::Kind kind, const QList<int>& units)
     RecordingHeader header;
     header.kind = kind;
     header.program = QStringLiteral("Vandrix ") + LoadStr(0);
-    header.port = ComboBox1->currentText();
+    header.port = CurrentPort();
     header.units = units;
     header.interByteTime = state.InterByteTime;
     header.blockDelayTime = state.BlockDelayTime;
@@ -106,7 +106,7 @@ void TForm1::InterfaceCheckClick() {
 }
 
 void TForm1::RunInterfaceCheck() {
-    const OpenPortResult opened = OpenConnectionPort(SerialPort1, ComboBox1->currentText(),
+    const OpenPortResult opened = OpenConnectionPort(SerialPort1, CurrentPort(),
                                                      state.LanguageOffset, &Trace, DemoInterface());
     if (!opened.ok) {
         QApplication::restoreOverrideCursor();

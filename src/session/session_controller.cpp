@@ -146,7 +146,7 @@ void TForm1::OpenSessionLabelFile()
     const QString part = Label6->text();
     const QString fileName = LabelFileName(part) + QStringLiteral(".ini");
     // The previous unit's file is replaced, never reused.
-    state.LabelFile = OpenLabelFile(state.ProgramDir, state.LanguageCode, part);
+    state.LabelFile = OpenLabelFile(state.Paths.dataDirs(), state.LanguageCode, part);
     StatusBar1->setPanelText(4, fileName + Str(state.LabelFileOpen() ? 26 : 27));
 }
 

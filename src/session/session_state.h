@@ -1,6 +1,7 @@
 #pragma once
 // The program's unit-wide state, owned by the main window so a test can make
 // a window and start from a clean slate.
+#include "config/app_paths.h"
 #include "config/ini_file.h"
 #include "link/command_channel.h"
 #include "link/interface_connection.h"
@@ -59,8 +60,8 @@ struct SessionState {
     bool DtcStatusFileOpen() const { return DtcStatusFile.isOpen(); }
     QStringList CarList;
 
-    // Folder of the program file, where every file of the program lies.
-    QString ProgramDir;
+    // Where the configuration, the data and the user's files are.
+    AppPaths Paths;
 
     // The dialogue with the interface; made for the window's port when the
     // first session starts.

@@ -6,6 +6,12 @@
 
 class Prompts;
 
+// Qt's own texts (file and print dialogs, standard buttons) in the program's
+// language: German (languageOffset 0) loads Qt's German translation, English
+// uses Qt's built-in texts. Replaces the translation an earlier call loaded.
+// False when the German translation is not installed.
+bool LoadQtTranslations(int languageOffset);
+
 class VandrixApplication : public QApplication {
 public:
     VandrixApplication(int& argc, char** argv);

@@ -1,7 +1,10 @@
 // Start-up of TForm1: reading "vandrix.ini", the language, the port list, the
 // debug trace, every caption, the control unit lists and the state before the
 // first connection. Owns the captions of all controls and the banner at show.
+#include "config/ini_edit.h"
 #include "config/strings.h"
+#include "link/open_port.h"
+#include "ui/application.h"
 #include "ui/fonts.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
@@ -19,6 +22,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShowEvent>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -59,8 +63,11 @@ double readPointNumber(const QString& text) {
 
 TForm1::TForm1(Prompts& prompts_, const TForm1Options& options, QWidget* parent)
     : QWidget(parent), prompts(prompts_), m_options(options) {
-    state.ProgramDir =
-        options.programDir.isEmpty() ? QCoreApplication::applicationDirPath() : options.programDir;
+    state.Paths = AppPaths::ForProgram(
+        options.programDir.isEmpty() ? QCoreApplication::applicationDirPath() : options.programDir);
+    // An installed program offers the user's own folder for a log file,
+    // never the folder it was started from.
+    SaveDialog1.directory = state.Paths.documentsDir();
     createControls();
     connectHandlers();
     FormCreate();
@@ -72,9 +79,9 @@ void TForm1::FormCreate() {
     StatusBar1->setOwnerDraw(0, true);
     StatusBar1->setOwnerDraw(1, true);
 
-    // 2. The configuration beside the program.
-    const QString configPath = ProgramFile(QStringLiteral("vandrix.ini"));
-    if (QFileInfo(configPath).isFile())
+    // 2. The configuration beside the program, or the user's when installed.
+    const QString configPath = state.Paths.prepareConfigFile();
+    if (!configPath.isEmpty() && QFileInfo(configPath).isFile())
         state.ConfigFile = IniFile::open(configPath);
 
     // 3. The port list. The configured port and the language are looked at
@@ -87,10 +94,9 @@ void TForm1::FormCreate() {
                 QStringLiteral("en")
             ? EnglishStringOffset
             : 0;
-    ComboBox1->clear();
-    ComboBox1->addItems(EnumerateComPorts(configuredPort, portListLanguage, m_options.portRoots));
-    ComboBox1->setCurrentIndex(ComboBox1->count() > 0 ? 0 : -1);
-    fitPopupToItems(ComboBox1);
+    FillPortList(QString(), portListLanguage, configuredPort);
+    // Qt's own dialogs and buttons speak the language chosen here too.
+    LoadQtTranslations(portListLanguage);
 
     // 4. Everything the file says.
     if (state.ConfigFileOpen())
@@ -200,7 +206,8 @@ void TForm1::applyConfiguration() {
     // the other language still means it.
     const bool demo = IsDemoInterfaceName(port);
     for (int i = 0; i < ComboBox1->count(); ++i)
-        if (ComboBox1->itemText(i) == port || (demo && IsDemoInterfaceName(ComboBox1->itemText(i))))
+        if (ComboBox1->itemData(i).toString() == port ||
+            (demo && IsDemoInterfaceName(ComboBox1->itemText(i))))
             ComboBox1->setCurrentIndex(i);
 
     state.KLineBaud = readInteger(config, QStringLiteral("Baud"), 0);
@@ -231,7 +238,7 @@ void TForm1::startDebugTrace() {
         prompts.message(QString(), DebugTrace::WriteFailureMessage(state.LanguageOffset, reason),
                         PromptIcon::Warning);
     });
-    switch (Trace.StartFromConfig(state.ConfigFile, state.ProgramDir, LoadStr(0))) {
+    switch (Trace.StartFromConfig(state.ConfigFile, state.Paths.userDataDir(), LoadStr(0))) {
     case DebugTrace::StartResult::Off:
         break;
     case DebugTrace::StartResult::Started:
@@ -289,6 +296,49 @@ void TForm1::FormShow() {
         state.ConfigFile.readString(ConfigSection, QStringLiteral("Splash")).trimmed() !=
             QStringLiteral("nein"))
         prompts.banner();
+    // Told now rather than by a failing Connect.
+    const QString permissions = PortPermissionWarning();
+    if (!permissions.isEmpty())
+        prompts.message(QString(), permissions, PromptIcon::Warning);
+}
+
+void TForm1::FillPortList(const QString& port, int languageOffset, const QString& listed) {
+    const QSignalBlocker quiet(ComboBox1);
+    ComboBox1->clear();
+    for (const PortEntry& entry :
+         PortListEntries(listed.isEmpty() ? port : listed, languageOffset, m_options.portRoots))
+        ComboBox1->addItem(PortEntryText(entry, languageOffset), entry.path);
+    const int index = ComboBox1->findData(port);
+    ComboBox1->setCurrentIndex(index >= 0 ? index : ComboBox1->count() > 0 ? 0 : -1);
+    fitPopupToItems(ComboBox1);
+    // The tool tip follows the text; changes under the blocker do not tell it.
+    ComboBox1->setToolTip(ComboBox1->currentText());
+}
+
+QString TForm1::CurrentPort() const {
+    const QVariant path = ComboBox1->currentData();
+    return path.isValid() ? path.toString() : ComboBox1->currentText();
+}
+
+void TForm1::RememberPort(const QString& port) {
+    if (!state.Paths.configWritable() || IsDemoInterfaceName(port) || !state.ConfigFileOpen() ||
+        state.ConfigFile.path() != state.Paths.configFile())
+        return;
+    const QString stored =
+        IniFile::open(state.Paths.configFile()).readString(ConfigSection, "COM-Port").trimmed();
+    if (stored != port &&
+        !WriteIniValue(state.Paths.configFile(), ConfigSection, QStringLiteral("COM-Port"), port))
+        qCWarning(lcFiles) << "cannot record the port in" << state.Paths.configFile();
+}
+
+QString TForm1::PortPermissionWarning() const {
+    const auto mayOpen = m_options.mayOpenDevice ? m_options.mayOpenDevice : MayOpenDevice;
+    QStringList hints;
+    for (const PortEntry& entry : SystemSerialPortEntries(m_options.portRoots))
+        if (entry.adapter.usb && !mayOpen(entry.device))
+            hints << PortPermissionHint(entry.path, DeviceOwnerGroup(entry.device),
+                                        state.LanguageOffset);
+    return hints.join(QStringLiteral("\n\n"));
 }
 
 void TForm1::showEvent(QShowEvent* event) {

@@ -698,3 +698,9 @@ void TPaintBox::paintEvent(QPaintEvent*) {
     if (onPaint)
         onPaint(p);
 }
+
+void TComboBox::showPopup() {
+    if (onDropDown)
+        onDropDown();
+    QComboBox::showPopup();
+}

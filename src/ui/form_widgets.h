@@ -2,10 +2,12 @@
 // The control kinds of the main window that Qt has no exact twin for: labels
 // that size themselves to their text, bevel lines, spin buttons beside an edit
 // field, page controls whose tabs wrap into rows, a status bar of fixed panels,
-// a text grid with a fixed header row and a paint box. Each keeps the
-// behaviour the window relies on and nothing more.
+// a text grid with a fixed header row, a paint box and a drop-down list that
+// is told when it opens. Each keeps the behaviour the window relies on and
+// nothing more.
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -140,6 +142,7 @@ public:
     int rowCount() const;
     QRect tabRect(int index) const;
     void setTabFont(const QFont& font);
+    QFont tabFont() const { return m_tabFont; }
 
 signals:
     // The user chose another tab; activePage() already is the new one.
@@ -274,4 +277,14 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override;
+};
+
+// A drop-down list that runs onDropDown before its list opens, so the list
+// can be filled afresh each time.
+class TComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    using QComboBox::QComboBox;
+    std::function<void()> onDropDown;
+    void showPopup() override;
 };

@@ -168,8 +168,8 @@ QString TForm1::Str(int id) const {
     return LoadStr(id + state.LanguageOffset);
 }
 
-QString TForm1::ProgramFile(const QString& name) const {
-    return QDir(state.ProgramDir).filePath(name);
+QString TForm1::DataFile(const QString& name) const {
+    return state.Paths.findDataFile(name);
 }
 
 QString TForm1::ReadinessCheckMark() {
@@ -251,7 +251,13 @@ void TForm1::createTopBar() {
     ComboBox2->setMaxVisibleItems(30);
 
     groupBox(N(GroupBox2), this, 264, 8, 193, 57);
-    named(N(ComboBox1), GroupBox2);
+    auto* ports = new TComboBox(GroupBox2);
+    ports->setObjectName(QStringLiteral("ComboBox1"));
+    // An adapter plugged in after start appears the next time the list opens.
+    ports->onDropDown = [this] {
+        Guarded([this] { FillPortList(CurrentPort(), state.LanguageOffset); });
+    };
+    ComboBox1 = ports;
     ComboBox1->setGeometry(8, 24, 73, 21);
     ComboBox1->setMaxVisibleItems(30);
     // Device paths are longer than the box: the open list and the tool tip

@@ -31,6 +31,7 @@
 #include <array>
 #include <exception>
 #include <memory>
+#include <functional>
 
 class CommandChannel;
 enum class AttemptEnd;
@@ -55,7 +56,9 @@ class TUpDown;
 
 // Where the window finds its files and ports; tests point these elsewhere.
 struct TForm1Options {
-    QString programDir;        // empty: the folder of the program file
+    // Empty: the folder of the program file. Where the configuration and the
+    // data are follows from it (AppPaths).
+    QString programDir;
     PortSearchRoots portRoots; // where the port list looks for devices
     // Starts the demo interface when its port entry is opened; without one
     // the entry reports that this build has no demo.
@@ -63,6 +66,8 @@ struct TForm1Options {
     // Makes a starter of the demo interface that serves a recording instead
     // of the simulated car, for the key Demo-Aufzeichnung.
     std::function<DemoStarter(const QString& recording)> demoReplay;
+    // Whether this user may open a device; empty: asks the system.
+    std::function<bool(const QString& device)> mayOpenDevice;
 };
 
 class TForm1 : public QWidget {
@@ -93,8 +98,9 @@ public:
 
     // The text of id in the chosen language.
     QString Str(int id) const;
-    // A file of the program: its folder followed by name.
-    QString ProgramFile(const QString& name) const;
+    // A data file of the program (car list, fault texts) from the first data
+    // folder that has it; empty when none has.
+    QString DataFile(const QString& name) const;
 
     // ------------------------------------------------------------ top bar
     QGroupBox* GroupBox1;
@@ -255,6 +261,22 @@ public:
     // ------------------------------------------------------------ start-up
     void FormCreate();
     void FormShow();
+
+    // ------------------------------------------------------------ port list
+    // Fills ComboBox1 from the system, each entry showing what is known of
+    // its adapter, and selects the entry of port, else the first. listed (or
+    // else port) is listed too when it is a terminal the system list lacks.
+    // Runs at start and each time the list opens, so a newly plugged adapter
+    // appears without a restart.
+    void FillPortList(const QString& port, int languageOffset, const QString& listed = {});
+    // The path of the chosen entry (what "COM-Port" holds); empty for none.
+    QString CurrentPort() const;
+    // Records port in the user's configuration after it opened, so the next
+    // start preselects it. Only an installed program's own copy is written.
+    void RememberPort(const QString& port);
+    // At start: the adapters present that this user may not open, with the
+    // group to join; empty when there are none.
+    QString PortPermissionWarning() const;
 
     // ------------------------------------------------------------ view handlers
     void StatusBar1DrawPanel(QPainter& painter, int panel, const QRect& rect);

@@ -1,4 +1,4 @@
-// The reference files beside the program: fault code and status texts, and
+// The reference files of the program: fault code and status texts, and
 // the car list of the search page with that page's three handlers.
 // Owns: state.DtcTextFile, state.DtcStatusFile, state.CarList, status panel 6,
 // the entries of ComboBox3 and the ticks of CheckListBox1.
@@ -26,7 +26,7 @@ int entryAddress(const QListWidgetItem* item) {
 
 void TForm1::LoadCarList() {
     state.CarList.clear();
-    const QString path = ProgramFile(QStringLiteral("autoscan.ini"));
+    const QString path = DataFile(QStringLiteral("autoscan.ini"));
     if (QFileInfo(path).isFile()) {
         const IniFile file = IniFile::open(path);
         for (const QString& line : file.readSection(QStringLiteral("Carlist")))
@@ -48,9 +48,9 @@ void TForm1::LoadCarList() {
 
 void TForm1::LoadDtcTextFiles() {
     const QString list =
-        ProgramFile(QStringLiteral("dtc_list_") + state.LanguageCode + QStringLiteral(".ini"));
+        DataFile(QStringLiteral("dtc_list_") + state.LanguageCode + QStringLiteral(".ini"));
     const QString status =
-        ProgramFile(QStringLiteral("dtc_status_") + state.LanguageCode + QStringLiteral(".ini"));
+        DataFile(QStringLiteral("dtc_status_") + state.LanguageCode + QStringLiteral(".ini"));
     state.DtcTextFile = QFileInfo(list).isFile() ? IniFile::open(list) : IniFile();
     state.DtcStatusFile = QFileInfo(status).isFile() ? IniFile::open(status) : IniFile();
 

@@ -57,6 +57,16 @@ IniFile OpenLabelFile(const QString& programDir, const QString& languageCode,
     return {};
 }
 
+IniFile OpenLabelFile(const QStringList& dataDirs, const QString& languageCode,
+                      const QString& partNumber) {
+    for (const QString& dir : dataDirs) {
+        IniFile file = OpenLabelFile(dir, languageCode, partNumber);
+        if (file.isOpen())
+            return file;
+    }
+    return {};
+}
+
 QString LookupGroupLabel(const IniFile& labelFile, int group, int field, int formulaType) {
     if (formulaType == -1)
         return QStringLiteral("-");

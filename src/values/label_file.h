@@ -18,6 +18,10 @@ QString LabelFilePath(const QString& programDir, const QString& languageCode,
 // by users do not always keep the part number's letter case.
 IniFile OpenLabelFile(const QString& programDir, const QString& languageCode,
                       const QString& partNumber);
+// The same from the first of dataDirs that has the unit's file, so a user's
+// own label file is found before the shipped one.
+IniFile OpenLabelFile(const QStringList& dataDirs, const QString& languageCode,
+                      const QString& partNumber);
 
 // Name of field 1..4 of a measuring group: "-" for a field without data
 // (type -1), else key "G<group>.<field>" of "Groups", else the formula type.

@@ -45,7 +45,34 @@ public:
             writeFile(roots().dev + "/" + name);
     }
 
+    // A USB adapter as the kernel shows it: the terminal below an interface
+    // of the USB device, which carries the strings (an empty one is left
+    // out); byId, when given, is udev's link in /dev/serial/by-id.
+    void addUsbTty(const QString& name, const QByteArray& maker, const QByteArray& product,
+                   const QByteArray& serial, const QString& byId = {}) {
+        const QString usb = roots().sys + "/devices/pci0000:00/usb1/1-" + QString::number(++m_usb);
+        const QString tty = usb + "/1-" + QString::number(m_usb) + ":1.0/" + name;
+        QDir().mkpath(tty);
+        writeFile(usb + "/idVendor", "0403\n");
+        const std::pair<const char*, QByteArray> strings[] = {
+            {"manufacturer", maker}, {"product", product}, {"serial", serial}};
+        for (const auto& [file, text] : strings)
+            if (!text.isEmpty())
+                writeFile(usb + "/" + file, text + "\n");
+        const QString attr = roots().sys + "/class/tty/" + name;
+        QDir().mkpath(attr);
+        QFile::link(tty, attr + "/device");
+        writeFile(roots().dev + "/" + name);
+        if (!byId.isEmpty()) {
+            QDir().mkpath(roots().dev + "/serial/by-id");
+            QFile::link("../../" + name, roots().dev + "/serial/by-id/" + byId);
+        }
+    }
+
+    QString byId(const QString& name) const { return roots().dev + "/serial/by-id/" + name; }
+
 private:
+    int m_usb = 0;
     QTemporaryDir m_dir;
 };
 
@@ -160,4 +187,44 @@ TEST(PortList, SystemListHoldsNoConsoleAndEndsWithTheDemo) {
             EXPECT_NE(console.readAll().trimmed(), "Y") << port.toStdString();
         }
     }
+}
+
+TEST(PortList, UsbAdaptersAreOfferedByTheirStableNameWithMakerProductAndSerial) {
+    FakeSystem fs;
+    fs.addUsbTty("ttyUSB1", "FTDI", "FT232R USB UART", "A50285BI",
+                 "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    fs.addUsbTty("ttyUSB0", "Prolific", "USB-Serial Controller", "", "usb-Prolific-if00-port0");
+    fs.addUsbTty("ttyACM0", "Vandrix",
+                 "K-Line \xC3\x9C"
+                 "bertr\xC3\xA4ger",
+                 "VX0042");                                          // no udev link
+    fs.addUsbTty("ttyUSB2", "", "", "", "usb-0403_6001-if00-port0"); // no strings at all
+    fs.addTty("ttyS2", true, "4");
+
+    const QList<PortEntry> entries = PortListEntries(QString(), 0, fs.roots());
+    QStringList paths, de, en;
+    for (const PortEntry& e : entries) {
+        paths << e.path;
+        de << PortEntryText(e, 0);
+        en << PortEntryText(e, EnglishStringOffset);
+    }
+    const QString ftdi = fs.byId("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    const QString prolific = fs.byId("usb-Prolific-if00-port0");
+    const QString bare = fs.byId("usb-0403_6001-if00-port0");
+    EXPECT_EQ(paths, (QStringList{bare, ftdi, prolific, dev(fs, "ttyACM0"), dev(fs, "ttyS2"),
+                                  DemoInterfaceName(0)}));
+    // The plain list is the same paths.
+    EXPECT_EQ(EnumerateComPorts(QString(), 0, fs.roots()), paths);
+    EXPECT_EQ(entries[1].device, dev(fs, "ttyUSB1"));
+    EXPECT_EQ(entries[1].adapter.serial, "A50285BI");
+
+    const QString dash = QStringLiteral("  \u2013  ");
+    EXPECT_EQ(de, (QStringList{bare + dash + "ttyUSB2",
+                               ftdi + dash + "FTDI FT232R USB UART, Seriennr. A50285BI, ttyUSB1",
+                               prolific + dash + "Prolific USB-Serial Controller, ttyUSB0",
+                               dev(fs, "ttyACM0") + dash +
+                                   QString::fromUtf8("Vandrix K-Line Überträger, Seriennr. VX0042"),
+                               dev(fs, "ttyS2"), DemoInterfaceName(0)}));
+    EXPECT_EQ(en[1], ftdi + dash + "FTDI FT232R USB UART, serial no. A50285BI, ttyUSB1");
+    EXPECT_EQ(en[4], dev(fs, "ttyS2"));
 }

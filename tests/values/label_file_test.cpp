@@ -137,3 +137,21 @@ TEST_F(LabelFileTest, FileNameAndPlace) {
     EXPECT_FALSE(OpenLabelFile(dir.path(), "en", "..\\secret").isOpen());
 }
 } // namespace
+
+TEST(LabelFileSearch, UsersOwnFileComesBeforeTheShippedOne) {
+    QTemporaryDir user, shipped;
+    writeFile(shipped.filePath("labelfiles_de/1J0920826C.ini"), "[Groups]\nG1.1=Shipped\n");
+    writeFile(shipped.filePath("labelfiles_de/036906034AM.ini"), "[Groups]\nG1.1=Engine\n");
+    // The user's copy differs in the file name's letter case: still the user's.
+    writeFile(user.filePath("labelfiles_de/1j0920826c.ini"), "[Groups]\nG1.1=Own\n");
+    const QStringList dirs{user.path(), shipped.path()};
+
+    EXPECT_EQ(LookupGroupLabel(OpenLabelFile(dirs, "de", "1J0 920 826 C"), 1, 1, 5), "Own");
+    // Units without a file of the user's come from the shipped folder.
+    EXPECT_EQ(LookupGroupLabel(OpenLabelFile(dirs, "de", "036906034AM"), 1, 1, 5), "Engine");
+    EXPECT_FALSE(OpenLabelFile(dirs, "en", "1J0 920 826 C").isOpen());
+    // A user's folder that does not exist yet is passed over.
+    EXPECT_TRUE(
+        OpenLabelFile(QStringList{user.filePath("missing"), shipped.path()}, "de", "1J0920826C")
+            .isOpen());
+}
