@@ -5,8 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
+# libqt6opengl6-dev: the charts package's CMake files need it but do not pull it in.
 PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          qt6-base-dev qt6-serialport-dev
+          qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev
           fonts-liberation2 fonts-dejavu-core poppler-utils)
 BUILD_DIR=${VANDRIX_BUILD_DIR:-build}
 

@@ -97,6 +97,8 @@ void TForm1::ResetConnectionView()
     CheckBox6->setEnabled(true);
     BitBtn6->setEnabled(true);
     BitBtn7->setEnabled(false);
+    CodingUndoButton->setEnabled(false);
+    AdaptationUndoButton->setEnabled(false);
     CheckBox7->setEnabled(false);
     BitBtn5->setEnabled(false);
     state.SessionRunning = false;

@@ -115,6 +115,7 @@ void TForm1::ShowConnectedView()
     LoggingActive = false;
     Memo3->clear();
     Memo4->clear();
+    ShowLastChanges();
     if (state.LabelFileOpen()) {
         Memo3->setPlainText(LabelHelpLines(state.LabelFile, QStringLiteral("Coding")).join('\n'));
         Memo5->setPlainText(LabelHelpLines(state.LabelFile, QStringLiteral("Login")).join('\n'));
@@ -223,6 +224,7 @@ void TForm1::RunSessionPass()
         state.OutputTestRequested = false;
         OutputTestStep();
     }
+    CarryOutUndoRequests();
 
     // A pass that talked to nothing waits for the user instead of looping hot;
     // any click, key or repaint ends the wait.

@@ -46,6 +46,7 @@ void TForm1::ShowSearchingView() {
 void TForm1::SearchECUs() {
     Memo2->setEnabled(false);
     Memo2->clear();
+    ScanSavedLabel->clear();
     Memo2->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -112,6 +113,7 @@ void TForm1::SearchECUs() {
         state.SessionRunning = false;
         if (state.Closing)
             return;
+        KeepScanReport();
         Memo2->setEnabled(true);
         ResetConnectionView();
         BitBtn6->setEnabled(false);
@@ -119,6 +121,7 @@ void TForm1::SearchECUs() {
     }
 
     add(QStringLiteral("******** Vandrix ") + LoadStr(0) + QLatin1Char(' ') + QString(43, u'*'));
+    KeepScanReport();
     Memo2->setEnabled(true);
     Memo2->moveCursor(QTextCursor::End);
     Memo2->ensureCursorVisible();

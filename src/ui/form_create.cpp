@@ -61,8 +61,11 @@ TForm1::TForm1(Prompts& prompts_, const TForm1Options& options, QWidget* parent)
     state.ProgramDir =
         options.programDir.isEmpty() ? QCoreApplication::applicationDirPath() : options.programDir;
     createControls();
+    createAddedControls();
     connectHandlers();
     FormCreate();
+    // After FormCreate: the captions need the language it chose.
+    setAddedCaptions();
 }
 
 void TForm1::FormCreate() {

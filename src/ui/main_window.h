@@ -10,15 +10,19 @@
 #include "link/debug_trace.h"
 #include "link/port_list.h"
 #include "link/serial_port.h"
+#include "log/change_journal.h"
 #include "log/measurement_log_file.h"
 #include "session/session_state.h"
 #include "ui/prompts.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <exception>
+#include <optional>
 
 class CommandChannel;
+class GraphWindow;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -314,6 +318,49 @@ public:
     void BitBtn12Click();
     void BitBtn14Click();
     void BitBtn16Click();
+
+    // ------------------------------------------------------------ added by the team
+    // Controls beyond the fixed layout, each where the layout has room
+    // (ui/added_controls.cpp); hidden until they have something to offer.
+    QPushButton* GraphButton;          // Group page: opens the live graph
+    TLabel* CodingLastChange;          // coding page: the last change to this unit
+    QPushButton* CodingUndoButton;     // puts its earlier coding back
+    TLabel* AdaptationLastChange;      // adaptation page: the same for a channel
+    QPushButton* AdaptationUndoButton; // puts its earlier value back
+    TLabel* ScanSavedLabel;            // search page: where the report was kept
+    void createAddedControls();
+    void setAddedCaptions();
+
+    // Live graph (session/live_graph.cpp).
+    QPointer<GraphWindow> LiveGraph;
+    int64_t LiveGraphStartMs = 0;
+    void GraphButtonClick();
+    // The slot's four fields, as its boxes show them now, to an open graph.
+    void FeedLiveGraph(size_t slot);
+
+    // Change journal and undo (session/change_journal.cpp).
+    QString ChangeJournalPath() const;
+    // The line before a change goes out; false, after telling the user, when
+    // the journal cannot take it: then nothing may be sent.
+    bool JournalChangeSent(JournalEntry& entry);
+    // The line after the unit's answer.
+    void JournalChangeResult(JournalEntry entry, bool accepted, const QString& readBack);
+    // The newest change the connected unit accepted: its coding, or any of
+    // its adaptation channels.
+    std::optional<JournalEntry> LastChange(bool adaptation) const;
+    // Shows the last changes to the connected unit and offers their undo.
+    void ShowLastChanges();
+    void CodingUndoClick();
+    void AdaptationUndoClick();
+    bool CodingUndoRequested = false;
+    bool AdaptationUndoRequested = false;
+    void CarryOutUndoRequests();
+    // The writes behind the coding and adaptation buttons and their undo.
+    void WriteCodingValues(int coding, int workshopCode, bool undo);
+    void SaveAdaptationValue(int channel, int value, const QString& before, bool undo);
+
+    // Scans kept (session/scans_kept.cpp): the search report to a file.
+    void KeepScanReport();
 
     // ------------------------------------------------------------ errors
     // Runs a handler; an error that escapes it is shown in the box of last resort.
