@@ -25,6 +25,7 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
+#include <cmath>
 #include <iterator>
 
 namespace {
@@ -58,6 +59,25 @@ QList<QPointF> PointsWithin(const QList<QPointF>& points, double x0, double x1) 
     if (to != points.end())
         ++to;
     return QList<QPointF>(from, to);
+}
+
+// low and high widened to whole steps of 1, 2 or 5 times a power of ten,
+// about five steps in all; a flat line gets room around it.
+std::pair<double, double> NiceRange(double low, double high) {
+    if (high - low < 1e-9) {
+        const double room = std::max(1.0, std::abs(low) * 0.1);
+        low -= room;
+        high += room;
+    }
+    const double rough = (high - low) / 5;
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    double step = power * 10;
+    for (double factor : {1.0, 2.0, 5.0})
+        if (rough <= factor * power) {
+            step = factor * power;
+            break;
+        }
+    return {std::floor(low / step) * step, std::ceil(high / step) * step};
 }
 
 } // namespace
@@ -124,7 +144,8 @@ void GraphWindow::createControls() {
 
     m_view = new QChartView(m_chart, this);
     m_view->setObjectName(QStringLiteral("ChartView"));
-    m_view->setRenderHint(QPainter::Antialiasing);
+    // Plain lines: smoothing them tripled the cost of every frame.
+    m_view->setRenderHint(QPainter::Antialiasing, false);
     // A drag picks a time span; the right button steps back out.
     m_view->setRubberBand(QChartView::HorizontalRubberBand);
     m_view->setToolTip(str(613));
@@ -325,7 +346,9 @@ void GraphWindow::redraw() {
         m_x0 = m_x1 - m_spanSeconds;
     }
     // Whole seconds on a long span, tenths on a short one.
-    m_timeAxis->setLabelFormat(m_x1 - m_x0 >= 10 ? QStringLiteral("%.0f") : QStringLiteral("%.1f"));
+    const QString format = m_x1 - m_x0 >= 10 ? QStringLiteral("%.0f") : QStringLiteral("%.1f");
+    if (m_timeAxis->labelFormat() != format)
+        m_timeAxis->setLabelFormat(format);
     setXRange(m_x0, m_x1);
     syncLines();
     fitValueAxes();
@@ -414,9 +437,12 @@ void GraphWindow::syncLines() {
             item->setText(text);
             item->setToolTip(text);
         }
-        item->setData(Qt::UserRole, LineId(s));
+        // Every change to an item lays the list out again: only real ones.
+        if (item->data(Qt::UserRole).toString() != LineId(s)) {
+            item->setData(Qt::UserRole, LineId(s));
+            item->setIcon(Swatch(m_lines.value(LineId(s))->color()));
+        }
         item->setCheckState(s.visible ? Qt::Checked : Qt::Unchecked);
-        item->setIcon(Swatch(m_lines.value(LineId(s))->color()));
     }
     m_syncingList = false;
 
@@ -430,11 +456,17 @@ void GraphWindow::fitValueAxes() {
         const auto range = m_model.valueRange(it.key(), m_x0, m_x1);
         if (!range)
             continue;
-        double low = range->first;
-        double high = range->second;
-        // A little room above and below, and a flat line in the middle.
-        const double margin = high > low ? (high - low) * 0.05 : std::max(1.0, std::abs(low) * 0.1);
-        it.value()->setRange(low - margin, high + margin);
+        QValueAxis* axis = it.value();
+        // Moving an axis lays the whole chart out again, the dearest step
+        // of a redraw: keep it while the lines fit and fill it fairly.
+        const double span = axis->max() - axis->min();
+        const bool fits = range->first >= axis->min() && range->second <= axis->max();
+        const double needed = range->second - range->first;
+        if (fits && needed >= span / 4)
+            continue;
+        const auto [low, high] = NiceRange(range->first, range->second);
+        if (low != axis->min() || high != axis->max())
+            axis->setRange(low, high);
     }
 }
 
