@@ -1,5 +1,7 @@
 #include "reports/scan_diff.h"
 
+#include "config/strings.h"
+
 #include <QMap>
 #include <QRegularExpression>
 #include <algorithm>
@@ -156,26 +158,25 @@ ScanDifference DiffScanReports(const QString& olderText, const QString& newerTex
     return DiffScanReports(ParseScanReport(olderText), ParseScanReport(newerText));
 }
 
-QStringList ScanDifferenceLines(const ScanDifference& d) {
+QStringList ScanDifferenceLines(const ScanDifference& d, int languageOffset) {
+    auto text = [languageOffset](int id) { return LoadStr(id + languageOffset); };
     QStringList lines;
     for (const ScanUnit& u : d.appeared)
-        lines << QStringLiteral("unit appeared: ") + UnitText(u);
+        lines << text(640).arg(UnitText(u));
     for (const ScanUnit& u : d.disappeared)
-        lines << QStringLiteral("unit disappeared: ") + UnitText(u);
+        lines << text(641).arg(UnitText(u));
     for (const ScanFaultChange& c : d.newFaults)
-        lines << QStringLiteral("fault new: %1: %2, status %3")
-                     .arg(c.entry, FaultText(c.after), StatusText(c.after));
+        lines << text(642).arg(c.entry, FaultText(c.after), StatusText(c.after));
     for (const ScanFaultChange& c : d.goneFaults)
-        lines << QStringLiteral("fault gone: %1: %2, status %3")
-                     .arg(c.entry, FaultText(c.before), StatusText(c.before));
+        lines << text(643).arg(c.entry, FaultText(c.before), StatusText(c.before));
     for (const ScanFaultChange& c : d.changedStatus)
-        lines << QStringLiteral("status changed: %1: %2, status %3 -> %4")
-                     .arg(c.entry, FaultText(c.after), StatusText(c.before), StatusText(c.after));
+        lines << text(644).arg(c.entry, FaultText(c.after), StatusText(c.before),
+                               StatusText(c.after));
     for (const ScanUnit& u : d.onlyInOlder)
-        lines << QStringLiteral("searched only in the older scan: ") + u.entry;
+        lines << text(645).arg(u.entry);
     for (const ScanUnit& u : d.onlyInNewer)
-        lines << QStringLiteral("searched only in the newer scan: ") + u.entry;
+        lines << text(646).arg(u.entry);
     if (lines.isEmpty())
-        lines << QStringLiteral("no difference");
+        lines << text(647);
     return lines;
 }

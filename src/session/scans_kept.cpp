@@ -51,14 +51,12 @@ void TForm1::KeepScanReport() {
         path = folder + QLatin1Char('/') + base + QStringLiteral("-%1.txt").arg(n);
 
     QString failure;
-    if (!QDir().mkpath(folder)) {
-        failure = folder;
-    } else {
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) ||
-            file.write((Memo2->toPlainText() + QLatin1Char('\n')).toUtf8()) < 0 || !file.commit())
-            failure = QDir::toNativeSeparators(path) + QStringLiteral(": ") + file.errorString();
-    }
+    // A folder that cannot be made shows in the file's own reason below.
+    QDir().mkpath(folder);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write((Memo2->toPlainText() + QLatin1Char('\n')).toUtf8()) < 0 || !file.commit())
+        failure = QDir::toNativeSeparators(path) + QStringLiteral(": ") + file.errorString();
     const QFontMetrics metrics = ScanSavedLabel->fontMetrics();
     const int width = ScanSavedLabel->width();
     if (failure.isEmpty()) {

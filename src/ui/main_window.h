@@ -4,6 +4,8 @@
 //   ui/main_window.cpp        builds the controls: positions, sizes, fonts, colours
 //   ui/form_create.cpp        FormCreate and FormShow: configuration and start-up
 //   ui/main_window_view.cpp   drawing and input of the view itself
+//   ui/added_controls.cpp     controls the team added where the layout has room
+//   ui/graph_window.cpp       the graph window (its own top-level window)
 //   session/*.cpp             the session with a control unit (ConnectOneECU ...)
 // Control members carry the names of the form; every control's objectName is
 // its member name.

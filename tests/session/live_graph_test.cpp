@@ -123,6 +123,16 @@ TEST_F(LiveGraphTest, PlotsTheTickedGroupsWhilePolled) {
          [&] {
              QCoreApplication::processEvents();
              EXPECT_EQ(graph->viewEnd(), pausedAt);
+             graph->followButton()->click();
+             EXPECT_FALSE(graph->isPaused());
+             // What a drag across the middle half of the picture does: the
+             // span shown halves and the scrolling stops.
+             QChart* chart = graph->chartView()->chart();
+             const QRectF plot = chart->plotArea();
+             chart->zoomIn(QRectF(plot.left() + plot.width() / 4, plot.top(), plot.width() / 2,
+                                  plot.height()));
+             EXPECT_TRUE(graph->isPaused());
+             EXPECT_NEAR(graph->viewEnd() - graph->viewStart(), 1.0, 0.01);
              graph->zoomTo(0.5, 1.5);
              EXPECT_EQ(graph->viewStart(), 0.5);
              EXPECT_EQ(graph->viewEnd(), 1.5);
