@@ -6,8 +6,7 @@
 #include <cstdio>
 
 struct ReportingPrompts : Prompts {
-    void message(const QString&, const QString& text, PromptIcon) override
-    {
+    void message(const QString&, const QString& text, PromptIcon) override {
         std::fprintf(stderr, "unexpected message: %s\n", qPrintable(text));
     }
     bool question(const QString&, const QString&, PromptIcon, bool) override { return false; }

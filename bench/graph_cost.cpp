@@ -25,15 +25,13 @@
 
 namespace {
 
-double wallSeconds()
-{
+double wallSeconds() {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
 // Group requests the simulator has answered so far, from its transcript.
-int groupPolls(const QString& transcript)
-{
+int groupPolls(const QString& transcript) {
     QFile f(transcript);
     if (!f.open(QIODevice::ReadOnly))
         return 0;
@@ -52,10 +50,9 @@ struct Phase {
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                     : qgetenv("QT_QPA_PLATFORM"));
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     const double seconds = argc > 1 ? QString(argv[1]).toDouble() : 10.0;
     const QString bin = QCoreApplication::applicationDirPath() + "/../bin";
@@ -131,8 +128,8 @@ int main(int argc, char** argv)
         return 1;
     }
     const int lines = window.LiveGraph ? int(window.LiveGraph->model().series().size()) : 0;
-    std::printf("graph closed: %.1f group polls/s, CPU %.1f %% of a core\n",
-                closed.pollsPerSecond, 100.0 * closed.cpu);
+    std::printf("graph closed: %.1f group polls/s, CPU %.1f %% of a core\n", closed.pollsPerSecond,
+                100.0 * closed.cpu);
     std::printf("graph open (%d lines): %.1f group polls/s, CPU %.1f %% of a core\n", lines,
                 open.pollsPerSecond, 100.0 * open.cpu);
     std::printf("poll rate with the graph open: %.1f %% of the rate without\n",

@@ -2,8 +2,8 @@
 // undo it makes possible.
 // Owns: CodingLastChange, CodingUndoButton, AdaptationLastChange,
 // AdaptationUndoButton and their request flags.
-#include "config/user_data.h"
 #include "log/change_journal.h"
+#include "config/user_data.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
 
@@ -31,16 +31,14 @@ void ShowChange(const TForm1& w, TLabel* label, QPushButton* undo,
         label->clear();
         return;
     }
-    const QString text = last->isCoding()
-                             ? w.Str(620).arg(last->before, last->requested)
-                             : w.Str(621).arg(QString::number(last->channel), last->before,
-                                              last->requested);
+    const QString text = last->isCoding() ? w.Str(620).arg(last->before, last->requested)
+                                          : w.Str(621).arg(QString::number(last->channel),
+                                                           last->before, last->requested);
     label->setText(text);
     // When and by whom in the tip: the label has room for one line only.
-    label->setToolTip(text + (last->undo ? QLatin1Char(' ') + w.Str(626) : QString()) +
-                      QLatin1Char('\n') +
-                      w.Str(623).arg(QLocale().toString(last->time, QLocale::ShortFormat),
-                                     last->workshopCode));
+    label->setToolTip(
+        text + (last->undo ? QLatin1Char(' ') + w.Str(626) : QString()) + QLatin1Char('\n') +
+        w.Str(623).arg(QLocale().toString(last->time, QLocale::ShortFormat), last->workshopCode));
     undo->setText(w.Str(622).arg(last->before));
     bool number = false;
     last->before.toInt(&number);
@@ -77,8 +75,7 @@ void TForm1::JournalChangeResult(JournalEntry entry, bool accepted, const QStrin
 
 std::optional<JournalEntry> TForm1::LastChange(bool adaptation) const {
     return ChangeJournal::LastAccepted(ChangeJournalFile(ChangeJournalPath()).read(),
-                                       UnitAddress(*this), state.Identification.VAGTyp,
-                                       adaptation);
+                                       UnitAddress(*this), state.Identification.VAGTyp, adaptation);
 }
 
 void TForm1::ShowLastChanges() {
@@ -94,5 +91,9 @@ void TForm1::ShowLastChanges() {
                ChangeJournal::LastAccepted(entries, address, part, true));
 }
 
-void TForm1::CodingUndoClick() { CodingUndoRequested = true; }
-void TForm1::AdaptationUndoClick() { AdaptationUndoRequested = true; }
+void TForm1::CodingUndoClick() {
+    CodingUndoRequested = true;
+}
+void TForm1::AdaptationUndoClick() {
+    AdaptationUndoRequested = true;
+}

@@ -24,6 +24,7 @@ void TForm1::FeedLiveGraph(size_t slot) {
     const int group = state.GroupNumber[slot];
     const QString groupText = Str(76) + QLatin1Char(' ') + QString::number(group);
     for (size_t f = 0; f < 4; ++f)
-        LiveGraph->addReading(QStringLiteral("%1/%2/%3").arg(slot).arg(group).arg(f), GroupNameLabels[slot][f]->text(),
-                              groupText, t, GroupValueBoxes[slot][f]->text());
+        LiveGraph->addReading(QStringLiteral("%1/%2/%3").arg(slot).arg(group).arg(f),
+                              GroupNameLabels[slot][f]->text(), groupText, t,
+                              GroupValueBoxes[slot][f]->text());
 }

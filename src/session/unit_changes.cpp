@@ -320,6 +320,7 @@ void TForm1::CarryOutUndoRequests() {
         // The channel's value now: on the page when it shows that channel,
         // otherwise what the change set it to.
         const bool shown = last->channel == state.AdaptationChannel && !Label115->text().isEmpty();
-        SaveAdaptationValue(last->channel, *value, shown ? Label115->text() : last->requested, true);
+        SaveAdaptationValue(last->channel, *value, shown ? Label115->text() : last->requested,
+                            true);
     }
 }

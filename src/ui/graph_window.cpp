@@ -33,7 +33,7 @@ namespace {
 // Twelve colours apart enough to tell lines of four full groups from each
 // other; the chart's theme repeats after five.
 const QColor LineColours[] = {
-    {31, 119, 180}, {214, 39, 40},  {44, 160, 44},  {255, 127, 14}, {148, 103, 189}, {23, 190, 207},
+    {31, 119, 180}, {214, 39, 40},   {44, 160, 44}, {255, 127, 14}, {148, 103, 189}, {23, 190, 207},
     {140, 86, 75},  {227, 119, 194}, {90, 90, 90},  {188, 189, 34}, {0, 0, 140},     {120, 0, 40},
 };
 
@@ -197,17 +197,17 @@ void GraphWindow::createControls() {
 
 void GraphWindow::addReading(const QString& key, const QString& name, const QString& group,
                              double t, const QString& shownText) {
-    m_model.add(key, name, group, t,
-                ParseShownValue(shownText, AppLocale::decimalSeparator(),
-                                AppLocale::thousandsSeparator()));
+    m_model.add(
+        key, name, group, t,
+        ParseShownValue(shownText, AppLocale::decimalSeparator(), AppLocale::thousandsSeparator()));
 }
 
 bool GraphWindow::openLog(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        m_prompts.message(str(301), str(611) + QLatin1Char('\n') + path + QLatin1Char('\n') +
-                                        file.errorString(),
-                          PromptIcon::Error);
+        m_prompts.message(
+            str(301), str(611) + QLatin1Char('\n') + path + QLatin1Char('\n') + file.errorString(),
+            PromptIcon::Error);
         return false;
     }
     // The log is written in the system's 8-bit code page.
@@ -221,12 +221,11 @@ bool GraphWindow::openLog(const QString& path) {
         return false;
     }
     m_recordings = usable;
-    setWindowTitle(str(601) + QStringLiteral(" [") + QFileInfo(path).fileName() +
-                   QLatin1Char(']'));
+    setWindowTitle(str(601) + QStringLiteral(" [") + QFileInfo(path).fileName() + QLatin1Char(']'));
     m_recording->clear();
     for (int i = 0; i < m_recordings.size(); ++i)
-        m_recording->addItem(QStringLiteral("%1 %2: %3").arg(str(612)).arg(i + 1).arg(
-            m_recordings[i].started));
+        m_recording->addItem(
+            QStringLiteral("%1 %2: %3").arg(str(612)).arg(i + 1).arg(m_recordings[i].started));
     m_recording->setVisible(m_recordings.size() > 1);
     showRecording(int(m_recordings.size() - 1));
     return true;

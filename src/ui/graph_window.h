@@ -52,8 +52,8 @@ public:
     // What the buttons do.
     bool isPaused() const { return m_paused; }
     void setPaused(bool paused);
-    void follow();               // live: back to the newest span; file: the whole recording
-    void setSpan(int seconds);   // width of the followed span
+    void follow();             // live: back to the newest span; file: the whole recording
+    void setSpan(int seconds); // width of the followed span
     void zoomTo(double t0, double t1);
     void setLineVisible(int index, bool visible);
     // Opens a file window for a log the user chooses.

@@ -85,8 +85,9 @@ TEST(ScanDiff, TwoScansWithOneFaultClearedDifferByExactlyThat) {
     ScanDifference rest = d;
     rest.goneFaults.clear();
     EXPECT_TRUE(rest.isEmpty());
-    EXPECT_EQ(ScanDifferenceLines(d, 10000),
-              QStringList({"fault gone: 017 [11] - Motor 2: 18010 Fehler 18010, status 35 Status 35"}));
+    EXPECT_EQ(
+        ScanDifferenceLines(d, 10000),
+        QStringList({"fault gone: 017 [11] - Motor 2: 18010 Fehler 18010, status 35 Status 35"}));
     EXPECT_EQ(ScanDifferenceLines(d, 0),
               QStringList({"Fehler nicht mehr gespeichert: 017 [11] - Motor 2: 18010 Fehler 18010, "
                            "Status 35 Status 35"}));
@@ -120,13 +121,14 @@ TEST(ScanDiff, UnitsAndFaultsThatCameWentOrChanged) {
     EXPECT_EQ(d.onlyInOlder[0].address, 9);
     ASSERT_EQ(d.onlyInNewer.size(), 1);
     EXPECT_EQ(d.onlyInNewer[0].address, 25);
-    EXPECT_EQ(ScanDifferenceLines(d, 10000),
-              QStringList({"unit appeared: 003 [03] - ABS Bremsen (1J0907379P)",
-                           "unit disappeared: 001 [01] - Motor (ECU) (036906034AM)",
-                           "fault new: 017 [11] - Motor 2: 01314 Fehler 1314, status 35 Status 35",
-                           "fault gone: 017 [11] - Motor 2: 18010 Fehler 18010, status 35 Status 35",
-                           "status changed: 017 [11] - Motor 2: 00257 Fehler 257, status 161 "
-                           "Status 161 -> 35 Status 35",
-                           "searched only in the older report: 009 [09] - Zentralelektrik",
-                           "searched only in the newer report: 025 [19] - CAN Gateway"}));
+    EXPECT_EQ(
+        ScanDifferenceLines(d, 10000),
+        QStringList({"unit appeared: 003 [03] - ABS Bremsen (1J0907379P)",
+                     "unit disappeared: 001 [01] - Motor (ECU) (036906034AM)",
+                     "fault new: 017 [11] - Motor 2: 01314 Fehler 1314, status 35 Status 35",
+                     "fault gone: 017 [11] - Motor 2: 18010 Fehler 18010, status 35 Status 35",
+                     "status changed: 017 [11] - Motor 2: 00257 Fehler 257, status 161 "
+                     "Status 161 -> 35 Status 35",
+                     "searched only in the older report: 009 [09] - Zentralelektrik",
+                     "searched only in the newer report: 025 [19] - CAN Gateway"}));
 }

@@ -86,12 +86,12 @@ TEST_F(LiveGraphTest, PlotsTheTickedGroupsWhilePolled) {
              QStringList legend;
              for (int i = 0; i < graph->lineList()->count(); ++i)
                  legend << graph->lineList()->item(i)->text();
-             EXPECT_EQ(legend, QStringList({"Motordrehzahl (Gruppe 1) [upm]",
-                                            "Kühlmitteltemperatur (Gruppe 1) [°C]",
-                                            "Lambdaregelung [%]", "Motordrehzahl (Gruppe 4) [upm]",
-                                            "Batteriespannung [V]",
-                                            "Kühlmitteltemperatur (Gruppe 4) [°C]",
-                                            "Ansauglufttemperatur [°C]"}));
+             EXPECT_EQ(legend,
+                       QStringList({"Motordrehzahl (Gruppe 1) [upm]",
+                                    "Kühlmitteltemperatur (Gruppe 1) [°C]", "Lambdaregelung [%]",
+                                    "Motordrehzahl (Gruppe 4) [upm]", "Batteriespannung [V]",
+                                    "Kühlmitteltemperatur (Gruppe 4) [°C]",
+                                    "Ansauglufttemperatur [°C]"}));
              EXPECT_EQ(w.Label11->text(), "Motordrehzahl");
              EXPECT_TRUE(graph->textValues()->isVisible());
              EXPECT_TRUE(graph->textValues()->text().contains("Grundeinstellungsbedingungen"));

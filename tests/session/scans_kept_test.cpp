@@ -56,9 +56,7 @@ protected:
         EXPECT_TRUE(sim->started());
     }
 
-    QStringList scans() const {
-        return QDir(scansFolder).entryList(QDir::Files, QDir::Name);
-    }
+    QStringList scans() const { return QDir(scansFolder).entryList(QDir::Files, QDir::Name); }
 
     QString scansFolder = dir.filePath("data-home/vandrix/scans");
     std::unique_ptr<SimProcess> sim;
@@ -75,9 +73,10 @@ TEST_F(ScansKeptTest, EverySearchLeavesItsReportOnDisk) {
 
     ASSERT_EQ(scans().size(), 1);
     const QString first = scans()[0];
-    EXPECT_TRUE(QRegularExpression("^\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d_Testwagen_1.6_16V\\.txt$")
-                    .match(first)
-                    .hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression("^\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d_Testwagen_1.6_16V\\.txt$")
+            .match(first)
+            .hasMatch())
         << first.toStdString();
     const QString firstPath = scansFolder + '/' + first;
     EXPECT_EQ(QString::fromUtf8(contents(firstPath)), w.Memo2->toPlainText() + '\n');
