@@ -91,8 +91,7 @@ std::optional<JournalEntry> ParseLine(const QString& line) {
     }
     e.before = cells[5];
     e.requested = cells[6];
-    const auto stage = std::find(std::begin(StageWords), std::end(StageWords),
-                                 cells[7].toLatin1());
+    const auto stage = std::find(std::begin(StageWords), std::end(StageWords), cells[7].toLatin1());
     if (stage == std::end(StageWords))
         return std::nullopt;
     e.stage = JournalEntry::Stage(stage - std::begin(StageWords));

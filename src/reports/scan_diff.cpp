@@ -144,8 +144,8 @@ ScanDifference DiffScanReports(const ScanReport& older, const ScanReport& newer)
             }
             oldMatched[match] = true;
             if (old.faults[match].status != fault.status)
-                diff.changedStatus << ScanFaultChange{now.address, now.entry, old.faults[match],
-                                                      fault};
+                diff.changedStatus
+                    << ScanFaultChange{now.address, now.entry, old.faults[match], fault};
         }
         for (qsizetype i = 0; i < old.faults.size(); ++i)
             if (!oldMatched[i])

@@ -18,7 +18,8 @@ QStringList UnitLines(const QString& entry, const QString& part, QList<Fault> fa
     QStringList lines{"======== " + entry + " " + QString(65 - entry.size(), '=')};
     if (!found)
         return lines + QStringList{"-> Steuergerät nicht gefunden <-", " ", " "};
-    lines << "-> Steuergerät gefunden <-" << " "
+    lines << "-> Steuergerät gefunden <-"
+          << " "
           << "VAG Geräte-Typnummer:" + pad + part
           << QString("Bauteilbezeichnung:").leftJustified(30) + "KOMBI"
           << QString("Zusatzinformationen:").leftJustified(30)
@@ -34,7 +35,8 @@ QStringList UnitLines(const QString& entry, const QString& part, QList<Fault> fa
                          QString::number(f.status);
         }
     }
-    return lines << " " << " ";
+    return lines << " "
+                 << " ";
 }
 
 QString Report(const QList<QStringList>& units) {
@@ -96,14 +98,14 @@ TEST(ScanDiff, TwoScansWithOneFaultClearedDifferByExactlyThat) {
 }
 
 TEST(ScanDiff, UnitsAndFaultsThatCameWentOrChanged) {
-    const QString before = Report({UnitLines(Engine, "036906034AM", {}),
-                                   UnitLines(Brakes, "", {}, false),
-                                   UnitLines(Kombi, "1J0920826C", {{18010, 35}, {257, 161}}),
-                                   UnitLines("009 [09] - Zentralelektrik", "1C0937049D", {})});
-    const QString after = Report({UnitLines(Engine, "", {}, false),
-                                  UnitLines(Brakes, "1J0907379P", {}),
-                                  UnitLines(Kombi, "1J0920826C", {{257, 35}, {1314, 35}}),
-                                  UnitLines("025 [19] - CAN Gateway", "1K0907530", {})});
+    const QString before =
+        Report({UnitLines(Engine, "036906034AM", {}), UnitLines(Brakes, "", {}, false),
+                UnitLines(Kombi, "1J0920826C", {{18010, 35}, {257, 161}}),
+                UnitLines("009 [09] - Zentralelektrik", "1C0937049D", {})});
+    const QString after =
+        Report({UnitLines(Engine, "", {}, false), UnitLines(Brakes, "1J0907379P", {}),
+                UnitLines(Kombi, "1J0920826C", {{257, 35}, {1314, 35}}),
+                UnitLines("025 [19] - CAN Gateway", "1K0907530", {})});
     const ScanDifference d = DiffScanReports(before, after);
     ASSERT_EQ(d.appeared.size(), 1);
     EXPECT_EQ(d.appeared[0].address, 3);
