@@ -3,9 +3,9 @@
 // sleep in the event loop instead of spinning.
 //
 //   build/bench/bench_idle_session [seconds]
-#include "bench_prompts.h"
-#include "cpu_time.h"
+#include "bench/cpu_time.h"
 #include "ui/main_window.h"
+#include "ui/prompts.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -17,6 +17,22 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
+
+namespace {
+// Nothing should ask the user anything here; say so if something does.
+struct ReportingPrompts : Prompts {
+    void message(const QString&, const QString& text, PromptIcon) override
+    {
+        std::fprintf(stderr, "unexpected message: %s\n", qPrintable(text));
+    }
+    bool question(const QString&, const QString&, PromptIcon, bool) override { return false; }
+    int confirm(int) override { return 3; }
+    void about() override {}
+    void banner() override {}
+    QString saveFile(const SaveFileRequest&) override { return {}; }
+    bool print(QPrinter&) override { return false; }
+};
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -4,10 +4,11 @@
 //
 //   build/bench/bench_poll_rate [seconds]
 #include "link/command_channel.h"
+#include "link/serial_port.h"
 #include "services/block_buffer.h"
 #include "services/requests.h"
 
-#include "cpu_time.h"
+#include "bench/cpu_time.h"
 
 #include <QCoreApplication>
 #include <QProcess>

@@ -1,6 +1,6 @@
 // vandrix-sim: the simulated interface and car on a pseudo-terminal, for
 // tests, benchmarks and trying the program without hardware.
-#include "simulator_host.h"
+#include "sim/simulator_host.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -48,7 +48,15 @@ KIND@COMMAND#K (at its Kth occurrence). KIND is one of:
   noprompt   that command's answer lacks the final ">"
   unplug     on that command the link is dropped: the pty master is closed,
              as when the adapter is pulled out
-Also accepted as FAULT: "pace" (as --pace) and "kline=MS" (as --kline-ms).
+  error      that command is answered "ERROR" and the prompt, as a chip that
+             refuses a setting (error@ATIBT05, error@ATN0)
+  extraline  that command's answer has one more line, "OK", before its
+             prompt, as a chip whose reset answer is longer (extraline@ATZ)
+  endless    that command is answered by characters without CR, at the
+             line's pace, until the next command arrives
+  crlf       from that command on, every line ends in CR LF
+Also accepted as FAULT: "pace" (as --pace), "kline=MS" (as --kline-ms) and
+"crlf" (CR LF line ends from the first command on).
 The scenario's [Interface] Faults= key takes the same list. The scenario
 format is described at the top of scenarios/demo_car.ini.
 
@@ -64,6 +72,9 @@ int usageError(const char* what) {
 
 int main(int argc, char** argv) {
     SimOptions opt;
+    // The transcript file is this process's record; a list in memory would
+    // only grow with every request served.
+    opt.keepCommands = false;
     QString linkPath;
     for (int i = 1; i < argc; ++i) {
         const QString a = QString::fromLocal8Bit(argv[i]);

@@ -1,4 +1,4 @@
-#include "sim_engine.h"
+#include "sim/sim_engine.h"
 
 #include <algorithm>
 
@@ -85,6 +85,7 @@ void SimEngine::receive(std::string_view bytes, int64_t nowUs) {
 }
 
 void SimEngine::takeOutput(int64_t nowUs, std::string& out) {
+    takeEndless(nowUs, out);
     while (m_segmentHead < m_segments.size()) {
         const Segment& s = m_segments[m_segmentHead];
         const int64_t start = m_pace ? std::max(s.notBeforeUs, m_lineFreeUs) : s.notBeforeUs;
@@ -119,7 +120,22 @@ void SimEngine::takeOutput(int64_t nowUs, std::string& out) {
     }
 }
 
+void SimEngine::takeEndless(int64_t nowUs, std::string& out) {
+    static constexpr std::string_view kStream = "0123456789ABCDEF ";
+    // At the line's own pace, never in one burst after the reader was away.
+    if (!m_endless || m_endlessNextUs > nowUs)
+        return;
+    if (nowUs - m_endlessNextUs > 1000000)
+        m_endlessNextUs = nowUs;
+    for (int n = 0; n < 256 && m_endlessNextUs <= nowUs; ++n) {
+        out += kStream[m_endlessChars++ % kStream.size()];
+        m_endlessNextUs += CharUs;
+    }
+}
+
 int64_t SimEngine::nextOutputUs() const {
+    if (m_endless && m_segmentHead >= m_segments.size())
+        return m_endlessNextUs;
     if (m_segmentHead >= m_segments.size())
         return -1;
     const Segment& s = m_segments[m_segmentHead];
@@ -150,16 +166,20 @@ void SimEngine::handleCommand(int64_t nowUs) {
     const bool viaKLine = isAT ? m_cmd.starts_with("ATD") : m_unit != nullptr && !m_cmd.empty();
     const int64_t notBefore = nowUs + (viaKLine ? m_klineUs : 0);
     m_replyStart = m_out.size();
+    m_endless = false; // spoken to, the device comes to its senses
     bool noPrompt = false;
-    if (applyFaults(notBefore, &noPrompt))
+    bool extraLine = false;
+    if (applyFaults(notBefore, &noPrompt, &extraLine))
         return;
     dispatch();
+    if (extraLine)
+        line("OK");
     if (!noPrompt)
         m_out += '>';
     endReply(notBefore);
 }
 
-bool SimEngine::applyFaults(int64_t notBeforeUs, bool* noPrompt) {
+bool SimEngine::applyFaults(int64_t notBeforeUs, bool* noPrompt, bool* extraLine) {
     for (ArmedFault& af : m_faults) {
         if (af.fired)
             continue;
@@ -193,6 +213,21 @@ bool SimEngine::applyFaults(int64_t notBeforeUs, bool* noPrompt) {
             return true;
         case SimFault::NoPrompt:
             *noPrompt = true;
+            break;
+        case SimFault::Error:
+            line("ERROR");
+            m_out += '>';
+            endReply(notBeforeUs);
+            return true;
+        case SimFault::ExtraLine:
+            *extraLine = true;
+            break;
+        case SimFault::Endless:
+            m_endless = true;
+            m_endlessNextUs = notBeforeUs;
+            return true;
+        case SimFault::CrLf:
+            m_crlf = true;
             break;
         }
     }
@@ -262,7 +297,7 @@ void SimEngine::connect(int address) {
     m_out += char('0' + (m_baudCode ? m_baudCode : m_unit->baudCode));
     m_out += " P";
     m_out += char('0' + m_unit->protocol);
-    m_out += '\r';
+    endLine();
     identification();
 }
 
@@ -278,22 +313,22 @@ void SimEngine::identification() {
     if (st.coding >= 0) {
         m_out += "SWC ";
         appendDecimal(m_out, st.coding, 5);
-        m_out += '\r';
+        endLine();
     }
     if (st.workshopCode >= 0) {
         m_out += "WSC ";
         appendDecimal(m_out, st.workshopCode, 5);
-        m_out += '\r';
+        endLine();
     }
     if (m_unit->deviceNumber >= 0) {
         m_out += "EXT ";
         appendDecimal(m_out, m_unit->deviceNumber, 7);
-        m_out += '\r';
+        endLine();
     }
     if (m_unit->importer >= 0) {
         m_out += "IMP ";
         appendDecimal(m_out, m_unit->importer, 3);
-        m_out += '\r';
+        endLine();
     }
 }
 
@@ -349,8 +384,10 @@ void SimEngine::unitRequest(std::string_view cmd) {
         if (st.dtcs.empty())
             return line("FFFF 88"); // the unit's own "no fault" entry
         for (const SimDtc& d : st.dtcs) {
+            const size_t start = m_out.size();
             hexLine(unsigned(d.code), 4);
-            m_out.back() = ' ';
+            m_out.resize(start + 4);
+            m_out += ' ';
             hexLine(unsigned(d.status), 2);
         }
         return;
@@ -387,9 +424,8 @@ void SimEngine::unitRequest(std::string_view cmd) {
     }
     if (svc == "07" && rest.size() == 8) {
         const int coding = int(arg >> 16);
-        // The chip acknowledges the request; then comes the unit's answer:
-        // its identification with the new values, or "?" when it refuses.
-        line("OK");
+        // As the request catalogue has it: the identification with the new
+        // values, or "?" when the unit refuses them; nothing in front.
         if (st.coding < 0 || coding > m_unit->codingMax)
             return line("?");
         st.coding = coding;
@@ -419,7 +455,13 @@ void SimEngine::unitRequest(std::string_view cmd) {
 
 void SimEngine::line(std::string_view text) {
     m_out += text;
+    endLine();
+}
+
+void SimEngine::endLine() {
     m_out += '\r';
+    if (m_crlf)
+        m_out += '\n';
 }
 
 void SimEngine::hexLine(unsigned value, int digits) {
@@ -433,7 +475,7 @@ void SimEngine::hexLine(unsigned value, int digits) {
         buf[n++] = '0';
     while (n > 0)
         m_out += buf[--n];
-    m_out += '\r';
+    endLine();
 }
 
 void SimEngine::triplets(const SimBlock& block, uint32_t salt) {
@@ -446,8 +488,10 @@ void SimEngine::triplets(const SimBlock& block, uint32_t salt) {
         for (int k = 0; k < 3; ++k) {
             m_out += kHex[v[k] >> 4];
             m_out += kHex[v[k] & 0xF];
-            m_out += k < 2 ? ' ' : '\r';
+            if (k < 2)
+                m_out += ' ';
         }
+        endLine();
     }
 }
 

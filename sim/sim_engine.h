@@ -6,7 +6,7 @@
 // are numbered from 1 in arrival order, which is what fault triggers and the
 // transcript count. Replies are queued with the time they may leave, so a
 // host can pace them at 19200 baud and delay requests that go over the K-line.
-#include "sim_scenario.h"
+#include "sim/sim_scenario.h"
 
 #include <cstdint>
 #include <functional>
@@ -64,7 +64,8 @@ private:
     };
 
     void handleCommand(int64_t nowUs);
-    bool applyFaults(int64_t notBeforeUs, bool* noPrompt);
+    bool applyFaults(int64_t notBeforeUs, bool* noPrompt, bool* extraLine);
+    void takeEndless(int64_t nowUs, std::string& out);
     void dispatch();
     void atCommand(std::string_view cmd);
     void unitRequest(std::string_view cmd);
@@ -74,6 +75,7 @@ private:
     void refuse();
 
     void line(std::string_view text);
+    void endLine();
     void hexLine(unsigned value, int digits);
     void triplets(const SimBlock& block, uint32_t salt);
     void endReply(int64_t notBeforeUs);
@@ -95,6 +97,10 @@ private:
     bool m_pace = false;
     int64_t m_klineUs = 0;
     int m_baudCode = 0;
+    bool m_crlf = false;       // lines end in CR LF
+    bool m_endless = false;    // a line without end is flowing
+    int64_t m_endlessNextUs = 0;
+    uint64_t m_endlessChars = 0;
 
     std::string m_out;
     size_t m_outHead = 0;

@@ -1,4 +1,4 @@
-#include "sim_scenario.h"
+#include "sim/sim_scenario.h"
 
 #include "config/ini_file.h"
 
@@ -299,7 +299,9 @@ bool SimFault::parseList(const QString& list, std::vector<SimFault>* faults, boo
                          int* klineMs, QString* error) {
     static const std::pair<const char*, Kind> kinds[] = {
         {"silence", Silence},   {"dataerror", DataError}, {"garbage", Garbage},
-        {"longline", LongLine}, {"noprompt", NoPrompt},   {"unplug", Unplug}};
+        {"longline", LongLine}, {"noprompt", NoPrompt},   {"unplug", Unplug},
+        {"error", Error},       {"extraline", ExtraLine}, {"endless", Endless},
+        {"crlf", CrLf}};
     for (const QString& raw : list.split(',', Qt::SkipEmptyParts)) {
         const QString item = raw.trimmed();
         if (item.isEmpty())
@@ -307,6 +309,13 @@ bool SimFault::parseList(const QString& list, std::vector<SimFault>* faults, boo
         const QString lower = item.toLower();
         if (lower == u"pace") {
             *pace = true;
+            continue;
+        }
+        if (lower == u"crlf") { // line ends of the whole session
+            SimFault f;
+            f.kind = CrLf;
+            f.atCount = 1;
+            faults->push_back(f);
             continue;
         }
         if (lower.startsWith(u"kline=")) {
@@ -350,8 +359,9 @@ bool SimFault::parseList(const QString& list, std::vector<SimFault>* faults, boo
             if (error)
                 *error = QStringLiteral(
                              "bad fault \"%1\": expected KIND#N, KIND@COMMAND or KIND@COMMAND#K "
-                             "with KIND one of silence, dataerror, garbage, "
-                             "longline, noprompt, unplug; or pace, kline=MS")
+                             "with KIND one of silence, dataerror, garbage, longline, "
+                             "noprompt, unplug, error, extraline, endless, crlf; or pace, "
+                             "crlf, kline=MS")
                              .arg(item);
             return false;
         }

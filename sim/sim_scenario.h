@@ -77,7 +77,19 @@ struct SimUnit {
 };
 
 struct SimFault {
-    enum Kind : uint8_t { Silence, DataError, Garbage, LongLine, NoPrompt, Unplug };
+    // What each kind does is in vandrix-sim --help.
+    enum Kind : uint8_t {
+        Silence,
+        DataError,
+        Garbage,
+        LongLine,
+        NoPrompt,
+        Unplug,
+        Error,     // "ERROR" and the prompt, as the chip refuses a setting
+        ExtraLine, // one more line, "OK", before the prompt
+        Endless,   // characters without CR that only the next command stops
+        CrLf,      // from then on every line ends in CR LF
+    };
     Kind kind = Silence;
     int atCount = 0;    // the Nth command received (1-based), or 0
     std::string atText; // or the occurrence-th command equal to this text

@@ -1,6 +1,6 @@
-#include "simulator_host.h"
+#include "sim/simulator_host.h"
 
-#include "sim_engine.h"
+#include "sim/sim_engine.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -111,10 +111,11 @@ bool SimulatorHost::start(const SimOptions& options, QString* error) {
         std::lock_guard lock(m_commandsLock);
         m_commands.clear();
     }
-    m_engine->setTranscriptSink([this, f = m_transcript](int n, int64_t us, std::string_view cmd) {
-        {
+    m_engine->setTranscriptSink([this, f = m_transcript, keep = options.keepCommands](
+                                    int n, int64_t us, std::string_view cmd) {
+        if (keep) {
             std::lock_guard lock(m_commandsLock);
-            if (m_commands.size() >= MaxCommandsKept) // a long benchmark run
+            if (m_commands.size() >= MaxCommandsKept) // a long run keeps its latest
                 m_commands.remove(0, MaxCommandsKept / 2);
             m_commands << QString::fromLatin1(cmd.data(), qsizetype(cmd.size()));
         }
@@ -167,7 +168,10 @@ void SimulatorHost::serve() {
     char buf[4096];
     for (;;) {
         const int64_t now = clock();
-        engine.takeOutput(now, pending);
+        // Nobody reading (a closed port, a full terminal) must not make the
+        // backlog grow: the engine holds what is not yet due.
+        if (pending.size() - sent < 4096)
+            engine.takeOutput(now, pending);
         while (sent < pending.size()) {
             const ssize_t n = ::write(m_master, pending.data() + sent, pending.size() - sent);
             if (n <= 0)

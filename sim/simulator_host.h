@@ -15,7 +15,7 @@
 // (each connection attempt does). The "unplug" fault closes the master side:
 // the program then sees a hang-up, exactly as when a USB adapter is pulled;
 // linkDropped() tells the owner, and slavePath() is then stale.
-#include "sim_scenario.h"
+#include "sim/sim_scenario.h"
 
 #include <QString>
 #include <QStringList>
@@ -32,6 +32,7 @@ struct SimOptions {
     int klineMs = -1;       // K-line delay per request; -1 keeps the scenario's
     QString chipVersion;    // empty keeps the scenario's
     QStringList faults;     // faults, each "kind#N" or "kind@COMMAND[#K]"
+    bool keepCommands = true; // for commands(); a bounded number of them
 };
 
 class SimulatorHost {
@@ -54,9 +55,9 @@ public:
     bool linkDropped() const { return m_dropped.load(); }
     // Every command received so far, in order, without its CR (a lone CR is
     // an empty text); what a test asserts the program sent. Only the latest
-    // MaxCommandsKept are kept.
+    // MaxCommandsKept are kept, and none without SimOptions::keepCommands.
     QStringList commands() const;
-    static constexpr int MaxCommandsKept = 100000;
+    static constexpr int MaxCommandsKept = 1000;
 
     // demo_car.ini in the "scenarios" folder beside the running program, else
     // in $VANDRIX_DATA/scenarios; empty when neither exists.

@@ -1,4 +1,6 @@
 // Vandrix: diagnosis of control units over a Vandrix Pro interface.
+#include "link/open_port.h"
+#include "sim/simulator_host.h"
 #include "ui/application.h"
 #include "ui/dialog_prompts.h"
 #include "ui/dialogs.h"
@@ -9,9 +11,15 @@ int main(int argc, char** argv) {
     DialogPrompts prompts;
     app.setPrompts(&prompts);
 
+    // The demo interface runs only once its port entry is opened, and outlives
+    // the window that uses it.
+    SimulatorHost demo;
+    TForm1Options options;
+    options.demoInterface = MakeDemoStarter(demo, SimulatorHost::defaultScenarioPath());
+
     // The windows in the order the program has always made them; the main
     // window's start-up runs before the dialogs exist.
-    TForm1 form1(prompts);
+    TForm1 form1(prompts, options);
     prompts.setParentWidget(&form1);
     TForm2 form2(&form1);
     TForm3 form3(&form1);

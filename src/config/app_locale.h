@@ -10,6 +10,8 @@ QLocale locale();
 void set(const QLocale& locale);
 QChar decimalSeparator();
 QChar thousandsSeparator();
+// The short date with a four-digit year.
 QString shortDateFormat();
+// The time with seconds, without a time zone.
 QString longTimeFormat();
 } // namespace AppLocale

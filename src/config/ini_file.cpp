@@ -32,6 +32,13 @@ QString stripQuotes(QString v)
 
 QString IniFile::decode(const QByteArray& raw)
 {
+    // A Windows editor's "Unicode" is UTF-16 with its byte-order mark.
+    if (raw.startsWith("\xFF\xFE") || raw.startsWith("\xFE\xFF")) {
+        QStringDecoder utf16(raw.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE
+                                                          : QStringDecoder::Utf16BE,
+                             QStringDecoder::Flag::Stateless);
+        return utf16.decode(raw.mid(2));
+    }
     QByteArray bytes = raw;
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);

@@ -257,6 +257,16 @@ constexpr Entry kTable[] = {
     {1092, u"120 [78] - Schiebetür rechts"},
     {1093, u"125 [7D] - Zusatzheizung"},
     {1094, u"126 [7E] - Anzeige Armaturenbrett"},
+    // Texts the team added
+    {2001, u"Steuergerät %1 antwortet nicht"},
+    {2002, u"Die Verbindung zum Diagnoseinterface an %1 ist abgebrochen.\nIst das Interface noch angeschlossen?"},
+    {2003, u"Die Log-Datei konnte nicht geschrieben werden:"},
+    {2004, u"Schreiben der Debug-Datei gescheitert; die Debug-Ausgabe ist abgeschaltet."},
+    {2005, u"Das Demo-Interface ist in dieser Version nicht verfügbar."},
+    {2006, u"Keine Berechtigung: nur der Administrator darf %1 öffnen. Bitten Sie ihn, das Gerät einer Gruppe für serielle Geräte zu geben (zum Beispiel dialout), treten Sie dieser Gruppe bei und melden Sie sich neu an."},
+    {2007, u"Keine Berechtigung: %1 gehört der Gruppe \"%2\". Nehmen Sie Ihren Benutzer in diese Gruppe auf (sudo usermod -aG %2 $USER), melden Sie sich dann ab und wieder an."},
+    {2008, u"Demo (simulierte Schnittstelle)"},
+    {2009, u"Der Ordner %1 existiert nicht."},
 
     // English
     {10001, u"Control Unit:"},
@@ -497,6 +507,16 @@ constexpr Entry kTable[] = {
     {11092, u"120 [78] - Slide Door, Right"},
     {11093, u"125 [7D] - Extra Heating"},
     {11094, u"126 [7E] - Head Dash Control"},
+    // Texts the team added
+    {12001, u"Control unit %1 does not answer"},
+    {12002, u"The connection to the diagnosis interface on %1 was lost.\nIs the interface still plugged in?"},
+    {12003, u"The log file could not be written:"},
+    {12004, u"Writing the Debug file failed; the debug output is switched off."},
+    {12005, u"The demo interface is not available in this build."},
+    {12006, u"Permission denied: only the administrator may open %1. Ask the administrator to give it to a group for serial devices (for example dialout), join that group and log in again."},
+    {12007, u"Permission denied: %1 belongs to the group \"%2\". Add your user to that group (sudo usermod -aG %2 $USER), then log out and log in again."},
+    {12008, u"Demo (simulated interface)"},
+    {12009, u"The folder %1 does not exist."},
 };
 // clang-format on
 

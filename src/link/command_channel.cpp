@@ -1,4 +1,4 @@
-#include "command_channel.h"
+#include "link/command_channel.h"
 
 #include "config/clock.h"
 
@@ -11,6 +11,7 @@
 
 namespace {
 constexpr QChar CR(13);
+constexpr QChar LF(10);
 
 bool isErrorWord(const QString& line)
 {
@@ -35,7 +36,7 @@ void qtMessagePump(int maxWaitMs)
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-CommandChannel::CommandChannel(TCustomSerialPort& port, MessagePump pump)
+CommandChannel::CommandChannel(ByteStream& port, MessagePump pump)
     : m_port(port), m_pump(std::move(pump))
 {
 }
@@ -46,6 +47,7 @@ bool CommandChannel::readChar(QChar& c, int ms)
 {
     const int64_t deadline = Clock::nowMs() + ms;
     for (;;) {
+        checkCancelled();
         const int64_t left = deadline - Clock::nowMs();
         // Short slices keep the window alive while the interface is silent.
         if (m_port.WaitReadable(int(std::clamp<int64_t>(left, 0, PumpSliceMs)))) {
@@ -61,6 +63,20 @@ bool CommandChannel::readChar(QChar& c, int ms)
     }
 }
 
+bool CommandChannel::WaitForInput(int ms)
+{
+    const int64_t deadline = Clock::nowMs() + ms;
+    for (;;) {
+        checkCancelled();
+        const int64_t left = deadline - Clock::nowMs();
+        if (m_port.WaitReadable(int(std::clamp<int64_t>(left, 0, PumpSliceMs))))
+            return true;
+        if (Clock::nowMs() >= deadline)
+            return false;
+        processMessages();
+    }
+}
+
 QString CommandChannel::ReadReplyLine(bool appendCR)
 {
     QString line;
@@ -68,11 +84,15 @@ QString CommandChannel::ReadReplyLine(bool appendCR)
     uint32_t lastTime = Clock::GetTickCount();
     for (;;) {
         QChar c;
-        if (readChar(c, m_port.readWaitMs())) {
+        // A line feed after the CR (interfaces that end lines with CR LF)
+        // carries nothing and must not start the next line.
+        if (readChar(c, m_port.readWaitMs()) && c != LF) {
             lastIsCR = c == CR;
             if (!lastIsCR) {
                 line += c;
                 lastTime = Clock::GetTickCount();
+                if (line.size() > MaxLineChars)
+                    throw EDataError();
             }
         }
         processMessages();
@@ -125,6 +145,7 @@ void CommandChannel::Pause(int milliseconds)
 {
     const int64_t deadline = Clock::nowUs() + int64_t(milliseconds) * 1000;
     do {
+        checkCancelled();
         // Round up: waking a little late is fine, ending early is not.
         const int left = int(std::max<int64_t>(0, (deadline - Clock::nowUs() + 999) / 1000));
         if (m_pump)

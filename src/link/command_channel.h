@@ -1,7 +1,7 @@
 #pragma once
 // The line level of the dialogue with the interface: commands ended by CR,
 // reply lines ended by CR, and the ">" prompt without CR.
-#include "serial_port.h"
+#include "link/byte_stream.h"
 
 #include <QString>
 #include <functional>
@@ -13,13 +13,20 @@ public:
     EDataError() : std::runtime_error("DATA ERROR") {}
 };
 
+// The user asked to stop (Disconnect) while a wait was under way; the wait
+// ends at once, whatever the interface is still sending.
+class ECancelled : public std::runtime_error {
+public:
+    ECancelled() : std::runtime_error("cancelled") {}
+};
+
 class CommandChannel {
 public:
     // Processes pending window messages; with maxWaitMs > 0 it may sleep that
     // long waiting for one (see qtMessagePump).
     using MessagePump = std::function<void(int maxWaitMs)>;
 
-    explicit CommandChannel(TCustomSerialPort& port, MessagePump pump = {});
+    explicit CommandChannel(ByteStream& port, MessagePump pump = {});
 
     void SendText(const QString& text);
     QString ReadReplyLine(bool appendCR);
@@ -30,23 +37,38 @@ public:
 
     QString LastReply;
 
-    TCustomSerialPort& port() { return m_port; }
+    ByteStream& port() { return m_port; }
     void setMessagePump(MessagePump pump) { m_pump = std::move(pump); }
+    // Asked inside every wait; when it returns true the wait throws
+    // ECancelled. Empty: waits run to their end.
+    void setCancelCheck(std::function<bool()> cancelled) { m_cancelled = std::move(cancelled); }
+    // Waits up to ms for a character to arrive, processing messages; true when
+    // one is there to read.
+    bool WaitForInput(int ms);
     void processMessages() { if (m_pump) m_pump(0); }
     // Sleeps until a window message arrives (at most maxWaitMs) and
     // processes what is pending.
     void waitForMessages(int maxWaitMs);
 
     static constexpr int SilenceLimitMs = 5000;
+    // Longer than any reply line of the interface: a device that never ends
+    // its line is a communication error, not a line still arriving.
+    static constexpr int MaxLineChars = 512;
     // Longest time a wait leaves the window without processing its messages.
     static constexpr int PumpSliceMs = 50;
 
 private:
     // Waits up to ms for one character, processing messages meanwhile.
     bool readChar(QChar& c, int ms);
+    void checkCancelled() const
+    {
+        if (m_cancelled && m_cancelled())
+            throw ECancelled();
+    }
 
-    TCustomSerialPort& m_port;
+    ByteStream& m_port;
     MessagePump m_pump;
+    std::function<bool()> m_cancelled;
 };
 
 // The program's pump: QCoreApplication's event processing, sleeping in the

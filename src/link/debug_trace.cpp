@@ -76,11 +76,7 @@ QString DebugTrace::HeaderDateTime(const QDateTime& now) {
 }
 
 QString DebugTrace::WriteFailureMessage(int languageOffset, const QString& reason) {
-    const QString text =
-        languageOffset >= EnglishStringOffset
-            ? QStringLiteral("Writing the Debug file failed; the debug output is switched off.")
-            : QStringLiteral(
-                  "Schreiben der Debug-Datei gescheitert; die Debug-Ausgabe ist abgeschaltet.");
+    const QString text = LoadStr(TeamText::TraceWriteFailed + languageOffset);
     return reason.isEmpty() ? text : text + QLatin1Char('\n') + reason;
 }
 

@@ -7,27 +7,72 @@
 
 namespace {
 const QString CR = QStringLiteral("\r");
+const QString Prompt = QStringLiteral(">");
 
-bool endsAcknowledgement(const QString& line)
+bool isErrorWord(const QString& line)
 {
-    return line == QLatin1String("ERROR") || line == QLatin1String("DATA ERROR") ||
-           line == QLatin1String(">");
+    return line == QLatin1String("ERROR") || line == QLatin1String("DATA ERROR");
 }
 
 // Reads until the interface acknowledges (or connects). A silent interface
 // ends the wait too: without that bound a dead chip would hold the window
-// in this loop forever. The last line read is returned.
+// in this loop forever. An error word is followed by its prompt, which is
+// read as well: left behind, it would be taken as the answer to the next
+// command. The line that ended the wait is returned.
 QString waitFor(CommandChannel& channel, bool orConnect)
 {
     for (;;) {
         const QString line = channel.ReadReplyLine(false);
-        if (line.isEmpty() || endsAcknowledgement(line) ||
+        if (line.isEmpty() || line == Prompt ||
             (orConnect && line.startsWith(QLatin1String("CONNECT"))))
             return line;
+        if (isErrorWord(line)) {
+            for (QString rest = line; !rest.isEmpty() && rest != Prompt;)
+                rest = channel.ReadReplyLine(false);
+            return line;
+        }
     }
 }
 
-QString hex2(int value) { return QString::number(value, 16).toUpper().rightJustified(2, '0'); }
+// How long the rest of a reset answer may take to follow its third line.
+constexpr int ResetGraceMs = 500;
+
+// One reset: the answer's three lines (the second is the identification),
+// fewer when the prompt comes early or when the interface falls silent for
+// 5 s, which ends the attempt at once. Lines an interface sends beyond the
+// three belong to the same answer and are read up to its prompt.
+QStringList readResetAnswer(CommandChannel& channel)
+{
+    QStringList lines;
+    while (lines.size() < 3) {
+        const QString line = channel.ReadReplyLine(false);
+        if (line.isEmpty())
+            return lines;
+        lines << line;
+        if (line == Prompt)
+            return lines;
+    }
+    while (channel.WaitForInput(ResetGraceMs)) {
+        const QString extra = channel.ReadReplyLine(false);
+        if (extra.isEmpty() || extra == Prompt)
+            break;
+    }
+    return lines;
+}
+
+// Whatever is still waiting belongs to an earlier command.
+void sendSetupCommand(CommandChannel& channel, const QString& command)
+{
+    channel.port().ClearBuffer(true, false);
+    channel.SendText(command + CR);
+}
+
+// A negative setting goes out as its 32-bit pattern, as the debug trace
+// writes it, never with a minus sign the chip cannot read.
+QString hex2(int value)
+{
+    return QString::number(static_cast<unsigned int>(value), 16).toUpper().rightJustified(2, '0');
+}
 
 struct AttemptFailed {
     int messageId; // 0: no message
@@ -72,6 +117,7 @@ double ParseChipVersion(const QString& line)
 bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSettings& settings,
                       InterfaceInfo& info, ConnectionView& view, DebugTrace* trace)
 {
+    info.End = AttemptEnd::Failed;
     if (trace) {
         trace->Value(QStringLiteral("IBT"), settings.InterByteTime);
         trace->Value(QStringLiteral("BDT"), settings.BlockDelayTime);
@@ -86,11 +132,12 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
     view.repaintStatus();
 
     if (!view.openPort()) {
+        info.End = AttemptEnd::PortNotOpened;
         view.resetConnectionView();
         return false;
     }
 
-    TCustomSerialPort& port = channel.port();
+    ByteStream& port = channel.port();
     try {
         port.SetReadInterval(-1);
         port.SetReadTotalConstant(1000);
@@ -109,10 +156,9 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
         QString identification;
         bool found = false;
         for (int attempt = 0; attempt < 6 && !found; ++attempt) {
-            channel.SendText(QStringLiteral("ATZ") + CR);
-            channel.ReadReplyLine(false);
-            identification = channel.ReadReplyLine(false);
-            channel.ReadReplyLine(false);
+            sendSetupCommand(channel, QStringLiteral("ATZ"));
+            const QStringList answer = readResetAnswer(channel);
+            identification = answer.value(1);
             found = identification.contains(QLatin1String("Vandrix Pro"), Qt::CaseInsensitive);
         }
         if (!found)
@@ -120,13 +166,13 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
         view.setStatusPanel(2, identification);
         info.ChipVersion = ParseChipVersion(identification);
 
-        channel.SendText(QStringLiteral("ATIBT") + hex2(settings.InterByteTime) + CR);
+        sendSetupCommand(channel, QStringLiteral("ATIBT") + hex2(settings.InterByteTime));
         waitFor(channel, false);
-        channel.SendText(QStringLiteral("ATBDT") + hex2(settings.BlockDelayTime) + CR);
+        sendSetupCommand(channel, QStringLiteral("ATBDT") + hex2(settings.BlockDelayTime));
         waitFor(channel, false);
-        channel.SendText(QStringLiteral("ATN") + QString::number(fixedCode) + CR);
+        sendSetupCommand(channel, QStringLiteral("ATN") + QString::number(fixedCode));
         waitFor(channel, true);
-        channel.SendText(QStringLiteral("ATD") + hex2(address) + CR);
+        sendSetupCommand(channel, QStringLiteral("ATD") + hex2(address));
         const QString reply = waitFor(channel, true);
         if (!reply.startsWith(QLatin1String("CONNECT")))
             throw AttemptFailed{0};
@@ -140,8 +186,12 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
         view.setStatusPanel(3, view.text(24) +
                                    (info.ProtocolKind == 2 ? QStringLiteral("KW 2000")
                                                            : QStringLiteral("KW 1281")));
+        info.End = AttemptEnd::Connected;
         return true;
     } catch (const AttemptFailed& failed) {
+        info.End = failed.messageId == 306   ? AttemptEnd::NoInterface
+                   : failed.messageId == 305 ? AttemptEnd::NoChip
+                                             : AttemptEnd::UnitSilent;
         if (failed.messageId)
             view.showConnectionError(failed.messageId);
         view.setStatusPanel(0, view.text(6));
@@ -153,8 +203,15 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
         } catch (const std::exception&) {
         }
         return false;
+    } catch (const ECancelled&) {
+        info.End = AttemptEnd::Cancelled;
+        return false;
+    } catch (const ESerialPort&) {
+        info.End = AttemptEnd::AdapterLost;
+        return false;
     } catch (const std::exception&) {
         // Left as it stands; the caller's reset restores the idle state.
+        info.End = AttemptEnd::Failed;
         return false;
     }
 }

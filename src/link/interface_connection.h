@@ -30,10 +30,23 @@ struct InterfaceSettings {
     int KLineBaud = 0;
 };
 
+// How a connection attempt ended, so the caller can say why it failed.
+enum class AttemptEnd {
+    Connected,
+    PortNotOpened, // the user has seen the port's message already
+    NoInterface,   // message 306
+    NoChip,        // message 305
+    UnitSilent,    // the chip answered, the control unit did not connect
+    AdapterLost,   // the port failed under the dialogue: adapter pulled out
+    Cancelled,     // the cancel check of the channel ended a wait
+    Failed,        // any other error inside the dialogue
+};
+
 // What a connection attempt learns about the chip and the unit.
 struct InterfaceInfo {
     double ChipVersion = 0;
     int ProtocolKind = 0;
+    AttemptEnd End = AttemptEnd::Failed;
 };
 
 // "ATN" speed code of a K-line rate; 0 (automatic) for anything else.
@@ -44,7 +57,8 @@ QString KLineSpeedText(int code);
 double ParseChipVersion(const QString& identificationLine);
 
 // Returns true when the interface reports a connection to the unit. On false
-// the port is closed, except after an error inside the dialogue, which the
-// caller's own reset cleans up.
+// the port is closed, except after an error inside the dialogue (AdapterLost,
+// Cancelled, Failed), which the caller's own reset cleans up. info.End says
+// how the attempt ended.
 bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSettings& settings,
                       InterfaceInfo& info, ConnectionView& view, DebugTrace* trace);

@@ -12,10 +12,6 @@
 #include <vector>
 
 namespace {
-bool english(int languageOffset) {
-    return languageOffset >= EnglishStringOffset;
-}
-
 // The message 300 alone says "blocked by another program" for every cause;
 // the second line tells the user what actually stands in the way.
 QString failureDetail(const ESerialPort& e, const QString& device, int languageOffset) {
@@ -34,27 +30,9 @@ QString PortOpenMessage(const QString& portName, int languageOffset, const QStri
 
 QString PortPermissionHint(const QString& device, const QString& ownerGroup, int languageOffset) {
     const bool adminOnly = ownerGroup.isEmpty() || ownerGroup == QStringLiteral("root");
-    if (english(languageOffset)) {
-        if (adminOnly)
-            return QStringLiteral("Permission denied: only the administrator may open %1. Ask "
-                                  "the administrator to give it to a group for serial devices "
-                                  "(for example dialout), join that group and log in again.")
-                .arg(device);
-        return QStringLiteral("Permission denied: %1 belongs to the group \"%2\". Add your user "
-                              "to that group (sudo usermod -aG %2 $USER), then log out and log "
-                              "in again.")
-            .arg(device, ownerGroup);
-    }
     if (adminOnly)
-        return QStringLiteral("Keine Berechtigung: nur der Administrator darf %1 öffnen. Bitten "
-                              "Sie ihn, das Gerät einer Gruppe für serielle Geräte zu geben "
-                              "(zum Beispiel dialout), treten Sie dieser Gruppe bei und melden "
-                              "Sie sich neu an.")
-            .arg(device);
-    return QStringLiteral("Keine Berechtigung: %1 gehört der Gruppe \"%2\". Nehmen Sie Ihren "
-                          "Benutzer in diese Gruppe auf (sudo usermod -aG %2 $USER), melden "
-                          "Sie sich dann ab und wieder an.")
-        .arg(device, ownerGroup);
+        return LoadStr(TeamText::PortAdminOnly + languageOffset).arg(device);
+    return LoadStr(TeamText::PortGroup + languageOffset).arg(device, ownerGroup);
 }
 
 QString DeviceOwnerGroup(const QString& path) {
@@ -82,10 +60,7 @@ OpenPortResult OpenPort(TCustomSerialPort& port, const QString& portName, int la
     QString device = portName;
     if (IsDemoInterfaceName(portName)) {
         if (!demo)
-            return fail(english(languageOffset)
-                            ? QStringLiteral("The demo interface is not available in this build.")
-                            : QStringLiteral("Das Demo-Interface ist in dieser Version nicht "
-                                             "verfügbar."));
+            return fail(LoadStr(TeamText::DemoUnavailable + languageOffset));
         QString error;
         device.clear();
         if (!demo(device, error) || device.isEmpty())

@@ -28,9 +28,7 @@ bool isPtySlaveMajor(unsigned int major) {
 } // namespace
 
 QString DemoInterfaceName(int languageOffset) {
-    return languageOffset >= EnglishStringOffset
-               ? QStringLiteral("Demo (simulated interface)")
-               : QStringLiteral("Demo (simulierte Schnittstelle)");
+    return LoadStr(TeamText::DemoInterface + languageOffset);
 }
 
 bool IsDemoInterfaceName(const QString& name) {

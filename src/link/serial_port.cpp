@@ -1,4 +1,4 @@
-#include "serial_port.h"
+#include "link/serial_port.h"
 
 #include "config/clock.h"
 
@@ -18,16 +18,6 @@
 
 namespace {
 QString systemReason(int err) { return err > 0 ? QString::fromLocal8Bit(strerror(err)) : QString(); }
-
-QString messageFor(int code, int winCode, const QString& detail)
-{
-    QString msg = ESerialPort::codeText(code);
-    if (winCode >= 0)
-        msg += QStringLiteral(" (Error: %1)").arg(winCode);
-    if (!detail.isEmpty())
-        msg += QStringLiteral(": ") + detail;
-    return msg;
-}
 
 speed_t speedFor(TBaudRate b)
 {
@@ -76,42 +66,17 @@ QString uucpLockHolder(const QString& device)
 bool ignorableModemError(int err) { return err == ENOTTY || err == EINVAL; }
 } // namespace
 
-ESerialPort::ESerialPort(int code, int winCode, const QString& detail)
-    : std::runtime_error(messageFor(code, winCode, detail).toStdString()), Code(code),
-      WinCode(winCode), Reason(detail.isEmpty() ? systemReason(winCode) : detail)
-{
-}
-
-QString ESerialPort::codeText(int code)
-{
-    switch (code) {
-    case SE_OpenFailed: return QStringLiteral("Unable to open com port");
-    case SE_WriteFailed: return QStringLiteral("WriteFile function failed");
-    case SE_ReadFailed: return QStringLiteral("ReadFile function failed");
-    case SE_PurgeFailed: return QStringLiteral("PurgeComm function failed");
-    case SE_SetStateFailed: return QStringLiteral("SetCommState function failed");
-    case SE_TimeoutsFailed: return QStringLiteral("SetCommTimeouts failed");
-    case SE_SetupComFailed: return QStringLiteral("SetupComm function failed");
-    case SE_ClearComFailed: return QStringLiteral("ClearCommError function failed");
-    case SE_PortNotOpen: return QStringLiteral("Port Not Open");
-    default: return QStringLiteral("Serial port error %1").arg(code);
-    }
-}
-
 TCustomSerialPort::TCustomSerialPort() = default;
 
 TCustomSerialPort::~TCustomSerialPort()
 {
-    try {
-        Close();
-    } catch (...) {
-    }
+    // Not through Close(): an observer may be gone by now.
+    if (Connected())
+        closeDevice();
 }
 
-void TCustomSerialPort::Open()
+void TCustomSerialPort::openDevice()
 {
-    if (Connected())
-        return;
     if (m_port.isEmpty())
         throw ESerialPort(SE_OpenFailed, ENOENT, QStringLiteral("no port name given"));
     const QString holder = uucpLockHolder(m_port);
@@ -176,10 +141,8 @@ void TCustomSerialPort::applyLineSettings()
         throw ESerialPort(SE_SetStateFailed, errno);
 }
 
-void TCustomSerialPort::Close()
+void TCustomSerialPort::closeDevice()
 {
-    if (!Connected())
-        return;
     // An unplugged adapter refuses the flush; the descriptor is released anyway.
     tcflush(m_fd, TCIOFLUSH);
     ::close(m_fd);
@@ -188,19 +151,8 @@ void TCustomSerialPort::Close()
     m_rxPos = 0;
 }
 
-int TCustomSerialPort::readWaitMs() const
+bool TCustomSerialPort::waitDevice(int ms)
 {
-    if (m_timeouts.ReadTotalMultiplier == 0 && m_timeouts.ReadTotalConstant == 0)
-        return 0;
-    if (m_timeouts.ReadTotalMultiplier == -1)
-        return m_timeouts.ReadTotalConstant;
-    return m_timeouts.ReadTotalMultiplier + m_timeouts.ReadTotalConstant;
-}
-
-bool TCustomSerialPort::WaitReadable(int ms)
-{
-    if (!Connected())
-        throw ESerialPort(SE_PortNotOpen, -1);
     if (m_rxPos < m_rx.size())
         return true;
     pollfd p{m_fd, POLLIN, 0};
@@ -215,61 +167,47 @@ bool TCustomSerialPort::WaitReadable(int ms)
     if (p.revents & POLLIN)
         return true;
     // Hang-up or error without data: the adapter is gone.
-    throw ESerialPort(SE_ReadFailed, EIO, QStringLiteral("the device hung up"));
+    throw ESerialPort::hungUp();
 }
 
-void TCustomSerialPort::CheckHangUp()
+void TCustomSerialPort::checkDevice()
 {
-    if (!Connected())
-        throw ESerialPort(SE_PortNotOpen, -1);
     pollfd p{m_fd, POLLIN, 0};
     if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
-        throw ESerialPort(SE_ReadFailed, EIO, QStringLiteral("the device hung up"));
+        throw ESerialPort::hungUp();
 }
 
-int TCustomSerialPort::ReadStr(QString& str, int count)
+QByteArray TCustomSerialPort::readDevice(qsizetype maxBytes, int timeoutMs)
 {
-    str.clear();
-    if (!Connected())
-        throw ESerialPort(SE_PortNotOpen, -1);
-    if (count <= 0)
-        return 0;
     if (m_rxPos >= m_rx.size()) {
-        if (!WaitReadable(readWaitMs()))
-            return 0;
+        if (!waitDevice(timeoutMs))
+            return {};
         char buf[512];
         ssize_t n;
         do {
             n = ::read(m_fd, buf, sizeof buf);
         } while (n < 0 && errno == EINTR);
         if (n == 0)
-            throw ESerialPort(SE_ReadFailed, EIO, QStringLiteral("the device hung up"));
+            throw ESerialPort::hungUp();
         if (n < 0) {
             if (errno == EAGAIN)
-                return 0;
+                return {};
             throw ESerialPort(SE_ReadFailed, errno);
         }
         m_rx = QByteArray(buf, n);
         m_rxPos = 0;
     }
-    const qsizetype take = std::min<qsizetype>(count, m_rx.size() - m_rxPos);
-    str.reserve(take);
-    for (qsizetype i = 0; i < take; ++i)
-        str += QChar(static_cast<unsigned char>(m_rx[m_rxPos + i]));
+    const qsizetype take = std::min<qsizetype>(maxBytes, m_rx.size() - m_rxPos);
+    const QByteArray bytes = m_rx.mid(m_rxPos, take);
     m_rxPos += take;
-    return int(take);
+    return bytes;
 }
 
-int TCustomSerialPort::WriteStr(const QString& str)
+qsizetype TCustomSerialPort::writeDevice(const QByteArray& bytes)
 {
-    if (!Connected())
-        throw ESerialPort(SE_PortNotOpen, -1);
-    QByteArray bytes(str.size(), Qt::Uninitialized);
-    for (qsizetype i = 0; i < str.size(); ++i)
-        bytes[i] = char(str[i].unicode() & 0xFF);
     const int64_t deadline = Clock::nowMs() +
-                             int64_t(m_timeouts.WriteTotalMultiplier) * bytes.size() +
-                             m_timeouts.WriteTotalConstant;
+                             int64_t(Timeouts().WriteTotalMultiplier) * bytes.size() +
+                             Timeouts().WriteTotalConstant;
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(m_fd, bytes.constData() + done, size_t(bytes.size() - done));
@@ -287,15 +225,13 @@ int TCustomSerialPort::WriteStr(const QString& str)
         pollfd p{m_fd, POLLOUT, 0};
         if (::poll(&p, 1, int(std::min<int64_t>(left, 1000))) > 0 &&
             (p.revents & (POLLHUP | POLLERR)))
-            throw ESerialPort(SE_WriteFailed, EIO, QStringLiteral("the device hung up"));
+            throw ESerialPort::hungUp(SE_WriteFailed);
     }
-    return int(done);
+    return done;
 }
 
-void TCustomSerialPort::ClearBuffer(bool input, bool output)
+void TCustomSerialPort::discardDevice(bool input, bool output)
 {
-    if (!Connected())
-        throw ESerialPort(SE_PortNotOpen, -1);
     if (input) {
         m_rx.clear();
         m_rxPos = 0;
@@ -325,6 +261,3 @@ void TCustomSerialPort::SetBaudRate(TBaudRate baud)
         applyLineSettings();
 }
 
-void TCustomSerialPort::SetReadInterval(int ms) { m_timeouts.ReadInterval = ms; }
-void TCustomSerialPort::SetReadTotalMultiplier(int ms) { m_timeouts.ReadTotalMultiplier = ms; }
-void TCustomSerialPort::SetReadTotalConstant(int ms) { m_timeouts.ReadTotalConstant = ms; }

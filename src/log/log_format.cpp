@@ -10,6 +10,20 @@ QString TimeHeading(const QString& timeWord) {
 const QString TimeFormatHeading = QStringLiteral("HH:MM:SS,ms");
 } // namespace
 
+QString SafeCell(const QString& text) {
+    QString cell = text;
+    for (QChar& c : cell) {
+        if (c == u';')
+            c = SeparatorSubstitute;
+        else if (c == u'"')
+            c = QuoteSubstitute;
+        else if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+                 c == QChar::ParagraphSeparator)
+            c = ControlSubstitute;
+    }
+    return cell;
+}
+
 QString SeparatorLine() {
     return QString(SeparatorWidth, QLatin1Char('*'));
 }
@@ -45,13 +59,13 @@ QString WithoutAccelerator(const QString& caption) {
 }
 
 QString PairLine(const QString& first, const QString& second) {
-    return first + QLatin1Char(';') + second;
+    return SafeCell(first) + QLatin1Char(';') + SafeCell(second);
 }
 
 QString Cells(const QStringList& cells) {
     QString line;
     for (const QString& cell : cells)
-        line += cell + QLatin1Char(';');
+        line += SafeCell(cell) + QLatin1Char(';');
     return line;
 }
 

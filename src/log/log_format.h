@@ -2,7 +2,8 @@
 // The cells and lines of the CSV measurement log. Every cell is followed by
 // its ";", the last one of a line included; the caller writes the line end.
 // Numbers arrive as the value labels show them, so the regional separators
-// pass through unchanged.
+// pass through unchanged. Texts that come from the unit or a label file can
+// hold anything, so every cell is made safe before it is joined.
 #include <QChar>
 #include <QString>
 #include <QStringList>
@@ -12,6 +13,16 @@
 namespace LogFormat {
 
 inline constexpr int SeparatorWidth = 60;
+
+// Substitutes for characters that would break a row in a spreadsheet.
+inline constexpr QChar SeparatorSubstitute = u',';
+inline constexpr QChar QuoteSubstitute = u'\'';
+inline constexpr QChar ControlSubstitute = QChar::ReplacementCharacter;
+
+// The text as one cell: ";" becomes ",", a double quote becomes "'" (a
+// leading one would start a quoted cell), and control characters (CR, LF,
+// tab, NUL, DEL, C1, line and paragraph separators) become U+FFFD.
+QString SafeCell(const QString& text);
 
 // The line of "*" that follows the two empty lines before a repeated header.
 QString SeparatorLine();
@@ -28,10 +39,10 @@ QString ElapsedTime(int64_t ms, QChar decimalSeparator);
 // A caption without its accelerator marks: "Roh&daten" -> "Rohdaten".
 QString WithoutAccelerator(const QString& caption);
 
-// Header lines 1 to 4: two texts joined by ";".
+// Header lines 1 to 4: two texts, each made safe, joined by ";".
 QString PairLine(const QString& first, const QString& second);
 
-// Each cell followed by ";".
+// Each cell made safe and followed by ";".
 QString Cells(const QStringList& cells);
 
 // What the header needs of one ticked Group slot.

@@ -5,11 +5,14 @@
 #include "config/strings.h"
 
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
 
 bool MeasurementLogFile::open() {
     close();
     m_failure.clear();
     m_failureTaken = false;
+    m_failed = false;
     if (m_path.isEmpty()) {
         fail(QStringLiteral("No file name"));
         return false;
@@ -35,7 +38,7 @@ void MeasurementLogFile::close() {
 }
 
 bool MeasurementLogFile::writeCell(const QString& text) {
-    return write((text + QLatin1Char(';')).toLocal8Bit());
+    return write(LogFormat::Cells({text}).toLocal8Bit());
 }
 
 bool MeasurementLogFile::writeCells(const QStringList& cells) {
@@ -50,16 +53,30 @@ bool MeasurementLogFile::writeLine(const QString& text) {
 }
 
 bool MeasurementLogFile::write(const QByteArray& bytes) {
-    if (!m_file.isOpen())
+    if (!m_file.isOpen() || m_failed)
         return false;
-    if (m_file.write(bytes) != bytes.size()) {
-        fail(m_file.errorString());
-        return false;
+    const qint64 before = m_file.size();
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        // A short write leaves the rest to offer again; the system then says
+        // why it refuses ("No space left on device"), where the short count
+        // alone told nothing.
+        const qint64 n = m_file.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0) {
+            const int reason = errno;
+            fail(m_file.error() != QFileDevice::NoError ? m_file.errorString()
+                                                        : QString::fromLocal8Bit(strerror(reason)));
+            if (done > 0)
+                m_file.resize(before);
+            return false;
+        }
+        done += n;
     }
     return true;
 }
 
 void MeasurementLogFile::fail(const QString& reason) {
+    m_failed = true;
     if (m_failure.isEmpty())
         m_failure = reason.isEmpty() ? QStringLiteral("Unknown error") : reason;
 }
@@ -73,10 +90,7 @@ QString MeasurementLogFile::takeFailure() {
 
 QString MeasurementLogFile::FailureMessage(int languageOffset, const QString& path,
                                            const QString& reason) {
-    const QString text = languageOffset >= EnglishStringOffset
-                             ? QStringLiteral("The log file could not be written:")
-                             : QStringLiteral("Die Log-Datei konnte nicht geschrieben werden:");
-    QString message = text + QLatin1Char('\n') + path;
+    QString message = LoadStr(TeamText::LogWriteFailed + languageOffset) + QLatin1Char('\n') + path;
     if (!reason.isEmpty())
         message += QLatin1Char('\n') + reason;
     return message;

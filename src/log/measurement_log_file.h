@@ -5,6 +5,10 @@
 // at once (no buffer of our own), so a crash or a pulled plug loses at most
 // the cell being written. Failures never throw: the writers return false and
 // the first failure since opening is kept for the window to report once.
+// After a failure nothing more is written until the file is opened again: a
+// later cell that got through would leave a row with fewer cells than its
+// header. A write the system takes only in part (a disk that fills up) is
+// taken back, so the file still ends after a whole cell.
 #include <QFile>
 #include <QString>
 
@@ -28,7 +32,7 @@ public:
     // Closing a file that is not open does nothing.
     void close();
 
-    // text followed by ";".
+    // text made safe as a cell, followed by ";".
     bool writeCell(const QString& text);
     // Cell by cell; stops at the first that fails.
     bool writeCells(const QStringList& cells);
@@ -52,4 +56,5 @@ private:
     QFile m_file;
     QString m_failure;
     bool m_failureTaken = false;
+    bool m_failed = false;
 };

@@ -24,8 +24,14 @@ QString ClipboardLines(const QList<QStringList>& lines) {
 
 QString InfoPageCopy(const std::array<CaptionValue, 6>& rows) {
     QList<QStringList> lines;
-    for (const auto& [caption, value] : rows)
-        lines << QStringList{caption, value};
+    for (const auto& [caption, value] : rows) {
+        // The component text keeps the CR its last line came with; pasted,
+        // it would split the row.
+        QString shown = value;
+        while (shown.endsWith(QLatin1Char('\r')) || shown.endsWith(QLatin1Char('\n')))
+            shown.chop(1);
+        lines << QStringList{caption, shown};
+    }
     return ClipboardLines(lines);
 }
 

@@ -89,7 +89,9 @@ void Page::wrapped(const QRect& r, const QString& text, Qt::Alignment align, boo
     const QStringList paragraphs = flat.split(QLatin1Char('\n'));
     std::vector<Line> lines;
     QTextOption option;
-    option.setWrapMode(QTextOption::WordWrap);
+    // A word wider than its cell breaks inside: cut at both ends by the
+    // centring, it would not be readable at all.
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     for (int n = 0; n < paragraphs.size(); ++n) {
         QTextLayout layout(paragraphs[n], p.font(), p.device());
         layout.setTextOption(option);

@@ -3,15 +3,21 @@
 #include "services/hex_number.h"
 #include "services/requests.h"
 
-FaultReadOutcome ReadFaultCodes(CommandChannel& channel, FaultCodeList& list) {
-    list.clear();
+FaultReadOutcome ReadFaultCodes(CommandChannel& channel, FaultCodeList& result) {
+    // Filled aside: a read cut short (Disconnect, a failure) leaves the list
+    // of the last complete read, the one the page still shows.
+    FaultCodeList list;
+    const auto done = [&](FaultReadOutcome outcome) {
+        result = list;
+        return outcome;
+    };
     if (!RequestFaultCodes(channel))
-        return FaultReadOutcome::Empty;
+        return done(FaultReadOutcome::Empty);
     const QString prompt = QStringLiteral(">");
     if (channel.LastReply == QLatin1String("0A")) {
         while (channel.ReadReply(true, false) != prompt) {
         }
-        return FaultReadOutcome::Unsupported;
+        return done(FaultReadOutcome::Unsupported);
     }
     for (QString line = channel.LastReply; line != prompt; line = channel.ReadReply(true, false)) {
         const int code = HexToIntStrict(line.left(4));
@@ -19,7 +25,7 @@ FaultReadOutcome ReadFaultCodes(CommandChannel& channel, FaultCodeList& list) {
         if (code > 0 && code != 0xFFFF && status != 0x88)
             list.append({code, status});
     }
-    return list.isEmpty() ? FaultReadOutcome::Empty : FaultReadOutcome::Found;
+    return done(list.isEmpty() ? FaultReadOutcome::Empty : FaultReadOutcome::Found);
 }
 
 QString FaultCodeDigits(int code) {

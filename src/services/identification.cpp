@@ -81,12 +81,18 @@ QString readLine(CommandChannel& channel) {
 } // namespace
 
 void ReadIdentification(CommandChannel& channel, TecuID& record, int languageOffset) {
+    ReadIdentification(channel, record, languageOffset, std::nullopt);
+}
+
+void ReadIdentification(CommandChannel& channel, TecuID& record, int languageOffset,
+                        std::optional<QString> firstLine) {
     record = TecuID{};
     const QString promptLine = QStringLiteral(">\r");
     int n = 1;
     QString w;
     for (;;) {
-        const QString line = readLine(channel);
+        const QString line = firstLine ? *firstLine + CR : readLine(channel);
+        firstLine.reset();
         if (line == promptLine)
             break;
         if (line == QLatin1String("?\r") || line == QLatin1String("DATA ERROR\r"))

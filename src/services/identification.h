@@ -4,6 +4,7 @@
 #include "link/command_channel.h"
 
 #include <QString>
+#include <optional>
 
 struct TecuID {
     QString VAGTyp;      // part number, "036 906 034 AM"
@@ -22,3 +23,8 @@ struct TecuID {
 // coming, and the session ends with its communication error. A lone CR that
 // the interface does send is an identification line like any other.
 void ReadIdentification(CommandChannel& channel, TecuID& record, int languageOffset);
+// The same, for an identification whose first line (without its CR) the
+// caller has already taken from the channel, as SendCommand does with the
+// answer to a coding write.
+void ReadIdentification(CommandChannel& channel, TecuID& record, int languageOffset,
+                        std::optional<QString> firstLine);

@@ -108,8 +108,9 @@ bool SaveAdaptation(CommandChannel& channel, int adaptationChannel, int value) {
     return accepted;
 }
 
-void WriteCoding(CommandChannel& channel, int coding, int workshopCode) {
-    channel.SendCommand(QStringLiteral("07") + HexDigits(coding, 4) + HexDigits(workshopCode, 4));
+bool WriteCoding(CommandChannel& channel, int coding, int workshopCode) {
+    return channel.SendCommand(QStringLiteral("07") + HexDigits(coding, 4) +
+                               HexDigits(workshopCode, 4));
 }
 
 bool SendLogin(CommandChannel& channel, int code, int workshopCode) {

@@ -36,9 +36,11 @@ QString ReadAdaptationReply(CommandChannel& channel, BlockBuffer& buffer);
 // "10"+channel+value; true when the unit accepted.
 bool SaveAdaptation(CommandChannel& channel, int adaptationChannel, int value);
 
-// "07"+coding+workshop code; the unit answers with its identification, which
-// the caller reads with ReadIdentification.
-void WriteCoding(CommandChannel& channel, int coding, int workshopCode);
+// "07"+coding+workshop code. True when the unit answers with its
+// identification: its first line is then in LastReply and the caller reads
+// the rest with ReadIdentification. False for a refusal, whose prompt has
+// been read.
+bool WriteCoding(CommandChannel& channel, int coding, int workshopCode);
 // "11"+code+workshop code; true when accepted.
 bool SendLogin(CommandChannel& channel, int code, int workshopCode);
 

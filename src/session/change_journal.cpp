@@ -1,7 +1,7 @@
 // The change journal around every coding write and adaptation save, and the
 // undo it makes possible.
 // Owns: CodingLastChange, CodingUndoButton, AdaptationLastChange,
-// AdaptationUndoButton and their request flags.
+// AdaptationUndoButton.
 #include "log/change_journal.h"
 #include "config/user_data.h"
 #include "ui/form_widgets.h"
@@ -79,9 +79,6 @@ std::optional<JournalEntry> TForm1::LastChange(bool adaptation) const {
 }
 
 void TForm1::ShowLastChanges() {
-    // A request left from an earlier unit must never act on this one.
-    CodingUndoRequested = false;
-    AdaptationUndoRequested = false;
     const QList<JournalEntry> entries = ChangeJournalFile(ChangeJournalPath()).read();
     const int address = UnitAddress(*this);
     const QString part = state.Identification.VAGTyp;
@@ -92,8 +89,8 @@ void TForm1::ShowLastChanges() {
 }
 
 void TForm1::CodingUndoClick() {
-    CodingUndoRequested = true;
+    state.CodingUndoRequested = true;
 }
 void TForm1::AdaptationUndoClick() {
-    AdaptationUndoRequested = true;
+    state.AdaptationUndoRequested = true;
 }

@@ -1,5 +1,5 @@
-// TForm1::ConnectInterface, ResetConnectionView, CloseMeasurementLog and the
-// window events that start and end a session (Connect, Disconnect, close).
+// TForm1::ConnectInterface, ResetConnectionView and the window events that
+// start and end a session (Connect, Disconnect, close).
 // Owns: BitBtn2/BitBtn3 swapping, status panels 0 to 4, the window caption.
 #include "config/strings.h"
 #include "link/interface_connection.h"
@@ -37,9 +37,8 @@ public:
     void repaintStatus() override { f.StatusBar1->repaint(); }
     bool openPort() override
     {
-        const OpenPortResult r = OpenPort(
-            f.SerialPort1, f.ComboBox1->currentText(), f.state.LanguageOffset, &f.Trace,
-            MakeDemoStarter(f.state.DemoInterface, SimulatorHost::defaultScenarioPath()));
+        const OpenPortResult r = OpenPort(f.SerialPort1, f.ComboBox1->currentText(),
+                                          f.state.LanguageOffset, &f.Trace, f.DemoInterface());
         if (!r.ok)
             f.prompts.message(r.caption, r.message, PromptIcon::Error);
         return r.ok;
@@ -63,7 +62,7 @@ CommandChannel& TForm1::Channel()
     return *state.Channel;
 }
 
-bool TForm1::ConnectInterface(int address)
+bool TForm1::ConnectInterface(int address, AttemptEnd* end)
 {
     WindowConnectionView view(*this);
     InterfaceInfo info{state.ChipVersion, state.ProtocolKind};
@@ -71,7 +70,29 @@ bool TForm1::ConnectInterface(int address)
     const bool connected = ::ConnectInterface(address, Channel(), settings, info, view, &Trace);
     state.ChipVersion = info.ChipVersion;
     state.ProtocolKind = info.ProtocolKind;
+    if (end)
+        *end = info.End;
     return connected;
+}
+
+void TForm1::ReportFailedAttempt(AttemptEnd end, int address)
+{
+    switch (end) {
+    case AttemptEnd::UnitSilent:
+        // No box: a unit that is not fitted is an everyday answer.
+        StatusBar1->setPanelText(
+            0, Str(TeamText::UnitSilent)
+                   .arg(QString::number(address, 16).toUpper().rightJustified(2, u'0')));
+        break;
+    case AttemptEnd::AdapterLost:
+        prompts.message(Str(301), Str(TeamText::AdapterLost).arg(ComboBox1->currentText()),
+                        PromptIcon::Error);
+        break;
+    default:
+        // Told already (port, 305, 306), asked for (Disconnect), or nothing
+        // the user can act on.
+        break;
+    }
 }
 
 void TForm1::ResetConnectionView()
@@ -101,16 +122,10 @@ void TForm1::ResetConnectionView()
     AdaptationUndoButton->setEnabled(false);
     CheckBox7->setEnabled(false);
     BitBtn5->setEnabled(false);
+    // Their requests only a running session carries out.
+    for (QPushButton* b : {BitBtn8, BitBtn13, BitBtn15})
+        b->setEnabled(false);
     state.SessionRunning = false;
-}
-
-void TForm1::CloseMeasurementLog()
-{
-    MeasurementLog.close();
-    LoggingActive = false;
-    CheckBox7->setChecked(false);
-    CheckBox7->setEnabled(false);
-    SaveDialog1.fileName.clear();
 }
 
 void TForm1::BitBtn3Click()
@@ -148,5 +163,4 @@ void TForm1::FormClose()
     }
     Trace.FormClose();
     Trace.Close();
-    state.DemoInterface.stop();
 }

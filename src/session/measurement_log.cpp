@@ -1,7 +1,9 @@
 // The CSV measurement log of the Group and raw data pages: the file choice,
 // the header that starts each recording and the rows the pages write.
-// Owns: MeasurementLog, LogFileChosen, LogStartTick, the window title while a
-// log file is chosen, and the group inputs, which stay fixed while recording.
+// Owns: the log state of SessionState (MeasurementLog, LogFileChosen,
+// LoggingActive, LogToggled, LogStartTick), SaveDialog1's file name, CheckBox7,
+// the window title while a log file is chosen, and the group inputs, which
+// stay fixed while recording.
 #include "config/app_locale.h"
 #include "config/clock.h"
 #include "config/strings.h"
@@ -12,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <algorithm>
@@ -28,14 +31,18 @@ void SetGroupInputsEnabled(TForm1& w, bool enabled) {
 }
 
 // A file that refuses writes would otherwise leave the user recording into
-// nothing; they hear of it once per recording, and recording goes on.
+// nothing; they hear of it once per recording. Recording stops there (the
+// pass's end closes the file) and the session goes on. The state changes
+// before the box, so nothing is written or reported while it is open.
 void ReportLogFailure(TForm1& w) {
-    const QString reason = w.MeasurementLog.takeFailure();
+    const QString reason = w.state.MeasurementLog.takeFailure();
     if (reason.isEmpty())
         return;
+    w.CheckBox7->setChecked(false);
+    w.state.LoggingActive = false;
     w.prompts.message(w.Str(301),
                       MeasurementLogFile::FailureMessage(w.state.LanguageOffset,
-                                                         w.MeasurementLog.fileName(), reason),
+                                                         w.state.MeasurementLog.fileName(), reason),
                       PromptIcon::Error);
 }
 
@@ -63,38 +70,55 @@ QList<LogFormat::GroupSlot> TickedSlots(const TForm1& w) {
 
 } // namespace
 
+void TForm1::CloseMeasurementLog() {
+    state.MeasurementLog.close();
+    state.LoggingActive = false;
+    CheckBox7->setChecked(false);
+    CheckBox7->setEnabled(false);
+    SaveDialog1.fileName.clear();
+}
+
 void TForm1::GetLogFileName() {
-    const QString chosen = prompts.saveFile(SaveDialog1);
-    if (chosen.isEmpty())
-        return;
+    QString chosen;
+    for (;;) {
+        chosen = prompts.saveFile(SaveDialog1);
+        if (chosen.isEmpty())
+            return;
+        // A file in a folder that is not there could never be written; the
+        // dialog asks again rather than fail at the first row.
+        const QString folder = QFileInfo(chosen).absolutePath();
+        if (QFileInfo(folder).isDir())
+            break;
+        prompts.message(Str(301), Str(TeamText::LogFolderMissing).arg(folder),
+                        PromptIcon::Warning);
+    }
     SaveDialog1.fileName = chosen;
-    MeasurementLog.close();
-    LogFileChosen = false;
-    MeasurementLog.bind(chosen);
+    state.MeasurementLog.close();
+    state.LogFileChosen = false;
+    state.MeasurementLog.bind(chosen);
     CheckBox7->setEnabled(true);
     CheckBox7->setChecked(false);
-    LogFileChosen = true;
+    state.LogFileChosen = true;
     setWindowTitle(QStringLiteral("Vandrix  |  ") + LoadStr(0) + QStringLiteral(" [") + chosen +
                    QLatin1Char(']'));
 }
 
 void TForm1::WriteLogHeader() {
     if (!CheckBox7->isChecked()) {
-        MeasurementLog.close();
+        state.MeasurementLog.close();
         SetGroupInputsEnabled(*this, true);
         return;
     }
     state.LogStartTick = Clock::nowMs();
     // Only a test can tick the box before a file is chosen; rows then go nowhere.
-    if (!MeasurementLog.isBound())
+    if (!state.MeasurementLog.isBound())
         return;
-    if (!MeasurementLog.open()) {
+    if (!state.MeasurementLog.open()) {
         // A recording that cannot start shows as off, not as running.
-        CheckBox7->setChecked(false);
         ReportLogFailure(*this);
         return;
     }
-    MeasurementLogFile& log = MeasurementLog;
+    MeasurementLogFile& log = state.MeasurementLog;
     // The header stops at its first failed line; the rows still follow.
     bool ok = log.writeLine(LogFormat::PairLine(QStringLiteral("Vandrix ") + LoadStr(0),
                                                 WebLinks::InfoPage)) &&
@@ -129,19 +153,19 @@ void TForm1::WriteGroupLogCells(size_t slot) {
     std::array<QString, 4> values;
     for (size_t f = 0; f < 4; ++f)
         values[f] = GroupValueBoxes[slot][f]->text();
-    MeasurementLog.writeCells(
+    state.MeasurementLog.writeCells(
         LogFormat::GroupSlotCells(ms, began, values, AppLocale::decimalSeparator()));
     ReportLogFailure(*this);
 }
 
 void TForm1::EndGroupLogRow() {
-    if (!LoggingActive)
+    if (!state.LoggingActive)
         return;
     const bool anyPolled = std::any_of(state.SlotElapsed.begin(), state.SlotElapsed.end(),
                                        [](int64_t elapsed) { return elapsed >= 0; });
     if (!anyPolled)
         return;
-    MeasurementLog.endLine();
+    state.MeasurementLog.endLine();
     ReportLogFailure(*this);
 }
 
@@ -150,7 +174,8 @@ void TForm1::WriteRawLogRow() {
     QStringList shown;
     for (TLabel* box : RawValueBoxes)
         shown << box->text();
-    if (MeasurementLog.writeCells(LogFormat::RawRowCells(ms, shown, AppLocale::decimalSeparator())))
-        MeasurementLog.endLine();
+    if (state.MeasurementLog.writeCells(
+            LogFormat::RawRowCells(ms, shown, AppLocale::decimalSeparator())))
+        state.MeasurementLog.endLine();
     ReportLogFailure(*this);
 }

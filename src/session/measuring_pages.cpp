@@ -78,7 +78,7 @@ bool TForm1::PollGroupPage(CommandChannel& channel) {
     for (size_t k = 0; k < 4; ++k) {
         if (GroupEnableBoxes[k]->isChecked()) {
             const auto& values = GroupValueBoxes[k];
-            if (LoggingActive)
+            if (state.LoggingActive)
                 state.SlotElapsed[k] = Clock::nowMs() - state.LogStartTick;
             AtScopeEnd idle([&values] { Paint(values, Colours::Idle); });
             if (CheckBox5->isChecked()) {
@@ -94,7 +94,7 @@ bool TForm1::PollGroupPage(CommandChannel& channel) {
             else
                 ShowRefused(GroupNameLabels[k], values);
             FeedLiveGraph(k);
-            if (LoggingActive)
+            if (state.LoggingActive)
                 WriteGroupLogCells(k);
             channel.Pause(SessionState::PollInterval);
         }
@@ -105,10 +105,10 @@ bool TForm1::PollGroupPage(CommandChannel& channel) {
     if (state.LogToggled && toggledThroughout == 4) {
         state.LogToggled = false;
         WriteLogHeader();
-        LoggingActive = true;
+        state.LoggingActive = true;
     }
     if (!CheckBox7->isChecked()) {
-        LoggingActive = false;
+        state.LoggingActive = false;
         WriteLogHeader();
     }
     EndGroupLogRow();
@@ -127,15 +127,15 @@ bool TForm1::PollRawPage(CommandChannel& channel) {
             RawGroupBoxes[i]->setTitle(QString());
         }
     }
-    if (LoggingActive)
+    if (state.LoggingActive)
         WriteRawLogRow();
     if (state.LogToggled) {
         state.LogToggled = false;
         WriteLogHeader();
-        LoggingActive = true;
+        state.LoggingActive = true;
     }
     if (!CheckBox7->isChecked()) {
-        LoggingActive = false;
+        state.LoggingActive = false;
         WriteLogHeader();
     }
     channel.Pause(SessionState::PollInterval);
@@ -219,7 +219,9 @@ bool TForm1::PollBasicSettingsPage(CommandChannel& channel) {
         else
             ShowRefused(BasicNameLabels, BasicValueBoxes);
     } else if (ReadRawBasicSetting(channel, state.Buffer)) {
-        // Every box shows its own byte, the first one included.
+        // Every box shows its own byte, the first one included: a constant
+        // in place of the unit's first value would be a plainly wrong result,
+        // so that box is kept as built.
         for (int n = 1; n <= 10; ++n)
             BasicRawValueBoxes[size_t(n - 1)]->setText(ThreeDigits(state.Buffer[n]));
     } else {

@@ -2,6 +2,8 @@
 // ComboBox2, and the request flags its loop carries out.
 // Owns: the page resets at session start, the Info page's identification
 // display, the label file, tab enabling, the polling loop and its end.
+#include "config/clock.h"
+#include "link/interface_connection.h"
 #include "services/requests.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
@@ -14,6 +16,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <exception>
 
 namespace {
@@ -21,6 +24,43 @@ void clearLabels(std::initializer_list<TLabel*> labels, const QString& text = QS
 {
     for (TLabel* l : labels)
         l->setText(text);
+}
+
+// Nothing a button asked for before this session acts in it: an output test
+// click after Disconnect must never drive the next unit's actuator, and the
+// warning is the new unit's to confirm.
+void ClearRequestFlags(SessionState& s)
+{
+    s.ClearDtcRequested = false;
+    s.PrintRequested = false;
+    s.ChooseLogFileRequested = false;
+    s.CodingRequested = false;
+    s.AdaptationSaveRequested = false;
+    s.LoginRequested = false;
+    s.OutputTestRequested = false;
+    s.CodingUndoRequested = false;
+    s.AdaptationUndoRequested = false;
+    s.LogToggled = false;
+    s.OutputTestConfirmed = false;
+}
+// Disconnect cut a wait short, so what the interface still sends is of no
+// interest, but "ATH" still lets the unit go. Its answer gets a moment only:
+// closing the port at once would discard the command on its way out.
+void EndCutShortDiagnosis(CommandChannel& channel)
+{
+    try {
+        TCustomSerialPort& port = channel.port();
+        port.ClearBuffer(true, false);
+        channel.SendText(QStringLiteral("ATH\r"));
+        const int64_t until = Clock::nowMs() + 500;
+        for (int64_t left = 500; left > 0; left = until - Clock::nowMs()) {
+            QString c;
+            if (!channel.WaitForInput(int(left)) || (port.ReadStr(c, 1) == 1 && c == u">"))
+                break;
+        }
+    } catch (const std::exception&) {
+        // Gone already: the port is closed next anyway.
+    }
 }
 } // namespace
 
@@ -98,21 +138,20 @@ void TForm1::OpenSessionLabelFile()
 void TForm1::ShowConnectedView()
 {
     BitBtn2->setEnabled(true);
-    state.StopRequested = false;
     for (TTabSheet* sheet : {TabSheet1, TabSheet2, TabSheet3, TabSheet4, TabSheet6, TabSheet8,
                              TabSheet9, TabSheet11, TabSheet12, TabSheet13})
         sheet->setEnabled(true);
     TabSheet5->setEnabled(state.ProtocolKind == 1);
     TabSheet10->setEnabled(state.ChipVersion >= 2.0);
     PageControl1->update();
-    for (QPushButton* b : {BitBtn6, BitBtn11, BitBtn4, BitBtn7})
+    for (QPushButton* b : {BitBtn6, BitBtn11, BitBtn4, BitBtn7, BitBtn13, BitBtn15})
         b->setEnabled(true);
     for (size_t i = 0; i < RawGroupBoxes.size(); ++i)
         RawGroupBoxes[i]->setTitle(QString::number(i + 1));
     state.LogToggled = false;
     state.CodingRequested = false;
     state.LoginRequested = false;
-    LoggingActive = false;
+    state.LoggingActive = false;
     Memo3->clear();
     Memo4->clear();
     ShowLastChanges();
@@ -125,11 +164,15 @@ void TForm1::ShowConnectedView()
 void TForm1::ConnectOneECU()
 {
     state.SessionRunning = true;
+    state.StopRequested = false;
+    ClearRequestFlags(state);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     BitBtn3->hide();
     BitBtn3->setDefault(false);
     BitBtn2->show();
-    BitBtn2->setEnabled(false);
+    // Disconnect also cancels the attempt: an interface that wakes up but
+    // never answers would otherwise hold the window for half a minute.
+    BitBtn2->setEnabled(true);
     ComboBox1->setEnabled(false);
     ComboBox2->setEnabled(false);
     clearLabels({Label6, Label7, Label8, Label9, Label97, Label145});
@@ -145,30 +188,47 @@ void TForm1::ConnectOneECU()
     ResetSessionPages();
     state.ResetPageNumbers();
 
+    // Every wait of the session ends when the user disconnects, not only the
+    // gaps between requests: a device that never ends its reply must not
+    // hold the session.
+    CommandChannel& channel = Channel();
+    channel.setCancelCheck([this] { return state.StopRequested; });
+    const auto stopCancelling = qScopeGuard([&channel] { channel.setCancelCheck({}); });
+
     const int address = ComboBox2->currentText().left(3).toInt();
-    if (!ConnectInterface(address)) {
-        ResetConnectionView();
-    } else {
-        try {
-            CommandChannel& channel = Channel();
-            state.Identification = TecuID{};
-            ReadIdentification(channel, state.Identification, state.LanguageOffset);
-            ShowIdentification();
-            QApplication::restoreOverrideCursor();
-            OpenSessionLabelFile();
-            ShowConnectedView();
-            while (!state.StopRequested)
-                RunSessionPass();
-            if (!state.Closing)
-                EndDiagnosis(channel);
-        } catch (const std::exception&) {
-            // The state changes before the box, so nothing reports twice.
-            if (!state.Closing) {
-                CloseSessionPort();
-                ResetConnectionView();
-                prompts.message(Str(301), Str(304), PromptIcon::Error);
-                return;
-            }
+    AttemptEnd end = AttemptEnd::Failed;
+    if (!ConnectInterface(address, &end)) {
+        CloseSessionPort();
+        if (!state.Closing) {
+            ResetConnectionView();
+            ReportFailedAttempt(end, address);
+        }
+        state.SessionRunning = false;
+        return;
+    }
+    try {
+        state.Identification = TecuID{};
+        ReadIdentification(channel, state.Identification, state.LanguageOffset);
+        ShowIdentification();
+        QApplication::restoreOverrideCursor();
+        OpenSessionLabelFile();
+        ShowConnectedView();
+        while (!state.StopRequested)
+            RunSessionPass();
+        channel.setCancelCheck({});
+        if (!state.Closing)
+            EndDiagnosis(channel);
+    } catch (const ECancelled&) {
+        channel.setCancelCheck({});
+        if (!state.Closing)
+            EndCutShortDiagnosis(channel);
+    } catch (const std::exception&) {
+        // The state changes before the box, so nothing reports twice.
+        if (!state.Closing) {
+            CloseSessionPort();
+            ResetConnectionView();
+            prompts.message(Str(301), Str(304), PromptIcon::Error);
+            return;
         }
     }
     CloseSessionPort();

@@ -3,10 +3,10 @@
 // a window and start from a clean slate.
 #include "config/ini_file.h"
 #include "link/command_channel.h"
+#include "log/measurement_log_file.h"
 #include "services/block_buffer.h"
 #include "services/fault_codes.h"
 #include "services/identification.h"
-#include "simulator_host.h"
 
 #include <QString>
 #include <QStringList>
@@ -44,7 +44,9 @@ struct SessionState {
     bool AdaptationSaveRequested = false;
     bool LoginRequested = false;
     bool OutputTestRequested = false;
-    bool LogToggled = false;
+    // Put the unit's last coding or adaptation change back (change journal).
+    bool CodingUndoRequested = false;
+    bool AdaptationUndoRequested = false;
     bool OutputTestConfirmed = false;
 
     // Files opened for reading.
@@ -67,7 +69,6 @@ struct SessionState {
     BlockBuffer Buffer;         // replies of block requests, entries 1 .. 100
     TecuID Identification;      // of the connected unit
     FaultCodeList FaultCodes;   // of the last fault read
-    SimulatorHost DemoInterface; // runs only while the demo entry is in use
 
     // Numbers of the measuring pages, taken from their number fields.
     std::array<int, 4> GroupNumber{1, 1, 1, 1}; // group of each Group tab slot
@@ -80,6 +81,14 @@ struct SessionState {
     // Per Group pass: ms since LogStartTick when each slot's turn began, -1 for
     // a slot that was not polled; the log row takes its time cells from here.
     std::array<int64_t, 4> SlotElapsed{-1, -1, -1, -1};
+
+    // Measurement log (session/measurement_log.cpp): the file, whether one
+    // was chosen, whether rows are being written, and the pending tick of
+    // CheckBox7 that the next measuring pass carries out.
+    MeasurementLogFile MeasurementLog;
+    bool LogFileChosen = false;
+    bool LoggingActive = false;
+    bool LogToggled = false;
     int64_t LogStartTick = 0; // Clock::nowMs() when the log header was last written
 
     // Every session starts its pages from these numbers again.

@@ -99,11 +99,13 @@ void TForm1::WriteCodingValues(int coding, int workshopCode, bool undo) {
         return;
 
     CommandChannel& channel = Channel();
-    WriteCoding(channel, coding, workshopCode);
     // A refusal must not empty the session's record: the login still needs
     // the workshop code it holds.
     TecuID answer;
-    ReadIdentification(channel, answer, state.LanguageOffset);
+    // The answer is the identification itself, and SendCommand has taken its
+    // first line; a refusal came with its prompt, so nothing is left to read.
+    if (WriteCoding(channel, coding, workshopCode))
+        ReadIdentification(channel, answer, state.LanguageOffset, channel.LastReply);
     JournalChangeResult(entry, answer.Erfolg, answer.Coding);
     if (!answer.Erfolg) {
         prompts.message(QString(), Str(82), PromptIcon::Error);
@@ -123,16 +125,25 @@ bool TForm1::PollAdaptationPage(CommandChannel& channel) {
     const int number = state.AdaptationChannel;
     const bool changed = number != previous;
     // A new channel can take a while to answer; the field waits for it.
+    // Disabling the focused spin button hands the focus on (into New Value);
+    // it goes back where the user had it, unless the user moved it meanwhile.
+    QWidget* const hadFocus = QApplication::focusWidget();
+    QWidget* movedTo = nullptr;
     if (changed) {
         Edit8->setEnabled(false);
         UpDown5->setEnabled(false);
         QApplication::setOverrideCursor(Qt::WaitCursor);
+        movedTo = QApplication::focusWidget();
     }
-    const auto restore = qScopeGuard([this, changed] {
+    const auto restore = qScopeGuard([this, changed, hadFocus, movedTo] {
         Edit8->setEnabled(true);
         UpDown5->setEnabled(true);
-        if (changed)
+        if (changed) {
             QApplication::restoreOverrideCursor();
+            if ((hadFocus == UpDown5 || hadFocus == Edit8) && movedTo != hadFocus &&
+                QApplication::focusWidget() == movedTo)
+                hadFocus->setFocus();
+        }
     });
 
     auto showNoBlock = [this] {
@@ -294,8 +305,8 @@ void TForm1::OutputTestStep() {
 void TForm1::CarryOutUndoRequests() {
     // Putting an earlier value back is a change like any other: the same
     // question first, the same journal lines around it.
-    if (CodingUndoRequested) {
-        CodingUndoRequested = false;
+    if (state.CodingUndoRequested) {
+        state.CodingUndoRequested = false;
         const auto busy = BusyWith(CodingUndoButton);
         const std::optional<JournalEntry> last = LastChange(false);
         const auto coding = last ? DecimalNumber(last->before) : std::nullopt;
@@ -308,8 +319,8 @@ void TForm1::CarryOutUndoRequests() {
             return;
         WriteCodingValues(*coding, workshopCode, true);
     }
-    if (AdaptationUndoRequested) {
-        AdaptationUndoRequested = false;
+    if (state.AdaptationUndoRequested) {
+        state.AdaptationUndoRequested = false;
         const auto busy = BusyWith(AdaptationUndoButton);
         const std::optional<JournalEntry> last = LastChange(true);
         const auto value = last ? DecimalNumber(last->before) : std::nullopt;

@@ -2,6 +2,8 @@
 // turn and writes what it found into the report Memo2.
 // Owns: Memo2's text and scroll bars, the window's busy view during a search.
 #include "config/strings.h"
+#include "link/interface_connection.h"
+#include "reports/search_report.h"
 #include "services/requests.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
@@ -16,18 +18,10 @@
 #include <exception>
 
 namespace {
-
-QString padded(const QString& text, int width) {
-    return text.leftJustified(width, u' ', false);
+void addLines(QPlainTextEdit* memo, const QStringList& lines) {
+    for (const QString& line : lines)
+        memo->appendPlainText(line);
 }
-
-// One report line each; a CR inside an identification value would split it.
-void addLine(QPlainTextEdit* memo, QString line) {
-    line.remove(QLatin1Char('\r'));
-    line.remove(QLatin1Char('\n'));
-    memo->appendPlainText(line);
-}
-
 } // namespace
 
 void TForm1::ShowSearchingView() {
@@ -60,7 +54,19 @@ void TForm1::SearchECUs() {
     StatusBar1->update();
     ShowSearchingView();
 
-    auto add = [this](const QString& line) { addLine(Memo2, line); };
+    SearchReportTexts texts = SearchReportTexts::load(state.LanguageOffset);
+    texts.codeText = [this](int code) { return DtcCodeText(code); };
+    texts.statusText = [this](int status) { return DtcStatusText(status); };
+    // The report grows as the search goes, so it stops where a failure struck.
+    auto add = [this](const QStringList& lines) { addLines(Memo2, lines); };
+    // Either end leaves the report readable line by line, its "====" rules
+    // unwrapped.
+    auto showReportWhole = [this] {
+        Memo2->setEnabled(true);
+        Memo2->setLineWrapMode(QPlainTextEdit::NoWrap);
+        Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    };
+    bool adapterLost = false;
     try {
         for (int i = 0; i < CheckListBox1->count(); ++i) {
             const QListWidgetItem* item = CheckListBox1->item(i);
@@ -69,40 +75,28 @@ void TForm1::SearchECUs() {
             for (int panel = 1; panel <= 3; ++panel)
                 StatusBar1->setPanelText(panel, QString());
             const QString entry = item->text();
-            add(QStringLiteral("======== ") + entry + QLatin1Char(' ') +
-                QString(std::max(qsizetype(0), 65 - entry.size()), u'='));
+            add(SearchReport::UnitHeader(entry));
 
-            if (ConnectInterface(entry.left(3).toInt())) {
+            AttemptEnd end = AttemptEnd::Failed;
+            if (ConnectInterface(entry.left(3).toInt(), &end)) {
                 CommandChannel& channel = Channel();
                 TecuID id;
                 ReadIdentification(channel, id, state.LanguageOffset);
-                add(QStringLiteral("-> ") + Str(69) + QStringLiteral(" <-"));
-                add(QStringLiteral(" "));
-                const std::pair<int, QString> identification[] = {
-                    {16, id.VAGTyp}, {17, id.Part}, {20, id.Zusatz}, {19, id.WSC}, {71, id.Coding}};
-                for (const auto& [label, value] : identification)
-                    add(padded(Str(label), 30) + value);
-
-                if (ReadFaultCodes(channel, state.FaultCodes) == FaultReadOutcome::Found) {
-                    add(QStringLiteral("-> ") + QString::number(state.FaultCodes.size()) +
-                        QLatin1Char(' ') + Str(100) + QStringLiteral(" <-"));
-                    int n = 0;
-                    for (const FaultCode& fault : state.FaultCodes) {
-                        add(QStringLiteral("-- ") + QString::number(++n) + QStringLiteral(" --"));
-                        add(QLatin1Char(' ') + FaultCodeDigits(fault.code) + QStringLiteral("  ") +
-                            DtcCodeText(fault.code));
-                        add(QLatin1Char(' ') + padded(QString::number(fault.status), 7) +
-                            DtcStatusText(fault.status));
-                    }
-                }
+                add(SearchReport::Identification(id, texts));
+                if (ReadFaultCodes(channel, state.FaultCodes) == FaultReadOutcome::Found)
+                    add(SearchReport::Faults(state.FaultCodes, texts));
                 EndDiagnosis(channel);
+            } else if (end == AttemptEnd::PortNotOpened || end == AttemptEnd::AdapterLost) {
+                // Every further address would fail the same way, each with
+                // a box of its own.
+                adapterLost = end == AttemptEnd::AdapterLost;
+                break;
             } else {
-                add(QStringLiteral("-> ") + Str(70) + QStringLiteral(" <-"));
+                add(SearchReport::NotFound(texts));
                 if (!state.Closing)
                     ShowSearchingView();
             }
-            add(QStringLiteral(" "));
-            add(QStringLiteral(" "));
+            add(SearchReport::UnitEnd());
             if (state.StopRequested)
                 break;
         }
@@ -114,20 +108,18 @@ void TForm1::SearchECUs() {
         if (state.Closing)
             return;
         KeepScanReport();
-        Memo2->setEnabled(true);
+        showReportWhole();
         ResetConnectionView();
         BitBtn6->setEnabled(false);
         throw;
     }
 
-    add(QStringLiteral("******** Vandrix ") + LoadStr(0) + QLatin1Char(' ') + QString(43, u'*'));
+    add(SearchReport::Closing(texts));
     KeepScanReport();
-    Memo2->setEnabled(true);
+    showReportWhole();
     Memo2->moveCursor(QTextCursor::End);
     Memo2->ensureCursorVisible();
     Memo2->setFocus();
-    Memo2->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     CloseSessionPort();
     state.SessionRunning = false;
@@ -135,4 +127,6 @@ void TForm1::SearchECUs() {
         return;
     ResetConnectionView();
     BitBtn6->setEnabled(false);
+    if (adapterLost)
+        ReportFailedAttempt(AttemptEnd::AdapterLost, 0);
 }

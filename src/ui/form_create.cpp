@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShowEvent>
@@ -124,6 +125,8 @@ void TForm1::FormCreate() {
     BitBtn3->setEnabled(false);
     BitBtn6->setEnabled(false);
     BitBtn11->setEnabled(false);
+    for (QPushButton* b : {BitBtn4, BitBtn7, BitBtn8, BitBtn13, BitBtn15})
+        b->setEnabled(false);
     Edit6->clear();
     Edit7->clear();
     Label117->hide();

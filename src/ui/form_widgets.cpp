@@ -209,7 +209,7 @@ QString withoutMarker(QString text) {
 
 TPageControl::TPageControl(QWidget* parent)
     : QWidget(parent), m_stack(new QStackedWidget(this)), m_tabFont(font()) {
-    setFocusPolicy(Qt::TabFocus);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void TPageControl::addPage(TTabSheet* sheet) {
@@ -346,6 +346,9 @@ void TPageControl::mousePressEvent(QMouseEvent* event) {
         return;
     for (size_t i = 0; i < m_tabRects.size(); ++i)
         if (m_tabRects[i].contains(event->position().toPoint())) {
+            // The tab takes the focus, so no field of the new page gets it
+            // unasked: a focused number field is never read by the session.
+            setFocus(Qt::MouseFocusReason);
             selectTabByUser(int(i));
             return;
         }

@@ -10,10 +10,10 @@
 // Control members carry the names of the form; every control's objectName is
 // its member name.
 #include "link/debug_trace.h"
+#include "link/open_port.h"
 #include "link/port_list.h"
 #include "link/serial_port.h"
 #include "log/change_journal.h"
-#include "log/measurement_log_file.h"
 #include "session/session_state.h"
 #include "ui/prompts.h"
 
@@ -21,10 +21,12 @@
 #include <QWidget>
 #include <array>
 #include <exception>
+#include <memory>
 #include <optional>
 
 class CommandChannel;
 class GraphWindow;
+enum class AttemptEnd;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -32,7 +34,9 @@ class QLineEdit;
 class QListWidget;
 class QPainter;
 class QPlainTextEdit;
+class QPrinter;
 class QPushButton;
+struct ReportContent;
 class TBevel;
 class TLabel;
 class TPageControl;
@@ -46,6 +50,9 @@ class TUpDown;
 struct TForm1Options {
     QString programDir;        // empty: the folder of the program file
     PortSearchRoots portRoots; // where the port list looks for devices
+    // Starts the demo interface when its port entry is opened; without one
+    // the entry reports that this build has no demo.
+    DemoStarter demoInterface;
 };
 
 class TForm1 : public QWidget {
@@ -58,14 +65,12 @@ public:
     SessionState state;
     Prompts& prompts;
     TSerialPort SerialPort1;
+    const DemoStarter& DemoInterface() const { return m_options.demoInterface; }
     DebugTrace Trace; // "debug.txt" when the configuration asks for it
-    // Measurement log flags the page change resets.
-    bool LoggingActive = false;
-    bool LogFileChosen = false;
     // The save dialog of the measurement log.
     SaveFileRequest SaveDialog1;
-    // Measurement log (session/measurement_log.cpp).
-    MeasurementLogFile MeasurementLog;
+    // Measurement log (session/measurement_log.cpp); its state is in SessionState.
+    void CloseMeasurementLog();
     void WriteLogHeader();
     // Slot (0 to 3) cells of the current Group row; ends the row; one raw data row.
     void WriteGroupLogCells(size_t slot);
@@ -258,7 +263,11 @@ public:
     void BitBtn3Click();
     void BitBtn2Click();
     void ConnectOneECU();
-    bool ConnectInterface(int address);
+    // end, when given, learns how the attempt ended.
+    bool ConnectInterface(int address, AttemptEnd* end = nullptr);
+    // Tells the user why a session's connection attempt failed, where the
+    // attempt itself has not.
+    void ReportFailedAttempt(AttemptEnd end, int address);
     void ResetConnectionView();
     void FormClose();
     // Request flags set by buttons; the session loop carries them out.
@@ -271,7 +280,6 @@ public:
     void CheckBox7Click();
     // The session's own steps (session/).
     CommandChannel& Channel();
-    void CloseMeasurementLog();
     void SearchECUs();
     void GetLogFileName();
     void ResetSessionPages();
@@ -314,6 +322,9 @@ public:
 
     // ------------------------------------------------------------ report and copies
     void AudruckStarten();
+    // The printer of the report; the print dialog's choices (printer, output
+    // file, copies) stay on it for the rest of the run.
+    QPrinter& ReportPrinter();
     void BitBtn9Click();
     void BitBtn10Click();
     void BitBtn11Click();
@@ -354,8 +365,6 @@ public:
     void ShowLastChanges();
     void CodingUndoClick();
     void AdaptationUndoClick();
-    bool CodingUndoRequested = false;
-    bool AdaptationUndoRequested = false;
     void CarryOutUndoRequests();
     // The writes behind the coding and adaptation buttons and their undo.
     void WriteCodingValues(int coding, int workshopCode, bool undo);
@@ -406,7 +415,12 @@ private:
 
     TForm1Options m_options;
     bool m_shown = false;
+    std::unique_ptr<QPrinter> m_printer;
 };
+
+// Prints copies of the report, each a job of its own, at 600 dpi whatever
+// resolution the printer started with; printer keeps its copy count.
+void PrintReportCopies(QPrinter& printer, const ReportContent& content, int copies);
 
 // The text of the error box of last resort: "." is added unless the message
 // already ends in a character at or below "." (46).

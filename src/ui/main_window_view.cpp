@@ -180,11 +180,11 @@ void TForm1::PageControl1Change() {
     CheckBox7->setEnabled(false);
     BitBtn5->setEnabled(false);
     state.LogToggled = false;
-    LoggingActive = false;
+    state.LoggingActive = false;
     const int tab = PageControl1->tabIndex();
     if (tab == 1 || tab == 2) {
         BitBtn5->setEnabled(true);
-        if (LogFileChosen)
+        if (state.LogFileChosen)
             CheckBox7->setEnabled(true);
     }
     PageControl1->update();
@@ -258,8 +258,10 @@ void TForm1::BitBtn1Click() {
 }
 
 void TForm1::BitBtn6Click() {
-    // A running session prints at its next pass, between two exchanges.
-    if (state.StopRequested)
+    // A running session prints at its next pass, between two exchanges; with
+    // no session (also after one ended in an error) nothing would ever carry
+    // the request out.
+    if (!state.SessionRunning || state.StopRequested)
         AudruckStarten();
     else
         state.PrintRequested = true;

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPrinter>
+#include <QScopeGuard>
 #include <stdexcept>
 
 namespace {
@@ -86,20 +87,21 @@ ReportContent gatherReport(const TForm1& f) {
 }
 } // namespace
 
-void TForm1::AudruckStarten() {
-    QPrinter printer(QPrinter::HighResolution);
-    if (!prompts.print(printer))
-        return;
-    const int copies = printer.copyCount();
-    if (copies < 1)
-        return;
-    // The page is laid out in fixed dots for a 600 dpi page; a file has no
-    // resolution of its own, so it gets that one.
-    if (printer.outputFormat() == QPrinter::PdfFormat)
-        printer.setResolution(600);
-    const ReportContent content = gatherReport(*this);
-    // Each copy is a job of its own, so the printer must not multiply them.
+QPrinter& TForm1::ReportPrinter() {
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_printer;
+}
+
+void PrintReportCopies(QPrinter& printer, const ReportContent& content, int copies) {
+    // The page is laid out in fixed dots for a 600 dpi page. A printer keeps
+    // its own resolution otherwise (1200 dpi is common), and the page would
+    // shrink into its upper half with its rows on top of each other.
+    printer.setResolution(600);
+    // Each copy is a job of its own, so the printer must not multiply them;
+    // the dialog shows the user's number again next time.
     printer.setCopyCount(1);
+    const auto keepCopies = qScopeGuard([&printer, copies] { printer.setCopyCount(copies); });
     for (int copy = 0; copy < copies; ++copy) {
         QPainter painter;
         if (!painter.begin(&printer))
@@ -112,6 +114,16 @@ void TForm1::AudruckStarten() {
         }
         painter.end();
     }
+}
+
+void TForm1::AudruckStarten() {
+    QPrinter& printer = ReportPrinter();
+    if (!prompts.print(printer))
+        return;
+    const int copies = printer.copyCount();
+    if (copies < 1)
+        return;
+    PrintReportCopies(printer, gatherReport(*this), copies);
 }
 
 void TForm1::BitBtn9Click() {

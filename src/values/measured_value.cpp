@@ -78,7 +78,8 @@ QString FormatFixedNumber(long double value, int decimals) {
     decimalDigits(value, digits, exponent);
 
     // Rounding looks at the 18 significant digits, not the binary value: 0.05
-    // stored as 0.04999... still shows 0.1. Halves go away from zero.
+    // stored as 0.04999... still shows 0.1. Exact halves go away from zero,
+    // as a person rounds a reading; kept so on purpose.
     const int keep = exponent + 1 + decimals;
     std::string scaled;
     char next = '0';

@@ -49,6 +49,20 @@ TEST(IniFile, EncodingsAndJunk)
     EXPECT_EQ(IniFile::fromBytes("[A]\nk=Gr\xc3\xbc\xc3\x9f\x65\n").readString("A", "k"), "Grüße");
     EXPECT_EQ(IniFile::fromBytes("[A]\nk=Gr\xfc\xdf\x65 \x80\n").readString("A", "k"), "Grüße €");
     EXPECT_EQ(IniFile::fromBytes("\xef\xbb\xbf[A]\nk=v\n").readString("A", "k"), "v");
+    // UTF-16 with its byte-order mark, either byte order.
+    const QString unicode = QStringLiteral("[Config]\r\nSprache=en\r\nCOM-Port=Gerät\r\n");
+    QByteArray le("\xff\xfe"), be("\xfe\xff");
+    for (const QChar c : unicode) {
+        le += char(c.unicode() & 0xFF);
+        le += char(c.unicode() >> 8);
+        be += char(c.unicode() >> 8);
+        be += char(c.unicode() & 0xFF);
+    }
+    for (const QByteArray& bytes : {le, be}) {
+        const IniFile ini = IniFile::fromBytes(bytes);
+        EXPECT_EQ(ini.readString("config", "Sprache"), "en");
+        EXPECT_EQ(ini.readString("Config", "COM-Port"), "Gerät");
+    }
 
     QByteArray junk("[A]\nk=v\0w\n", 11);
     for (int i = 0; i < 4096; ++i)

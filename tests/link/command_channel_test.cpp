@@ -1,6 +1,7 @@
 // The command channel against a scripted interface on a pseudo-terminal.
 #include "config/clock.h"
 #include "link/command_channel.h"
+#include "link/serial_port.h"
 #include "pty_pair.h"
 
 #include <QCoreApplication>

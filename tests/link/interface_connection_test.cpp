@@ -1,6 +1,7 @@
 // The connection set-up against a scripted interface on a pseudo-terminal.
 #include "config/clock.h"
 #include "link/command_channel.h"
+#include "link/serial_port.h"
 #include "link/interface_connection.h"
 #include "pty_pair.h"
 #include "qt_printers.h"
@@ -132,11 +133,12 @@ TEST_F(Connection, FailuresCloseThePortAndTellTheUser)
         QByteArray reply;
         int message;
         int atzCount;
+        AttemptEnd end;
     } cases[] = {
-        {"silent interface", "", "", 306, 0},
-        {"other chip", "ATZ", "\rOther Chip 1.0\r>", 305, 6},
-        {"unit absent", "ATD11", "ERROR\r>", 0, 1},
-        {"unit silent", "ATD11", "", 0, 1},
+        {"silent interface", "", "", 306, 0, AttemptEnd::NoInterface},
+        {"other chip", "ATZ", "\rOther Chip 1.0\r>", 305, 6, AttemptEnd::NoChip},
+        {"unit absent", "ATD11", "ERROR\r>", 0, 1, AttemptEnd::UnitSilent},
+        {"unit silent", "ATD11", "", 0, 1, AttemptEnd::UnitSilent},
     };
     for (const Case& c : cases) {
         auto chip = goodChip();
@@ -149,7 +151,82 @@ TEST_F(Connection, FailuresCloseThePortAndTellTheUser)
         EXPECT_EQ(view.panels[0], "<6>") << c.name;
         EXPECT_EQ(view.states.last(), 0) << c.name;
         EXPECT_FALSE(port.Connected()) << c.name;
+        EXPECT_EQ(info.End, c.end) << c.name;
     }
+}
+
+TEST_F(Connection, ReplyFormsOfOtherInterfacesNeverLeaveAStalePrompt)
+{
+    struct Case {
+        const char* name;
+        QByteArray command;
+        QByteArray reply;
+    } cases[] = {
+        {"reset answer with one more line", "ATZ", "\rVandrix Pro v2.1\rOK\r>"},
+        {"reset answer with two more lines", "ATZ", "RESET\rVandrix Pro v2.1\r\rOK\r>"},
+        {"timing refused", "ATIBT05", "ERROR\r>"},
+        {"block delay refused", "ATBDT28", "DATA ERROR\r>"},
+        {"speed refused", "ATN0", "ERROR\r>"},
+        {"CR LF line ends", "ATZ", "\r\nVandrix Pro v2.1\r\n>"},
+    };
+    for (const Case& c : cases) {
+        auto chip = goodChip();
+        chip.insert(c.command, c.reply);
+        if (QByteArray(c.name).startsWith("CR LF")) {
+            for (auto it = chip.begin(); it != chip.end(); ++it)
+                it.value().replace("\r", "\r\n");
+        }
+        QStringList sent;
+        EXPECT_TRUE(connect(chip, 17, &sent)) << c.name;
+        EXPECT_EQ(sent.last(), "ATD11") << c.name;
+        EXPECT_EQ(view.panels[2], "Vandrix Pro v2.1") << c.name;
+        EXPECT_EQ(view.panels[3], "<24>KW 1281") << c.name;
+        EXPECT_EQ(info.End, AttemptEnd::Connected) << c.name;
+        port.Close();
+    }
+}
+
+TEST_F(Connection, NegativeTimesGoOutAsTheirBitPattern)
+{
+    settings.InterByteTime = -5;
+    settings.BlockDelayTime = -1;
+    auto chip = goodChip();
+    chip.insert("ATIBTFFFFFFFB", ">");
+    chip.insert("ATBDTFFFFFFFF", ">");
+    QStringList sent;
+    EXPECT_TRUE(connect(chip, 17, &sent));
+    EXPECT_TRUE(sent.contains("ATIBTFFFFFFFB"));
+    EXPECT_TRUE(sent.contains("ATBDTFFFFFFFF"));
+}
+
+TEST_F(Connection, AResetThatNeverComesTakesSixSilencesAtMost)
+{
+    fastClock();
+    auto chip = goodChip();
+    chip.insert("ATZ", "");
+    const int64_t start = Clock::nowMs();
+    QStringList sent;
+    EXPECT_FALSE(connect(chip, 17, &sent));
+    EXPECT_EQ(sent.count("ATZ"), 6);
+    EXPECT_EQ(view.errors, QList<int>{305});
+    // Each attempt ends after its first 5 s without a character.
+    EXPECT_LT(Clock::nowMs() - start, 6 * 5000 + 5000);
+}
+
+TEST_F(Connection, ACancelEndsTheAttemptAtItsNextWait)
+{
+    auto chip = goodChip();
+    chip.insert("ATZ", "");
+    // The user presses Disconnect while the reset answer is awaited.
+    const auto t0 = std::chrono::steady_clock::now();
+    channel.setCancelCheck(
+        [&] { return std::chrono::steady_clock::now() - t0 > std::chrono::milliseconds(300); });
+    QStringList sent;
+    EXPECT_FALSE(connect(chip, 17, &sent));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
+    EXPECT_EQ(info.End, AttemptEnd::Cancelled);
+    EXPECT_EQ(sent.count("ATZ"), 1);
+    EXPECT_TRUE(view.errors.isEmpty());
 }
 
 TEST_F(Connection, MalformedConnectLineEndsWithoutMessageAndLeavesCleanUpToTheCaller)

@@ -1,5 +1,6 @@
 // Cells and lines of the measurement log, as a spreadsheet will read them.
 #include "log/log_format.h"
+#include "values/measured_value.h"
 
 #include <gtest/gtest.h>
 
@@ -79,4 +80,45 @@ TEST(LogFormat, RowsCarryTheTimeCellsThenTheValues) {
     EXPECT_EQ(RawRowCells(5, bytes, ','), QStringList({"5", "0:0:0,005"}) + bytes);
     EXPECT_EQ(RawColumnCells("Time", {"raw1", "2"}),
               QStringList({"Time [ms]", "HH:MM:SS,ms", "raw1", "2"}));
+}
+
+TEST(LogFormat, EveryCellIsMadeSafe) {
+    const QString sub = QString(QChar::ReplacementCharacter);
+    struct Case {
+        QString text, cell;
+    } cases[] = {
+        {"13,50", "13,50"},
+        {"a;b", "a,b"},
+        {"\"A\" B", "'A' B"}, // a leading quote would open a quoted cell
+        {"x\ry\nz\t", "x" + sub + "y" + sub + "z" + sub},
+        {QString(QChar(0)) + QChar(0x7F) + QChar(0x85), sub + sub + sub},
+        {QString(QChar(0x2028)) + QChar(0x2029), sub + sub},
+        {"Meßwert äöü °C µs", "Meßwert äöü °C µs"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        EXPECT_EQ(SafeCell(c.text), c.cell);
+        EXPECT_EQ(Cells({c.text}), c.cell + ";");
+    }
+    EXPECT_EQ(PairLine("Steuergerät:", "036;906\r"), "Steuergerät:;036,906" + sub);
+}
+
+// Units that show their bytes as characters (types 17 and 63) and label names
+// can carry ";", quotes and line ends into the log; the row keeps its shape.
+TEST(LogFormat, RowsKeepTheirHeadersShapeWhateverTheUnitSends) {
+    const QString semicolonCr = FormatMeasuredValue(17, ';', '\r');
+    const QString quoteLf = FormatMeasuredValue(63, '"', '\n');
+    const QList<GroupSlot> ticked{
+        {"1", {"Text;1", "Zeile\r\n2", "\"x", "-"}, {semicolonCr, quoteLf, "24,0 V", "NA"}},
+    };
+    const QString header = Cells(GroupColumnCells("Zeit", ticked)) + "\r\n";
+    const QString row = Cells(GroupSlotCells(1, 1, ticked[0].valueTexts, ',')) + "\r\n";
+    for (const QString& line : {header, row}) {
+        SCOPED_TRACE(line.toStdString());
+        EXPECT_EQ(line.count('\r'), 1);
+        EXPECT_EQ(line.count('\n'), 1);
+        EXPECT_FALSE(line.contains('"'));
+        EXPECT_TRUE(line.endsWith(";\r\n"));
+        EXPECT_EQ(line.count(';'), 6);
+    }
 }

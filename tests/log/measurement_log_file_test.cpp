@@ -1,10 +1,12 @@
 // The log file on a real disk: what a spreadsheet later finds in it, and that
 // neither a full disk nor an unusable name loses what was there or crashes.
+#include "file_size_limit.h"
 #include "log/measurement_log_file.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -30,10 +32,12 @@ TEST_F(MeasurementLogFileTest, BindingCreatesNothingOpeningCreatesAnEmptyFile) {
     EXPECT_TRUE(log.writeLine("Vandrix Version 1.41;x"));
     EXPECT_TRUE(log.writeCells({"1", "", "3"}));
     EXPECT_TRUE(log.writeCell("Meßwerte"));
+    EXPECT_TRUE(log.writeCell("A;\r"));
     EXPECT_TRUE(log.endLine());
-    // Each piece is in the file at once, before any close.
-    EXPECT_EQ(contents(path("new.csv")),
-              "Vandrix Version 1.41;x\r\n1;;3;" + QString("Meßwerte;").toLocal8Bit() + "\r\n");
+    // Each piece is in the file at once, before any close; a cell cannot
+    // carry a separator or a line end into the file.
+    EXPECT_EQ(contents(path("new.csv")), "Vandrix Version 1.41;x\r\n1;;3;" +
+                                             QString("Meßwerte;A,\uFFFD;").toLocal8Bit() + "\r\n");
     log.close();
     EXPECT_TRUE(log.takeFailure().isEmpty());
 }
@@ -90,6 +94,31 @@ TEST_F(MeasurementLogFileTest, AFailureIsReportedOncePerRecording) {
     log.open();
     EXPECT_FALSE(log.takeFailure().isEmpty());
     log.close();
+}
+
+TEST_F(MeasurementLogFileTest, AFullDiskEndsTheFileAfterAWholeCellAndGivesTheSystemsReason) {
+    log.bind(path("voll.csv"));
+    ASSERT_TRUE(log.open());
+    {
+        FileSizeLimit limit(16);
+        EXPECT_TRUE(log.writeCell("12345"));
+        EXPECT_TRUE(log.writeCell("67890"));
+        // Four of its nine bytes would still fit.
+        EXPECT_FALSE(log.writeCell("abcdefgh"));
+        EXPECT_EQ(log.takeFailure(), QString::fromLocal8Bit(strerror(EFBIG)));
+    }
+    // Nothing more once a write failed, though there is room again: the row
+    // would lose a cell in the middle.
+    EXPECT_FALSE(log.writeCell("x"));
+    EXPECT_FALSE(log.endLine());
+    EXPECT_TRUE(log.takeFailure().isEmpty());
+    EXPECT_EQ(contents(path("voll.csv")), "12345;67890;");
+    log.close();
+    // A new recording writes again.
+    ASSERT_TRUE(log.open());
+    EXPECT_TRUE(log.writeCell("neu"));
+    log.close();
+    EXPECT_EQ(contents(path("voll.csv")), "12345;67890;\r\n\r\n" + Stars + "\r\nneu;");
 }
 
 TEST_F(MeasurementLogFileTest, FailureMessageIsInTheUsersLanguage) {

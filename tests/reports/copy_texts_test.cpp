@@ -16,7 +16,7 @@ GroupSlotTexts slot(const QString& number, std::array<QString, 4> names,
 TEST(CopyTexts, InfoPageGivesSixCaptionValueLines) {
     const QString text = InfoPageCopy({{{"Steuergerät:", "01 Motor"},
                                         {"Teilenummer:", "06A906032HN"},
-                                        {"Bauteil:", "1,8l R4/5V MOTR"},
+                                        {"Bauteil:", "1,8l R4/5V MOTR\r"},
                                         {"Zusatz:", ""},
                                         {"Codierung:", "00031"},
                                         {"WSC:", "12345"}}});

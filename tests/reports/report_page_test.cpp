@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -328,4 +329,29 @@ TEST_F(ReportPage, ReadinessMarksFollowTheDigitsRightToLeft) {
         EXPECT_FALSE(holds(page, f, markArea(item), red)) << "item " << item;
         EXPECT_FALSE(holds(page, f, markArea(item), green)) << "item " << item;
     }
+}
+
+TEST_F(ReportPage, AWordWiderThanItsCellBreaksInsideAndStaysReadable) {
+    if (!havePoppler())
+        GTEST_SKIP() << "poppler-utils not installed";
+    ReportContent c = sampleContent();
+    const QString longName = QStringLiteral("Leerlaufdrehzahlgrundeinstellungsbedingung");
+    c.groups[0].names[0] = longName;
+    const ReportFrame f = print(c);
+    // Every piece of the word starts inside the first name cell (the word
+    // centred whole would start far to its left, cut off).
+    const double cellLeft = (f.L + 450) * 72.0 / 600.0;
+    const QString boxes =
+        run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    const QRegularExpression word(
+        QStringLiteral("<word xMin=\"([\\d.]+)\"[^>]*>([^<]+)</word>"));
+    QString joined;
+    for (auto m = word.globalMatch(boxes); m.hasNext();) {
+        const auto w = m.next();
+        if (!longName.contains(w.captured(2)))
+            continue;
+        joined += w.captured(2);
+        EXPECT_GE(w.captured(1).toDouble(), cellLeft) << w.captured(2).toStdString();
+    }
+    EXPECT_EQ(joined, longName);
 }

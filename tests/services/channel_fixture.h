@@ -3,6 +3,7 @@
 // interface by writing its reply into the master side before the call.
 #include "config/clock.h"
 #include "link/command_channel.h"
+#include "link/serial_port.h"
 #include "pty_pair.h"
 
 #include <chrono>

@@ -2,6 +2,7 @@
 // simulator in its own process, recording into a real file, which is then
 // read back the way a spreadsheet would see it.
 #include "config/app_locale.h"
+#include "file_size_limit.h"
 #include "session_fixture.h"
 #include "sim_process.h"
 #include "ui/dialog_prompts.h"
@@ -12,6 +13,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <cstring>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -138,41 +141,45 @@ TEST_F(MeasurementLogTest, GroupRecordingWritesHeaderAndTwelveCellRowsInGermanSe
          }},
         {"dialog cancelled", [&] { return prompts.pending() == 0; },
          [&] {
-             EXPECT_FALSE(w.LogFileChosen);
+             EXPECT_FALSE(w.state.LogFileChosen);
              EXPECT_FALSE(w.CheckBox7->isEnabled());
              EXPECT_EQ(w.windowTitle(), plainTitle);
+             // A folder that is not there is refused, and the dialog comes again.
+             const QString missing = dir.filePath("no such folder");
+             prompts.expectSaveFile(missing + "/log.csv");
+             prompts.expectMessage("Der Ordner " + missing + " existiert nicht.");
              prompts.expectSaveFile(path);
              w.BitBtn5->click();
          }},
-        {"file chosen", [&] { return w.LogFileChosen; },
+        {"file chosen", [&] { return w.state.LogFileChosen; },
          [&] {
              EXPECT_TRUE(w.CheckBox7->isEnabled());
              EXPECT_EQ(w.windowTitle(), "Vandrix  |  Version 1.41 [" + path + "]");
              EXPECT_FALSE(QFile::exists(path)) << "choosing must not create the file";
              w.CheckBox7->click();
          }},
-        {"recording", [&] { return w.LoggingActive; },
+        {"recording", [&] { return w.state.LoggingActive; },
          [&] { disabledWhileRecording = !groupInputsEnabled(); }},
         {"three rows", [&] { return lineEnds(path) >= 8 + 3; }, [&] { w.CheckBox7->click(); }},
-        {"stopped", [&] { return !w.LoggingActive && !w.MeasurementLog.isOpen(); },
+        {"stopped", [&] { return !w.state.LoggingActive && !w.state.MeasurementLog.isOpen(); },
          [&] { enabledAfter = groupInputsEnabled(); }},
     });
     EXPECT_TRUE(disabledWhileRecording);
     EXPECT_TRUE(enabledAfter);
     // The session's end forgets the dialog's name but keeps the file bound.
     EXPECT_TRUE(w.SaveDialog1.fileName.isEmpty());
-    EXPECT_TRUE(w.LogFileChosen);
-    EXPECT_EQ(w.MeasurementLog.fileName(), path);
+    EXPECT_TRUE(w.state.LogFileChosen);
+    EXPECT_EQ(w.state.MeasurementLog.fileName(), path);
     EXPECT_EQ(w.windowTitle(), plainTitle);
 
     const QStringList lines = contents(path).split("\r\n");
     ASSERT_GE(lines.size(), 12);
     EXPECT_EQ(lines[0], "Vandrix Version 1.41;https://www.vandrix.example/");
     const QLocale de(QLocale::German, QLocale::Germany);
-    EXPECT_EQ(lines[1].section(';', 0, 0),
-              de.toString(QDate::currentDate(), de.dateFormat(QLocale::ShortFormat)));
-    EXPECT_TRUE(
-        QRegularExpression("^\\d\\d:\\d\\d:\\d\\d").match(lines[1].section(';', 1)).hasMatch())
+    EXPECT_EQ(lines[1].section(';', 0, 0), de.toString(QDate::currentDate(), "dd.MM.yyyy"));
+    EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$")
+                    .match(lines[1].section(';', 1))
+                    .hasMatch())
         << lines[1].toStdString();
     EXPECT_EQ(lines[2], "Steuergerät:;" + w.Label97->text());
     EXPECT_TRUE(lines[2].startsWith("Steuergerät:;001 "));
@@ -223,17 +230,17 @@ TEST_F(MeasurementLogTest, RawRecordingAppendsToAnExistingFileInEnglishSettings)
              prompts.expectSaveFile(path);
              w.BitBtn5->click();
          }},
-        {"file chosen", [&] { return w.LogFileChosen; }, [&] { w.CheckBox7->click(); }},
+        {"file chosen", [&] { return w.state.LogFileChosen; }, [&] { w.CheckBox7->click(); }},
         {"two rows", [&] { return lineEnds(path) >= 1 + 3 + 7 + 2; },
          [&] { w.CheckBox7->click(); }},
-        {"stopped", [&] { return !w.MeasurementLog.isOpen(); },
+        {"stopped", [&] { return !w.state.MeasurementLog.isOpen(); },
          [&] {
              afterFirst = lineEnds(path);
              w.CheckBox7->click(); // again, into the same file
          }},
         {"one row of the second recording",
          [&] { return lineEnds(path) >= afterFirst + 3 + 7 + 1; }, [&] { w.CheckBox7->click(); }},
-        {"stopped again", [&] { return !w.MeasurementLog.isOpen(); }},
+        {"stopped again", [&] { return !w.state.MeasurementLog.isOpen(); }},
     });
 
     const QString text = contents(path);
@@ -286,9 +293,9 @@ TEST_F(MeasurementLogTest, TheLastSlotTimesItsMillisecondsAfterItsRequest) {
              prompts.expectSaveFile(path);
              w.BitBtn5->click();
          }},
-        {"file chosen", [&] { return w.LogFileChosen; }, [&] { w.CheckBox7->click(); }},
+        {"file chosen", [&] { return w.state.LogFileChosen; }, [&] { w.CheckBox7->click(); }},
         {"two rows", [&] { return lineEnds(path) >= 8 + 2; }, [&] { w.CheckBox7->click(); }},
-        {"stopped", [&] { return !w.MeasurementLog.isOpen(); }},
+        {"stopped", [&] { return !w.state.MeasurementLog.isOpen(); }},
     });
     const QStringList rows = contents(path).split("\r\n").mid(8, 2);
     ASSERT_EQ(rows.size(), 2);
@@ -322,7 +329,7 @@ TEST_F(MeasurementLogTest, AFileThatCannotBeWrittenIsReportedAndRecordingShowsOf
              prompts.expectSaveFile(path);
              w.BitBtn5->click();
          }},
-        {"file chosen", [&] { return w.LogFileChosen; },
+        {"file chosen", [&] { return w.state.LogFileChosen; },
          [&] {
              prompts.expectMessageContaining("Die Log-Datei konnte nicht geschrieben werden:\n" +
                                              path);
@@ -333,10 +340,60 @@ TEST_F(MeasurementLogTest, AFileThatCannotBeWrittenIsReportedAndRecordingShowsOf
         {"the session goes on", [&] { return sim.commands().count("0801") >= polls + 3; }},
     });
     EXPECT_FALSE(w.CheckBox7->isChecked());
-    EXPECT_FALSE(w.LoggingActive);
+    EXPECT_FALSE(w.state.LoggingActive);
     EXPECT_TRUE(groupInputsEnabled());
     EXPECT_TRUE(QFileInfo(path).isDir());
     EXPECT_EQ(sim.commands().last(), "ATH");
+}
+
+TEST_F(MeasurementLogTest, AFullDiskIsReportedWithItsReasonAndStopsOnlyTheRecording) {
+    AppLocale::set(QLocale(QLocale::German, QLocale::Germany));
+    SimProcess sim({QStringLiteral("--scenario"), dir.filePath(QStringLiteral("probe.ini"))});
+    ASSERT_TRUE(sim.started());
+    TForm1& w = openWindow(sim);
+    const QString path = logPath("voll.csv");
+    std::optional<FileSizeLimit> diskFull;
+    int polls = 0;
+
+    drive({
+        {"connected", [] { return true; },
+         [&] {
+             w.PageControl1->setActivePage(w.TabSheet2);
+             w.PageControl1Change();
+             w.CheckBox1->setChecked(true);
+             w.CheckBox3->setChecked(true);
+             prompts.expectSaveFile(path);
+             w.BitBtn5->click();
+         }},
+        {"file chosen", [&] { return w.state.LogFileChosen; }, [&] { w.CheckBox7->click(); }},
+        {"recording", [&] { return w.state.LoggingActive && lineEnds(path) >= 8 + 1; },
+         [&] {
+             // Room for about two and a half rows more.
+             diskFull.emplace(QFileInfo(path).size() + 150);
+             prompts.expectMessageContaining("Die Log-Datei konnte nicht geschrieben werden:\n" +
+                                             path + "\n" + QString::fromLocal8Bit(strerror(EFBIG)));
+         }},
+        {"reported", [&] { return prompts.pending() == 0; },
+         [&] {
+             EXPECT_FALSE(w.CheckBox7->isChecked());
+             EXPECT_FALSE(w.state.LoggingActive);
+             polls = int(sim.commands().count("0801"));
+         }},
+        {"the session goes on", [&] { return sim.commands().count("0801") >= polls + 6; }},
+    });
+    diskFull.reset();
+    EXPECT_FALSE(w.state.MeasurementLog.isOpen());
+    EXPECT_TRUE(groupInputsEnabled());
+    EXPECT_EQ(sim.commands().last(), "ATH");
+
+    // Whole rows, then the one the disk cut short, ending after a whole cell.
+    const QStringList rows = contents(path).split("\r\n").mid(8);
+    ASSERT_GE(rows.size(), 2);
+    for (const QString& row : rows.mid(0, rows.size() - 1))
+        EXPECT_EQ(cellsOf(row).size(), 12) << row.toStdString();
+    if (!rows.last().isEmpty()) {
+        EXPECT_LT(cellsOf(rows.last()).size(), 12);
+    }
 }
 
 TEST_F(MeasurementLogTest, TheSaveDialogTakesAnExistingFileWithoutAskingToReplaceIt) {

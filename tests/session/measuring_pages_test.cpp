@@ -221,14 +221,15 @@ TEST_F(MeasuringPagesTest, LoggingStartsAfterAToggledPassAndTimesEachPolledSlot)
              w.CheckBox7->setChecked(true);
              w.CheckBox7Click();
          }},
-        {"recording", [&] { return w.LoggingActive; }, [&] { EXPECT_FALSE(w.state.LogToggled); }},
+        {"recording", [&] { return w.state.LoggingActive; },
+         [&] { EXPECT_FALSE(w.state.LogToggled); }},
         {"a recorded pass", [&] { return w.state.SlotElapsed[2] >= 0; },
          [&] {
              elapsed = w.state.SlotElapsed;
              w.CheckBox7->setChecked(false);
              w.CheckBox7Click();
          }},
-        {"stopped", [&] { return !w.LoggingActive; }},
+        {"stopped", [&] { return !w.state.LoggingActive; }},
     });
     EXPECT_GE(elapsed[0], 0);
     EXPECT_EQ(elapsed[1], -1);

@@ -4,6 +4,7 @@
 // answered from a script.
 #include "qt_printers.h"
 #include "scripted_prompts.h"
+#include "sim/simulator_host.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
 
@@ -44,6 +45,7 @@ protected:
         options.programDir = dir.path();
         options.portRoots.dev = dir.filePath(QStringLiteral("fake/dev"));
         options.portRoots.sys = dir.filePath(QStringLiteral("fake/sys"));
+        options.demoInterface = MakeDemoStarter(demo, SimulatorHost::defaultScenarioPath());
         window = std::make_unique<TForm1>(prompts, options);
         if (!terminal.isEmpty()) {
             EXPECT_EQ(window->ComboBox1->currentText(), terminal);
@@ -63,10 +65,11 @@ protected:
         ADD_FAILURE() << "no control unit entry for " << address;
     }
 
+    // Connected and the identification shown: the tabs are open to the user.
     bool connected() const
     {
         return window->state.ConnectionState == 2 && !window->BitBtn2->isHidden() &&
-               window->BitBtn2->isEnabled();
+               window->BitBtn2->isEnabled() && window->TabSheet1->pageEnabled();
     }
 
     // Presses Connect; once the session is connected, runs whileConnected
@@ -151,9 +154,9 @@ protected:
         EXPECT_EQ(next, steps.size()) << "the session ended early";
     }
 
-    void expectIdleWindow()
+    void expectIdleWindow(const QString& panel0 = QStringLiteral("Keine Verbindung"))
     {
-        EXPECT_EQ(window->StatusBar1->panelText(0), "Keine Verbindung");
+        EXPECT_EQ(window->StatusBar1->panelText(0), panel0);
         EXPECT_EQ(window->state.ConnectionState, 0);
         for (int panel = 1; panel <= 4; ++panel)
             EXPECT_EQ(window->StatusBar1->panelText(panel), "") << "panel " << panel;
@@ -167,5 +170,6 @@ protected:
 
     QTemporaryDir dir;
     ScriptedPrompts prompts;
+    SimulatorHost demo; // the demo interface, started by its port entry
     std::unique_ptr<TForm1> window;
 };

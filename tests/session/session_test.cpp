@@ -5,6 +5,7 @@
 #include "scripted_peer.h"
 #include "sim_process.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 
@@ -92,9 +93,12 @@ TEST_F(SessionTest, FailedAttemptsEndAsTheUserExpects)
         int address;
         const char* message; // empty: no box
         const char* lastCommand;
+        const char* panel0 = "Keine Verbindung";
     } cases[] = {
-        {"unit absent", {}, 5, "", "ATD05"},
-        {"unit answers DATA ERROR", {"--fault", "dataerror@ATD01"}, 1, "", "ATD01"},
+        {"unit absent", {}, 5, "", "ATD05", "Steuergerät 05 antwortet nicht"},
+        {"unit answers DATA ERROR", {"--fault", "dataerror@ATD01"}, 1, "", "ATD01",
+         "Steuergerät 01 antwortet nicht"},
+        {"adapter pulled out", {"--fault", "unplug@ATD01"}, 1, "ist abgebrochen", "ATD01"},
         {"interface silent", {"--fault", "silence#1"}, 1, "Kein Kontakt zum Diagnoseinterface", ""},
         {"identification never ends", {"--fault", "noprompt@ATD01"}, 1, "Kommunikationsfehler",
          "ATD01"},
@@ -111,8 +115,118 @@ TEST_F(SessionTest, FailedAttemptsEndAsTheUserExpects)
         prompts.verifyDone();
         EXPECT_EQ(sim.commands().last(), c.lastCommand);
         EXPECT_FALSE(sim.commands().contains("ATH"));
+        expectIdleWindow(QString::fromUtf8(c.panel0));
+    }
+}
+
+TEST_F(SessionTest, InterfacesThatAnswerInOtherFormsConnect)
+{
+    struct Case {
+        const char* name;
+        QStringList simOptions;
+    } cases[] = {
+        {"reset answer with an extra line", {"--fault", "extraline@ATZ"}},
+        {"timing refused", {"--fault", "error@ATIBT05"}},
+        {"block delay refused", {"--fault", "error@ATBDT28"}},
+        {"speed refused", {"--fault", "error@ATN0"}},
+        {"lines end in CR LF", {"--fault", "crlf"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimProcess sim(c.simOptions);
+        ASSERT_TRUE(sim.started());
+        TForm1& w = makeWindow(sim.terminalPath());
+        chooseUnit(1);
+        QString part, value;
+        drive({
+            {"connected", [] { return true; },
+             [&] {
+                 part = w.Label6->text();
+                 w.PageControl1->setActivePage(w.TabSheet2);
+                 w.CheckBox1->setChecked(true);
+             }},
+            {"a group read", [&] { return !w.Label12->text().isEmpty(); },
+             [&] { value = w.Label12->text(); }},
+        });
+        EXPECT_EQ(part, "036 906 034 AM");
+        EXPECT_TRUE(value.endsWith(" upm")) << value.toStdString();
+        EXPECT_EQ(sim.commands().last(), "ATH");
         expectIdleWindow();
     }
+}
+
+TEST_F(SessionTest, DisconnectCancelsAConnectionAttempt)
+{
+    SimProcess sim({"--fault", "silence@ATZ"});
+    ASSERT_TRUE(sim.started());
+    TForm1& w = makeWindow(sim.terminalPath());
+    chooseUnit(1);
+    QElapsedTimer sincePress;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (!sincePress.isValid() && sim.commands().contains("ATZ")) {
+            ASSERT_TRUE(w.BitBtn2->isVisible() || !w.BitBtn2->isHidden());
+            ASSERT_TRUE(w.BitBtn2->isEnabled());
+            sincePress.start();
+            w.BitBtn2Click();
+        }
+    });
+    user.start(20);
+    w.BitBtn3Click();
+    user.stop();
+    ASSERT_TRUE(sincePress.isValid());
+    EXPECT_LT(sincePress.elapsed(), 2000) << "the attempt ran on to its silence limit";
+    EXPECT_EQ(sim.commands().count("ATZ"), 1);
+    EXPECT_TRUE(prompts.shown().empty());
+    expectIdleWindow();
+}
+
+TEST_F(SessionTest, DisconnectEndsAWaitForAReply)
+{
+    SimProcess sim({"--fault", "silence@0801"});
+    ASSERT_TRUE(sim.started());
+    TForm1& w = makeWindow(sim.terminalPath());
+    chooseUnit(1);
+    QElapsedTimer sincePress;
+    drive({
+        {"connected", [] { return true; },
+         [&] {
+             w.PageControl1->setActivePage(w.TabSheet2);
+             w.CheckBox1->setChecked(true);
+         }},
+        {"group requested", [&] { return sim.commands().contains("0801"); },
+         [&] { sincePress.start(); }},
+    });
+    EXPECT_LT(sincePress.elapsed(), 2000) << "Disconnect waited for the silence limit";
+    EXPECT_TRUE(prompts.shown().empty()) << "no communication error for a wait the user ended";
+    EXPECT_EQ(sim.commands().last(), "ATH");
+    expectIdleWindow();
+}
+
+TEST_F(SessionTest, AReplyLineWithoutEndIsACommunicationError)
+{
+    SimProcess sim({"--fault", "endless@0801"});
+    ASSERT_TRUE(sim.started());
+    TForm1& w = makeWindow(sim.terminalPath());
+    chooseUnit(1);
+    prompts.expectMessage(w.Str(304), w.Str(301), PromptIcon::Error);
+    QElapsedTimer sinceRequest;
+    drive(
+        {
+            {"connected", [] { return true; },
+             [&] {
+                 w.PageControl1->setActivePage(w.TabSheet2);
+                 w.CheckBox1->setChecked(true);
+             }},
+            {"group requested", [&] { return sim.commands().contains("0801"); },
+             [&] { sinceRequest.start(); }},
+        },
+        End::ByItself);
+    prompts.verifyDone();
+    // 512 characters at the line's pace, not the end of the stream.
+    EXPECT_LT(sinceRequest.elapsed(), 3000);
+    EXPECT_FALSE(sim.commands().contains("ATH"));
+    expectIdleWindow();
 }
 
 TEST_F(SessionTest, AnInterfaceWithoutTheChipIsTriedSixTimes)
@@ -175,7 +289,7 @@ TEST_F(SessionTest, TheDemoInterfaceNeedsNoHardware)
     QString part;
     runSession([&] { part = w.Label6->text(); });
     EXPECT_EQ(part, "1J0 920 826 C");
-    EXPECT_EQ(w.state.DemoInterface.commands().last(), "ATH");
+    EXPECT_EQ(demo.commands().last(), "ATH");
     expectIdleWindow();
 }
 

@@ -5,9 +5,11 @@
 #include "sim_process.h"
 #include "values/measured_value.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QTest>
 #include <vector>
 
 namespace {
@@ -181,6 +183,33 @@ TEST_F(UnitChangesTest, AdaptationPageFollowsTheChannel) {
          }},
     });
     expectIdleWindow();
+}
+
+TEST_F(UnitChangesTest, AdaptationFocusStaysWhereTheUserPutsIt) {
+    TForm1& w = openWindow();
+    QWidget* afterTabClick = nullptr;
+    QWidget* afterChannelChange = nullptr;
+    drive({
+        {"connected", [] { return true; },
+         [&] {
+             w.PageControl1->setActivePage(w.TabSheet2);
+             w.Edit2->setFocus();
+             QTest::mouseClick(w.PageControl1, Qt::LeftButton, {},
+                               w.PageControl1->tabRect(w.TabSheet8->pageIndex()).center());
+             afterTabClick = QApplication::focusWidget();
+         }},
+        {"channel 0 read", [&] { return count("1000") >= 2 && w.UpDown5->isEnabled(); },
+         [&] {
+             // A spin click leaves the focus on the spin button.
+             w.UpDown5->click(true);
+         }},
+        {"channel 1 shown", [&] { return w.Label115->text() == "7"; },
+         [&] { afterChannelChange = QApplication::focusWidget(); }},
+    });
+    EXPECT_EQ(w.PageControl1->activePage(), w.TabSheet8);
+    EXPECT_EQ(afterTabClick, w.PageControl1) << (afterTabClick ? afterTabClick->objectName().toStdString() : "none");
+    EXPECT_EQ(afterChannelChange, w.UpDown5)
+        << (afterChannelChange ? afterChannelChange->objectName().toStdString() : "none");
 }
 
 TEST_F(UnitChangesTest, AdaptationSaveChecksConfirmsAndReloadsOnce) {
@@ -408,17 +437,55 @@ TEST_F(UnitChangesTest, OutputTestStepsThroughComponentsAfterOneConfirmation) {
     });
     EXPECT_EQ(count("03"), 4);
 
-    // The confirmation holds for the program run: a unit without output
-    // test, in a new session, is asked at once.
+    // The confirmation was for that unit: the next session asks again.
     chooseUnit(9);
     drive({
         {"connected", [] { return true; },
          [&] {
              w.PageControl1->setActivePage(w.TabSheet13);
+             prompts.expectConfirm(3, 1);
              w.BitBtn15Click();
          }},
         {"refused", [&] { return w.Label133->text() == "NA"; }},
     });
     EXPECT_EQ(count("03"), 5);
+    expectIdleWindow();
+}
+
+TEST_F(UnitChangesTest, NoRequestOfAnEarlierSessionActsInTheNext) {
+    TForm1& w = openWindow();
+    drive({
+        {"connected", [] { return true; },
+         [&] {
+             w.PageControl1->setActivePage(w.TabSheet13);
+             prompts.expectConfirm(3, 1);
+             w.BitBtn15Click();
+         }},
+        {"first component", [&] { return count("03") == 1 && promptsDone()(); }},
+    });
+    for (QPushButton* b : {w.BitBtn4, w.BitBtn7, w.BitBtn8, w.BitBtn13, w.BitBtn15, w.BitBtn5})
+        EXPECT_FALSE(b->isEnabled()) << b->objectName().toStdString();
+
+    // Requests made between sessions, as a click that got through would.
+    w.BitBtn15Click();
+    w.BitBtn8Click();
+    w.BitBtn13Click();
+    w.BitBtn4Click();
+    w.BitBtn7Click();
+    chooseUnit(9);
+    drive({
+        {"connected", [] { return true; },
+         [&] {
+             w.PageControl1->setActivePage(w.TabSheet2);
+             w.CheckBox1->setChecked(true);
+         }},
+        {"two passes", [&] { return count("0801") >= 2; }},
+    });
+    EXPECT_EQ(count("03"), 1);
+    EXPECT_EQ(countStarting("10"), 0);
+    EXPECT_EQ(countStarting("11"), 0);
+    EXPECT_EQ(countStarting("07"), 0);
+    EXPECT_EQ(count("05"), 0);
+    EXPECT_TRUE(prompts.shown().size() == 1) << "only the first session's warning";
     expectIdleWindow();
 }

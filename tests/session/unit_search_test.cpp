@@ -230,6 +230,37 @@ TEST_F(UnitSearchTest, AFailureWhileReadingFaultsStopsTheReportAndFreesTheWindow
     EXPECT_EQ(reportOf(w), expected);
     EXPECT_EQ(sim->commands().filter(QRegularExpression("^ATD")), QStringList({"ATD01"}));
     expectSearchOver();
+    // The "====" rules stay on one line each, as after a search that ends well.
+    EXPECT_EQ(w.Memo2->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_EQ(w.Memo2->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+}
+
+TEST_F(UnitSearchTest, APortThatCannotBeOpenedIsReportedOnce) {
+    auto sim = startSim();
+    TForm1& w = openSearch(sim->terminalPath(), {});
+    sim->stop(); // the terminal is gone
+    w.CheckBox6->click(); // all 94 units
+    prompts.expectMessageContaining(QStringLiteral("blockiert"));
+    w.BitBtn3->click();
+    prompts.verifyDone();
+    EXPECT_EQ(reportOf(w),
+              QStringList({head(w.CheckListBox1->item(0)->text()), GermanEnd}));
+    expectSearchOver();
+}
+
+TEST_F(UnitSearchTest, AnAdapterPulledOutStopsTheSearchWithOneMessage) {
+    auto sim = startSim({"--fault", "unplug@ATD03"});
+    TForm1& w = openSearch(sim->terminalPath(), {1, 3, 5});
+    prompts.expectMessageContaining(QStringLiteral("ist abgebrochen"));
+    w.BitBtn3->click();
+    prompts.verifyDone();
+    const QStringList report = reportOf(w);
+    EXPECT_EQ(report.filter("======== ").size(), 2);
+    EXPECT_EQ(report.filter("Steuergerät gefunden").size(), 1);
+    EXPECT_EQ(report.last(), GermanEnd);
+    EXPECT_EQ(sim->commands().filter(QRegularExpression("^ATD")),
+              QStringList({"ATD01", "ATD03"}));
+    expectSearchOver();
 }
 
 TEST_F(UnitSearchTest, NothingTickedWritesOnlyTheClosingLine) {

@@ -1,7 +1,7 @@
 // The simulated chip's replies, byte for byte, against the forms the
 // program's readers expect.
 #include "config/ini_file.h"
-#include "sim_engine.h"
+#include "sim/sim_engine.h"
 
 #include <gtest/gtest.h>
 
@@ -103,10 +103,10 @@ TEST(SimEngine, RepliesInTheFormsTheReadersExpect) {
         {"10010190", "0190\r>"},
         {"1001", "0190\r06 64 87\r>"},
         {"100103E9", "NA\r>"}, // outside the channel's range
-        // Coding: the chip's acknowledgement line (taken by the command's
-        // first read), then the identification again with the new values.
-        {"07303911D7", "OK\r036906034AM\r1,4l R4/4V MOT\r3152\rSWC 12345\rWSC 04567\r>"},
-        {"0780000000", "OK\r?\r>"}, // coding beyond what the unit takes
+        // Coding: the identification again with the new values, as the
+        // request catalogue has it.
+        {"07303911D7", "036906034AM\r1,4l R4/4V MOT\r3152\rSWC 12345\rWSC 04567\r>"},
+        {"0780000000", "?\r>"}, // coding beyond what the unit takes
         {"11303911D7", "NA\r>"},    // no login on this unit
         {"03", "NA\r>"},
         {"05", ">"},
@@ -128,7 +128,7 @@ TEST(SimEngine, RepliesInTheFormsTheReadersExpect) {
         {"03", "0010\r>"},
         {"03", "END\r>"},
         {"03", "0414\r>"},          // a new press after END starts again
-        {"07303911D7", "OK\r?\r>"}, // no coding on this unit
+        {"07303911D7", "?\r>"}, // no coding on this unit
         {"11303911D7", "OK\r>"},
         {"11303A11D7", "NA\r>"}, // wrong code: the unit hangs up
         {"0801", "ERROR\r>"},

@@ -1,6 +1,7 @@
 // The in-process host that the program's demo interface uses.
 #include "link/command_channel.h"
-#include "simulator_host.h"
+#include "link/serial_port.h"
+#include "sim/simulator_host.h"
 
 #include <QDir>
 #include <chrono>
@@ -84,4 +85,35 @@ TEST(SimulatorHost, RefusesWhatItCannotServe) {
     EXPECT_FALSE(host.start(o, &error));
     EXPECT_TRUE(error.contains("boom@3"));
     EXPECT_FALSE(host.isRunning());
+}
+
+TEST(SimulatorHost, KeepsABoundedRecordOfCommandsAndNoneWhenAskedTo) {
+    for (const bool keep : {true, false}) {
+        SimulatorHost host;
+        SimOptions o;
+        o.scenarioPath = demoCar();
+        o.keepCommands = keep;
+        QString error;
+        ASSERT_TRUE(host.start(o, &error)) << error.toStdString();
+        TSerialPort port;
+        openLikeTheProgram(port, host.slavePath());
+        CommandChannel ch(port);
+        // A steady poll far longer than the record.
+        const int polls = SimulatorHost::MaxCommandsKept * 2 + 10;
+        int answered = 0;
+        for (int i = 0; i < polls; ++i)
+            answered += ch.SendCommand(QStringLiteral("ATI")) && ch.ReadReplyLine(false) == u">";
+        EXPECT_EQ(answered, polls);
+        ch.SendText("ATH\r");
+        EXPECT_EQ(ch.ReadReplyLine(false), ">");
+        const QStringList kept = host.commands();
+        if (!keep) {
+            EXPECT_TRUE(kept.isEmpty());
+            continue;
+        }
+        EXPECT_LE(kept.size(), SimulatorHost::MaxCommandsKept);
+        EXPECT_GE(kept.size(), SimulatorHost::MaxCommandsKept / 2);
+        EXPECT_EQ(kept.last(), "ATH");
+        EXPECT_EQ(kept.count("ATI"), kept.size() - 1);
+    }
 }

@@ -1,6 +1,7 @@
 // vandrix-sim as its own process, reached through the program's real serial
 // port and command channel.
 #include "link/command_channel.h"
+#include "link/serial_port.h"
 #include "link/interface_connection.h"
 
 #include <QDir>

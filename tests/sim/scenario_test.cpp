@@ -1,7 +1,7 @@
 // Scenario files: mistakes are named, and the demo car is the car the other
 // parts of the program are written against.
 #include "config/ini_file.h"
-#include "sim_engine.h"
+#include "sim/sim_engine.h"
 
 #include <QDir>
 #include <gtest/gtest.h>

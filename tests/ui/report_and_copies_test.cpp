@@ -3,10 +3,13 @@
 // from inside a session with the simulator.
 #include "../session/session_fixture.h"
 #include "sim_process.h"
+#include "reports/report_page.h"
 #include "ui_fixture.h"
 
 #include <QClipboard>
+#include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -52,10 +55,12 @@ TEST_F(CopiesTest, InfoAndGroupPagesCopyWhatTheyShow) {
     for (int i = 0; i < 6; ++i)
         values[i]->setText(QStringLiteral("v%1").arg(i));
     w.Label8->setText(QString()); // an empty value stays an empty field
+    w.Label7->setText(QStringLiteral("1,4l R4/4V MOT3152\r")); // as identification gives it
     w.BitBtn11Click();
     const QStringList info = clipboard().split(QStringLiteral("\r\n"));
     ASSERT_EQ(info.size(), 7);
     EXPECT_EQ(info[0], w.Label95->text() + "\tv0");
+    EXPECT_EQ(info[2], w.Label2->text() + "\t1,4l R4/4V MOT3152");
     EXPECT_EQ(info[3], w.Label3->text() + "\t");
     EXPECT_EQ(info[4], w.Label144->text() + "\tv4");
     EXPECT_EQ(info[5], w.Label4->text() + "\tv5");
@@ -128,13 +133,6 @@ TEST_F(CopiesTest, PrintWaitsForTheSessionOrPrintsTheControlsAtOnce) {
     if (!havePoppler())
         GTEST_SKIP() << "poppler-utils not installed";
     TForm1& w = german();
-    // At start no session has stopped: the request waits for a session pass.
-    w.BitBtn6Click();
-    EXPECT_TRUE(w.state.PrintRequested);
-    EXPECT_TRUE(prompts.shown().empty());
-    w.state.PrintRequested = false;
-
-    w.state.StopRequested = true;
     w.Label97->setText(QStringLiteral("03 Bremsenelektronik"));
     w.Label6->setText(QStringLiteral("1J0907379G"));
     w.Label100->setText(QStringLiteral("0018049"));
@@ -172,9 +170,58 @@ TEST_F(CopiesTest, PrintWaitsForTheSessionOrPrintsTheControlsAtOnce) {
     EXPECT_FALSE(QFile::exists(pdf("cancelled.pdf")));
 }
 
+TEST_F(CopiesTest, AReportOnA1200DpiPrinterKeepsItsLayout) {
+    if (!havePoppler())
+        GTEST_SKIP() << "poppler-utils not installed";
+    // A CUPS printer starts at 1200 dpi; the page is laid out in 600 dpi dots.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf("fine.pdf"));
+    printer.setResolution(1200);
+    ReportContent content;
+    content.title = QStringLiteral("Diagnoseprotokoll");
+    content.footer = QStringLiteral("Fusszeile");
+    for (size_t i = 0; i < 8; ++i)
+        content.readinessItems[i] = QStringLiteral("Bereitschaft%1").arg(i + 1);
+    PrintReportCopies(printer, content, 2);
+    EXPECT_EQ(printer.copyCount(), 2) << "the dialog shows the user's number again";
+
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf("fine.pdf"), "-"});
+    p.waitForFinished(30000);
+    const QString boxes = QString::fromUtf8(p.readAllStandardOutput());
+    auto top = [&](const QString& text) {
+        const auto m = QRegularExpression(QStringLiteral("yMin=\"([\\d.]+)\"[^>]*>") + text +
+                                          QStringLiteral("</word>"))
+                           .match(boxes);
+        return m.hasMatch() ? m.captured(1).toDouble() : -1.0;
+    };
+    const double pageHeight =
+        QRegularExpression(QStringLiteral("<page width=\"[\\d.]+\" height=\"([\\d.]+)\""))
+            .match(boxes)
+            .captured(1)
+            .toDouble();
+    ASSERT_GT(pageHeight, 0);
+    // The readiness section sits at 5900 dots below the top: 10 of the
+    // page's 11.7 inches at 600 dpi, half of that at 1200.
+    EXPECT_GT(top("Bereitschaft1") / pageHeight, 0.8);
+    EXPECT_GT(top("Fusszeile") / pageHeight, 0.9);
+    EXPECT_LT(top("Diagnoseprotokoll") / pageHeight, 0.1);
+}
+
+TEST_F(CopiesTest, ThePrintDialogKeepsItsChoicesForTheRun) {
+    TForm1& w = german();
+    prompts.expectPrint(true, pdf("first.pdf"), 2);
+    w.BitBtn6Click();
+    prompts.expectPrint(true); // the user only confirms
+    w.BitBtn6Click();
+    ASSERT_EQ(prompts.shown().size(), 2u);
+    EXPECT_EQ(prompts.shown()[1].text, pdf("first.pdf"));
+    EXPECT_EQ(prompts.shown()[1].tag, 2);
+}
+
 TEST_F(CopiesTest, APrinterThatRefusesTheJobIsReported) {
     TForm1& w = german();
-    w.state.StopRequested = true;
     prompts.expectPrint(true, dir.filePath(QStringLiteral("missing/folder/report.pdf")));
     prompts.expectMessage(QString(), QStringLiteral("Vandrix"), PromptIcon::Error);
     w.BitBtn6->setEnabled(true);
@@ -235,4 +282,32 @@ TEST_F(PrintInSessionTest, PrintsBetweenPassesAndAgainAfterDisconnect) {
     EXPECT_FALSE(w.Label97->text().isEmpty());
     EXPECT_TRUE(t.contains(w.Label97->text().simplified())) << t.toStdString();
     EXPECT_TRUE(t.contains(w.Label12->text().simplified())) << t.toStdString();
+}
+
+TEST_F(PrintInSessionTest, AfterACommunicationErrorPrintingIsAtOnceAndNeverCarriedOver) {
+    if (!havePoppler())
+        GTEST_SKIP() << "poppler-utils not installed";
+    SimProcess sim({"--fault", "dataerror@0801"});
+    ASSERT_TRUE(sim.started());
+    TForm1& w = makeWindow(sim.terminalPath());
+    chooseUnit(1);
+    prompts.expectMessage(w.Str(304), w.Str(301), PromptIcon::Error);
+    runSession(
+        [&] {
+            w.PageControl1->setActivePage(w.TabSheet2);
+            w.CheckBox1->setChecked(true);
+        },
+        false);
+    prompts.verifyDone();
+    ASSERT_TRUE(w.BitBtn6->isEnabled());
+
+    const QString report = dir.filePath(QStringLiteral("report.pdf"));
+    prompts.expectPrint(true, report);
+    w.BitBtn6->click();
+    prompts.verifyDone();
+    EXPECT_EQ(pdfPages(report), 1);
+
+    // The next session shows no print dialog of its own.
+    runSession();
+    EXPECT_EQ(sim.commands().last(), "ATH");
 }

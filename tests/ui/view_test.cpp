@@ -100,12 +100,12 @@ TEST_F(ViewTest, ClickOnADisabledTabReturnsToInfoAndStopsTheLog) {
     TForm1& f = shownWindow();
     choose(f, 2);
     enableAllPages(f);
-    f.LogFileChosen = true;
+    f.state.LogFileChosen = true;
     f.PageControl1->selectTabByUser(1); // Group
     EXPECT_TRUE(f.BitBtn5->isEnabled());
     EXPECT_TRUE(f.CheckBox7->isEnabled());
     f.CheckBox7->setChecked(true);
-    f.LoggingActive = true;
+    f.state.LoggingActive = true;
     f.state.LogToggled = true;
 
     f.TabSheet5->setEnabled(false);
@@ -114,11 +114,11 @@ TEST_F(ViewTest, ClickOnADisabledTabReturnsToInfoAndStopsTheLog) {
     EXPECT_FALSE(f.CheckBox7->isChecked());
     EXPECT_FALSE(f.CheckBox7->isEnabled());
     EXPECT_FALSE(f.BitBtn5->isEnabled());
-    EXPECT_FALSE(f.LoggingActive);
+    EXPECT_FALSE(f.state.LoggingActive);
     EXPECT_FALSE(f.state.LogToggled);
 
     // Raw data without a chosen log file: the file button only.
-    f.LogFileChosen = false;
+    f.state.LogFileChosen = false;
     f.TabSheet5->setEnabled(true);
     QTest::mouseClick(f.PageControl1, Qt::LeftButton, {}, f.PageControl1->tabRect(2).center());
     EXPECT_EQ(f.PageControl1->activePage(), f.TabSheet5);
@@ -327,12 +327,18 @@ TEST_F(ViewTest, HelpAndDeferredPrint) {
     prompts.expectAbout();
     f.BitBtn1->click();
 
-    f.state.StopRequested = false; // a session runs: the loop prints
+    f.state.SessionRunning = true; // a session runs: the loop prints
+    f.state.StopRequested = false;
     f.BitBtn6->setEnabled(true);
     f.BitBtn6->click();
     EXPECT_TRUE(f.state.PrintRequested);
     f.state.PrintRequested = false;
     f.state.StopRequested = true; // after a Disconnect: at once, not queued
+    prompts.expectPrint(false);
+    f.BitBtn6->click();
+    EXPECT_FALSE(f.state.PrintRequested);
+    f.state.SessionRunning = false; // no session at all: at once too
+    f.state.StopRequested = false;
     prompts.expectPrint(false);
     f.BitBtn6->click();
     EXPECT_FALSE(f.state.PrintRequested);

@@ -190,7 +190,9 @@ QString ScriptedPrompts::openFile(const SaveFileRequest& request) {
 }
 
 bool ScriptedPrompts::print(QPrinter& printer) {
-    const auto e = take(ShownPrompt(PromptKind::Print));
+    // The dialog's state as the user finds it: output file and copies.
+    const auto e = take(ShownPrompt(PromptKind::Print, QString(), printer.outputFileName(),
+                                    PromptIcon::None, printer.copyCount()));
     if (!e || e->result != 1)
         return false;
     if (!e->path.isEmpty()) {
