@@ -5,6 +5,7 @@
 // nothing is left to read, so the 5 s of silence after the input's end pass
 // at once and a run takes microseconds, not seconds.
 #include "link/command_channel.h"
+#include "link/serial_port.h"
 
 #include <QByteArray>
 #include <cstdint>

@@ -2,8 +2,8 @@
 // conversation with each loaded unit, so that whatever the loader accepts
 // the engine can serve. Scenario files are written by hand and handed around.
 #include "fuzz_support.h"
-#include "sim_engine.h"
-#include "sim_scenario.h"
+#include "sim/sim_engine.h"
+#include "sim/sim_scenario.h"
 
 #include "config/ini_file.h"
 

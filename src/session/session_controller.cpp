@@ -49,7 +49,7 @@ void ClearRequestFlags(SessionState& s)
 void EndCutShortDiagnosis(CommandChannel& channel)
 {
     try {
-        TCustomSerialPort& port = channel.port();
+        ByteStream& port = channel.port();
         port.ClearBuffer(true, false);
         channel.SendText(QStringLiteral("ATH\r"));
         const int64_t until = Clock::nowMs() + 500;

@@ -198,8 +198,11 @@ void TForm1::applyConfiguration() {
 
     ComboBox1->setCurrentIndex(ComboBox1->count() > 0 ? 0 : -1);
     const QString port = config.readString(ConfigSection, QStringLiteral("COM-Port")).trimmed();
+    // The demo entry is named in the list's language; a file written for
+    // the other language still means it.
+    const bool demo = IsDemoInterfaceName(port);
     for (int i = 0; i < ComboBox1->count(); ++i)
-        if (ComboBox1->itemText(i) == port)
+        if (ComboBox1->itemText(i) == port || (demo && IsDemoInterfaceName(ComboBox1->itemText(i))))
             ComboBox1->setCurrentIndex(i);
 
     state.KLineBaud = readInteger(config, QStringLiteral("Baud"), 0);

@@ -422,8 +422,26 @@ QRect TStatusBar::panelRect(int index) const {
     int x = 0;
     for (int i = 0; i < index; ++i)
         x += m_panels[size_t(i)].width;
+    int width = m_panels[size_t(index)].width;
+    if (index == panelCount() - 1)
+        width = std::max(width, this->width() - x);
     // Inside a one-pixel frame, two pixels between neighbours.
-    return QRect(x + 1, 3, m_panels[size_t(index)].width - 4, height() - 4);
+    return QRect(x + 1, 3, width - 4, height() - 4);
+}
+
+QFont TStatusBar::fittingFont(QFont font, const QString& text, int width) {
+    width -= 4; // the text does not touch the panel's frame
+    const bool pixels = font.pixelSize() > 0;
+    qreal size = pixels ? font.pixelSize() : font.pointSizeF();
+    const qreal smallest = size * 0.6;
+    while (QFontMetrics(font).horizontalAdvance(text) > width && size > smallest) {
+        size -= pixels ? 1 : 0.5;
+        if (pixels)
+            font.setPixelSize(int(size));
+        else
+            font.setPointSizeF(size);
+    }
+    return font;
 }
 
 void TStatusBar::paintEvent(QPaintEvent*) {
@@ -437,8 +455,10 @@ void TStatusBar::paintEvent(QPaintEvent*) {
         if (m_panels[size_t(i)].ownerDraw && onDrawPanel) {
             onDrawPanel(p, i, inner);
         } else {
+            const QString& text = m_panels[size_t(i)].text;
+            p.setFont(fittingFont(font(), text, inner.width()));
             p.setPen(palette().color(QPalette::WindowText));
-            p.drawText(inner, Qt::AlignCenter | Qt::TextSingleLine, m_panels[size_t(i)].text);
+            p.drawText(inner, Qt::AlignCenter | Qt::TextSingleLine, text);
         }
         p.restore();
     }

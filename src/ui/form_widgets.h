@@ -184,8 +184,12 @@ public:
     QString panelText(int index) const { return panel(index).text; }
     void setPanelText(int index, const QString& text);
     void setOwnerDraw(int index, bool on);
-    // The rectangle a panel's drawing gets, inside its frame.
+    // The rectangle a panel's drawing gets, inside its frame. The last panel
+    // reaches to the bar's right edge.
     QRect panelRect(int index) const;
+    // font, made smaller where text would not fit width: a panel shows its
+    // whole text rather than a centred cut of it.
+    static QFont fittingFont(QFont font, const QString& text, int width);
 
     std::function<void(QPainter&, int, const QRect&)> onDrawPanel;
 

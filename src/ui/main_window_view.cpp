@@ -114,9 +114,11 @@ void TForm1::StatusBar1DrawPanel(QPainter& painter, int panel, const QRect& rect
         painter.setPen(QColor(255, 0, 0));
         font.setBold(true);
     }
+    const QString text = StatusBar1->panelText(panel);
+    // Centred on the panel's full width, which is wider than its inside.
+    font = TStatusBar::fittingFont(font, text, rect.width() - 6);
     painter.setFont(font);
     const QFontMetrics metrics(font);
-    const QString text = StatusBar1->panelText(panel);
     const int width = StatusBar1->panel(panel).width;
     const int x =
         StatusPanelTextX(rect.left(), width, metrics.horizontalAdvance(text), panel == 1 ? -2 : 0);

@@ -3,6 +3,7 @@
 // Owns: state.DtcTextFile, state.DtcStatusFile, state.CarList, status panel 6,
 // the entries of ComboBox3 and the ticks of CheckListBox1.
 #include "config/app_locale.h"
+#include "config/car_list.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
 
@@ -13,34 +14,12 @@
 #include <QListWidget>
 #include <QSignalBlocker>
 #include <algorithm>
-#include <optional>
 
 namespace {
 
 // The unit of a list entry: "021 [15] - Airbag" is 21.
 int entryAddress(const QListWidgetItem* item) {
     return item->text().left(3).toInt();
-}
-
-// A whole decimal number; blanks may lead but not follow, so "1 " in a car's
-// list is no address and ends the list there.
-std::optional<int> decimalNumber(const QString& text) {
-    qsizetype i = 0;
-    while (i < text.size() && text[i] == u' ')
-        ++i;
-    const QString rest = text.mid(i);
-    qsizetype digits = 0;
-    for (qsizetype k = 0; k < rest.size(); ++k) {
-        const QChar c = rest[k];
-        if ((c == u'+' || c == u'-') && k == 0)
-            continue;
-        if (c < u'0' || c > u'9' || k > 9)
-            return std::nullopt;
-        ++digits;
-    }
-    if (digits == 0)
-        return std::nullopt;
-    return rest.toInt();
 }
 
 } // namespace
@@ -103,18 +82,13 @@ void TForm1::ComboBox3Change() {
     for (int i = 0; i < CheckListBox1->count(); ++i)
         CheckListBox1->item(i)->setCheckState(Qt::Unchecked);
 
-    QString text = state.CarList.at(index - 1) + QLatin1Char(',');
-    while (!text.isEmpty()) {
-        const qsizetype comma = text.indexOf(QLatin1Char(','));
-        const std::optional<int> address = decimalNumber(text.left(comma));
-        if (!address)
-            break;
+    for (int address : CarAddresses(state.CarList.at(index - 1))) {
         // The airbag unit is only ever ticked by hand, past its warning.
-        if (*address != 21)
-            for (int i = 0; i < CheckListBox1->count(); ++i)
-                if (entryAddress(CheckListBox1->item(i)) == *address)
-                    CheckListBox1->item(i)->setCheckState(Qt::Checked);
-        text = text.mid(comma + 1);
+        if (address == 21)
+            continue;
+        for (int i = 0; i < CheckListBox1->count(); ++i)
+            if (entryAddress(CheckListBox1->item(i)) == address)
+                CheckListBox1->item(i)->setCheckState(Qt::Checked);
     }
 }
 

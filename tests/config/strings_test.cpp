@@ -131,6 +131,22 @@ TEST(LoadStr, EveryUsedIdIsFilledAndClean) {
     EXPECT_EQ(filled, 2 * (120 - 14 + 6 + 94));
 }
 
+// The team's own texts: each in both languages, with the same placeholders.
+TEST(LoadStr, TeamTextsHaveBothLanguagesAndTheSamePlaceholders) {
+    for (int id = TeamText::First; id <= TeamText::Last; ++id) {
+        const QString de = LoadStr(id);
+        const QString en = LoadStr(En + id);
+        ASSERT_FALSE(de.isEmpty()) << "id " << id;
+        ASSERT_FALSE(en.isEmpty()) << "id " << En + id;
+        EXPECT_NE(de, en) << "id " << id;
+        for (const char* mark : {"%1", "%2", "%3"})
+            EXPECT_EQ(de.count(QLatin1String(mark)), en.count(QLatin1String(mark)))
+                << "id " << id << " " << mark;
+    }
+    EXPECT_TRUE(LoadStr(TeamText::Last + 1).isEmpty());
+    EXPECT_TRUE(LoadStr(TeamText::First - 1).isEmpty());
+}
+
 TEST(LoadStr, ControlUnitEntriesCarryRisingAddresses) {
     int previous = 0;
     for (int id = 1001; id <= 1094; ++id) {

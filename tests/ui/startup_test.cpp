@@ -142,6 +142,25 @@ TEST_F(StartupTest, ConfiguredTerminalIsListedAndPreselected) {
     EXPECT_EQ(f.ComboBox1->itemText(1), DemoInterfaceName(10000)); // demo entry last
 }
 
+TEST_F(StartupTest, TheDemoEntryIsPreselectedByItsNameInEitherLanguage) {
+    // An adapter is listed first, so only the configuration picks the demo.
+    QFile adapter(dir.filePath(QStringLiteral("fake/dev/ttyUSB0")));
+    ASSERT_TRUE(adapter.open(QIODevice::WriteOnly));
+    adapter.close();
+    for (const char* language : {"de", "en"}) {
+        for (int named : {0, 10000}) {
+            SCOPED_TRACE(std::string(language) + " file naming " + std::to_string(named));
+            writeIni(config("Splash=nein\nSprache=") + language + "\nCOM-Port=" +
+                     DemoInterfaceName(named).toUtf8() + "\n");
+            TForm1& f = makeWindow();
+            ASSERT_EQ(f.ComboBox1->count(), 2);
+            EXPECT_TRUE(IsDemoInterfaceName(f.ComboBox1->currentText()));
+            EXPECT_EQ(f.ComboBox1->currentIndex(), 1);
+            window.reset();
+        }
+    }
+}
+
 TEST_F(StartupTest, DebugTrace) {
     writeIni(config("Debug=ja\nSplash=nein\n"));
     prompts.expectMessage(QStringLiteral("Log-Datei wird geschrieben"), QString(),

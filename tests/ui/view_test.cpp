@@ -189,6 +189,34 @@ TEST_F(ViewTest, StatusPanelColours) {
     EXPECT_FALSE(redText());
 }
 
+TEST_F(ViewTest, StatusPanelsShowTheirWholeText) {
+    TForm1& f = shownWindow();
+    f.state.ConnectionState = 1; // dark text on yellow
+    const struct {
+        int panel;
+        const char* text;
+    } cases[] = {{6, "DTCs: Codes + Status"}, {0, "Steuergerät 05 antwortet nicht"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        f.StatusBar1->setPanelText(c.panel, QString::fromUtf8(c.text));
+        const QImage image = f.StatusBar1->grab().toImage();
+        const QRect r = f.StatusBar1->panelRect(c.panel);
+        int first = r.right() + 1, last = r.left() - 1;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x) {
+                const QColor p = image.pixelColor(x, y);
+                if (p.red() < 100 && p.green() < 100 && p.blue() < 100) {
+                    first = std::min(first, x);
+                    last = std::max(last, x);
+                }
+            }
+        ASSERT_LE(first, last) << "no text drawn";
+        // A text cut by its panel runs into both edges.
+        EXPECT_GT(first, r.left() + 1);
+        EXPECT_LT(last, r.right() - 1);
+    }
+}
+
 TEST(StatusPanelText, CentredWithHalvesToEven) {
     const struct {
         int left, width, text, shift, x;

@@ -1,0 +1,331 @@
+#include "cli/arguments.h"
+
+#include "cli/cli_texts.h"
+#include "cli/output.h"
+#include "config/config_values.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+
+namespace {
+
+struct OptionSpec {
+    QStringList names;
+    int description;
+    QString valueName; // empty for a switch
+};
+
+const QList<OptionSpec>& optionSpecs() {
+    static const QList<OptionSpec> specs = {
+        {{QStringLiteral("port")}, CliText::PortOption, QStringLiteral("PATH|demo")},
+        {{QStringLiteral("lang")}, CliText::LangOption, QStringLiteral("de|en")},
+        {{QStringLiteral("ini")}, CliText::IniOption, QStringLiteral("FILE")},
+        {{QStringLiteral("json")}, CliText::JsonOption, {}},
+        {{QStringLiteral("quiet"), QStringLiteral("q")}, CliText::QuietOption, {}},
+        {{QStringLiteral("help"), QStringLiteral("h")}, CliText::HelpOption, {}},
+        {{QStringLiteral("version")}, CliText::VersionOption, {}},
+        {{QStringLiteral("clear")}, CliText::ClearOption, {}},
+        {{QStringLiteral("yes"), QStringLiteral("y")}, CliText::YesOption, {}},
+        {{QStringLiteral("count")}, CliText::CountOption, QStringLiteral("N")},
+        {{QStringLiteral("seconds")}, CliText::SecondsOption, QStringLiteral("S")},
+        {{QStringLiteral("log")}, CliText::LogOption, QStringLiteral("FILE")},
+        {{QStringLiteral("all")}, CliText::AllOption, {}},
+        {{QStringLiteral("car")}, CliText::CarOption, QStringLiteral("NAME")},
+    };
+    return specs;
+}
+
+const QStringList CommonOptions = {QStringLiteral("port"),   QStringLiteral("lang"),
+                                   QStringLiteral("ini"),    QStringLiteral("json"),
+                                   QStringLiteral("quiet"),  QStringLiteral("help"),
+                                   QStringLiteral("version")};
+
+const OptionSpec* findOption(const QString& name) {
+    for (const OptionSpec& spec : optionSpecs())
+        if (spec.names.contains(name))
+            return &spec;
+    return nullptr;
+}
+
+QString optionLabel(const OptionSpec& spec) {
+    QString label;
+    for (const QString& n : spec.names)
+        label += (label.isEmpty() ? QString() : QStringLiteral(", ")) +
+                 (n.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + n;
+    if (!spec.valueName.isEmpty())
+        label += QLatin1Char(' ') + spec.valueName;
+    return label;
+}
+
+constexpr qsizetype HelpWidth = 79;
+
+// text broken into lines of HelpWidth, every line after the first indented.
+QString wrapped(const QString& text, qsizetype indent, qsizetype used) {
+    QString out;
+    bool first = true;
+    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!first && used + 1 + word.size() > HelpWidth) {
+            out += QLatin1Char('\n') + QString(indent, QLatin1Char(' '));
+            used = indent;
+            first = true;
+        }
+        out += (first ? QString() : QStringLiteral(" ")) + word;
+        used += (first ? 0 : 1) + word.size();
+        first = false;
+    }
+    return out + QLatin1Char('\n');
+}
+
+// Two columns, the second wrapped under itself.
+QString columns(const QList<QPair<QString, QString>>& rows) {
+    qsizetype left = 0;
+    for (const auto& [name, text] : rows)
+        left = std::max(left, name.size());
+    const qsizetype indent = 2 + left + 2;
+    QString out;
+    for (const auto& [name, text] : rows)
+        out += QStringLiteral("  ") + name.leftJustified(left) + QStringLiteral("  ") +
+               wrapped(text, indent, indent);
+    return out;
+}
+
+QString optionColumns(const QStringList& names, int lang) {
+    QList<QPair<QString, QString>> rows;
+    for (const QString& name : names)
+        if (const OptionSpec* spec = findOption(name))
+            rows << qMakePair(optionLabel(*spec), LoadStr(spec->description + lang));
+    return columns(rows);
+}
+
+QString exitColumns(int lang) {
+    QList<QPair<QString, QString>> rows;
+    for (int code = 0; code <= 5; ++code)
+        rows << qMakePair(QString::number(code), LoadStr(CliText::ExitDone + code + lang));
+    rows << qMakePair(QStringLiteral("130"), LoadStr(CliText::ExitSignals + lang));
+    return columns(rows);
+}
+
+// Sections are set apart by an empty line.
+QString section(const QString& title, const QString& body) {
+    return QLatin1Char('\n') + title + QLatin1Char('\n') + body;
+}
+
+QString commonPart(int lang) {
+    return section(LoadStr(CliText::CommonOptions + lang), optionColumns(CommonOptions, lang)) +
+           section(LoadStr(CliText::ExitStatus + lang), exitColumns(lang));
+}
+
+const CommandSpec* findCommand(const QString& name) {
+    for (const CommandSpec& spec : CommandSpecs())
+        if (spec.name == name)
+            return &spec;
+    return nullptr;
+}
+
+QString languageOf(const QStringList& args) {
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == u"--lang" && i + 1 < args.size())
+            return args[i + 1];
+        if (args[i].startsWith(QLatin1String("--lang=")))
+            return args[i].mid(7);
+    }
+    return QString();
+}
+
+QString iniOf(const QStringList& args) {
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == u"--ini" && i + 1 < args.size())
+            return args[i + 1];
+        if (args[i].startsWith(QLatin1String("--ini=")))
+            return args[i].mid(6);
+    }
+    return QString();
+}
+
+int offsetOf(const QString& language) {
+    return language == u"en" ? EnglishStringOffset : 0;
+}
+
+} // namespace
+
+const QList<CommandSpec>& CommandSpecs() {
+    using namespace CliText;
+    const auto addr = qMakePair(QStringLiteral("ADDR"), int(AddressArgument));
+    static const QList<CommandSpec> specs = {
+        {QStringLiteral("ports"), PortsCommand, {}, {}, {}},
+        {QStringLiteral("check"), CheckCommand, {}, {}, {}},
+        {QStringLiteral("ident"),
+         IdentCommand,
+         QStringLiteral("ADDR"),
+         {QStringLiteral("yes")},
+         {addr}},
+        {QStringLiteral("faults"),
+         FaultsCommand,
+         QStringLiteral("ADDR [--clear [--yes]]"),
+         {QStringLiteral("clear"), QStringLiteral("yes")},
+         {addr}},
+        {QStringLiteral("groups"),
+         GroupsCommand,
+         QStringLiteral("ADDR G [G...] [--count N | --seconds S] [--log FILE]"),
+         {QStringLiteral("count"), QStringLiteral("seconds"), QStringLiteral("log"),
+          QStringLiteral("yes")},
+         {addr, qMakePair(QStringLiteral("G"), int(GroupArgument))}},
+        {QStringLiteral("readiness"),
+         ReadinessCommand,
+         QStringLiteral("ADDR"),
+         {QStringLiteral("yes")},
+         {addr}},
+        {QStringLiteral("voltages"), VoltagesCommand, {}, {}, {}},
+        {QStringLiteral("scan"),
+         ScanCommand,
+         QStringLiteral("[ADDR...] [--all] [--car NAME] [--yes]"),
+         {QStringLiteral("all"), QStringLiteral("car"), QStringLiteral("yes")},
+         {qMakePair(QStringLiteral("ADDR..."), int(AddressesArgument))}},
+    };
+    return specs;
+}
+
+QString OverviewHelp(int lang) {
+    QList<QPair<QString, QString>> commands;
+    for (const CommandSpec& spec : CommandSpecs())
+        commands << qMakePair(spec.name, LoadStr(spec.description + lang));
+    return LoadStr(CliText::Usage + lang).arg(LoadStr(CliText::CommandWord + lang)) +
+           QLatin1Char('\n') + wrapped(LoadStr(CliText::Description + lang), 0, 0) +
+           section(LoadStr(CliText::Commands + lang), columns(commands)) + commonPart(lang) +
+           QLatin1Char('\n') + LoadStr(CliText::CommandHelpHint + lang) + QLatin1Char('\n');
+}
+
+QString CommandHelp(const CommandSpec& spec, int lang) {
+    const QString synopsis = spec.synopsis.isEmpty() ? spec.name : spec.name + u' ' + spec.synopsis;
+    QString help = LoadStr(CliText::Usage + lang).arg(synopsis) + QLatin1Char('\n') +
+                   wrapped(LoadStr(spec.description + lang), 0, 0);
+    if (!spec.arguments.isEmpty()) {
+        QList<QPair<QString, QString>> rows;
+        for (const auto& [name, id] : spec.arguments)
+            rows << qMakePair(name, LoadStr(id + lang));
+        help += section(LoadStr(CliText::Arguments + lang), columns(rows));
+    }
+    if (!spec.options.isEmpty())
+        help += section(LoadStr(CliText::CommandOptions + lang), optionColumns(spec.options, lang));
+    return help + commonPart(lang);
+}
+
+int EarlyLanguage(const QStringList& args, const QString& programDir) {
+    const QString given = languageOf(args);
+    if (given == u"de" || given == u"en")
+        return offsetOf(given);
+    QString ini = iniOf(args);
+    if (ini.isEmpty())
+        ini = QDir(programDir).filePath(QStringLiteral("vandrix.ini"));
+    return ReadConfigValues(IniFile::open(ini)).English ? EnglishStringOffset : 0;
+}
+
+std::optional<int> ParseInvocation(const QStringList& args, const QString& programDir,
+                                   Invocation& inv, CliOutput& out) {
+    const int lang = EarlyLanguage(args, programDir);
+    const auto usageError = [&](const QString& message) {
+        out.error(QStringLiteral("vandrix-cli: ") + message);
+        out.error(LoadStr(CliText::CommandHelpHint + lang));
+        return std::optional<int>(Exit::Usage);
+    };
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const OptionSpec& spec : optionSpecs())
+        parser.addOption(QCommandLineOption(spec.names, QString(), spec.valueName));
+    if (!parser.parse(args)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty())
+            return usageError(LoadStr(CliText::UnknownOption + lang)
+                                  .arg((unknown.first().size() == 1 ? QStringLiteral("-")
+                                                                    : QStringLiteral("--")) +
+                                       unknown.first()));
+        return usageError(LoadStr(CliText::BadArgument + lang).arg(parser.errorText()));
+    }
+
+    const QStringList positional = parser.positionalArguments();
+    const bool help = parser.isSet(QStringLiteral("help"));
+    if (parser.isSet(QStringLiteral("version"))) {
+        out.line(QStringLiteral("vandrix-cli ") + LoadStr(0));
+        return Exit::Done;
+    }
+    if (positional.isEmpty()) {
+        if (help) {
+            out.line(OverviewHelp(lang).chopped(1));
+            return Exit::Done;
+        }
+        return usageError(LoadStr(CliText::NoCommand + lang));
+    }
+    const CommandSpec* spec = findCommand(positional.first());
+    if (!spec)
+        return usageError(LoadStr(CliText::UnknownCommand + lang).arg(positional.first()));
+    if (help) {
+        out.line(CommandHelp(*spec, lang).chopped(1));
+        return Exit::Done;
+    }
+    for (const QString& name : parser.optionNames()) {
+        const OptionSpec* option = findOption(name);
+        const QString canonical = option ? option->names.first() : name;
+        if (!CommonOptions.contains(canonical) && !spec->options.contains(canonical))
+            return usageError(LoadStr(CliText::OptionNotForCommand + lang)
+                                  .arg(QStringLiteral("--") + canonical, spec->name));
+    }
+
+    inv = Invocation{};
+    inv.command = spec->name;
+    inv.arguments = positional.mid(1);
+    inv.port = parser.value(QStringLiteral("port"));
+    inv.language = parser.value(QStringLiteral("lang"));
+    inv.iniPath = parser.value(QStringLiteral("ini"));
+    inv.json = parser.isSet(QStringLiteral("json"));
+    inv.quiet = parser.isSet(QStringLiteral("quiet"));
+    inv.yes = parser.isSet(QStringLiteral("yes"));
+    inv.clear = parser.isSet(QStringLiteral("clear"));
+    inv.all = parser.isSet(QStringLiteral("all"));
+    inv.car = parser.value(QStringLiteral("car"));
+    inv.logPath = parser.value(QStringLiteral("log"));
+
+    if (parser.isSet(QStringLiteral("lang")) && inv.language != u"de" && inv.language != u"en")
+        return usageError(LoadStr(CliText::InvalidLanguage + lang).arg(inv.language));
+    if (parser.isSet(QStringLiteral("count"))) {
+        bool ok = false;
+        const int n = parser.value(QStringLiteral("count")).toInt(&ok);
+        if (!ok || n < 1)
+            return usageError(LoadStr(CliText::InvalidNumber + lang)
+                                  .arg(QStringLiteral("--count"), parser.value("count")));
+        inv.count = n;
+    }
+    if (parser.isSet(QStringLiteral("seconds"))) {
+        bool ok = false;
+        const double s = parser.value(QStringLiteral("seconds")).toDouble(&ok);
+        if (!ok || !(s > 0) || s > 1e7)
+            return usageError(LoadStr(CliText::InvalidNumber + lang)
+                                  .arg(QStringLiteral("--seconds"), parser.value("seconds")));
+        inv.seconds = s;
+    }
+    if (inv.count && inv.seconds)
+        return usageError(LoadStr(CliText::CountOrSeconds + lang));
+    if (parser.isSet(QStringLiteral("ini")) && !QFileInfo(inv.iniPath).isReadable())
+        return usageError(LoadStr(CliText::IniUnreadable + lang).arg(inv.iniPath));
+
+    // Positional arguments: their number here, their meaning in the command.
+    const qsizetype given = inv.arguments.size();
+    qsizetype least = 0;
+    qsizetype most = 0;
+    if (spec->name == u"ident" || spec->name == u"faults" || spec->name == u"readiness")
+        least = most = 1;
+    else if (spec->name == u"groups")
+        least = 2, most = 5;
+    else if (spec->name == u"scan")
+        most = given;
+    if (given < least)
+        return usageError(LoadStr(CliText::Missing + lang).arg(spec->arguments.value(given).first));
+    if (spec->name == u"groups" && given > most)
+        return usageError(LoadStr(CliText::TooManyGroups + lang));
+    if (given > most)
+        return usageError(
+            LoadStr(CliText::TooManyArguments + lang).arg(inv.arguments.mid(most).join(u' ')));
+    return std::nullopt;
+}

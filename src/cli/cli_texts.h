@@ -1,0 +1,79 @@
+#pragma once
+// The command-line front end's own texts in the string table (German at the
+// id, English at id + EnglishStringOffset).
+#include "config/strings.h"
+
+namespace CliText {
+enum : int {
+    Usage = 3001,
+    Description = 3002,
+    Commands = 3003,
+    CommonOptions = 3004,
+    CommandOptions = 3005,
+    Arguments = 3006,
+    ExitStatus = 3007,
+    CommandHelpHint = 3008,
+    CommandWord = 3009,
+
+    // One line per command, in the order of the overview.
+    PortsCommand = 3010,
+    CheckCommand = 3011,
+    IdentCommand = 3012,
+    FaultsCommand = 3013,
+    GroupsCommand = 3014,
+    ReadinessCommand = 3015,
+    VoltagesCommand = 3016,
+    ScanCommand = 3017,
+
+    PortOption = 3030,
+    LangOption = 3031,
+    IniOption = 3032,
+    JsonOption = 3033,
+    QuietOption = 3034,
+    HelpOption = 3035,
+    VersionOption = 3036,
+    ClearOption = 3037,
+    YesOption = 3038,
+    CountOption = 3039,
+    SecondsOption = 3040,
+    LogOption = 3041,
+    AllOption = 3042,
+    CarOption = 3043,
+
+    AddressArgument = 3050,
+    GroupArgument = 3051,
+    AddressesArgument = 3052,
+
+    // Exit statuses 0 to 5, then the signals.
+    ExitDone = 3060,
+    ExitSignals = 3066,
+
+    UnknownCommand = 3080,
+    UnknownOption = 3081,
+    OptionNotForCommand = 3082,
+    NoCommand = 3083,
+    InvalidAddress = 3084,
+    InvalidGroup = 3085,
+    TooManyGroups = 3086,
+    CountOrSeconds = 3087,
+    InvalidNumber = 3088,
+    TooManyArguments = 3089,
+    Missing = 3090,
+    NoPortConfigured = 3091,
+    InvalidLanguage = 3092,
+    IniUnreadable = 3093,
+    ClearNeedsConfirmation = 3094,
+    AirbagNeedsConfirmation = 3095,
+    UnknownCar = 3096,
+    NoAddresses = 3097,
+    UnitDoesNotAnswer = 3098,
+    NotCleared = 3100,
+    AfterClearing = 3101,
+    YesNo = 3102,
+    ChipWithoutInputs = 3119, // shared with the interface check's text
+    NoInputFactor = 3104,
+    BadArgument = 3105,
+    InterfaceCheck = 3121,
+    ScanProgress = 3122,
+};
+} // namespace CliText

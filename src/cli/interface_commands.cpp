@@ -1,0 +1,141 @@
+// ports, check and voltages: the port list and the interface alone, never a
+// control unit.
+#include "cli/cli_texts.h"
+#include "cli/commands.h"
+#include "cli/link_session.h"
+#include "cli/output.h"
+#include "cli/shapes.h"
+#include "link/port_description.h"
+#include "link/port_list.h"
+#include "reports/interface_check_text.h"
+#include "values/readiness_voltage.h"
+
+#include <QJsonArray>
+
+namespace {
+VoltageScale scaleOf(const CliContext& c) {
+    VoltageScale scale;
+    scale.u2Defined = c.values.U2Defined;
+    scale.u2 = c.values.U2;
+    scale.factors = c.values.TV;
+    return scale;
+}
+
+QString outcomeWord(CheckOutcome outcome) {
+    switch (outcome) {
+    case CheckOutcome::Passed:
+        return QStringLiteral("passed");
+    case CheckOutcome::Failed:
+        return QStringLiteral("failed");
+    case CheckOutcome::NotRun:
+        break;
+    }
+    return QStringLiteral("not run");
+}
+
+InterfaceCheckResult runCheck(const CliContext& c, CliOutput& out) {
+    InterfaceCheckResult result;
+    CliLink link(c, out);
+    link.run([&] { result = CheckInterface(link.openInterface()); });
+    return result;
+}
+} // namespace
+
+int RunPorts(const CliContext& c, CliOutput& out, QJsonObject& doc) {
+    QJsonArray ports;
+    QList<QStringList> rows;
+    for (const QString& entry : EnumerateComPorts(c.values.Port, c.lang)) {
+        const bool demo = IsDemoInterfaceName(entry);
+        const QString port = demo ? QStringLiteral("demo") : entry;
+        const QString name = demo ? entry : SerialPortDescription(entry);
+        ports.append(QJsonObject{{QStringLiteral("port"), port},
+                                 {QStringLiteral("name"), name},
+                                 {QStringLiteral("configured"), entry == c.values.Port}});
+        rows << (name.isEmpty() ? QStringList{port} : QStringList{port, name});
+    }
+    doc.insert(QStringLiteral("ports"), ports);
+    out.table(rows);
+    return Exit::Done;
+}
+
+int RunCheck(const CliContext& c, CliOutput& out, QJsonObject& doc) {
+    doc.insert(QStringLiteral("port"), c.portName);
+    out.status(c.text(CliText::InterfaceCheck) + QStringLiteral(": ") + c.portName);
+    const InterfaceCheckResult result = runCheck(c, out);
+    const auto rows = InterfaceCheckRows(result, scaleOf(c), c.lang);
+
+    QJsonArray steps;
+    const char* const names[] = {"wake-up", "reset", "chip", "voltages"};
+    QList<QList<CliOutput::Cell>> table;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        steps.append(QJsonObject{{QStringLiteral("step"), QLatin1String(names[i])},
+                                 {QStringLiteral("outcome"), outcomeWord(rows[i].outcome)},
+                                 {QStringLiteral("received"), result.steps[i].received},
+                                 {QStringLiteral("text"), rows[i].seen}});
+        const CliOutput::Colour colour =
+            rows[i].outcome == CheckOutcome::Passed   ? CliOutput::Colour::Good
+            : rows[i].outcome == CheckOutcome::Failed ? CliOutput::Colour::Bad
+                                                      : CliOutput::Colour::None;
+        table << QList<CliOutput::Cell>{{rows[i].step}, {rows[i].verdict, colour}, {rows[i].seen}};
+    }
+    QJsonArray inputs;
+    for (int k = 0; k < result.Inputs; ++k) {
+        const int raw = result.inputs[size_t(k)];
+        const bool scaled = raw >= 0 && c.values.U2Defined && c.values.TV[size_t(k)] > 0;
+        inputs.append(QJsonObject{
+            {QStringLiteral("input"), k},
+            {QStringLiteral("raw"), raw >= 0 ? QJsonValue(raw) : QJsonValue()},
+            {QStringLiteral("voltage"),
+             scaled ? ValueJson(InputName(k),
+                                FormatInterfaceVoltage(raw, c.values.U2, c.values.TV[size_t(k)]))
+                    : QJsonValue()}});
+    }
+    doc.insert(QStringLiteral("passed"), result.passed());
+    doc.insert(QStringLiteral("steps"), steps);
+    doc.insert(QStringLiteral("chip"), result.chipLine);
+    doc.insert(QStringLiteral("chipVersion"), result.chipVersion);
+    doc.insert(QStringLiteral("inputs"), inputs);
+    out.table(table);
+    return result.passed() ? Exit::Done : Exit::NoInterface;
+}
+
+int RunVoltages(const CliContext& c, CliOutput& out, QJsonObject& doc) {
+    // The page offers only inputs with a factor, and none without U2.
+    if (!c.values.U2Defined)
+        throw CliFailure{Exit::Usage, c.text(120)};
+    QList<int> inputs;
+    for (int k = 0; k < InterfaceCheckResult::Inputs; ++k)
+        if (c.values.TV[size_t(k)] > 0)
+            inputs << k;
+    if (inputs.isEmpty())
+        throw CliFailure{Exit::Usage, c.text(CliText::NoInputFactor)};
+    doc.insert(QStringLiteral("port"), c.portName);
+
+    const InterfaceCheckResult result = runCheck(c, out);
+    if (result.step(CheckStep::Chip).outcome != CheckOutcome::Passed) {
+        QStringList lines;
+        for (const CheckRow& row : InterfaceCheckRows(result, scaleOf(c), c.lang))
+            if (row.outcome == CheckOutcome::Failed)
+                lines << row.step + QStringLiteral(": ") + row.seen;
+        throw CliFailure{Exit::NoInterface, lines.join(QLatin1Char('\n'))};
+    }
+    if (result.chipVersion < result.FirstVersionWithInputs)
+        throw CliFailure{Exit::NoInterface,
+                         c.text(CliText::ChipWithoutInputs).arg(result.chipVersion)};
+
+    QJsonArray values;
+    QList<QStringList> rows;
+    for (int k : inputs) {
+        const int raw = result.inputs[size_t(k)];
+        // A refused input shows an empty box, as on the page.
+        const QString shown =
+            raw >= 0 ? FormatInterfaceVoltage(raw, c.values.U2, c.values.TV[size_t(k)]) : QString();
+        QJsonObject value = ValueJson(InputName(k), shown);
+        value.insert(QStringLiteral("input"), k);
+        values.append(value);
+        rows << QStringList{InputName(k), shown};
+    }
+    doc.insert(QStringLiteral("inputs"), values);
+    out.table(rows);
+    return Exit::Done;
+}

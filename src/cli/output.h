@@ -1,0 +1,57 @@
+#pragma once
+// Where the front end writes: results to standard output (text lines or one
+// JSON document), messages, status and progress to standard error. Progress
+// and colours only go to a terminal; a pipe gets plain lines.
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class CliOutput {
+public:
+    enum class Colour { None, Good, Bad };
+
+    CliOutput();
+
+    void setJson(bool json) { m_json = json; }
+    void setQuiet(bool quiet) { m_quiet = quiet; }
+    bool json() const { return m_json; }
+    bool quiet() const { return m_quiet; }
+    bool stdoutIsTerminal() const { return m_stdoutTty; }
+    bool stdinIsTerminal() const { return m_stdinTty; }
+
+    // A result line on standard output (text mode only).
+    void line(const QString& text);
+    // Rows of cells: tab-separated for a pipe, in aligned columns on a
+    // terminal. Cells may carry a colour for the terminal.
+    struct Cell {
+        QString text;
+        Colour colour = Colour::None;
+    };
+    void table(const QList<QList<Cell>>& rows);
+    void table(const QList<QStringList>& rows);
+    // The JSON document of the command.
+    void document(const QJsonObject& doc);
+
+    // An error, always shown (standard error).
+    void error(const QString& text);
+    // A status line ("Connected"): standard error on a terminal, unless quiet.
+    void status(const QString& text);
+    // A progress line that the next one overwrites; terminal only.
+    void progress(const QString& text);
+    void endProgress();
+    // Asks on the terminal; true for yes. A stop or end of input is no.
+    bool confirm(const QString& question, const QString& yesNo);
+
+private:
+    void write(FILE* stream, const QByteArray& bytes);
+    QString coloured(const QString& text, Colour colour) const;
+
+    bool m_json = false;
+    bool m_quiet = false;
+    bool m_stdoutTty = false;
+    bool m_stderrTty = false;
+    bool m_stdinTty = false;
+    bool m_colour = false;
+    bool m_progressShown = false;
+};

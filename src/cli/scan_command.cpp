@@ -1,0 +1,117 @@
+// scan: the control unit search over addresses, all of the list or a car of
+// autoscan.ini, printing the search page's report as it goes.
+#include "cli/cli_texts.h"
+#include "cli/commands.h"
+#include "cli/link_session.h"
+#include "cli/output.h"
+#include "cli/shapes.h"
+#include "config/car_list.h"
+#include "reports/search_report.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <algorithm>
+
+namespace {
+// The addresses to search, in the order of the unit list.
+QList<int> searchAddresses(const CliContext& c) {
+    const Invocation& inv = c.invocation;
+    QList<int> wanted;
+    for (const QString& text : inv.arguments)
+        wanted << RequireAddress(c, text);
+    // Like the page's "select all" and car choice: never the airbag unit.
+    if (inv.all)
+        for (int address : ListAddresses())
+            if (address != AirbagAddress)
+                wanted << address;
+    if (!inv.car.isEmpty()) {
+        const QList<CarEntry> cars =
+            ReadCarList(IniFile::open(QDir(c.programDir).filePath(QStringLiteral("autoscan.ini"))));
+        const auto car = std::find_if(cars.begin(), cars.end(), [&](const CarEntry& e) {
+            return e.name.compare(inv.car, Qt::CaseInsensitive) == 0;
+        });
+        if (car == cars.end()) {
+            QStringList names;
+            for (const CarEntry& e : cars)
+                names << QStringLiteral("  ") + e.name;
+            throw CliFailure{Exit::Usage, c.text(CliText::UnknownCar).arg(inv.car) +
+                                              QLatin1Char('\n') + names.join(QLatin1Char('\n'))};
+        }
+        for (int address : CarAddresses(car->addressText))
+            if (address != AirbagAddress)
+                wanted << address;
+    }
+    QList<int> ordered;
+    for (int address : ListAddresses())
+        if (wanted.contains(address))
+            ordered << address;
+    return ordered;
+}
+} // namespace
+
+int RunScan(const CliContext& c, CliOutput& out, QJsonObject& doc) {
+    const QList<int> addresses = searchAddresses(c);
+    if (addresses.isEmpty())
+        throw CliFailure{Exit::Usage, c.text(CliText::NoAddresses)};
+    if (addresses.contains(AirbagAddress))
+        ConfirmAirbag(c, out, AirbagAddress);
+    doc.insert(QStringLiteral("port"), c.portName);
+    const FaultTexts faultTexts = FaultTexts::open(c.programDir, c.languageCode);
+    SearchReportTexts texts = SearchReportTexts::load(c.lang);
+    texts.codeText = [&](int code) { return faultTexts.codeText(code); };
+    texts.statusText = [&](int status) { return faultTexts.statusText(status); };
+
+    QJsonArray units;
+    QStringList report;
+    CliLink link(c, out);
+    const auto keep = [&] {
+        doc.insert(QStringLiteral("units"), units);
+        doc.insert(QStringLiteral("report"), report.join(QLatin1Char('\n')));
+    };
+    try {
+        link.run([&] {
+            for (qsizetype i = 0; i < addresses.size(); ++i) {
+                SearchReportUnit unit;
+                FaultReadOutcome outcome = FaultReadOutcome::Empty;
+                unit.entry = UnitEntry(addresses[i], c.lang);
+                out.progress(
+                    c.text(CliText::ScanProgress).arg(i + 1).arg(addresses.size()).arg(unit.entry));
+                try {
+                    CommandChannel& channel = link.connectUnit(addresses[i]);
+                    unit.found = true;
+                    unit.identification = link.identification();
+                    outcome = ReadFaultCodes(channel, unit.faults);
+                    link.endUnit();
+                } catch (const CliFailure& failure) {
+                    // A unit that does not answer is part of the report.
+                    if (failure.exitCode != Exit::UnitSilent)
+                        throw;
+                }
+                const QStringList lines = SearchReport::Unit(unit, texts);
+                for (const QString& line : lines)
+                    out.line(line);
+                report << lines;
+                QJsonObject u{{QStringLiteral("address"), addresses[i]},
+                              {QStringLiteral("unit"), unit.entry},
+                              {QStringLiteral("found"), unit.found}};
+                if (unit.found) {
+                    u.insert(QStringLiteral("identification"),
+                             IdentificationJson(unit.identification));
+                    u.insert(QStringLiteral("faults"),
+                             FaultsJson(c, outcome, unit.faults, faultTexts));
+                }
+                units.append(u);
+            }
+        });
+    } catch (...) {
+        out.endProgress();
+        keep();
+        throw;
+    }
+    out.endProgress();
+    for (const QString& line : SearchReport::Closing(texts))
+        out.line(line);
+    report << SearchReport::Closing(texts);
+    keep();
+    return Exit::Done;
+}

@@ -1,0 +1,473 @@
+// vandrix-cli against vandrix-sim, both as processes: what each command
+// prints, its JSON document, its exit statuses, and a clean end on a signal.
+#include "cli_runner.h"
+#include "config/strings.h"
+#include "sim_process.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+#include <gtest/gtest.h>
+
+void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace {
+
+class CliTest : public ::testing::Test {
+protected:
+    // A configuration of the test's own; extra adds keys to [Config].
+    QString ini(const QByteArray& extra = {}) {
+        const QString path = dir.filePath(QStringLiteral("vandrix.ini"));
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Config]\r\nSprache=de\r\n" + extra);
+        return path;
+    }
+    // Runs a command against the simulator's terminal with the test's ini.
+    CliRun run(const SimProcess& sim, QStringList args, const QByteArray& extraIni = {}) {
+        args << "--port" << sim.terminalPath() << "--ini" << ini(extraIni);
+        return RunCli(args);
+    }
+    static std::unique_ptr<SimProcess> startSim(const QStringList& options = {}) {
+        auto sim = std::make_unique<SimProcess>(options);
+        EXPECT_TRUE(sim->started());
+        return sim;
+    }
+
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(CliTest, HelpVersionAndUsageErrors) {
+    struct Case {
+        QStringList args;
+        int exitCode;
+        const char* expected; // in standard output for 0, standard error otherwise
+    } cases[] = {
+        {{"--help"}, 0, "Befehle:"},
+        {{"--help", "--lang", "en"}, 0, "130  ended with Ctrl-C"},
+        {{"faults", "--help", "--lang", "en"},
+         0,
+         "Usage: vandrix-cli faults ADDR [--clear [--yes]]"},
+        {{"groups", "-h"}, 0, "--log FILE"},
+        {{"--version"}, 0, "vandrix-cli Version 1.41"},
+        {{}, 1, "Kein Befehl angegeben."},
+        {{"frobnicate"}, 1, "Unbekannter Befehl: frobnicate"},
+        {{"ident", "--frob"}, 1, "Unbekannte Option: --frob"},
+        {{"ident"}, 1, "Es fehlt: ADDR"},
+        {{"ident", "1", "2"}, 1, "Zu viele Argumente: 2"},
+        {{"ident", "1", "--count", "3"}, 1, "Die Option --count gehört nicht zum Befehl ident."},
+        {{"groups", "1"}, 1, "Es fehlt: G"},
+        {{"groups", "1", "1", "2", "3", "4", "5"}, 1, "Höchstens vier Gruppen."},
+        {{"groups", "1", "1", "--count", "2", "--seconds", "1"}, 1, "schließen einander aus"},
+        {{"groups", "1", "1", "--count", "zwei"}, 1, "Keine gültige Zahl für --count: zwei"},
+        {{"ident", "1", "--lang", "fr"}, 1, "Die Sprache ist de oder en, nicht: fr"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const CliRun r = RunCli(c.args + QStringList{"--ini", ini()});
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
+        EXPECT_TRUE((c.exitCode == 0 ? r.out : r.err).contains(QString::fromUtf8(c.expected)))
+            << r.out.toStdString() << r.err.toStdString();
+    }
+    // The overview names every command and every exit status.
+    const QString help = RunCli({"--help", "--ini", ini()}).out;
+    for (const char* command :
+         {"ports", "check", "ident", "faults", "groups", "readiness", "voltages", "scan"})
+        EXPECT_TRUE(help.contains(QStringLiteral("\n  %1 ").arg(command))) << command;
+    for (int code = 0; code <= 5; ++code)
+        EXPECT_TRUE(help.contains(QStringLiteral("\n  %1 ").arg(code))) << code;
+}
+
+TEST_F(CliTest, UnitAddressesAreTheListsDecimalOrHexadecimal) {
+    auto sim = startSim();
+    for (const char* address : {"17", "017", "0x11"}) {
+        const CliRun r = run(*sim, {"ident", address});
+        EXPECT_EQ(r.exitCode, 0) << address << r.err.toStdString();
+        EXPECT_EQ(r.lines().value(0), "Steuergerät:\t017 [11] - Motor 2") << address;
+    }
+    for (const char* address : {"10", "0x0A", "1a", "0017", "256"}) {
+        const CliRun r = run(*sim, {"ident", address});
+        EXPECT_EQ(r.exitCode, 1) << address;
+        EXPECT_TRUE(r.err.contains("Keine Adresse eines Steuergeräts der Liste")) << address;
+    }
+    EXPECT_EQ(sim->commands().filter(QRegularExpression("^ATD")),
+              QStringList({"ATD11", "ATD11", "ATD11"}));
+}
+
+TEST_F(CliTest, WithoutAPortTheCommandListsThePortsAndTouchesNothing) {
+    const CliRun r = RunCli({"ident", "1", "--ini", ini()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.startsWith("Kein Port eingestellt (COM-Port in vandrix.ini)."));
+    EXPECT_TRUE(r.err.contains("\n  demo\n"));
+}
+
+TEST_F(CliTest, APortThatCannotBeOpenedGivesTheWindowsMessageAndTheReason) {
+    const QString missing = dir.filePath("no-such-tty");
+    const CliRun r = RunCli({"ident", "1", "--port", missing, "--ini", ini(), "--json"});
+    EXPECT_EQ(r.exitCode, 2);
+    const QStringList err = r.err.trimmed().split('\n');
+    ASSERT_EQ(err.size(), 2);
+    EXPECT_EQ(err[0], missing + ": Port wird durch eine andere Anwendung blockiert.");
+    EXPECT_FALSE(err[1].isEmpty());
+    EXPECT_EQ(r.json()["exitCode"].toInt(), 2);
+    EXPECT_EQ(r.json()["error"].toString(), r.err.trimmed());
+}
+
+TEST_F(CliTest, IdentInTextAndJson) {
+    auto sim = startSim();
+    const CliRun text = run(*sim, {"ident", "1"});
+    ASSERT_EQ(text.exitCode, 0) << text.err.toStdString();
+    EXPECT_EQ(text.lines(),
+              QStringList({"Steuergerät:\t001 [01] - Motor (ECU)",
+                           "VAG Geräte-Typnummer:\t036 906 034 AM",
+                           "Bauteilbezeichnung:\t1,4l R4/4V MOT3152", "Zusatzinformationen:\t",
+                           "Zusatzinformationen:\t", "VAG Werkstattcode:\t12345"}));
+    EXPECT_EQ(text.err, "");
+
+    const CliRun json = run(*sim, {"ident", "21", "--json", "--yes", "--lang", "en"});
+    ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
+    const QJsonObject doc = json.json();
+    EXPECT_EQ(doc["command"].toString(), "ident");
+    EXPECT_EQ(doc["exitCode"].toInt(), 0);
+    EXPECT_EQ(doc["address"].toInt(), 21);
+    EXPECT_EQ(doc["unit"].toString(), "021 [15] - Airbag");
+    const QJsonObject id = doc["identification"].toObject();
+    EXPECT_EQ(id["partNumber"].toString(), "1C0 909 605 F");
+    EXPECT_EQ(id["component"].toString(), "04 AIRBAG VW80003");
+    EXPECT_EQ(id["workshopCode"].toString(), "12345");
+    EXPECT_EQ(id["coding"].toString(), "12882");
+    EXPECT_EQ(id["device"].toString(), "Tool: 0004711");
+    EXPECT_EQ(id["importer"].toString(), "Importer: 444");
+
+    // Every session ends with "ATH"; the airbag unit is only reached with --yes.
+    const CliRun airbag = run(*sim, {"ident", "21"});
+    EXPECT_EQ(airbag.exitCode, 1);
+    EXPECT_TRUE(airbag.err.contains("Das Airbag-Steuergerät braucht eine Bestätigung"));
+    const QStringList commands = sim->commands();
+    EXPECT_EQ(commands.filter(QRegularExpression("^ATD")), QStringList({"ATD01", "ATD15"}));
+    EXPECT_EQ(commands.count("ATH"), 2);
+    EXPECT_EQ(commands.last(), "ATH");
+}
+
+TEST_F(CliTest, FailuresOfTheLinkGiveTheirExitStatuses) {
+    struct Case {
+        const char* what;
+        QStringList simOptions;
+        QStringList args;
+        int exitCode;
+        QString message; // the start of standard error
+    } cases[] = {
+        {"a silent interface", {"--fault", "silence#1"}, {"ident", "1"}, 3, LoadStr(306)},
+        {"a missing unit",
+         {},
+         {"ident", "5"},
+         4,
+         "Steuergerät 005 [05] - Start Authentifikation antwortet nicht."},
+        {"an adapter pulled out while setting up",
+         {"--fault", "unplug@ATZ"},
+         {"ident", "1"},
+         5,
+         LoadStr(304)},
+        {"an adapter pulled out", {"--fault", "unplug@02"}, {"faults", "1"}, 5, LoadStr(304)},
+        {"DATA ERROR", {"--fault", "dataerror@15"}, {"readiness", "1"}, 5, LoadStr(304)},
+        {"a broken reply", {"--fault", "garbage@15"}, {"readiness", "1"}, 5, LoadStr(304)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto sim = startSim(c.simOptions);
+        const CliRun r = run(*sim, c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
+        EXPECT_TRUE(r.err.startsWith(c.message)) << r.err.toStdString();
+        EXPECT_EQ(r.out, "");
+        // A broken link gets no "ATH", as in the window.
+        EXPECT_FALSE(sim->commands().contains("ATH"));
+    }
+}
+
+TEST_F(CliTest, FaultsAndTheirClearingNeedAConfirmation) {
+    auto sim = startSim();
+    const CliRun faults = run(*sim, {"faults", "3"});
+    ASSERT_EQ(faults.exitCode, 0) << faults.err.toStdString();
+    EXPECT_EQ(faults.lines(), QStringList({"Nr.\tDTC\tFehlerbeschreibung\tStatus/Ursache",
+                                           "1\t00283 35\tDrehzahlfühler vorn links\t" +
+                                               faults.lines().value(1).section('\t', 3),
+                                           "2\t00290 36\tDrehzahlfühler hinten links\t" +
+                                               faults.lines().value(2).section('\t', 3)}));
+    EXPECT_FALSE(faults.lines().value(1).section('\t', 3).isEmpty());
+
+    // A pipe cannot answer: without --yes nothing is touched.
+    const qsizetype before = sim->commands().size();
+    const CliRun refused = run(*sim, {"faults", "3", "--clear"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains("Fehlercodes löschen braucht eine Bestätigung"));
+    EXPECT_EQ(sim->commands().size(), before);
+
+    const CliRun cleared = run(*sim, {"faults", "3", "--clear", "--yes", "--json"});
+    ASSERT_EQ(cleared.exitCode, 0) << cleared.err.toStdString();
+    const QJsonObject doc = cleared.json();
+    EXPECT_EQ(doc["faults"]["outcome"].toString(), "found");
+    const QJsonObject first = doc["faults"]["faults"].toArray().at(0).toObject();
+    EXPECT_EQ(first["code"].toInt(), 283);
+    EXPECT_EQ(first["dtc"].toString(), "00283");
+    EXPECT_EQ(first["status"].toInt(), 35);
+    EXPECT_EQ(first["text"].toString(), "Drehzahlfühler vorn links");
+    EXPECT_TRUE(doc["cleared"].toBool());
+    EXPECT_EQ(doc["faultsAfterClear"]["outcome"].toString(), "empty");
+    EXPECT_EQ(doc["faultsAfterClear"]["message"].toString(), "Keine Fehler gespeichert");
+    const QStringList last = sim->commands().mid(before);
+    EXPECT_EQ(last.mid(last.indexOf("02")), QStringList({"02", "05", "02", "ATH"}));
+
+    const CliRun after = run(*sim, {"faults", "3", "--quiet"});
+    EXPECT_EQ(after.lines(), QStringList({"Keine Fehler gespeichert"}));
+}
+
+TEST_F(CliTest, GroupsPrintOneRowPerPollInTheRegionalSettingsAndJsonWithAPoint) {
+    auto sim = startSim();
+    // Instruments, group 2: 123 880 km, 42 l, a resistance, a temperature,
+    // named by the unit's label file.
+    const CliRun text = run(*sim, {"groups", "17", "2", "--count", "3"});
+    ASSERT_EQ(text.exitCode, 0) << text.err.toStdString();
+    const QStringList rows = text.lines();
+    ASSERT_EQ(rows.size(), 3);
+    for (const QString& row : rows) {
+        const QStringList cells = row.split('\t');
+        ASSERT_EQ(cells.size(), 13) << row.toStdString();
+        EXPECT_TRUE(QRegularExpression("^0:0:\\d+,\\d{3}$").match(cells[0]).hasMatch());
+        EXPECT_EQ(cells.mid(1, 6),
+                  QStringList({"Kilometerstand", "123.880", "km", "Tankinhalt", "42,00", "l"}));
+        EXPECT_EQ(cells[12], "°C");
+    }
+    EXPECT_EQ(sim->commands().count("0802"), 3);
+
+    const CliRun json = run(*sim, {"groups", "17", "2", "1", "--count", "2", "--json"});
+    ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
+    const QJsonArray polls = json.json()["polls"].toArray();
+    ASSERT_EQ(polls.size(), 2);
+    const QJsonArray groups = polls[1]["groups"].toArray();
+    ASSERT_EQ(groups.size(), 2);
+    EXPECT_EQ(groups[0]["group"].toInt(), 2);
+    const QJsonArray fields = groups[0]["fields"].toArray();
+    EXPECT_EQ(fields[0]["number"].toDouble(), 123880);
+    EXPECT_EQ(fields[0]["text"].toString(), "123,880 km");
+    EXPECT_EQ(fields[1]["number"].toDouble(), 42);
+    EXPECT_EQ(fields[1]["unit"].toString(), "l");
+    EXPECT_EQ(fields[1]["text"].toString(), "42.00 l");
+    EXPECT_TRUE(
+        QRegularExpression("^0:0:\\d+\\.\\d{3}$").match(polls[1]["time"].toString()).hasMatch());
+}
+
+TEST_F(CliTest, CtrlCDuringALoggedPollLeavesWholeRowsAndSaysATH) {
+    auto sim = startSim();
+    const QString csv = dir.filePath("fahrt.csv");
+    QProcess p;
+    StartCli(
+        p, {"groups", "1", "1", "3", "--log", csv, "--port", sim->terminalPath(), "--ini", ini()});
+    QByteArray out;
+    for (int i = 0; i < 200 && out.count('\n') < 4; ++i) {
+        p.waitForReadyRead(100);
+        out += p.readAllStandardOutput();
+    }
+    ASSERT_GE(out.count('\n'), 4) << p.readAllStandardError().toStdString();
+    ::kill(pid_t(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 130);
+    EXPECT_EQ(sim->commands().last(), "ATH");
+
+    QFile f(csv);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString log = QString::fromUtf8(f.readAll());
+    ASSERT_TRUE(log.endsWith("\r\n"));
+    QStringList lines = log.split("\r\n");
+    lines.removeLast();
+    ASSERT_GE(lines.size(), 8 + 4);
+    EXPECT_TRUE(lines[0].startsWith("Vandrix Version 1.41;"));
+    EXPECT_EQ(lines[2], "Steuergerät:;001 [01] - Motor (ECU)");
+    EXPECT_EQ(lines[3], "VAG Geräte-Typnummer:;036 906 034 AM");
+    EXPECT_EQ(lines[5], "Meßwerte");
+    EXPECT_EQ(lines[6], QString("Gruppe 1;").repeated(6) + QString("Gruppe 3;").repeated(6));
+    EXPECT_TRUE(lines[7].startsWith("Zeit [ms];HH:MM:SS,ms;Motordrehzahl [upm];"));
+    // Every row whole: twelve cells, each with its ";".
+    for (const QString& row : lines.mid(8))
+        EXPECT_EQ(row.count(';'), 12) << row.toStdString();
+}
+
+TEST_F(CliTest, ALogThatCannotBeWrittenCostsNoConnection) {
+    auto sim = startSim();
+    const QString csv = dir.filePath("no-such-folder/fahrt.csv");
+    const CliRun r = run(*sim, {"groups", "1", "1", "--count", "1", "--log", csv});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(csv)) << r.err.toStdString();
+    EXPECT_TRUE(sim->commands().isEmpty());
+}
+
+TEST_F(CliTest, SigtermEndsAnEndlessPollWithItsOwnStatus) {
+    auto sim = startSim();
+    QProcess p;
+    StartCli(p, {"groups", "1", "1", "--port", sim->terminalPath(), "--ini", ini()});
+    QByteArray out;
+    for (int i = 0; i < 100 && !out.contains('\n'); ++i) {
+        p.waitForReadyRead(100);
+        out += p.readAllStandardOutput();
+    }
+    ::kill(pid_t(p.processId()), SIGTERM);
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 143);
+    EXPECT_EQ(sim->commands().last(), "ATH");
+}
+
+TEST_F(CliTest, ReadinessMarksEachTestAsThePageDoes) {
+    auto sim = startSim();
+    const CliRun text = run(*sim, {"readiness", "1", "--lang", "en"});
+    ASSERT_EQ(text.exitCode, 0) << text.err.toStdString();
+    const QStringList lines = text.lines();
+    ASSERT_EQ(lines.size(), 9);
+    EXPECT_EQ(lines[0], "Readiness-Code\t01100101");
+    EXPECT_EQ(lines[1], "Catalytic Converter\t✗\tDiagnosis not completed");
+    EXPECT_EQ(lines[2], "Catalytic Converter Heating\t✓\tDiagnosis completed");
+
+    const CliRun json = run(*sim, {"readiness", "1", "--json"});
+    const QJsonObject doc = json.json();
+    EXPECT_EQ(doc["code"].toString(), "01100101");
+    EXPECT_FALSE(doc["items"][0]["completed"].toBool());
+    EXPECT_TRUE(doc["items"][1]["completed"].toBool());
+    EXPECT_EQ(doc["items"][0]["name"].toString(), "Katalysator");
+
+    // A unit that refuses the readiness read says so as the page does.
+    const CliRun refused = run(*sim, {"readiness", "2"});
+    EXPECT_EQ(refused.exitCode, 0);
+    EXPECT_EQ(refused.lines(), QStringList({"Readiness-Code nicht feststellbar!"}));
+}
+
+TEST_F(CliTest, VoltagesOfTheInputsWithAFactor) {
+    auto sim = startSim();
+    const CliRun r = run(*sim, {"voltages"}, "U2=5.0\r\nTV0=3\r\nTV1=1\r\n");
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList lines = r.lines();
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(QRegularExpression("^ADC 0\t1[23],\\d\\d V$").match(lines[0]).hasMatch())
+        << lines[0].toStdString();
+    EXPECT_TRUE(QRegularExpression("^ADC 1\t2,\\d\\d V$").match(lines[1]).hasMatch())
+        << lines[1].toStdString();
+    EXPECT_TRUE(sim->commands().filter(QRegularExpression("^AT[DH]")).isEmpty());
+
+    const CliRun json = run(*sim, {"voltages", "--json"}, "U2=5.0\r\nTV0=3\r\n");
+    const QJsonObject input = json.json()["inputs"][0].toObject();
+    EXPECT_EQ(input["unit"].toString(), "V");
+    EXPECT_GT(input["number"].toDouble(), 12.0);
+    EXPECT_LT(input["number"].toDouble(), 13.0);
+
+    EXPECT_EQ(run(*sim, {"voltages"}, "U2=5.0\r\n").exitCode, 1);
+    const CliRun noU2 = run(*sim, {"voltages"});
+    EXPECT_EQ(noU2.exitCode, 1);
+    EXPECT_TRUE(noU2.err.startsWith("U2 nicht definiert!"));
+}
+
+TEST_F(CliTest, CheckReportsEveryStepAndNeverDialsAUnit) {
+    auto sim = startSim();
+    const CliRun r = run(*sim, {"check", "--lang", "en"}, "U2=5.0\r\nTV0=3\r\n");
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList lines = r.lines();
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[0], "Wake-up\tpassed\tOK\\r>");
+    EXPECT_EQ(lines[1], "Reset\tpassed\tRESET\\rVandrix Pro v2.1\\r>");
+    EXPECT_EQ(lines[2], "Chip and version\tpassed\tVandrix Pro v2.1");
+    // Texts in English, numbers in the regional settings (German here).
+    EXPECT_TRUE(QRegularExpression("^Input voltages\tpassed\tADC 0: \\d+ = 1[23],\\d\\d V, "
+                                   "ADC 1: \\d+, ADC 2: 0, ADC 3: \\d+, ADC 4: 1023, ADC 5: 128$")
+                    .match(lines[3])
+                    .hasMatch())
+        << lines[3].toStdString();
+    EXPECT_EQ(sim->commands(),
+              QStringList({"", "ATZ", "ATA0", "ATA1", "ATA2", "ATA3", "ATA4", "ATA5"}));
+
+    auto old = startSim({"--chip-version", "1.5"});
+    const CliRun json = run(*old, {"check", "--json"});
+    EXPECT_EQ(json.exitCode, 0);
+    const QJsonObject doc = json.json();
+    EXPECT_TRUE(doc["passed"].toBool());
+    EXPECT_EQ(doc["chipVersion"].toDouble(), 1.5);
+    EXPECT_EQ(doc["steps"][3]["outcome"].toString(), "not run");
+    EXPECT_TRUE(doc["steps"][3]["text"].toString().contains("1.5"));
+
+    auto silent = startSim({"--fault", "silence#1"});
+    const CliRun dead = run(*silent, {"check"});
+    EXPECT_EQ(dead.exitCode, 3);
+    EXPECT_EQ(dead.lines().value(0), "Aufwecken\tfehlgeschlagen\tnichts empfangen");
+    EXPECT_EQ(dead.lines().value(2), "Chip und Version\tnicht ausgeführt\t");
+}
+
+TEST_F(CliTest, ScanReportsTheUnitsOfACarInListOrder) {
+    auto sim = startSim();
+    const CliRun r = run(*sim, {"scan", "--car", "demo CAR", "5"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList heads = r.lines().filter(QRegularExpression("^========"));
+    EXPECT_EQ(heads.size(), 6);
+    EXPECT_TRUE(heads.value(3).startsWith("======== 005 [05] - Start Authentifikation "));
+    EXPECT_TRUE(heads.value(5).startsWith("======== 017 [11] - Motor 2 "));
+    EXPECT_EQ(r.lines().last(), "******** Vandrix Version 1.41 " + QString(43, '*'));
+    const QStringList found = r.lines().filter("Steuergerät gefunden");
+    EXPECT_EQ(found.size(), 5);
+    EXPECT_EQ(r.lines().filter("Steuergerät nicht gefunden").size(), 1);
+    // Never the airbag unit from a car's list.
+    EXPECT_FALSE(sim->commands().contains("ATD15"));
+
+    const CliRun unknown = run(*sim, {"scan", "--car", "Trabant"});
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_TRUE(unknown.err.contains("\n  Golf IV 1.6\n"));
+}
+
+TEST_F(CliTest, PortsListTheWindowsEntriesWithTheDemoLast) {
+    auto sim = startSim();
+    const CliRun r = RunCli({"ports", "--ini", ini("COM-Port=" + sim->terminalPath().toUtf8())});
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.lines().contains(sim->terminalPath()));
+    EXPECT_EQ(r.lines().last(), "demo\tDemo (simulierte Schnittstelle)");
+
+    const QJsonArray ports = RunCli({"ports", "--json", "--lang", "en", "--ini",
+                                     ini("COM-Port=" + sim->terminalPath().toUtf8())})
+                                 .json()["ports"]
+                                 .toArray();
+    ASSERT_GE(ports.size(), 2);
+    EXPECT_EQ(ports.last()["name"].toString(), "Demo (simulated interface)");
+    bool configured = false;
+    for (const QJsonValue& port : ports)
+        configured |= port["port"].toString() == sim->terminalPath() && port["configured"].toBool();
+    EXPECT_TRUE(configured);
+}
+
+TEST_F(CliTest, TheDemoPortRunsTheSimulatorInsideTheProgram) {
+    const CliRun r = RunCli({"ident", "2", "--port", "demo", "--ini", ini()});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.lines().value(1), "VAG Geräte-Typnummer:\t09G 927 750 FA");
+}
+
+TEST(CliBuild, LinksNoWidgetOrGuiLibrary) {
+    QProcess ldd;
+    ldd.start("ldd", {CliExecutable()});
+    ASSERT_TRUE(ldd.waitForFinished(10000));
+    const QString libraries = QString::fromLocal8Bit(ldd.readAllStandardOutput());
+    ASSERT_TRUE(libraries.contains("libQt6Core")) << libraries.toStdString();
+    EXPECT_FALSE(libraries.contains("libQt6Gui")) << libraries.toStdString();
+    EXPECT_FALSE(libraries.contains("libQt6Widgets")) << libraries.toStdString();
+}
+
+TEST(CliTexts, EveryTextOfTheFrontEndExistsInBothLanguages) {
+    int count = 0;
+    for (int id = 3000; id < 3200; ++id) {
+        const QString de = LoadStr(id);
+        const QString en = LoadStr(id + EnglishStringOffset);
+        EXPECT_EQ(de.isEmpty(), en.isEmpty()) << id;
+        EXPECT_EQ(de.count("%"), en.count("%")) << id;
+        EXPECT_EQ(de, de.trimmed()) << id;
+        count += de.isEmpty() ? 0 : 1;
+    }
+    EXPECT_GT(count, 0);
+}
