@@ -65,7 +65,8 @@ int main(int argc, char** argv) {
     };
     bool started = false;
     Bench::runClick(form, 50, [&] {
-        if (started || !window.connected())
+        // Connected is not enough: the pages open once the identification is read.
+        if (started || !window.connected() || !form.TabSheet2->isEnabled())
             return;
         started = true;
         window.pollFourGroups();
