@@ -162,21 +162,22 @@ QStringList ScanDifferenceLines(const ScanDifference& d, int languageOffset) {
     auto text = [languageOffset](int id) { return LoadStr(id + languageOffset); };
     QStringList lines;
     for (const ScanUnit& u : d.appeared)
-        lines << text(640).arg(UnitText(u));
+        lines << text(TeamText::ScanUnitAppeared).arg(UnitText(u));
     for (const ScanUnit& u : d.disappeared)
-        lines << text(641).arg(UnitText(u));
+        lines << text(TeamText::ScanUnitDisappeared).arg(UnitText(u));
     for (const ScanFaultChange& c : d.newFaults)
-        lines << text(642).arg(c.entry, FaultText(c.after), StatusText(c.after));
+        lines << text(TeamText::ScanFaultNew).arg(c.entry, FaultText(c.after), StatusText(c.after));
     for (const ScanFaultChange& c : d.goneFaults)
-        lines << text(643).arg(c.entry, FaultText(c.before), StatusText(c.before));
+        lines << text(TeamText::ScanFaultGone)
+                     .arg(c.entry, FaultText(c.before), StatusText(c.before));
     for (const ScanFaultChange& c : d.changedStatus)
-        lines << text(644).arg(c.entry, FaultText(c.after), StatusText(c.before),
-                               StatusText(c.after));
+        lines << text(TeamText::ScanStatusChanged)
+                     .arg(c.entry, FaultText(c.after), StatusText(c.before), StatusText(c.after));
     for (const ScanUnit& u : d.onlyInOlder)
-        lines << text(645).arg(u.entry);
+        lines << text(TeamText::ScanOnlyOlder).arg(u.entry);
     for (const ScanUnit& u : d.onlyInNewer)
-        lines << text(646).arg(u.entry);
+        lines << text(TeamText::ScanOnlyNewer).arg(u.entry);
     if (lines.isEmpty())
-        lines << text(647);
+        lines << text(TeamText::ScanNoDifference);
     return lines;
 }

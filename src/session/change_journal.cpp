@@ -3,6 +3,7 @@
 // Owns: CodingLastChange, CodingUndoButton, AdaptationLastChange,
 // AdaptationUndoButton.
 #include "log/change_journal.h"
+#include "config/strings.h"
 #include "config/user_data.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
@@ -31,15 +32,18 @@ void ShowChange(const TForm1& w, TLabel* label, QPushButton* undo,
         label->clear();
         return;
     }
-    const QString text = last->isCoding() ? w.Str(620).arg(last->before, last->requested)
-                                          : w.Str(621).arg(QString::number(last->channel),
-                                                           last->before, last->requested);
+    const QString text =
+        last->isCoding() ? w.Str(TeamText::LastCodingChange).arg(last->before, last->requested)
+                         : w.Str(TeamText::LastAdaptationChange)
+                               .arg(QString::number(last->channel), last->before, last->requested);
     label->setText(text);
     // When and by whom in the tip: the label has room for one line only.
     label->setToolTip(
-        text + (last->undo ? QLatin1Char(' ') + w.Str(626) : QString()) + QLatin1Char('\n') +
-        w.Str(623).arg(QLocale().toString(last->time, QLocale::ShortFormat), last->workshopCode));
-    undo->setText(w.Str(622).arg(last->before));
+        text + (last->undo ? QLatin1Char(' ') + w.Str(TeamText::ChangeUndone) : QString()) +
+        QLatin1Char('\n') +
+        w.Str(TeamText::ChangeDetails)
+            .arg(QLocale().toString(last->time, QLocale::ShortFormat), last->workshopCode));
+    undo->setText(w.Str(TeamText::UndoTo).arg(last->before));
     bool number = false;
     last->before.toInt(&number);
     undo->setEnabled(w.state.SessionRunning && number);
@@ -59,7 +63,8 @@ bool TForm1::JournalChangeSent(JournalEntry& entry) {
     QString reason;
     if (ChangeJournalFile(ChangeJournalPath()).append(entry, &reason))
         return true;
-    prompts.message(Str(301), JournalFailure(*this, 624, reason), PromptIcon::Error);
+    prompts.message(Str(301), JournalFailure(*this, TeamText::JournalUnwritable, reason),
+                    PromptIcon::Error);
     return false;
 }
 
@@ -69,7 +74,8 @@ void TForm1::JournalChangeResult(JournalEntry entry, bool accepted, const QStrin
     entry.readBack = readBack;
     QString reason;
     if (!ChangeJournalFile(ChangeJournalPath()).append(entry, &reason))
-        prompts.message(Str(301), JournalFailure(*this, 625, reason), PromptIcon::Error);
+        prompts.message(Str(301), JournalFailure(*this, TeamText::JournalResultUnwritten, reason),
+                        PromptIcon::Error);
     ShowLastChanges();
 }
 

@@ -1,6 +1,7 @@
 // Every control unit search keeps its report, as shown, in the user's data
 // folder, named by date, time and the car when one was chosen.
 // Owns: ScanSavedLabel.
+#include "config/strings.h"
 #include "config/user_data.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
@@ -60,10 +61,11 @@ void TForm1::KeepScanReport() {
     const QFontMetrics metrics = ScanSavedLabel->fontMetrics();
     const int width = ScanSavedLabel->width();
     if (failure.isEmpty()) {
-        ScanSavedLabel->setText(ShownPath(metrics, Str(630), path, width));
-        ScanSavedLabel->setToolTip(Str(630).arg(QDir::toNativeSeparators(path)));
+        ScanSavedLabel->setText(ShownPath(metrics, Str(TeamText::ScanSaved), path, width));
+        ScanSavedLabel->setToolTip(Str(TeamText::ScanSaved).arg(QDir::toNativeSeparators(path)));
     } else {
-        ScanSavedLabel->setText(metrics.elidedText(Str(631).arg(failure), Qt::ElideRight, width));
-        ScanSavedLabel->setToolTip(Str(631).arg(failure));
+        ScanSavedLabel->setText(
+            metrics.elidedText(Str(TeamText::ScanNotSaved).arg(failure), Qt::ElideRight, width));
+        ScanSavedLabel->setToolTip(Str(TeamText::ScanNotSaved).arg(failure));
     }
 }

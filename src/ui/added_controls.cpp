@@ -3,6 +3,7 @@
 // Group page's copy button, the last change and its undo between the coding
 // page's two boxes and above the adaptation page's help text, and the line
 // under the search report that says where the report was kept.
+#include "config/strings.h"
 #include "ui/fonts.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
@@ -52,5 +53,5 @@ void TForm1::createAddedControls() {
 }
 
 void TForm1::setAddedCaptions() {
-    GraphButton->setText(Str(600));
+    GraphButton->setText(Str(TeamText::GraphButton));
 }

@@ -99,18 +99,18 @@ QString GraphWindow::str(int id) const {
 }
 
 void GraphWindow::createControls() {
-    setWindowTitle(str(601));
+    setWindowTitle(str(TeamText::GraphTitle));
 
-    m_pause = new QPushButton(str(602), this);
+    m_pause = new QPushButton(str(TeamText::GraphPause), this);
     m_pause->setObjectName(QStringLiteral("PauseButton"));
     m_pause->setCheckable(true);
     connect(m_pause, &QPushButton::toggled, this, &GraphWindow::setPaused);
 
-    m_follow = new QPushButton(str(603), this);
+    m_follow = new QPushButton(str(TeamText::GraphFollow), this);
     m_follow->setObjectName(QStringLiteral("FollowButton"));
     connect(m_follow, &QPushButton::clicked, this, &GraphWindow::follow);
 
-    m_spanLabel = new QLabel(str(604), this);
+    m_spanLabel = new QLabel(str(TeamText::GraphSpan), this);
     m_span = new QSpinBox(this);
     m_span->setObjectName(QStringLiteral("SpanBox"));
     m_span->setRange(2, LiveKeepSeconds);
@@ -123,7 +123,7 @@ void GraphWindow::createControls() {
     m_recording->hide();
     connect(m_recording, &QComboBox::activated, this, &GraphWindow::showRecording);
 
-    m_open = new QPushButton(str(605), this);
+    m_open = new QPushButton(str(TeamText::GraphOpenLog), this);
     m_open->setObjectName(QStringLiteral("OpenLogButton"));
     connect(m_open, &QPushButton::clicked, this, &GraphWindow::chooseLog);
 
@@ -136,7 +136,7 @@ void GraphWindow::createControls() {
     // each line and its tick, where the chart's own would cut names short.
     m_chart->legend()->hide();
     m_timeAxis = new QValueAxis;
-    m_timeAxis->setTitleText(str(606));
+    m_timeAxis->setTitleText(str(TeamText::GraphTimeAxis));
     m_timeAxis->setLabelFormat(QStringLiteral("%.0f"));
     m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
     setXRange(0, DefaultSpanSeconds);
@@ -148,9 +148,9 @@ void GraphWindow::createControls() {
     m_view->setRenderHint(QPainter::Antialiasing, false);
     // A drag picks a time span; the right button steps back out.
     m_view->setRubberBand(QChartView::HorizontalRubberBand);
-    m_view->setToolTip(str(613));
+    m_view->setToolTip(str(TeamText::GraphZoomHint));
 
-    auto* linesTitle = new QLabel(str(609), this);
+    auto* linesTitle = new QLabel(str(TeamText::GraphLines), this);
     m_lineList = new QListWidget(this);
     m_lineList->setObjectName(QStringLiteral("LineList"));
     connect(m_lineList, &QListWidget::itemChanged, this, &GraphWindow::onLineItemChanged);
@@ -188,7 +188,7 @@ void GraphWindow::createControls() {
         // A recording does not move: nothing to pause, and the whole of it
         // is one click away.
         m_pause->hide();
-        m_follow->setText(str(614));
+        m_follow->setText(str(TeamText::GraphWhole));
         m_spanLabel->hide();
         m_span->hide();
         m_paused = true;
@@ -205,9 +205,10 @@ void GraphWindow::addReading(const QString& key, const QString& name, const QStr
 bool GraphWindow::openLog(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        m_prompts.message(
-            str(301), str(611) + QLatin1Char('\n') + path + QLatin1Char('\n') + file.errorString(),
-            PromptIcon::Error);
+        m_prompts.message(str(301),
+                          str(TeamText::GraphUnreadable) + QLatin1Char('\n') + path +
+                              QLatin1Char('\n') + file.errorString(),
+                          PromptIcon::Error);
         return false;
     }
     // The log is written in the system's 8-bit code page.
@@ -217,15 +218,19 @@ bool GraphWindow::openLog(const QString& path) {
         if (!r.rows.isEmpty() && !r.columns.isEmpty())
             usable << r;
     if (usable.isEmpty()) {
-        m_prompts.message(str(301), str(610) + QLatin1Char('\n') + path, PromptIcon::Error);
+        m_prompts.message(str(301), str(TeamText::GraphNotALog) + QLatin1Char('\n') + path,
+                          PromptIcon::Error);
         return false;
     }
     m_recordings = usable;
-    setWindowTitle(str(601) + QStringLiteral(" [") + QFileInfo(path).fileName() + QLatin1Char(']'));
+    setWindowTitle(str(TeamText::GraphTitle) + QStringLiteral(" [") + QFileInfo(path).fileName() +
+                   QLatin1Char(']'));
     m_recording->clear();
     for (int i = 0; i < m_recordings.size(); ++i)
-        m_recording->addItem(
-            QStringLiteral("%1 %2: %3").arg(str(612)).arg(i + 1).arg(m_recordings[i].started));
+        m_recording->addItem(QStringLiteral("%1 %2: %3")
+                                 .arg(str(TeamText::GraphRecording))
+                                 .arg(i + 1)
+                                 .arg(m_recordings[i].started));
     m_recording->setVisible(m_recordings.size() > 1);
     showRecording(int(m_recordings.size() - 1));
     return true;
@@ -246,7 +251,8 @@ void GraphWindow::showRecording(int index) {
 
 void GraphWindow::chooseLog() {
     SaveFileRequest request;
-    request.title = str(605).remove(QLatin1Char('&')).remove(QStringLiteral("..."));
+    request.title =
+        str(TeamText::GraphOpenLog).remove(QLatin1Char('&')).remove(QStringLiteral("..."));
     request.filter = QStringLiteral("Comma Separated Values (*.csv)");
     const QString path = m_prompts.openFile(request);
     if (path.isEmpty())
@@ -363,7 +369,7 @@ void GraphWindow::syncLines() {
         if (m_axes.contains(units[u]))
             continue;
         auto* axis = new QValueAxis;
-        axis->setTitleText(units[u].isEmpty() ? str(607) : units[u]);
+        axis->setTitleText(units[u].isEmpty() ? str(TeamText::GraphNoUnit) : units[u]);
         // As many digits as the value needs, no fixed count that cuts them.
         axis->setLabelFormat(QStringLiteral("%g"));
         m_chart->addAxis(axis, u % 2 == 0 ? Qt::AlignLeft : Qt::AlignRight);
@@ -447,7 +453,8 @@ void GraphWindow::syncLines() {
 
     const QStringList texts = m_model.textFields();
     m_textValues->setVisible(!texts.isEmpty());
-    m_textValues->setText(str(608) + QLatin1Char('\n') + texts.join(QLatin1Char('\n')));
+    m_textValues->setText(str(TeamText::GraphTextValues) + QLatin1Char('\n') +
+                          texts.join(QLatin1Char('\n')));
 }
 
 void GraphWindow::fitValueAxes() {
