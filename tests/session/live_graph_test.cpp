@@ -75,7 +75,7 @@ TEST_F(LiveGraphTest, PlotsTheTickedGroupsWhilePolled) {
          [&] {
              ASSERT_TRUE(graph->isVisible());
              // Until a whole span has passed the lines grow from the left edge.
-             EXPECT_EQ(graph->viewEnd() - graph->viewStart(), 60);
+             EXPECT_NEAR(graph->viewEnd() - graph->viewStart(), 60, 1e-9);
              EXPECT_LT(graph->viewEnd(), 60.1 + graph->model().firstTime());
              // A short span, so the lines cross the whole picture.
              graph->spanBox()->setValue(2);
@@ -103,7 +103,7 @@ TEST_F(LiveGraphTest, PlotsTheTickedGroupsWhilePolled) {
              EXPECT_GE(rpm, 800);
              EXPECT_LE(rpm, 900);
              EXPECT_EQ(graph->viewEnd(), graph->model().lastTime());
-             EXPECT_EQ(graph->viewEnd() - graph->viewStart(), 2);
+             EXPECT_NEAR(graph->viewEnd() - graph->viewStart(), 2, 1e-9);
 
              // Both coolant temperatures come from the same sensor: the
              // later line covers the earlier until it is hidden.
