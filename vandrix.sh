@@ -9,8 +9,9 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
+# libqt6opengl6-dev: the charts package's CMake files need it but do not pull it in.
 PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          qt6-base-dev qt6-serialport-dev qt6-translations-l10n
+          qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n
           fonts-liberation2 fonts-dejavu-core poppler-utils clang-format
           desktop-file-utils appstream)
 # Only for building the Debian package: dpkg-shlibdeps finds its dependencies.

@@ -91,8 +91,7 @@ std::optional<JournalEntry> ParseLine(const QString& line) {
     }
     e.before = cells[5];
     e.requested = cells[6];
-    const auto stage = std::find(std::begin(StageWords), std::end(StageWords),
-                                 cells[7].toLatin1());
+    const auto stage = std::find(std::begin(StageWords), std::end(StageWords), cells[7].toLatin1());
     if (stage == std::end(StageWords))
         return std::nullopt;
     e.stage = JournalEntry::Stage(stage - std::begin(StageWords));
@@ -130,8 +129,8 @@ bool ChangeJournalFile::append(const JournalEntry& entry, QString* error) const 
         return false;
     };
     const QFileInfo info(m_path);
-    if (!QDir().mkpath(info.absolutePath()))
-        return fail(QStringLiteral("Cannot create the folder %1").arg(info.absolutePath()));
+    // A folder that cannot be made shows in the open's own reason below.
+    QDir().mkpath(info.absolutePath());
     const bool existed = info.exists();
     QFile file(m_path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
@@ -147,7 +146,7 @@ bool ChangeJournalFile::append(const JournalEntry& entry, QString* error) const 
     file.close();
     // A new file is only safe once its folder entry is on the disk too.
     if (!existed && !SyncFolder(info.absolutePath()))
-        return fail(QStringLiteral("Cannot sync the folder %1").arg(info.absolutePath()));
+        return fail(QString::fromLocal8Bit(strerror(errno)));
     return true;
 }
 

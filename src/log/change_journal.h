@@ -19,7 +19,7 @@ struct JournalEntry {
     QString before;       // the value the unit had
     QString requested;    // the value sent
     Stage stage = Stage::Sent;
-    QString readBack; // the value the unit reported after the change, where one is read
+    QString readBack;  // the value the unit reported after the change, where one is read
     bool undo = false; // the change put an earlier value back
 
     bool isCoding() const { return channel < 0; }

@@ -1,5 +1,7 @@
 #include "reports/scan_diff.h"
 
+#include "config/strings.h"
+
 #include <QMap>
 #include <QRegularExpression>
 #include <algorithm>
@@ -142,8 +144,8 @@ ScanDifference DiffScanReports(const ScanReport& older, const ScanReport& newer)
             }
             oldMatched[match] = true;
             if (old.faults[match].status != fault.status)
-                diff.changedStatus << ScanFaultChange{now.address, now.entry, old.faults[match],
-                                                      fault};
+                diff.changedStatus
+                    << ScanFaultChange{now.address, now.entry, old.faults[match], fault};
         }
         for (qsizetype i = 0; i < old.faults.size(); ++i)
             if (!oldMatched[i])
@@ -156,26 +158,26 @@ ScanDifference DiffScanReports(const QString& olderText, const QString& newerTex
     return DiffScanReports(ParseScanReport(olderText), ParseScanReport(newerText));
 }
 
-QStringList ScanDifferenceLines(const ScanDifference& d) {
+QStringList ScanDifferenceLines(const ScanDifference& d, int languageOffset) {
+    auto text = [languageOffset](int id) { return LoadStr(id + languageOffset); };
     QStringList lines;
     for (const ScanUnit& u : d.appeared)
-        lines << QStringLiteral("unit appeared: ") + UnitText(u);
+        lines << text(TeamText::ScanUnitAppeared).arg(UnitText(u));
     for (const ScanUnit& u : d.disappeared)
-        lines << QStringLiteral("unit disappeared: ") + UnitText(u);
+        lines << text(TeamText::ScanUnitDisappeared).arg(UnitText(u));
     for (const ScanFaultChange& c : d.newFaults)
-        lines << QStringLiteral("fault new: %1: %2, status %3")
-                     .arg(c.entry, FaultText(c.after), StatusText(c.after));
+        lines << text(TeamText::ScanFaultNew).arg(c.entry, FaultText(c.after), StatusText(c.after));
     for (const ScanFaultChange& c : d.goneFaults)
-        lines << QStringLiteral("fault gone: %1: %2, status %3")
+        lines << text(TeamText::ScanFaultGone)
                      .arg(c.entry, FaultText(c.before), StatusText(c.before));
     for (const ScanFaultChange& c : d.changedStatus)
-        lines << QStringLiteral("status changed: %1: %2, status %3 -> %4")
+        lines << text(TeamText::ScanStatusChanged)
                      .arg(c.entry, FaultText(c.after), StatusText(c.before), StatusText(c.after));
     for (const ScanUnit& u : d.onlyInOlder)
-        lines << QStringLiteral("searched only in the older scan: ") + u.entry;
+        lines << text(TeamText::ScanOnlyOlder).arg(u.entry);
     for (const ScanUnit& u : d.onlyInNewer)
-        lines << QStringLiteral("searched only in the newer scan: ") + u.entry;
+        lines << text(TeamText::ScanOnlyNewer).arg(u.entry);
     if (lines.isEmpty())
-        lines << QStringLiteral("no difference");
+        lines << text(TeamText::ScanNoDifference);
     return lines;
 }

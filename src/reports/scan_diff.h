@@ -58,9 +58,10 @@ ScanDifference DiffScanReports(const ScanReport& older, const ScanReport& newer)
 // The same from two report texts.
 ScanDifference DiffScanReports(const QString& olderText, const QString& newerText);
 
-// The difference as text lines, one finding each, for printing:
+// The difference as text lines, one finding each, in the language of
+// languageOffset (0 German, 10000 English); in English:
 //   "unit appeared: 017 [11] - Motor 2 (1J0920826C)"
 //   "fault gone: 017 [11] - Motor 2: 18010 Batteriespannung, status 35 Unterbrechung"
 //   "status changed: ...: 00257 Ansaugluft, status 35 Unterbrechung -> 161 Sporadisch"
 // An empty difference gives the one line "no difference".
-QStringList ScanDifferenceLines(const ScanDifference& difference);
+QStringList ScanDifferenceLines(const ScanDifference& difference, int languageOffset);

@@ -121,6 +121,8 @@ void TForm1::ResetConnectionView()
     InterfaceCheckButton->setEnabled(true);
     BitBtn6->setEnabled(true);
     BitBtn7->setEnabled(false);
+    CodingUndoButton->setEnabled(false);
+    AdaptationUndoButton->setEnabled(false);
     CheckBox7->setEnabled(false);
     BitBtn5->setEnabled(false);
     // Their requests only a running session carries out.

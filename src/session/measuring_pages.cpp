@@ -93,6 +93,7 @@ bool TForm1::PollGroupPage(CommandChannel& channel) {
                           values);
             else
                 ShowRefused(GroupNameLabels[k], values);
+            FeedLiveGraph(k);
             if (state.LoggingActive)
                 WriteGroupLogCells(k);
             channel.Pause(SessionState::PollInterval);

@@ -39,6 +39,8 @@ void ClearRequestFlags(SessionState& s) {
     s.AdaptationSaveRequested = false;
     s.LoginRequested = false;
     s.OutputTestRequested = false;
+    s.CodingUndoRequested = false;
+    s.AdaptationUndoRequested = false;
     s.LogToggled = false;
     s.OutputTestConfirmed = false;
 }
@@ -169,6 +171,7 @@ void TForm1::ShowConnectedView()
     state.LoggingActive = false;
     Memo3->clear();
     Memo4->clear();
+    ShowLastChanges();
     if (state.LabelFileOpen()) {
         Memo3->setPlainText(LabelHelpLines(state.LabelFile, QStringLiteral("Coding")).join('\n'));
         Memo5->setPlainText(LabelHelpLines(state.LabelFile, QStringLiteral("Login")).join('\n'));
@@ -304,6 +307,7 @@ void TForm1::RunSessionPass()
         state.OutputTestRequested = false;
         OutputTestStep();
     }
+    CarryOutUndoRequests();
     ReportRecorderFailure();
 
     // A pass that talked to nothing waits for the user instead of looping hot;

@@ -47,6 +47,9 @@ struct SessionState {
     bool AdaptationSaveRequested = false;
     bool LoginRequested = false;
     bool OutputTestRequested = false;
+    // Put the unit's last coding or adaptation change back (change journal).
+    bool CodingUndoRequested = false;
+    bool AdaptationUndoRequested = false;
     bool OutputTestConfirmed = false;
 
     // Files opened for reading.

@@ -4,7 +4,9 @@
 // Owns: Edit6, Edit7, BitBtn7; Edit8, UpDown5, Edit9, BitBtn8, Label115,
 // Label117, Label119, Memo4 and the adaptation field labels; Edit1, BitBtn13;
 // BitBtn15, Label133; state AdaptationChannel, AdaptationSaved and
-// OutputTestConfirmed.
+// OutputTestConfirmed. Every coding write and adaptation save goes through
+// the change journal (session/change_journal.cpp) first.
+#include "log/change_journal.h"
 #include "services/hex_number.h"
 #include "services/identification.h"
 #include "services/requests.h"
@@ -84,6 +86,17 @@ void TForm1::WriteCodingRequest() {
     }
     if (!ConfirmReprogramming(*this))
         return;
+    WriteCodingValues(coding, workshopCode, false);
+}
+
+void TForm1::WriteCodingValues(int coding, int workshopCode, bool undo) {
+    JournalEntry entry;
+    entry.workshopCode = QString::number(workshopCode);
+    entry.before = state.Identification.Coding;
+    entry.requested = QString::number(coding);
+    entry.undo = undo;
+    if (!JournalChangeSent(entry))
+        return;
 
     CommandChannel& channel = Channel();
     // A refusal must not empty the session's record: the login still needs
@@ -93,6 +106,7 @@ void TForm1::WriteCodingRequest() {
     // first line; a refusal came with its prompt, so nothing is left to read.
     if (WriteCoding(channel, coding, workshopCode))
         ReadIdentification(channel, answer, state.LanguageOffset, channel.LastReply);
+    JournalChangeResult(entry, answer.Erfolg, answer.Coding);
     if (!answer.Erfolg) {
         prompts.message(QString(), Str(82), PromptIcon::Error);
         return;
@@ -205,7 +219,22 @@ void TForm1::SaveAdaptationRequest() {
     }
     if (!ConfirmReprogramming(*this))
         return;
-    if (SaveAdaptation(Channel(), state.AdaptationChannel, *value)) {
+    SaveAdaptationValue(state.AdaptationChannel, *value, Label115->text(), false);
+}
+
+void TForm1::SaveAdaptationValue(int channel, int value, const QString& before, bool undo) {
+    JournalEntry entry;
+    entry.workshopCode = state.Identification.WSC;
+    entry.channel = channel;
+    entry.before = before;
+    entry.requested = QString::number(value);
+    entry.undo = undo;
+    if (!JournalChangeSent(entry))
+        return;
+    // The unit reads nothing back here; its next page pass shows the value.
+    const bool accepted = SaveAdaptation(Channel(), channel, value);
+    JournalChangeResult(entry, accepted, QString());
+    if (accepted) {
         prompts.message(InfoCaption, Str(83));
         state.AdaptationSaved = true;
     } else {
@@ -271,4 +300,38 @@ void TForm1::OutputTestStep() {
         }
     }
     channel.ReadReply(true, false); // the prompt
+}
+
+void TForm1::CarryOutUndoRequests() {
+    // Putting an earlier value back is a change like any other: the same
+    // question first, the same journal lines around it.
+    if (state.CodingUndoRequested) {
+        state.CodingUndoRequested = false;
+        const auto busy = BusyWith(CodingUndoButton);
+        const std::optional<JournalEntry> last = LastChange(false);
+        const auto coding = last ? DecimalNumber(last->before) : std::nullopt;
+        if (!coding || !InWordRange(*coding))
+            return;
+        // The workshop code the unit holds now signs the undo.
+        const auto workshopCode = DecimalNumber(state.Identification.WSC)
+                                      .value_or(DecimalNumber(last->workshopCode).value_or(0));
+        if (!ConfirmReprogramming(*this))
+            return;
+        WriteCodingValues(*coding, workshopCode, true);
+    }
+    if (state.AdaptationUndoRequested) {
+        state.AdaptationUndoRequested = false;
+        const auto busy = BusyWith(AdaptationUndoButton);
+        const std::optional<JournalEntry> last = LastChange(true);
+        const auto value = last ? DecimalNumber(last->before) : std::nullopt;
+        if (!value || !InWordRange(*value))
+            return;
+        if (!ConfirmReprogramming(*this))
+            return;
+        // The channel's value now: on the page when it shows that channel,
+        // otherwise what the change set it to.
+        const bool shown = last->channel == state.AdaptationChannel && !Label115->text().isEmpty();
+        SaveAdaptationValue(last->channel, *value, shown ? Label115->text() : last->requested,
+                            true);
+    }
 }

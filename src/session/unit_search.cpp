@@ -42,6 +42,7 @@ void TForm1::ShowSearchingView() {
 void TForm1::SearchECUs() {
     Memo2->setEnabled(false);
     Memo2->clear();
+    ScanSavedLabel->clear();
     Memo2->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -115,6 +116,7 @@ void TForm1::SearchECUs() {
         state.SessionRunning = false;
         if (state.Closing)
             return;
+        KeepScanReport();
         showReportWhole();
         ResetConnectionView();
         BitBtn6->setEnabled(false);
@@ -122,6 +124,7 @@ void TForm1::SearchECUs() {
     }
 
     add(SearchReport::Closing(texts));
+    KeepScanReport();
     showReportWhole();
     Memo2->moveCursor(QTextCursor::End);
     Memo2->ensureCursorVisible();

@@ -85,6 +85,16 @@ QString DialogPrompts::saveFile(const SaveFileRequest& request) {
     return dialog.selectedFiles().first();
 }
 
+QString DialogPrompts::openFile(const SaveFileRequest& request) {
+    QFileDialog dialog(m_parent, request.title, request.directory, request.filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setSizeGripEnabled(true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().first();
+}
+
 bool DialogPrompts::print(QPrinter& printer) {
     QPrintDialog dialog(&printer, m_parent);
     return dialog.exec() == QDialog::Accepted;

@@ -26,6 +26,7 @@ public:
     void about() override;
     void banner() override;
     QString saveFile(const SaveFileRequest& request) override;
+    QString openFile(const SaveFileRequest& request) override;
     bool print(QPrinter& printer) override;
 
 private:

@@ -69,9 +69,12 @@ TForm1::TForm1(Prompts& prompts_, const TForm1Options& options, QWidget* parent)
     // never the folder it was started from.
     SaveDialog1.directory = state.Paths.documentsDir();
     createControls();
+    createAddedControls();
     connectHandlers();
     FormCreate();
     setUpRecorderAndCheck();
+    // After FormCreate: the captions need the language it chose.
+    setAddedCaptions();
 }
 
 void TForm1::FormCreate() {

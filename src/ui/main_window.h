@@ -6,14 +6,19 @@
 //   ui/main_window_view.cpp                drawing and input of the view itself
 //   ui/reference_files.cpp                 fault texts, car list, search page handlers
 //   ui/report_and_copies.cpp               printed report and copy buttons
+//   ui/added_controls.cpp                  controls the team added where the layout has room
+//   ui/graph_window.cpp                    the graph window (its own top-level window)
 //   session/session_controller.cpp         ConnectOneECU, the loop pass, session errors
 //   session/interface_connection_view.cpp  ConnectInterface, Connect, Disconnect, close
 //   session/measuring_pages.cpp            Group, raw data, single reading, basic settings
 //   session/fault_code_page.cpp            fault codes and their clear
 //   session/readiness_voltage_pages.cpp    readiness and voltages
 //   session/unit_changes.cpp               coding, adaptation, login, output test
+//   session/change_journal.cpp             change journal and undo of coding and adaptation
+//   session/live_graph.cpp                 feeding the live graph
 //   session/measurement_log.cpp            the CSV measurement log
 //   session/unit_search.cpp                SearchECUs
+//   session/scans_kept.cpp                 the search reports kept in the user's folder
 //   session/recorder_and_check.cpp         recordings, an attempt's detail, interface check
 //   session/session_state.h                SessionState, the unit-wide variables
 // Control members carry the names of the form; every control's objectName is
@@ -23,17 +28,21 @@
 #include "link/open_port.h"
 #include "link/port_list.h"
 #include "link/serial_port.h"
+#include "log/change_journal.h"
 #include "session/session_state.h"
 #include "ui/last_resort.h"
 #include "ui/prompts.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <exception>
 #include <memory>
 #include <functional>
+#include <optional>
 
 class CommandChannel;
+class GraphWindow;
 enum class AttemptEnd;
 class QCheckBox;
 class QComboBox;
@@ -382,6 +391,46 @@ public:
     void ReportRecorderFailure();
     // The recording the demo entry serves instead of the car; empty for none.
     QString DemoRecording() const;
+    // ------------------------------------------------------------ added by the team
+    // Controls beyond the fixed layout, each where the layout has room
+    // (ui/added_controls.cpp); hidden until they have something to offer.
+    QPushButton* GraphButton;          // Group page: opens the live graph
+    TLabel* CodingLastChange;          // coding page: the last change to this unit
+    QPushButton* CodingUndoButton;     // puts its earlier coding back
+    TLabel* AdaptationLastChange;      // adaptation page: the same for a channel
+    QPushButton* AdaptationUndoButton; // puts its earlier value back
+    TLabel* ScanSavedLabel;            // search page: where the report was kept
+    void createAddedControls();
+    void setAddedCaptions();
+
+    // Live graph (session/live_graph.cpp).
+    QPointer<GraphWindow> LiveGraph;
+    int64_t LiveGraphStartMs = 0;
+    void GraphButtonClick();
+    // The slot's four fields, as its boxes show them now, to an open graph.
+    void FeedLiveGraph(size_t slot);
+
+    // Change journal and undo (session/change_journal.cpp).
+    QString ChangeJournalPath() const;
+    // The line before a change goes out; false, after telling the user, when
+    // the journal cannot take it: then nothing may be sent.
+    bool JournalChangeSent(JournalEntry& entry);
+    // The line after the unit's answer.
+    void JournalChangeResult(JournalEntry entry, bool accepted, const QString& readBack);
+    // The newest change the connected unit accepted: its coding, or any of
+    // its adaptation channels.
+    std::optional<JournalEntry> LastChange(bool adaptation) const;
+    // Shows the last changes to the connected unit and offers their undo.
+    void ShowLastChanges();
+    void CodingUndoClick();
+    void AdaptationUndoClick();
+    void CarryOutUndoRequests();
+    // The writes behind the coding and adaptation buttons and their undo.
+    void WriteCodingValues(int coding, int workshopCode, bool undo);
+    void SaveAdaptationValue(int channel, int value, const QString& before, bool undo);
+
+    // Scans kept (session/scans_kept.cpp): the search report to a file.
+    void KeepScanReport();
 
     // ------------------------------------------------------------ errors
     // Runs a handler; an error that escapes it is shown in the box of last resort.

@@ -1,7 +1,7 @@
 #pragma once
 // The one gateway for everything that waits on the user: message boxes, Yes/No
-// questions, the confirmation dialog, the About and banner windows, the save
-// and print dialogs. The program shows real dialogs (DialogPrompts); tests
+// questions, the confirmation dialog, the About and banner windows, the save,
+// open and print dialogs. The program shows real dialogs (DialogPrompts); tests
 // answer them from a script and fail on any prompt they did not expect.
 #include <QString>
 
@@ -38,6 +38,12 @@ public:
     virtual void banner() = 0;
     // The chosen file, or the empty text when the user cancelled.
     virtual QString saveFile(const SaveFileRequest& request) = 0;
+    // An existing file to read, or the empty text when the user cancelled.
+    // Gateways without an open dialog answer as if cancelled.
+    virtual QString openFile(const SaveFileRequest& request) {
+        (void)request;
+        return QString();
+    }
     // The print dialog on printer (copies, printer choice); false when cancelled.
     virtual bool print(QPrinter& printer) = 0;
 };

@@ -37,9 +37,9 @@ TEST(ParseShownValue, NumbersUnitsTextsAndGaps) {
         {"1,234.56 km", dot, comma, ShownValue::Number, 1234.56, "km"},
         {"1 234,5 l", comma, blank, ShownValue::Number, 1234.5, "l"},
         {"42 ", comma, dot, ShownValue::Number, 42, ""},
-        {"1,23ms", comma, dot, ShownValue::Number, 1.23, "ms"},  // type 22: no blank
+        {"1,23ms", comma, dot, ShownValue::Number, 1.23, "ms"}, // type 22: no blank
         {"12,5 \tDeg k/w", comma, dot, ShownValue::Number, 12.5, "Deg k/w"},
-        {"007", comma, dot, ShownValue::Number, 7, ""},           // a raw byte
+        {"007", comma, dot, ShownValue::Number, 7, ""}, // a raw byte
         // In English settings "13,50" is a thousands group, never 13.5.
         {"1,350 V", dot, comma, ShownValue::Number, 1350, "V"},
         {"A:012 B:034 ", comma, dot, ShownValue::Text, 0, ""},

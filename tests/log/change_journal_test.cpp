@@ -35,8 +35,9 @@ TEST(ChangeJournal, LinesReadBackAsWritten) {
     JournalEntry undo = Entry(7, "40", "12", Stage::Sent);
     undo.undo = true;
     undo.partNumber = "odd;\"part\"";
-    EXPECT_EQ(ChangeJournal::FormatLine(undo),
-              "2025-03-12 14:22:05;17;\"odd;\"\"part\"\"\";12345;adaptation channel 7;40;12;sent;;undo");
+    EXPECT_EQ(
+        ChangeJournal::FormatLine(undo),
+        "2025-03-12 14:22:05;17;\"odd;\"\"part\"\"\";12345;adaptation channel 7;40;12;sent;;undo");
 
     for (const JournalEntry& e : {coding, undo}) {
         const auto back = ChangeJournal::ParseLine(ChangeJournal::FormatLine(e));
@@ -62,10 +63,10 @@ TEST(ChangeJournal, TheLastAcceptedChangeOfTheUnitIsOffered) {
         Entry(3, "10", "11", Stage::Sent),
         Entry(3, "10", "11", Stage::Accepted),
         Entry(-1, "00002", "5", Stage::Sent),
-        Entry(-1, "00002", "5", Stage::Refused),         // refused: nothing changed
-        Entry(-1, "00002", "9", Stage::Sent),            // no answer recorded
+        Entry(-1, "00002", "5", Stage::Refused),                    // refused: nothing changed
+        Entry(-1, "00002", "9", Stage::Sent),                       // no answer recorded
         Entry(-1, "00007", "8", Stage::Accepted, 17, "other part"), // another car's unit
-        Entry(-1, "00007", "8", Stage::Accepted, 1),     // another address
+        Entry(-1, "00007", "8", Stage::Accepted, 1),                // another address
     };
     const auto coding = ChangeJournal::LastAccepted(entries, 17, "1J0 920 826 C", false);
     ASSERT_TRUE(coding);

@@ -57,8 +57,10 @@ TEST_F(LogReaderTest, GroupAndRawRecordingsOfOneFileReadBack) {
     log.endLine();
     for (int row = 0; row < 2; ++row) {
         const int64_t t = 1000 * row;
-        log.writeCells(LogFormat::GroupSlotCells(t + 5, t + 5, {"800 upm", "90,0 °C", "1,23ms", "A:000 B:027 "}, comma));
-        log.writeCells(LogFormat::GroupSlotCells(t + 48, t + 30, {"1.205 upm", "2,50 g/s", "3,0 Deg", "NA"}, comma));
+        log.writeCells(LogFormat::GroupSlotCells(
+            t + 5, t + 5, {"800 upm", "90,0 °C", "1,23ms", "A:000 B:027 "}, comma));
+        log.writeCells(LogFormat::GroupSlotCells(
+            t + 48, t + 30, {"1.205 upm", "2,50 g/s", "3,0 Deg", "NA"}, comma));
         log.endLine();
     }
     log.writeCells(LogFormat::GroupSlotCells(2005, 2005, {"1", "2", "3", "4"}, comma));
@@ -67,9 +69,11 @@ TEST_F(LogReaderTest, GroupAndRawRecordingsOfOneFileReadBack) {
     ASSERT_TRUE(log.open());
     WriteHead(log, "14:30:00");
     log.writeLine("Rohdaten");
-    log.writeCells(LogFormat::RawColumnCells("Zeit", {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}));
+    log.writeCells(
+        LogFormat::RawColumnCells("Zeit", {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}));
     log.endLine();
-    log.writeCells(LogFormat::RawRowCells(62004, {"007", "255", "0-1", "NA", "1", "2", "3", "4", "5", "6"}, comma));
+    log.writeCells(LogFormat::RawRowCells(
+        62004, {"007", "255", "0-1", "NA", "1", "2", "3", "4", "5", "6"}, comma));
     log.endLine();
     log.close();
 

@@ -18,7 +18,8 @@ QStringList UnitLines(const QString& entry, const QString& part, QList<Fault> fa
     QStringList lines{"======== " + entry + " " + QString(65 - entry.size(), '=')};
     if (!found)
         return lines + QStringList{"-> Steuergerät nicht gefunden <-", " ", " "};
-    lines << "-> Steuergerät gefunden <-" << " "
+    lines << "-> Steuergerät gefunden <-"
+          << " "
           << "VAG Geräte-Typnummer:" + pad + part
           << QString("Bauteilbezeichnung:").leftJustified(30) + "KOMBI"
           << QString("Zusatzinformationen:").leftJustified(30)
@@ -34,7 +35,8 @@ QStringList UnitLines(const QString& entry, const QString& part, QList<Fault> fa
                          QString::number(f.status);
         }
     }
-    return lines << " " << " ";
+    return lines << " "
+                 << " ";
 }
 
 QString Report(const QList<QStringList>& units) {
@@ -85,20 +87,25 @@ TEST(ScanDiff, TwoScansWithOneFaultClearedDifferByExactlyThat) {
     ScanDifference rest = d;
     rest.goneFaults.clear();
     EXPECT_TRUE(rest.isEmpty());
-    EXPECT_EQ(ScanDifferenceLines(d),
-              QStringList({"fault gone: 017 [11] - Motor 2: 18010 Fehler 18010, status 35 Status 35"}));
-    EXPECT_EQ(ScanDifferenceLines(DiffScanReports(after, after)), QStringList({"no difference"}));
+    EXPECT_EQ(
+        ScanDifferenceLines(d, 10000),
+        QStringList({"fault gone: 017 [11] - Motor 2: 18010 Fehler 18010, status 35 Status 35"}));
+    EXPECT_EQ(ScanDifferenceLines(d, 0),
+              QStringList({"Fehler nicht mehr gespeichert: 017 [11] - Motor 2: 18010 Fehler 18010, "
+                           "Status 35 Status 35"}));
+    EXPECT_EQ(ScanDifferenceLines(DiffScanReports(after, after), 10000),
+              QStringList({"no difference"}));
 }
 
 TEST(ScanDiff, UnitsAndFaultsThatCameWentOrChanged) {
-    const QString before = Report({UnitLines(Engine, "036906034AM", {}),
-                                   UnitLines(Brakes, "", {}, false),
-                                   UnitLines(Kombi, "1J0920826C", {{18010, 35}, {257, 161}}),
-                                   UnitLines("009 [09] - Zentralelektrik", "1C0937049D", {})});
-    const QString after = Report({UnitLines(Engine, "", {}, false),
-                                  UnitLines(Brakes, "1J0907379P", {}),
-                                  UnitLines(Kombi, "1J0920826C", {{257, 35}, {1314, 35}}),
-                                  UnitLines("025 [19] - CAN Gateway", "1K0907530", {})});
+    const QString before =
+        Report({UnitLines(Engine, "036906034AM", {}), UnitLines(Brakes, "", {}, false),
+                UnitLines(Kombi, "1J0920826C", {{18010, 35}, {257, 161}}),
+                UnitLines("009 [09] - Zentralelektrik", "1C0937049D", {})});
+    const QString after =
+        Report({UnitLines(Engine, "", {}, false), UnitLines(Brakes, "1J0907379P", {}),
+                UnitLines(Kombi, "1J0920826C", {{257, 35}, {1314, 35}}),
+                UnitLines("025 [19] - CAN Gateway", "1K0907530", {})});
     const ScanDifference d = DiffScanReports(before, after);
     ASSERT_EQ(d.appeared.size(), 1);
     EXPECT_EQ(d.appeared[0].address, 3);
@@ -116,13 +123,14 @@ TEST(ScanDiff, UnitsAndFaultsThatCameWentOrChanged) {
     EXPECT_EQ(d.onlyInOlder[0].address, 9);
     ASSERT_EQ(d.onlyInNewer.size(), 1);
     EXPECT_EQ(d.onlyInNewer[0].address, 25);
-    EXPECT_EQ(ScanDifferenceLines(d),
-              QStringList({"unit appeared: 003 [03] - ABS Bremsen (1J0907379P)",
-                           "unit disappeared: 001 [01] - Motor (ECU) (036906034AM)",
-                           "fault new: 017 [11] - Motor 2: 01314 Fehler 1314, status 35 Status 35",
-                           "fault gone: 017 [11] - Motor 2: 18010 Fehler 18010, status 35 Status 35",
-                           "status changed: 017 [11] - Motor 2: 00257 Fehler 257, status 161 "
-                           "Status 161 -> 35 Status 35",
-                           "searched only in the older scan: 009 [09] - Zentralelektrik",
-                           "searched only in the newer scan: 025 [19] - CAN Gateway"}));
+    EXPECT_EQ(
+        ScanDifferenceLines(d, 10000),
+        QStringList({"unit appeared: 003 [03] - ABS Bremsen (1J0907379P)",
+                     "unit disappeared: 001 [01] - Motor (ECU) (036906034AM)",
+                     "fault new: 017 [11] - Motor 2: 01314 Fehler 1314, status 35 Status 35",
+                     "fault gone: 017 [11] - Motor 2: 18010 Fehler 18010, status 35 Status 35",
+                     "status changed: 017 [11] - Motor 2: 00257 Fehler 257, status 161 "
+                     "Status 161 -> 35 Status 35",
+                     "searched only in the older report: 009 [09] - Zentralelektrik",
+                     "searched only in the newer report: 025 [19] - CAN Gateway"}));
 }

@@ -21,6 +21,8 @@ const char* PromptKindName(PromptKind kind) {
         return "banner";
     case PromptKind::SaveFile:
         return "save dialog";
+    case PromptKind::OpenFile:
+        return "open dialog";
     case PromptKind::Print:
         return "print dialog";
     }
@@ -102,6 +104,13 @@ ScriptedPrompts& ScriptedPrompts::expectSaveFile(const QString& path) {
     return *this;
 }
 
+ScriptedPrompts& ScriptedPrompts::expectOpenFile(const QString& path) {
+    Expected e(PromptKind::OpenFile);
+    e.path = path;
+    m_expected.push_back(e);
+    return *this;
+}
+
 ScriptedPrompts& ScriptedPrompts::expectPrint(bool accept, const QString& pdfPath, int copies) {
     Expected e(PromptKind::Print);
     e.result = accept ? 1 : 0;
@@ -174,6 +183,11 @@ void ScriptedPrompts::banner() {
 
 QString ScriptedPrompts::saveFile(const SaveFileRequest& request) {
     const auto e = take(ShownPrompt(PromptKind::SaveFile, request.title, request.fileName));
+    return e ? e->path : QString();
+}
+
+QString ScriptedPrompts::openFile(const SaveFileRequest& request) {
+    const auto e = take(ShownPrompt(PromptKind::OpenFile, request.title));
     return e ? e->path : QString();
 }
 

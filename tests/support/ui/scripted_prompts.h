@@ -12,7 +12,7 @@
 
 class QApplication;
 
-enum class PromptKind { Message, Question, Confirm, About, Banner, SaveFile, Print };
+enum class PromptKind { Message, Question, Confirm, About, Banner, SaveFile, OpenFile, Print };
 const char* PromptKindName(PromptKind kind);
 
 struct ShownPrompt {
@@ -43,6 +43,7 @@ public:
     ScriptedPrompts& expectBanner();
     // An empty path answers like a cancelled dialog.
     ScriptedPrompts& expectSaveFile(const QString& path);
+    ScriptedPrompts& expectOpenFile(const QString& path);
     // On acceptance the printer writes a PDF to pdfPath (when given).
     ScriptedPrompts& expectPrint(bool accept, const QString& pdfPath = QString(), int copies = 1);
     // Runs while the last queued prompt is open, as a user acting behind it.
@@ -60,6 +61,7 @@ public:
     void about() override;
     void banner() override;
     QString saveFile(const SaveFileRequest& request) override;
+    QString openFile(const SaveFileRequest& request) override;
     bool print(QPrinter& printer) override;
 
 private:

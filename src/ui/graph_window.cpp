@@ -1,0 +1,487 @@
+#include "ui/graph_window.h"
+
+#include "config/app_locale.h"
+#include "config/strings.h"
+#include "ui/prompts.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLegend>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QPainter>
+#include <QPen>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
+namespace {
+
+// Twelve colours apart enough to tell lines of four full groups from each
+// other; the chart's theme repeats after five.
+const QColor LineColours[] = {
+    {31, 119, 180}, {214, 39, 40},   {44, 160, 44}, {255, 127, 14}, {148, 103, 189}, {23, 190, 207},
+    {140, 86, 75},  {227, 119, 194}, {90, 90, 90},  {188, 189, 34}, {0, 0, 140},     {120, 0, 40},
+};
+
+QString LineId(const GraphModel::Series& s) {
+    return s.key + QLatin1Char('\n') + s.unit;
+}
+
+QIcon Swatch(const QColor& colour) {
+    QPixmap pixmap(12, 12);
+    pixmap.fill(colour);
+    return QIcon(pixmap);
+}
+
+// Lines only need the points they show, and one beyond each edge so that
+// they run to the border instead of stopping short of it.
+QList<QPointF> PointsWithin(const QList<QPointF>& points, double x0, double x1) {
+    auto from = std::lower_bound(points.begin(), points.end(), x0,
+                                 [](const QPointF& p, double t) { return p.x() < t; });
+    auto to = std::upper_bound(from, points.end(), x1,
+                               [](double t, const QPointF& p) { return t < p.x(); });
+    if (from != points.begin())
+        --from;
+    if (to != points.end())
+        ++to;
+    return QList<QPointF>(from, to);
+}
+
+// low and high widened to whole steps of 1, 2 or 5 times a power of ten,
+// about five steps in all; a flat line gets room around it.
+std::pair<double, double> NiceRange(double low, double high) {
+    if (high - low < 1e-9) {
+        const double room = std::max(1.0, std::abs(low) * 0.1);
+        low -= room;
+        high += room;
+    }
+    const double rough = (high - low) / 5;
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    double step = power * 10;
+    for (double factor : {1.0, 2.0, 5.0})
+        if (rough <= factor * power) {
+            step = factor * power;
+            break;
+        }
+    return {std::floor(low / step) * step, std::ceil(high / step) * step};
+}
+
+} // namespace
+
+GraphWindow::GraphWindow(Prompts& prompts, int languageOffset, Source source, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_prompts(prompts), m_languageOffset(languageOffset),
+      m_source(source), m_model(source == Source::Live ? LiveKeepSeconds : 0) {
+    setObjectName(QStringLiteral("GraphWindow"));
+    createControls();
+    m_timer = new QTimer(this);
+    connect(m_timer, &QTimer::timeout, this, &GraphWindow::onTimer);
+    if (source == Source::Live)
+        m_timer->start(RedrawMs);
+    resize(900, 520);
+}
+
+QString GraphWindow::str(int id) const {
+    return LoadStr(id + m_languageOffset);
+}
+
+void GraphWindow::createControls() {
+    setWindowTitle(str(TeamText::GraphTitle));
+
+    m_pause = new QPushButton(str(TeamText::GraphPause), this);
+    m_pause->setObjectName(QStringLiteral("PauseButton"));
+    m_pause->setCheckable(true);
+    connect(m_pause, &QPushButton::toggled, this, &GraphWindow::setPaused);
+
+    m_follow = new QPushButton(str(TeamText::GraphFollow), this);
+    m_follow->setObjectName(QStringLiteral("FollowButton"));
+    connect(m_follow, &QPushButton::clicked, this, &GraphWindow::follow);
+
+    m_spanLabel = new QLabel(str(TeamText::GraphSpan), this);
+    m_span = new QSpinBox(this);
+    m_span->setObjectName(QStringLiteral("SpanBox"));
+    m_span->setRange(2, LiveKeepSeconds);
+    m_span->setValue(DefaultSpanSeconds);
+    m_span->setSuffix(QStringLiteral(" s"));
+    connect(m_span, &QSpinBox::valueChanged, this, &GraphWindow::setSpan);
+
+    m_recording = new QComboBox(this);
+    m_recording->setObjectName(QStringLiteral("RecordingBox"));
+    m_recording->hide();
+    connect(m_recording, &QComboBox::activated, this, &GraphWindow::showRecording);
+
+    m_open = new QPushButton(str(TeamText::GraphOpenLog), this);
+    m_open->setObjectName(QStringLiteral("OpenLogButton"));
+    connect(m_open, &QPushButton::clicked, this, &GraphWindow::chooseLog);
+
+    m_sourceLabel = new QLabel(this);
+    m_sourceLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    m_chart = new QChart;
+    m_chart->setAnimationOptions(QChart::NoAnimation);
+    // The list beside the chart is the legend: whole names, the colour of
+    // each line and its tick, where the chart's own would cut names short.
+    m_chart->legend()->hide();
+    m_timeAxis = new QValueAxis;
+    m_timeAxis->setTitleText(str(TeamText::GraphTimeAxis));
+    m_timeAxis->setLabelFormat(QStringLiteral("%.0f"));
+    m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
+    setXRange(0, DefaultSpanSeconds);
+    connect(m_timeAxis, &QValueAxis::rangeChanged, this, &GraphWindow::onXRangeChanged);
+
+    m_view = new QChartView(m_chart, this);
+    m_view->setObjectName(QStringLiteral("ChartView"));
+    // Plain lines: smoothing them tripled the cost of every frame.
+    m_view->setRenderHint(QPainter::Antialiasing, false);
+    // A drag picks a time span; the right button steps back out.
+    m_view->setRubberBand(QChartView::HorizontalRubberBand);
+    m_view->setToolTip(str(TeamText::GraphZoomHint));
+
+    auto* linesTitle = new QLabel(str(TeamText::GraphLines), this);
+    m_lineList = new QListWidget(this);
+    m_lineList->setObjectName(QStringLiteral("LineList"));
+    connect(m_lineList, &QListWidget::itemChanged, this, &GraphWindow::onLineItemChanged);
+    m_textValues = new QLabel(this);
+    m_textValues->setObjectName(QStringLiteral("TextValues"));
+    m_textValues->setWordWrap(true);
+    m_textValues->hide();
+
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(m_pause);
+    bar->addWidget(m_follow);
+    bar->addSpacing(12);
+    bar->addWidget(m_spanLabel);
+    bar->addWidget(m_span);
+    bar->addWidget(m_recording, 1);
+    bar->addStretch();
+    bar->addWidget(m_open);
+
+    auto* side = new QVBoxLayout;
+    side->addWidget(linesTitle);
+    side->addWidget(m_lineList, 1);
+    side->addWidget(m_textValues);
+
+    auto* body = new QHBoxLayout;
+    body->addWidget(m_view, 1);
+    body->addLayout(side);
+    m_lineList->setFixedWidth(280);
+
+    auto* all = new QVBoxLayout(this);
+    all->addLayout(bar);
+    all->addWidget(m_sourceLabel);
+    all->addLayout(body, 1);
+
+    if (m_source == Source::File) {
+        // A recording does not move: nothing to pause, and the whole of it
+        // is one click away.
+        m_pause->hide();
+        m_follow->setText(str(TeamText::GraphWhole));
+        m_spanLabel->hide();
+        m_span->hide();
+        m_paused = true;
+    }
+}
+
+void GraphWindow::addReading(const QString& key, const QString& name, const QString& group,
+                             double t, const QString& shownText) {
+    m_model.add(
+        key, name, group, t,
+        ParseShownValue(shownText, AppLocale::decimalSeparator(), AppLocale::thousandsSeparator()));
+}
+
+bool GraphWindow::openLog(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_prompts.message(str(301),
+                          str(TeamText::GraphUnreadable) + QLatin1Char('\n') + path +
+                              QLatin1Char('\n') + file.errorString(),
+                          PromptIcon::Error);
+        return false;
+    }
+    // The log is written in the system's 8-bit code page.
+    const QList<LogRecording> found = ReadLogRecordings(QString::fromLocal8Bit(file.readAll()));
+    QList<LogRecording> usable;
+    for (const LogRecording& r : found)
+        if (!r.rows.isEmpty() && !r.columns.isEmpty())
+            usable << r;
+    if (usable.isEmpty()) {
+        m_prompts.message(str(301), str(TeamText::GraphNotALog) + QLatin1Char('\n') + path,
+                          PromptIcon::Error);
+        return false;
+    }
+    m_recordings = usable;
+    setWindowTitle(str(TeamText::GraphTitle) + QStringLiteral(" [") + QFileInfo(path).fileName() +
+                   QLatin1Char(']'));
+    m_recording->clear();
+    for (int i = 0; i < m_recordings.size(); ++i)
+        m_recording->addItem(QStringLiteral("%1 %2: %3")
+                                 .arg(str(TeamText::GraphRecording))
+                                 .arg(i + 1)
+                                 .arg(m_recordings[i].started));
+    m_recording->setVisible(m_recordings.size() > 1);
+    showRecording(int(m_recordings.size() - 1));
+    return true;
+}
+
+void GraphWindow::showRecording(int index) {
+    if (index < 0 || index >= m_recordings.size())
+        return;
+    m_recording->setCurrentIndex(index);
+    const LogRecording& r = m_recordings[index];
+    m_model.clear();
+    AddRecording(m_model, r);
+    m_sourceLabel->setText(QStringList({r.started, r.unitEntry, r.partNumber, r.title})
+                               .filter(QRegularExpression(QStringLiteral("\\S")))
+                               .join(QStringLiteral("  |  ")));
+    follow();
+}
+
+void GraphWindow::chooseLog() {
+    SaveFileRequest request;
+    request.title =
+        str(TeamText::GraphOpenLog).remove(QLatin1Char('&')).remove(QStringLiteral("..."));
+    request.filter = QStringLiteral("Comma Separated Values (*.csv)");
+    const QString path = m_prompts.openFile(request);
+    if (path.isEmpty())
+        return;
+    // The file windows belong to the main window, so they stay when this
+    // one closes.
+    QWidget* owner = parentWidget() ? parentWidget() : this;
+    auto* window = new GraphWindow(m_prompts, m_languageOffset, Source::File, owner);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    if (!window->openLog(path)) {
+        window->deleteLater();
+        return;
+    }
+    m_lastLogWindow = window;
+    window->show();
+}
+
+void GraphWindow::setPaused(bool paused) {
+    m_paused = paused;
+    if (m_pause->isChecked() != paused)
+        m_pause->setChecked(paused);
+    if (!paused)
+        redraw();
+}
+
+void GraphWindow::follow() {
+    if (m_source == Source::File) {
+        const double first = m_model.firstTime();
+        const double last = std::max(m_model.lastTime(), first + 1);
+        zoomTo(first, last);
+        return;
+    }
+    setPaused(false);
+}
+
+void GraphWindow::setSpan(int seconds) {
+    m_spanSeconds = seconds;
+    if (m_span->value() != seconds)
+        m_span->setValue(seconds);
+    if (!m_paused)
+        redraw();
+}
+
+void GraphWindow::zoomTo(double t0, double t1) {
+    if (t1 <= t0)
+        return;
+    // Looking at a span of the past stops the scrolling.
+    if (m_source == Source::Live)
+        setPaused(true);
+    m_x0 = t0;
+    m_x1 = t1;
+    redraw();
+}
+
+void GraphWindow::setLineVisible(int index, bool visible) {
+    m_model.setVisible(index, visible);
+    redraw();
+}
+
+QLineSeries* GraphWindow::line(int index) const {
+    if (index < 0 || index >= m_model.series().size())
+        return nullptr;
+    return m_lines.value(LineId(m_model.series()[index]));
+}
+
+void GraphWindow::onTimer() {
+    if (m_paused || !isVisible() || m_model.revision() == m_drawnRevision)
+        return;
+    redraw();
+}
+
+void GraphWindow::onXRangeChanged(double min, double max) {
+    if (m_settingRange)
+        return;
+    // The rubber band or the right button moved the time axis.
+    if (m_source == Source::Live)
+        setPaused(true);
+    m_x0 = min;
+    m_x1 = max;
+    syncLines();
+    fitValueAxes();
+}
+
+void GraphWindow::setXRange(double x0, double x1) {
+    m_settingRange = true;
+    m_timeAxis->setRange(x0, x1);
+    m_settingRange = false;
+}
+
+void GraphWindow::redraw() {
+    if (!m_paused && m_source == Source::Live) {
+        const double last = m_model.lastTime();
+        const double first = m_model.firstTime();
+        // Until a whole span has passed, the lines grow from the left edge.
+        m_x1 = std::max(last, first + m_spanSeconds);
+        m_x0 = m_x1 - m_spanSeconds;
+    }
+    // Whole seconds on a long span, tenths on a short one.
+    const QString format = m_x1 - m_x0 >= 10 ? QStringLiteral("%.0f") : QStringLiteral("%.1f");
+    if (m_timeAxis->labelFormat() != format)
+        m_timeAxis->setLabelFormat(format);
+    setXRange(m_x0, m_x1);
+    syncLines();
+    fitValueAxes();
+    m_drawnRevision = m_model.revision();
+}
+
+void GraphWindow::syncLines() {
+    const QList<GraphModel::Series>& all = m_model.series();
+    const QStringList units = m_model.units();
+
+    // One axis per unit, alternately left and right.
+    for (int u = 0; u < units.size(); ++u) {
+        if (m_axes.contains(units[u]))
+            continue;
+        auto* axis = new QValueAxis;
+        axis->setTitleText(units[u].isEmpty() ? str(TeamText::GraphNoUnit) : units[u]);
+        // As many digits as the value needs, no fixed count that cuts them.
+        axis->setLabelFormat(QStringLiteral("%g"));
+        m_chart->addAxis(axis, u % 2 == 0 ? Qt::AlignLeft : Qt::AlignRight);
+        m_axes.insert(units[u], axis);
+    }
+
+    QSet<QString> wanted;
+    for (int i = 0; i < all.size(); ++i) {
+        const GraphModel::Series& s = all[i];
+        const QString id = LineId(s);
+        wanted.insert(id);
+        QLineSeries* series = m_lines.value(id);
+        if (!series) {
+            series = new QLineSeries;
+            m_chart->addSeries(series);
+            QPen pen(LineColours[m_nextColour++ % std::size(LineColours)]);
+            pen.setWidthF(1.5);
+            series->setPen(pen);
+            series->attachAxis(m_timeAxis);
+            QValueAxis* axis = m_axes.value(s.unit);
+            series->attachAxis(axis);
+            // An axis takes the colour of its unit's first line.
+            if (std::none_of(all.begin(), all.begin() + i,
+                             [&](const GraphModel::Series& o) { return o.unit == s.unit; }))
+                axis->setTitleBrush(series->color());
+            m_lines.insert(id, series);
+        }
+        const QString name = m_model.legendName(i);
+        if (series->name() != name)
+            series->setName(name);
+        if (series->isVisible() != s.visible)
+            series->setVisible(s.visible);
+        if (s.visible)
+            series->replace(PointsWithin(s.points, m_x0, m_x1));
+    }
+    for (auto it = m_lines.begin(); it != m_lines.end();) {
+        if (wanted.contains(it.key())) {
+            ++it;
+            continue;
+        }
+        m_chart->removeSeries(it.value());
+        delete it.value();
+        it = m_lines.erase(it);
+    }
+    for (auto it = m_axes.begin(); it != m_axes.end();) {
+        if (units.contains(it.key())) {
+            ++it;
+            continue;
+        }
+        m_chart->removeAxis(it.value());
+        delete it.value();
+        it = m_axes.erase(it);
+    }
+
+    // The list beside the chart: one entry per line, ticked while shown.
+    m_syncingList = true;
+    while (m_lineList->count() > all.size())
+        delete m_lineList->takeItem(m_lineList->count() - 1);
+    for (int i = 0; i < all.size(); ++i) {
+        if (i >= m_lineList->count()) {
+            auto* item = new QListWidgetItem(m_lineList);
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        }
+        QListWidgetItem* item = m_lineList->item(i);
+        const GraphModel::Series& s = all[i];
+        const QString text = s.unit.isEmpty()
+                                 ? m_model.legendName(i)
+                                 : m_model.legendName(i) + QStringLiteral(" [") + s.unit + ']';
+        if (item->text() != text) {
+            item->setText(text);
+            item->setToolTip(text);
+        }
+        // Every change to an item lays the list out again: only real ones.
+        if (item->data(Qt::UserRole).toString() != LineId(s)) {
+            item->setData(Qt::UserRole, LineId(s));
+            item->setIcon(Swatch(m_lines.value(LineId(s))->color()));
+        }
+        item->setCheckState(s.visible ? Qt::Checked : Qt::Unchecked);
+    }
+    m_syncingList = false;
+
+    const QStringList texts = m_model.textFields();
+    m_textValues->setVisible(!texts.isEmpty());
+    m_textValues->setText(str(TeamText::GraphTextValues) + QLatin1Char('\n') +
+                          texts.join(QLatin1Char('\n')));
+}
+
+void GraphWindow::fitValueAxes() {
+    for (auto it = m_axes.begin(); it != m_axes.end(); ++it) {
+        const auto range = m_model.valueRange(it.key(), m_x0, m_x1);
+        if (!range)
+            continue;
+        QValueAxis* axis = it.value();
+        // Moving an axis lays the whole chart out again, the dearest step
+        // of a redraw: keep it while the lines fit and fill it fairly.
+        const double span = axis->max() - axis->min();
+        const bool fits = range->first >= axis->min() && range->second <= axis->max();
+        const double needed = range->second - range->first;
+        if (fits && needed >= span / 4)
+            continue;
+        const auto [low, high] = NiceRange(range->first, range->second);
+        if (low != axis->min() || high != axis->max())
+            axis->setRange(low, high);
+    }
+}
+
+void GraphWindow::onLineItemChanged(QListWidgetItem* item) {
+    if (m_syncingList)
+        return;
+    const QString id = item->data(Qt::UserRole).toString();
+    const QList<GraphModel::Series>& all = m_model.series();
+    for (int i = 0; i < all.size(); ++i)
+        if (LineId(all[i]) == id)
+            setLineVisible(i, item->checkState() == Qt::Checked);
+}

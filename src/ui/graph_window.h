@@ -1,0 +1,122 @@
+#pragma once
+// The graph window: the numeric values of the measuring groups over time, one
+// line per field, one axis per unit. A live window follows the session's
+// readings over the last span of seconds; a file window shows a CSV log of
+// this program. The data lives in a GraphModel; this window only draws it.
+#include "graph/graph_model.h"
+#include "log/log_reader.h"
+
+#include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+class Prompts;
+class QChart;
+class QChartView;
+class QComboBox;
+class QLabel;
+class QLineSeries;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+class QSpinBox;
+class QTimer;
+class QValueAxis;
+
+class GraphWindow : public QWidget {
+    Q_OBJECT
+public:
+    enum class Source { Live, File };
+    // Seconds shown while following, and how much a live window keeps for
+    // looking back after a pause.
+    static constexpr int DefaultSpanSeconds = 60;
+    static constexpr int LiveKeepSeconds = 600;
+    // How often a live window redraws at most.
+    static constexpr int RedrawMs = 250;
+
+    GraphWindow(Prompts& prompts, int languageOffset, Source source, QWidget* parent = nullptr);
+
+    // Live: one field's reading as its value box shows it, t in seconds.
+    void addReading(const QString& key, const QString& name, const QString& group, double t,
+                    const QString& shownText);
+    // File: reads a log of this program and shows its last recording; false,
+    // after telling the user, when there is nothing to plot.
+    bool openLog(const QString& path);
+    void showRecording(int index);
+    QList<LogRecording> recordings() const { return m_recordings; }
+
+    const GraphModel& model() const { return m_model; }
+    Source source() const { return m_source; }
+
+    // What the buttons do.
+    bool isPaused() const { return m_paused; }
+    void setPaused(bool paused);
+    void follow();             // live: back to the newest span; file: the whole recording
+    void setSpan(int seconds); // width of the followed span
+    void zoomTo(double t0, double t1);
+    void setLineVisible(int index, bool visible);
+    // Opens a file window for a log the user chooses.
+    void chooseLog();
+    // The file window opened last from this one.
+    GraphWindow* lastLogWindow() const { return m_lastLogWindow; }
+
+    // Brings the chart up to date now.
+    void redraw();
+    // The time span shown.
+    double viewStart() const { return m_x0; }
+    double viewEnd() const { return m_x1; }
+
+    QChartView* chartView() const { return m_view; }
+    QLineSeries* line(int index) const;
+    QValueAxis* axisOfUnit(const QString& unit) const { return m_axes.value(unit); }
+    QListWidget* lineList() const { return m_lineList; }
+    QLabel* textValues() const { return m_textValues; }
+    QPushButton* pauseButton() const { return m_pause; }
+    QPushButton* followButton() const { return m_follow; }
+    QPushButton* openButton() const { return m_open; }
+    QSpinBox* spanBox() const { return m_span; }
+    QComboBox* recordingBox() const { return m_recording; }
+
+private:
+    QString str(int id) const;
+    void createControls();
+    void onTimer();
+    void onXRangeChanged(double min, double max);
+    void onLineItemChanged(QListWidgetItem* item);
+    void setXRange(double x0, double x1);
+    void fitValueAxes();
+    void syncLines();
+
+    Prompts& m_prompts;
+    int m_languageOffset;
+    Source m_source;
+    GraphModel m_model;
+    QList<LogRecording> m_recordings;
+
+    bool m_paused = false;
+    bool m_settingRange = false; // the window moves the axis itself, not the user
+    bool m_syncingList = false;
+    double m_x0 = 0;
+    double m_x1 = DefaultSpanSeconds;
+    int m_spanSeconds = DefaultSpanSeconds;
+    quint64 m_drawnRevision = ~quint64(0);
+    size_t m_nextColour = 0;
+
+    QChart* m_chart;
+    QChartView* m_view;
+    QValueAxis* m_timeAxis;
+    QHash<QString, QLineSeries*> m_lines; // by series key and unit
+    QHash<QString, QValueAxis*> m_axes;   // by unit
+    QListWidget* m_lineList;
+    QLabel* m_textValues;
+    QPushButton* m_pause;
+    QPushButton* m_follow;
+    QPushButton* m_open;
+    QSpinBox* m_span;
+    QLabel* m_spanLabel;
+    QComboBox* m_recording;
+    QLabel* m_sourceLabel;
+    QTimer* m_timer;
+    QPointer<GraphWindow> m_lastLogWindow;
+};

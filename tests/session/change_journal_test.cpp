@@ -1,0 +1,226 @@
+// The change journal in whole sessions: every coding write and adaptation
+// save leaves its two lines in the user's data folder before and after the
+// request, a journal that cannot be written stops the write, and the pages
+// offer to put the earlier value back.
+#include "support/ui/session_fixture.h"
+#include "support/sim_process.h"
+
+#include "log/change_journal.h"
+
+#include <QLineEdit>
+#include <QRegularExpression>
+
+namespace {
+
+const char Scenario[] = R"([Interface]
+Version=2.1
+
+[Kombi]
+Address=17
+Protocol=KW1281
+Baud=9600
+Ident1=TK0920826C
+Ident2=Testkombi
+Ident3=V57
+Coding=1262
+WorkshopCode=12345
+CodingMax=20000
+K1=7
+K1Range=0..10
+K2=300
+K2Range=0..65535
+)";
+
+const QString Question = QString::fromUtf8(
+    "Das Umprogrammieren des Steuergerätes kann Störungen verursachen.\r\n"
+    "Notieren Sie sich vorher die bisherigen Einstellungen.\r\nWollen Sie fortfahren?");
+
+} // namespace
+
+class ChangeJournalTest : public SessionTest {
+protected:
+    ChangeJournalTest() {
+        qputenv("XDG_DATA_HOME", dir.filePath("data-home").toUtf8());
+        writeFile("scenario.ini", Scenario);
+        sim = std::make_unique<SimProcess>(
+            QStringList{"--scenario", dir.filePath(QStringLiteral("scenario.ini"))});
+        EXPECT_TRUE(sim->started());
+    }
+
+    TForm1& openWindow() {
+        TForm1& w = makeWindow(sim->terminalPath());
+        chooseUnit(17);
+        w.show();
+        return w;
+    }
+
+    QString journalPath() const { return dir.filePath("data-home/vandrix/changes.csv"); }
+    QList<JournalEntry> journal() const { return ChangeJournalFile(journalPath()).read(); }
+    QStringList sent(const QString& pattern) const {
+        return sim->commands().filter(QRegularExpression(pattern));
+    }
+    std::function<bool()> promptsDone() {
+        return [this] { return prompts.pending() == 0; };
+    }
+
+    std::unique_ptr<SimProcess> sim;
+};
+
+TEST_F(ChangeJournalTest, CodingWriteIsJournalledAndCanBeUndone) {
+    TForm1& w = openWindow();
+    drive({
+        {"connected", [] { return true; },
+         [&] {
+             w.PageControl1->setActivePage(w.TabSheet4);
+             EXPECT_TRUE(w.CodingLastChange->isHidden());
+             EXPECT_TRUE(w.CodingUndoButton->isHidden());
+             w.Edit7->setText("1263");
+             prompts.expectQuestion(true, Question);
+             prompts.expectMessage(w.Str(83));
+             w.BitBtn7Click();
+         }},
+        {"written", promptsDone(),
+         [&] {
+             const QList<JournalEntry> lines = journal();
+             ASSERT_EQ(lines.size(), 2);
+             EXPECT_EQ(lines[0].stage, JournalEntry::Stage::Sent);
+             EXPECT_EQ(lines[0].address, 17);
+             EXPECT_EQ(lines[0].partNumber, "TK0 920 826 C");
+             EXPECT_EQ(lines[0].workshopCode, "12345");
+             EXPECT_TRUE(lines[0].isCoding());
+             EXPECT_EQ(lines[0].before, "01262");
+             EXPECT_EQ(lines[0].requested, "1263");
+             EXPECT_EQ(lines[1].stage, JournalEntry::Stage::Accepted);
+             EXPECT_EQ(lines[1].readBack, "01263");
+             EXPECT_FALSE(lines[1].undo);
+             EXPECT_EQ(w.CodingLastChange->text(), "Letzte Änderung: 01262 → 1263");
+             EXPECT_TRUE(w.CodingUndoButton->isVisible());
+             EXPECT_TRUE(w.CodingUndoButton->isEnabled());
+             EXPECT_EQ(w.CodingUndoButton->text(), "&Zurück auf 01262");
+             // The same question as a write; No sends and journals nothing.
+             prompts.expectQuestion(false, Question);
+             w.CodingUndoButton->click();
+         }},
+        {"undo declined", promptsDone(),
+         [&] {
+             EXPECT_EQ(journal().size(), 2);
+             prompts.expectQuestion(true, Question);
+             prompts.expectMessage(w.Str(83));
+             w.CodingUndoButton->click();
+         }},
+        {"undone", promptsDone(),
+         [&] {
+             EXPECT_EQ(w.Label100->text(), "01262");
+             const QList<JournalEntry> lines = journal();
+             ASSERT_EQ(lines.size(), 4);
+             EXPECT_EQ(lines[3].before, "01263");
+             EXPECT_EQ(lines[3].requested, "1262");
+             EXPECT_TRUE(lines[3].undo);
+             EXPECT_EQ(lines[3].stage, JournalEntry::Stage::Accepted);
+             EXPECT_EQ(w.CodingLastChange->text(), "Letzte Änderung: 01263 → 1262");
+             EXPECT_TRUE(w.CodingLastChange->toolTip().contains("(rückgängig gemacht)"));
+         }},
+    });
+    // Coding 1262 = 04EE, workshop code 12345 = 3039.
+    EXPECT_EQ(sent("^07"), QStringList({"0704EF3039", "0704EE3039"}));
+    EXPECT_FALSE(w.CodingUndoButton->isEnabled());
+
+    // The next session with this unit shows the last change at once.
+    drive({{"connected", [] { return true; },
+            [&] {
+                EXPECT_TRUE(w.CodingUndoButton->isEnabled());
+                EXPECT_EQ(w.CodingUndoButton->text(), "&Zurück auf 01263");
+            }}});
+    expectIdleWindow();
+}
+
+TEST_F(ChangeJournalTest, AJournalThatCannotBeWrittenStopsTheWrite) {
+    // A file where the journal's folder belongs.
+    QDir(dir.path()).mkpath("data-home");
+    writeFile("data-home/vandrix", "in the way");
+    TForm1& w = openWindow();
+    // The recordings cannot be written either, and say so once.
+    prompts.expectMessageContaining("nicht mehr aufgezeichnet");
+    drive({
+        {"connected", [] { return true; },
+         [&] {
+             w.PageControl1->setActivePage(w.TabSheet4);
+             w.Edit7->setText("1300");
+             prompts.expectQuestion(true);
+             prompts.expectMessageContaining("Es wurde nichts an das Steuergerät gesendet.");
+             w.BitBtn7Click();
+         }},
+        {"refused", promptsDone(),
+         [&] {
+             EXPECT_TRUE(w.BitBtn7->isEnabled());
+             w.PageControl1->setActivePage(w.TabSheet8);
+             w.Edit8->setText("2");
+         }},
+        {"channel 2 shown", [&] { return w.Label115->text() == "300"; },
+         [&] {
+             w.Edit9->setText("301");
+             prompts.expectQuestion(true);
+             prompts.expectMessageContaining("Änderungsprotokoll");
+             w.BitBtn8Click();
+         }},
+        {"refused too", promptsDone()},
+    });
+    EXPECT_TRUE(sent("^07").isEmpty());
+    EXPECT_TRUE(sent("^10.{6}$").isEmpty());
+    expectIdleWindow();
+}
+
+TEST_F(ChangeJournalTest, AdaptationSaveIsJournalledAndItsChannelUndone) {
+    TForm1& w = openWindow();
+    drive({
+        {"connected", [] { return true; },
+         [&] {
+             w.PageControl1->setActivePage(w.TabSheet8);
+             w.Edit8->setText("2");
+         }},
+        {"channel 2 shown", [&] { return w.Label115->text() == "300"; },
+         [&] {
+             EXPECT_TRUE(w.AdaptationUndoButton->isHidden());
+             w.Edit9->setText("500");
+             prompts.expectQuestion(true, Question);
+             prompts.expectMessage(w.Str(83));
+             w.BitBtn8Click();
+         }},
+        {"saved", [&] { return prompts.pending() == 0 && w.Label115->text() == "500"; },
+         [&] {
+             EXPECT_EQ(w.AdaptationLastChange->text(), "Letzte Änderung Kanal 2: 300 → 500");
+             // A refused save is journalled but changes nothing to undo.
+             w.Edit8->setText("1");
+         }},
+        {"channel 1 shown", [&] { return w.Label115->text() == "7"; },
+         [&] {
+             w.Edit9->setText("11");
+             prompts.expectQuestion(true);
+             prompts.expectMessage(w.Str(82), QString(), PromptIcon::Error);
+             w.BitBtn8Click();
+         }},
+        {"refused", promptsDone(),
+         [&] {
+             EXPECT_EQ(w.AdaptationLastChange->text(), "Letzte Änderung Kanal 2: 300 → 500");
+             // The undo puts channel 2 back while the page shows channel 1.
+             prompts.expectQuestion(true, Question);
+             prompts.expectMessage(w.Str(83));
+             w.AdaptationUndoButton->click();
+         }},
+        {"undone", promptsDone()},
+    });
+    // 500 = 01F4, 11 = 000B, 300 = 012C.
+    EXPECT_EQ(sent("^10.{6}$"), QStringList({"100201F4", "1001000B", "1002012C"}));
+    const QList<JournalEntry> lines = journal();
+    ASSERT_EQ(lines.size(), 6);
+    EXPECT_EQ(lines[1].channel, 2);
+    EXPECT_EQ(lines[1].before, "300");
+    EXPECT_EQ(lines[1].stage, JournalEntry::Stage::Accepted);
+    EXPECT_EQ(lines[1].workshopCode, "12345");
+    EXPECT_EQ(lines[3].stage, JournalEntry::Stage::Refused);
+    EXPECT_EQ(lines[5].channel, 2);
+    EXPECT_EQ(lines[5].before, "500");
+    EXPECT_EQ(lines[5].requested, "300");
+    EXPECT_TRUE(lines[5].undo);
+    expectIdleWindow();
+}

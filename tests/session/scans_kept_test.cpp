@@ -1,0 +1,116 @@
+// Every control unit search keeps its report in the user's data folder: a
+// search against the simulator leaves on disk what the window shows.
+#include "support/ui/session_fixture.h"
+#include "support/sim_process.h"
+
+#include "reports/scan_diff.h"
+
+#include <QComboBox>
+#include <QDirIterator>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+
+namespace {
+
+const char Scenario[] = R"([Interface]
+Version=2.1
+
+[Engine]
+Address=1
+Protocol=KW1281
+Baud=9600
+Ident1=036906034AM
+Ident2=1,4l R4/4V MOT
+Ident3=3152
+Coding=31
+WorkshopCode=12345
+
+[Instruments]
+Address=17
+Protocol=KW1281
+Baud=9600
+Ident1=1J0920826C
+Ident2=KOMBI VDO
+Ident3=V57
+Coding=1262
+WorkshopCode=4711
+Dtc=18010:35, 00257:161
+)";
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class ScansKeptTest : public SessionTest {
+protected:
+    ScansKeptTest() {
+        qputenv("XDG_DATA_HOME", dir.filePath("data-home").toUtf8());
+        writeFile("scenario.ini", Scenario);
+        writeFile("autoscan.ini", "[Carlist]\r\ncar1=Testwagen 1.6/16V,1,17\r\n");
+        sim = std::make_unique<SimProcess>(
+            QStringList{"--scenario", dir.filePath(QStringLiteral("scenario.ini"))});
+        EXPECT_TRUE(sim->started());
+    }
+
+    QStringList scans() const { return QDir(scansFolder).entryList(QDir::Files, QDir::Name); }
+
+    QString scansFolder = dir.filePath("data-home/vandrix/scans");
+    std::unique_ptr<SimProcess> sim;
+};
+
+TEST_F(ScansKeptTest, EverySearchLeavesItsReportOnDisk) {
+    TForm1& w = makeWindow(sim->terminalPath());
+    w.ComboBox2->setCurrentIndex(1);
+    w.ComboBox2Change();
+    w.show();
+    w.ComboBox3->setCurrentIndex(1); // the car ticks 1 and 17
+    w.ComboBox3Change();
+    w.BitBtn3->click();
+
+    ASSERT_EQ(scans().size(), 1);
+    const QString first = scans()[0];
+    EXPECT_TRUE(
+        QRegularExpression("^\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d_Testwagen_1.6_16V\\.txt$")
+            .match(first)
+            .hasMatch())
+        << first.toStdString();
+    const QString firstPath = scansFolder + '/' + first;
+    EXPECT_EQ(QString::fromUtf8(contents(firstPath)), w.Memo2->toPlainText() + '\n');
+    EXPECT_EQ(w.ScanSavedLabel->toolTip(), "Bericht gespeichert: " + firstPath);
+    EXPECT_TRUE(w.ScanSavedLabel->text().endsWith(first)) << w.ScanSavedLabel->text().toStdString();
+    EXPECT_TRUE(w.ScanSavedLabel->isVisible());
+    const ScanReport report = ParseScanReport(QString::fromUtf8(contents(firstPath)));
+    EXPECT_TRUE(report.complete);
+    ASSERT_EQ(report.units.size(), 2);
+    EXPECT_EQ(report.units[1].faults.size(), 2);
+
+    // Without a car the name is the date and time alone; a second search in
+    // the same second keeps both.
+    w.ComboBox3->setCurrentIndex(0);
+    w.BitBtn3->click();
+    w.BitBtn3->click();
+    const QStringList all = scans();
+    ASSERT_EQ(all.size(), 3);
+    const QRegularExpression named(
+        "^\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d(_Testwagen_1\\.6_16V)?(-\\d)?\\.txt$");
+    for (const QString& name : all)
+        EXPECT_TRUE(named.match(name).hasMatch()) << name.toStdString();
+    EXPECT_EQ(all.filter("Testwagen").size(), 1);
+    // The same car twice: no difference.
+    const QString other = all[0] == first ? all[1] : all[0];
+    EXPECT_TRUE(DiffScanReports(QString::fromUtf8(contents(firstPath)),
+                                QString::fromUtf8(contents(scansFolder + '/' + other)))
+                    .isEmpty());
+
+    // A folder that cannot be made is said where the path would be; no box.
+    QDir(scansFolder).removeRecursively();
+    writeFile("data-home/vandrix/scans", "in the way");
+    w.BitBtn3->click();
+    EXPECT_TRUE(w.ScanSavedLabel->toolTip().startsWith("Bericht nicht gespeichert: "));
+    EXPECT_EQ(prompts.shown().size(), 0u);
+    expectIdleWindow();
+}
