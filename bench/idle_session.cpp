@@ -21,8 +21,7 @@
 namespace {
 // Nothing should ask the user anything here; say so if something does.
 struct ReportingPrompts : Prompts {
-    void message(const QString&, const QString& text, PromptIcon) override
-    {
+    void message(const QString&, const QString& text, PromptIcon) override {
         std::fprintf(stderr, "unexpected message: %s\n", qPrintable(text));
     }
     bool question(const QString&, const QString&, PromptIcon, bool) override { return false; }
@@ -34,10 +33,9 @@ struct ReportingPrompts : Prompts {
 };
 } // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                     : qgetenv("QT_QPA_PLATFORM"));
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     const double seconds = argc > 1 ? QString(argv[1]).toDouble() : 5.0;
     const QString bin = QCoreApplication::applicationDirPath() + "/../bin";
@@ -92,7 +90,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the session never connected\n");
         return 1;
     }
-    std::printf("CPU of a connected session idle on the Info tab: %.2f %% of a core (target < 2 %%)\n",
-                100.0 * cpuIdle);
+    std::printf(
+        "CPU of a connected session idle on the Info tab: %.2f %% of a core (target < 2 %%)\n",
+        100.0 * cpuIdle);
     return 0;
 }

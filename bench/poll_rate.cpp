@@ -17,21 +17,18 @@
 #include <cstdio>
 
 namespace {
-double wallSeconds()
-{
+double wallSeconds() {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-void drainToPrompt(CommandChannel& channel)
-{
+void drainToPrompt(CommandChannel& channel) {
     while (channel.ReadReplyLine(false) != QLatin1String(">")) {
     }
 }
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const double seconds = argc > 1 ? QString(argv[1]).toDouble() : 10.0;
 
@@ -95,7 +92,8 @@ int main(int argc, char** argv)
     std::printf("ratio to bound: %.1f %% (target >= 96 %%)\n", 100.0 * rate / bound);
     // A pty does not pace what we send, only the simulator's replies are.
     const double replyBound = 1000.0 / ((characters - 5) * 0.52 + 20.0);
-    std::printf("ratio to the bound of the paced reply alone: %.1f %%\n", 100.0 * rate / replyBound);
+    std::printf("ratio to the bound of the paced reply alone: %.1f %%\n",
+                100.0 * rate / replyBound);
     std::printf("CPU while polling: %.1f %% of a core\n", 100.0 * cpuLoop / elapsed);
     std::printf("CPU while only pausing: %.2f %% of a core\n", 100.0 * cpuIdle);
     return 0;

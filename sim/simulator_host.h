@@ -26,12 +26,12 @@
 #include <thread>
 
 struct SimOptions {
-    QString scenarioPath;   // INI scenario; see data/scenarios/demo_car.ini
-    QString transcriptPath; // empty: no transcript
-    bool pace = false;      // 19200-baud pacing on top of the scenario's setting
-    int klineMs = -1;       // K-line delay per request; -1 keeps the scenario's
-    QString chipVersion;    // empty keeps the scenario's
-    QStringList faults;     // faults, each "kind#N" or "kind@COMMAND[#K]"
+    QString scenarioPath;     // INI scenario; see data/scenarios/demo_car.ini
+    QString transcriptPath;   // empty: no transcript
+    bool pace = false;        // 19200-baud pacing on top of the scenario's setting
+    int klineMs = -1;         // K-line delay per request; -1 keeps the scenario's
+    QString chipVersion;      // empty keeps the scenario's
+    QStringList faults;       // faults, each "kind#N" or "kind@COMMAND[#K]"
     bool keepCommands = true; // for commands(); a bounded number of them
     // A recording to serve instead of the scenario; pace then keeps its timing.
     QString replayPath;

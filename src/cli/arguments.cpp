@@ -12,14 +12,14 @@
 
 namespace {
 
-struct OptionSpec {
+struct OptionInfo {
     QStringList names;
     int description;
     QString valueName; // empty for a switch
 };
 
-const QList<OptionSpec>& optionSpecs() {
-    static const QList<OptionSpec> specs = {
+const QList<OptionInfo>& optionInfos() {
+    static const QList<OptionInfo> infos = {
         {{QStringLiteral("port")}, CliText::PortOption, QStringLiteral("PATH|demo")},
         {{QStringLiteral("lang")}, CliText::LangOption, QStringLiteral("de|en")},
         {{QStringLiteral("ini")}, CliText::IniOption, QStringLiteral("FILE")},
@@ -35,7 +35,7 @@ const QList<OptionSpec>& optionSpecs() {
         {{QStringLiteral("all")}, CliText::AllOption, {}},
         {{QStringLiteral("car")}, CliText::CarOption, QStringLiteral("NAME")},
     };
-    return specs;
+    return infos;
 }
 
 const QStringList CommonOptions = {QStringLiteral("port"),   QStringLiteral("lang"),
@@ -43,20 +43,20 @@ const QStringList CommonOptions = {QStringLiteral("port"),   QStringLiteral("lan
                                    QStringLiteral("quiet"),  QStringLiteral("help"),
                                    QStringLiteral("version")};
 
-const OptionSpec* findOption(const QString& name) {
-    for (const OptionSpec& spec : optionSpecs())
-        if (spec.names.contains(name))
-            return &spec;
+const OptionInfo* findOption(const QString& name) {
+    for (const OptionInfo& info : optionInfos())
+        if (info.names.contains(name))
+            return &info;
     return nullptr;
 }
 
-QString optionLabel(const OptionSpec& spec) {
+QString optionLabel(const OptionInfo& info) {
     QString label;
-    for (const QString& n : spec.names)
+    for (const QString& n : info.names)
         label += (label.isEmpty() ? QString() : QStringLiteral(", ")) +
                  (n.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + n;
-    if (!spec.valueName.isEmpty())
-        label += QLatin1Char(' ') + spec.valueName;
+    if (!info.valueName.isEmpty())
+        label += QLatin1Char(' ') + info.valueName;
     return label;
 }
 
@@ -95,8 +95,8 @@ QString columns(const QList<QPair<QString, QString>>& rows) {
 QString optionColumns(const QStringList& names, int lang) {
     QList<QPair<QString, QString>> rows;
     for (const QString& name : names)
-        if (const OptionSpec* spec = findOption(name))
-            rows << qMakePair(optionLabel(*spec), LoadStr(spec->description + lang));
+        if (const OptionInfo* info = findOption(name))
+            rows << qMakePair(optionLabel(*info), LoadStr(info->description + lang));
     return columns(rows);
 }
 
@@ -118,10 +118,10 @@ QString commonPart(int lang) {
            section(LoadStr(CliText::ExitStatus + lang), exitColumns(lang));
 }
 
-const CommandSpec* findCommand(const QString& name) {
-    for (const CommandSpec& spec : CommandSpecs())
-        if (spec.name == name)
-            return &spec;
+const CommandInfo* findCommand(const QString& name) {
+    for (const CommandInfo& info : CommandInfos())
+        if (info.name == name)
+            return &info;
     return nullptr;
 }
 
@@ -151,10 +151,10 @@ int offsetOf(const QString& language) {
 
 } // namespace
 
-const QList<CommandSpec>& CommandSpecs() {
+const QList<CommandInfo>& CommandInfos() {
     using namespace CliText;
     const auto addr = qMakePair(QStringLiteral("ADDR"), int(AddressArgument));
-    static const QList<CommandSpec> specs = {
+    static const QList<CommandInfo> infos = {
         {QStringLiteral("ports"), PortsCommand, {}, {}, {}},
         {QStringLiteral("check"), CheckCommand, {}, {}, {}},
         {QStringLiteral("ident"),
@@ -185,31 +185,31 @@ const QList<CommandSpec>& CommandSpecs() {
          {QStringLiteral("all"), QStringLiteral("car"), QStringLiteral("yes")},
          {qMakePair(QStringLiteral("ADDR..."), int(AddressesArgument))}},
     };
-    return specs;
+    return infos;
 }
 
 QString OverviewHelp(int lang) {
     QList<QPair<QString, QString>> commands;
-    for (const CommandSpec& spec : CommandSpecs())
-        commands << qMakePair(spec.name, LoadStr(spec.description + lang));
+    for (const CommandInfo& info : CommandInfos())
+        commands << qMakePair(info.name, LoadStr(info.description + lang));
     return LoadStr(CliText::Usage + lang).arg(LoadStr(CliText::CommandWord + lang)) +
            QLatin1Char('\n') + wrapped(LoadStr(CliText::Description + lang), 0, 0) +
            section(LoadStr(CliText::Commands + lang), columns(commands)) + commonPart(lang) +
            QLatin1Char('\n') + LoadStr(CliText::CommandHelpHint + lang) + QLatin1Char('\n');
 }
 
-QString CommandHelp(const CommandSpec& spec, int lang) {
-    const QString synopsis = spec.synopsis.isEmpty() ? spec.name : spec.name + u' ' + spec.synopsis;
+QString CommandHelp(const CommandInfo& info, int lang) {
+    const QString synopsis = info.synopsis.isEmpty() ? info.name : info.name + u' ' + info.synopsis;
     QString help = LoadStr(CliText::Usage + lang).arg(synopsis) + QLatin1Char('\n') +
-                   wrapped(LoadStr(spec.description + lang), 0, 0);
-    if (!spec.arguments.isEmpty()) {
+                   wrapped(LoadStr(info.description + lang), 0, 0);
+    if (!info.arguments.isEmpty()) {
         QList<QPair<QString, QString>> rows;
-        for (const auto& [name, id] : spec.arguments)
+        for (const auto& [name, id] : info.arguments)
             rows << qMakePair(name, LoadStr(id + lang));
         help += section(LoadStr(CliText::Arguments + lang), columns(rows));
     }
-    if (!spec.options.isEmpty())
-        help += section(LoadStr(CliText::CommandOptions + lang), optionColumns(spec.options, lang));
+    if (!info.options.isEmpty())
+        help += section(LoadStr(CliText::CommandOptions + lang), optionColumns(info.options, lang));
     return help + commonPart(lang);
 }
 
@@ -234,8 +234,8 @@ std::optional<int> ParseInvocation(const QStringList& args, const QString& progr
 
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    for (const OptionSpec& spec : optionSpecs())
-        parser.addOption(QCommandLineOption(spec.names, QString(), spec.valueName));
+    for (const OptionInfo& info : optionInfos())
+        parser.addOption(QCommandLineOption(info.names, QString(), info.valueName));
     if (!parser.parse(args)) {
         const QStringList unknown = parser.unknownOptionNames();
         if (!unknown.isEmpty())
@@ -259,23 +259,23 @@ std::optional<int> ParseInvocation(const QStringList& args, const QString& progr
         }
         return usageError(LoadStr(CliText::NoCommand + lang));
     }
-    const CommandSpec* spec = findCommand(positional.first());
-    if (!spec)
+    const CommandInfo* info = findCommand(positional.first());
+    if (!info)
         return usageError(LoadStr(CliText::UnknownCommand + lang).arg(positional.first()));
     if (help) {
-        out.line(CommandHelp(*spec, lang).chopped(1));
+        out.line(CommandHelp(*info, lang).chopped(1));
         return Exit::Done;
     }
     for (const QString& name : parser.optionNames()) {
-        const OptionSpec* option = findOption(name);
+        const OptionInfo* option = findOption(name);
         const QString canonical = option ? option->names.first() : name;
-        if (!CommonOptions.contains(canonical) && !spec->options.contains(canonical))
+        if (!CommonOptions.contains(canonical) && !info->options.contains(canonical))
             return usageError(LoadStr(CliText::OptionNotForCommand + lang)
-                                  .arg(QStringLiteral("--") + canonical, spec->name));
+                                  .arg(QStringLiteral("--") + canonical, info->name));
     }
 
     inv = Invocation{};
-    inv.command = spec->name;
+    inv.command = info->name;
     inv.arguments = positional.mid(1);
     inv.port = parser.value(QStringLiteral("port"));
     inv.language = parser.value(QStringLiteral("lang"));
@@ -315,15 +315,15 @@ std::optional<int> ParseInvocation(const QStringList& args, const QString& progr
     const qsizetype given = inv.arguments.size();
     qsizetype least = 0;
     qsizetype most = 0;
-    if (spec->name == u"ident" || spec->name == u"faults" || spec->name == u"readiness")
+    if (info->name == u"ident" || info->name == u"faults" || info->name == u"readiness")
         least = most = 1;
-    else if (spec->name == u"groups")
+    else if (info->name == u"groups")
         least = 2, most = 5;
-    else if (spec->name == u"scan")
+    else if (info->name == u"scan")
         most = given;
     if (given < least)
-        return usageError(LoadStr(CliText::Missing + lang).arg(spec->arguments.value(given).first));
-    if (spec->name == u"groups" && given > most)
+        return usageError(LoadStr(CliText::Missing + lang).arg(info->arguments.value(given).first));
+    if (info->name == u"groups" && given > most)
         return usageError(LoadStr(CliText::TooManyGroups + lang));
     if (given > most)
         return usageError(

@@ -9,7 +9,7 @@
 
 class CliOutput;
 
-struct CommandSpec {
+struct CommandInfo {
     QString name;
     int description;                      // string table id
     QString synopsis;                     // what follows the command name in its usage line
@@ -18,7 +18,7 @@ struct CommandSpec {
 };
 
 // In the order of the overview.
-const QList<CommandSpec>& CommandSpecs();
+const QList<CommandInfo>& CommandInfos();
 
 // Parses args (the program's name first). Returns an exit status when the
 // run ends here: help or version shown (0), or a usage error reported (1).
@@ -32,4 +32,4 @@ std::optional<int> ParseInvocation(const QStringList& args, const QString& progr
 int EarlyLanguage(const QStringList& args, const QString& programDir);
 
 QString OverviewHelp(int lang);
-QString CommandHelp(const CommandSpec& spec, int lang);
+QString CommandHelp(const CommandInfo& info, int lang);

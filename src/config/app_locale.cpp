@@ -3,18 +3,22 @@
 #include <optional>
 
 namespace {
-std::optional<QLocale>& current()
-{
+std::optional<QLocale>& current() {
     static std::optional<QLocale> l;
     return l;
 }
 } // namespace
 
-QLocale AppLocale::locale() { return current() ? *current() : QLocale::system(); }
-void AppLocale::set(const QLocale& l) { current() = l; }
-QChar AppLocale::decimalSeparator() { return locale().decimalPoint().at(0); }
-QChar AppLocale::thousandsSeparator()
-{
+QLocale AppLocale::locale() {
+    return current() ? *current() : QLocale::system();
+}
+void AppLocale::set(const QLocale& l) {
+    current() = l;
+}
+QChar AppLocale::decimalSeparator() {
+    return locale().decimalPoint().at(0);
+}
+QChar AppLocale::thousandsSeparator() {
     const QString g = locale().groupSeparator();
     return g.isEmpty() ? QChar(' ') : g.at(0);
 }

@@ -11,8 +11,7 @@ constexpr char16_t kCp1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-QString fromCp1252(const QByteArray& bytes)
-{
+QString fromCp1252(const QByteArray& bytes) {
     QString out(bytes.size(), Qt::Uninitialized);
     QChar* d = out.data();
     for (const char c : bytes) {
@@ -22,16 +21,14 @@ QString fromCp1252(const QByteArray& bytes)
     return out;
 }
 
-QString stripQuotes(QString v)
-{
+QString stripQuotes(QString v) {
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
         v = v.mid(1, v.size() - 2);
     return v;
 }
 } // namespace
 
-QString IniFile::decode(const QByteArray& raw)
-{
+QString IniFile::decode(const QByteArray& raw) {
     // A Windows editor's "Unicode" is UTF-16 with its byte-order mark.
     if (raw.startsWith("\xFF\xFE") || raw.startsWith("\xFE\xFF")) {
         QStringDecoder utf16(raw.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE
@@ -49,8 +46,7 @@ QString IniFile::decode(const QByteArray& raw)
     return text;
 }
 
-IniFile IniFile::open(const QString& path)
-{
+IniFile IniFile::open(const QString& path) {
     QFile f(path);
     if (path.isEmpty() || !f.open(QIODevice::ReadOnly))
         return {};
@@ -59,8 +55,7 @@ IniFile IniFile::open(const QString& path)
     return ini;
 }
 
-IniFile IniFile::fromBytes(const QByteArray& bytes)
-{
+IniFile IniFile::fromBytes(const QByteArray& bytes) {
     IniFile ini;
     ini.m_open = true;
     QString text = decode(bytes);
@@ -110,15 +105,13 @@ IniFile IniFile::fromBytes(const QByteArray& bytes)
     return ini;
 }
 
-const IniFile::Section* IniFile::find(const QString& section) const
-{
+const IniFile::Section* IniFile::find(const QString& section) const {
     auto it = m_sectionIndex.constFind(section.toLower());
     return it == m_sectionIndex.constEnd() ? nullptr : &m_sections[size_t(*it)];
 }
 
 QString IniFile::readString(const QString& section, const QString& key,
-                            const QString& defaultValue) const
-{
+                            const QString& defaultValue) const {
     if (const Section* s = find(section)) {
         auto it = s->index.constFind(key.toLower());
         if (it != s->index.constEnd())
@@ -127,14 +120,12 @@ QString IniFile::readString(const QString& section, const QString& key,
     return defaultValue;
 }
 
-bool IniFile::hasKey(const QString& section, const QString& key) const
-{
+bool IniFile::hasKey(const QString& section, const QString& key) const {
     const Section* s = find(section);
     return s && s->index.contains(key.toLower());
 }
 
-QStringList IniFile::readSection(const QString& section) const
-{
+QStringList IniFile::readSection(const QString& section) const {
     QStringList lines;
     if (const Section* s = find(section)) {
         lines.reserve(qsizetype(s->entries.size()));
@@ -144,8 +135,7 @@ QStringList IniFile::readSection(const QString& section) const
     return lines;
 }
 
-QStringList IniFile::sectionNames() const
-{
+QStringList IniFile::sectionNames() const {
     QStringList names;
     for (const Section& s : m_sections)
         names << s.name;

@@ -13,14 +13,14 @@ QString LoadStr(int id);
 // Texts the team added to the table, by what they say (German at the id,
 // English at id + EnglishStringOffset).
 namespace TeamText {
-inline constexpr int AdapterLost = 2002;       // %1: the port
-inline constexpr int LogWriteFailed = 2003;    // followed by the file and the reason
-inline constexpr int TraceWriteFailed = 2004;  // followed by the reason
+inline constexpr int AdapterLost = 2002;      // %1: the port
+inline constexpr int LogWriteFailed = 2003;   // followed by the file and the reason
+inline constexpr int TraceWriteFailed = 2004; // followed by the reason
 inline constexpr int DemoUnavailable = 2005;
-inline constexpr int PortAdminOnly = 2006;     // %1: the device
-inline constexpr int PortGroup = 2007;         // %1: the device, %2: its group
-inline constexpr int DemoInterface = 2008;     // the demo entry of the port list
-inline constexpr int LogFolderMissing = 2009;  // %1: the folder
+inline constexpr int PortAdminOnly = 2006;    // %1: the device
+inline constexpr int PortGroup = 2007;        // %1: the device, %2: its group
+inline constexpr int DemoInterface = 2008;    // the demo entry of the port list
+inline constexpr int LogFolderMissing = 2009; // %1: the folder
 // The graph window, the change journal and the kept scans.
 inline constexpr int GraphButton = 2010;
 inline constexpr int GraphTitle = 2011;

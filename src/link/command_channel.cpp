@@ -13,16 +13,14 @@ namespace {
 constexpr QChar CR(13);
 constexpr QChar LF(10);
 
-bool isErrorWord(const QString& line)
-{
+bool isErrorWord(const QString& line) {
     return line == QLatin1String("ERROR") || line == QLatin1String("?") ||
            line == QLatin1String("NA") || line == QString(CR) || line.isEmpty() ||
            line == QLatin1String("DATA ERROR");
 }
 } // namespace
 
-void qtMessagePump(int maxWaitMs)
-{
+void qtMessagePump(int maxWaitMs) {
     if (maxWaitMs <= 0) {
         QCoreApplication::processEvents();
         return;
@@ -37,14 +35,13 @@ void qtMessagePump(int maxWaitMs)
 }
 
 CommandChannel::CommandChannel(ByteStream& port, MessagePump pump)
-    : m_port(port), m_pump(std::move(pump))
-{
+    : m_port(port), m_pump(std::move(pump)) {}
+
+void CommandChannel::SendText(const QString& text) {
+    m_port.WriteStr(text);
 }
 
-void CommandChannel::SendText(const QString& text) { m_port.WriteStr(text); }
-
-bool CommandChannel::readChar(QChar& c, int ms)
-{
+bool CommandChannel::readChar(QChar& c, int ms) {
     const int64_t deadline = Clock::nowMs() + ms;
     for (;;) {
         checkCancelled();
@@ -76,8 +73,7 @@ bool CommandChannel::WaitForInput(int ms) {
     }
 }
 
-QString CommandChannel::ReadReplyLine(bool appendCR)
-{
+QString CommandChannel::ReadReplyLine(bool appendCR) {
     QString line;
     bool lastIsCR = false;
     uint32_t lastTime = Clock::GetTickCount();
@@ -106,8 +102,7 @@ QString CommandChannel::ReadReplyLine(bool appendCR)
     return line;
 }
 
-QString CommandChannel::ReadReply(bool raiseOnError, bool appendCR)
-{
+QString CommandChannel::ReadReply(bool raiseOnError, bool appendCR) {
     const uint32_t start = Clock::GetTickCount();
     QString line = ReadReplyLine(appendCR);
     while (line.isEmpty() && uint32_t(Clock::GetTickCount() - start) < uint32_t(SilenceLimitMs))
@@ -118,8 +113,7 @@ QString CommandChannel::ReadReply(bool raiseOnError, bool appendCR)
     return line;
 }
 
-bool CommandChannel::SendCommand(const QString& command)
-{
+bool CommandChannel::SendCommand(const QString& command) {
     SendText(command + CR);
     const QString line = ReadReply(true, false);
     if (isErrorWord(line)) {
@@ -132,16 +126,14 @@ bool CommandChannel::SendCommand(const QString& command)
     return true;
 }
 
-void CommandChannel::waitForMessages(int maxWaitMs)
-{
+void CommandChannel::waitForMessages(int maxWaitMs) {
     if (m_pump)
         m_pump(maxWaitMs);
     else if (maxWaitMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(maxWaitMs));
 }
 
-void CommandChannel::Pause(int milliseconds)
-{
+void CommandChannel::Pause(int milliseconds) {
     const int64_t deadline = Clock::nowUs() + int64_t(milliseconds) * 1000;
     do {
         checkCancelled();

@@ -45,7 +45,10 @@ public:
     // Waits up to ms for a character to arrive, processing messages; true when
     // one is there to read.
     bool WaitForInput(int ms);
-    void processMessages() { if (m_pump) m_pump(0); }
+    void processMessages() {
+        if (m_pump)
+            m_pump(0);
+    }
     // Sleeps until a window message arrives (at most maxWaitMs) and
     // processes what is pending.
     void waitForMessages(int maxWaitMs);

@@ -21,8 +21,7 @@ bool isErrorWord(const QString& line) {
 // in this loop forever. An error word is followed by its prompt, which is
 // read as well: left behind, it would be taken as the answer to the next
 // command. The line that ended the wait is returned.
-QString waitFor(CommandChannel& channel, bool orConnect)
-{
+QString waitFor(CommandChannel& channel, bool orConnect) {
     for (;;) {
         const QString line = channel.ReadReplyLine(false);
         if (line.isEmpty() || line == Prompt ||
@@ -93,28 +92,31 @@ QString EscapedText(const QString& text) {
     return QString::fromLatin1(Recording::escape(text.toLatin1()));
 }
 
-int digitAt(const QString& line, qsizetype index)
-{
+int digitAt(const QString& line, qsizetype index) {
     if (index < 0 || index >= line.size() || !line[index].isDigit() || line[index].unicode() > '9')
         throw std::runtime_error("connect reply without speed or protocol digit");
     return line[index].unicode() - '0';
 }
 } // namespace
 
-int KLineSpeedCode(int baud)
-{
+int KLineSpeedCode(int baud) {
     switch (baud) {
-    case 1200: return 1;
-    case 2400: return 2;
-    case 4800: return 3;
-    case 9600: return 4;
-    case 14400: return 5;
-    default: return 0;
+    case 1200:
+        return 1;
+    case 2400:
+        return 2;
+    case 4800:
+        return 3;
+    case 9600:
+        return 4;
+    case 14400:
+        return 5;
+    default:
+        return 0;
     }
 }
 
-QString KLineSpeedText(int code)
-{
+QString KLineSpeedText(int code) {
     static const char* const rates[] = {"", "1200", "2400", "4800", "9600", "14400"};
     return (code >= 1 && code <= 5) ? QString::fromLatin1(rates[code]) : QString();
 }
@@ -137,8 +139,7 @@ QString AttemptSeenText(const AttemptSeen& seen, int address,
     return QString();
 }
 
-double ParseChipVersion(const QString& line)
-{
+double ParseChipVersion(const QString& line) {
     const qsizetype at = line.indexOf(QLatin1String(" v"));
     const QString text = line.mid(at < 0 ? 1 : at + 2, 99);
     // Always "." as decimal separator, whatever the user's settings.
@@ -148,8 +149,7 @@ double ParseChipVersion(const QString& line)
 }
 
 bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSettings& settings,
-                      InterfaceInfo& info, ConnectionView& view, DebugTrace* trace)
-{
+                      InterfaceInfo& info, ConnectionView& view, DebugTrace* trace) {
     info.End = AttemptEnd::Failed;
     if (trace) {
         trace->Value(QStringLiteral("IBT"), settings.InterByteTime);
@@ -231,9 +231,9 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
         view.setStatusPanel(0, view.text(23));
         view.setConnectionState(2);
         info.ProtocolKind = protocol == 2 ? 2 : 1;
-        view.setStatusPanel(3, view.text(24) +
-                                   (info.ProtocolKind == 2 ? QStringLiteral("KW 2000")
-                                                           : QStringLiteral("KW 1281")));
+        view.setStatusPanel(3,
+                            view.text(24) + (info.ProtocolKind == 2 ? QStringLiteral("KW 2000")
+                                                                    : QStringLiteral("KW 1281")));
         info.End = AttemptEnd::Connected;
         return true;
     } catch (const AttemptFailed& failed) {

@@ -20,23 +20,19 @@ class WindowConnectionView : public ConnectionView {
 public:
     explicit WindowConnectionView(TForm1& form) : f(form) {}
 
-    void setStatusPanel(int panel, const QString& text) override
-    {
+    void setStatusPanel(int panel, const QString& text) override {
         f.StatusBar1->setPanelText(panel, text);
     }
-    void setConnectionState(int s) override
-    {
+    void setConnectionState(int s) override {
         f.state.ConnectionState = s;
         f.StatusBar1->update();
     }
-    void setFixedBaudMarked(int marked) override
-    {
+    void setFixedBaudMarked(int marked) override {
         f.state.FixedBaudMarked = marked;
         f.StatusBar1->update();
     }
     void repaintStatus() override { f.StatusBar1->repaint(); }
-    bool openPort() override
-    {
+    bool openPort() override {
         const QString port = f.CurrentPort();
         const OpenPortResult r = OpenConnectionPort(f.SerialPort1, port, f.state.LanguageOffset,
                                                     &f.Trace, f.DemoInterface());
@@ -58,8 +54,7 @@ private:
 };
 } // namespace
 
-CommandChannel& TForm1::Channel()
-{
+CommandChannel& TForm1::Channel() {
     if (!state.Channel)
         state.Channel = std::make_unique<CommandChannel>(SerialPort1, qtMessagePump);
     return *state.Channel;
@@ -87,8 +82,7 @@ void TForm1::ReportFailedAttempt(AttemptEnd end, int address) {
             0, AttemptSeenText(state.LastAttemptSeen, address, [this](int id) { return Str(id); }));
         break;
     case AttemptEnd::AdapterLost:
-        prompts.message(Str(301), Str(TeamText::AdapterLost).arg(CurrentPort()),
-                        PromptIcon::Error);
+        prompts.message(Str(301), Str(TeamText::AdapterLost).arg(CurrentPort()), PromptIcon::Error);
         break;
     default:
         // Told already (port, 305, 306), asked for (Disconnect), or nothing
@@ -97,8 +91,7 @@ void TForm1::ReportFailedAttempt(AttemptEnd end, int address) {
     }
 }
 
-void TForm1::ResetConnectionView()
-{
+void TForm1::ResetConnectionView() {
     StatusBar1->setPanelText(0, Str(6));
     state.ConnectionState = 0;
     for (int panel = 1; panel <= 4; ++panel)
@@ -131,16 +124,14 @@ void TForm1::ResetConnectionView()
     state.SessionRunning = false;
 }
 
-void TForm1::BitBtn3Click()
-{
+void TForm1::BitBtn3Click() {
     if (ComboBox2->currentIndex() <= 1)
         SearchECUs();
     else
         ConnectOneECU();
 }
 
-void TForm1::BitBtn2Click()
-{
+void TForm1::BitBtn2Click() {
     state.StopRequested = true;
     BitBtn6->setEnabled(true);
     if (Trace.IsOn() && !Memo1->toPlainText().isEmpty()) {
@@ -152,8 +143,7 @@ void TForm1::BitBtn2Click()
     setWindowTitle(QStringLiteral("Vandrix  |  ") + LoadStr(0));
 }
 
-void TForm1::FormClose()
-{
+void TForm1::FormClose() {
     // A session running underneath unwinds quietly: no "ATH" on a closed
     // port, no error box for a window that is gone.
     state.Closing = true;

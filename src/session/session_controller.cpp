@@ -22,8 +22,7 @@
 #include <exception>
 
 namespace {
-void clearLabels(std::initializer_list<TLabel*> labels, const QString& text = QString())
-{
+void clearLabels(std::initializer_list<TLabel*> labels, const QString& text = QString()) {
     for (TLabel* l : labels)
         l->setText(text);
 }
@@ -81,8 +80,7 @@ void TForm1::ShowSessionError(const std::exception& error) {
     prompts.message(Str(301), Str(2304).arg(what), PromptIcon::Error);
 }
 
-void TForm1::ResetSessionPages()
-{
+void TForm1::ResetSessionPages() {
     // Group
     for (size_t slot = 0; slot < 4; ++slot) {
         for (TLabel* name : GroupNameLabels[slot])
@@ -128,8 +126,7 @@ void TForm1::ResetSessionPages()
         v->setText(QString());
 }
 
-void TForm1::ShowIdentification()
-{
+void TForm1::ShowIdentification() {
     const TecuID& id = state.Identification;
     Label97->setText(ComboBox2->currentText());
     Label6->setText(id.VAGTyp);
@@ -143,8 +140,7 @@ void TForm1::ShowIdentification()
     Edit7->setText(id.Coding);
 }
 
-void TForm1::OpenSessionLabelFile()
-{
+void TForm1::OpenSessionLabelFile() {
     const QString part = Label6->text();
     const QString fileName = LabelFileName(part) + QStringLiteral(".ini");
     // The previous unit's file is replaced, never reused.
@@ -152,8 +148,7 @@ void TForm1::OpenSessionLabelFile()
     StatusBar1->setPanelText(4, fileName + Str(state.LabelFileOpen() ? 26 : 27));
 }
 
-void TForm1::ShowConnectedView()
-{
+void TForm1::ShowConnectedView() {
     BitBtn2->setEnabled(true);
     for (TTabSheet* sheet : {TabSheet1, TabSheet2, TabSheet3, TabSheet4, TabSheet6, TabSheet8,
                              TabSheet9, TabSheet11, TabSheet12, TabSheet13})
@@ -178,8 +173,7 @@ void TForm1::ShowConnectedView()
     }
 }
 
-void TForm1::ConnectOneECU()
-{
+void TForm1::ConnectOneECU() {
     state.SessionRunning = true;
     state.StopRequested = false;
     ClearRequestFlags(state);
@@ -260,8 +254,7 @@ void TForm1::ConnectOneECU()
     ReportRecorderFailure();
 }
 
-void TForm1::CloseSessionPort()
-{
+void TForm1::CloseSessionPort() {
     try {
         if (SerialPort1.Connected())
             SerialPort1.ClearBuffer(true, true);
@@ -273,8 +266,7 @@ void TForm1::CloseSessionPort()
     }
 }
 
-void TForm1::RunSessionPass()
-{
+void TForm1::RunSessionPass() {
     CommandChannel& channel = Channel();
     const bool sent = PollActivePage(channel);
 
@@ -322,8 +314,7 @@ void TForm1::RunSessionPass()
     }
 }
 
-bool TForm1::PollActivePage(CommandChannel& channel)
-{
+bool TForm1::PollActivePage(CommandChannel& channel) {
     // Each row asks again which page is active: a page change during an
     // earlier row's wait lets a later row run in the same pass.
     bool sent = false;
@@ -350,10 +341,24 @@ bool TForm1::PollActivePage(CommandChannel& channel)
 }
 
 // Request flags: the handlers only set them, the loop carries them out.
-void TForm1::BitBtn4Click() { state.ClearDtcRequested = true; }
-void TForm1::BitBtn5Click() { state.ChooseLogFileRequested = true; }
-void TForm1::BitBtn7Click() { state.CodingRequested = true; }
-void TForm1::BitBtn8Click() { state.AdaptationSaveRequested = true; }
-void TForm1::BitBtn13Click() { state.LoginRequested = true; }
-void TForm1::BitBtn15Click() { state.OutputTestRequested = true; }
-void TForm1::CheckBox7Click() { state.LogToggled = true; }
+void TForm1::BitBtn4Click() {
+    state.ClearDtcRequested = true;
+}
+void TForm1::BitBtn5Click() {
+    state.ChooseLogFileRequested = true;
+}
+void TForm1::BitBtn7Click() {
+    state.CodingRequested = true;
+}
+void TForm1::BitBtn8Click() {
+    state.AdaptationSaveRequested = true;
+}
+void TForm1::BitBtn13Click() {
+    state.LoginRequested = true;
+}
+void TForm1::BitBtn15Click() {
+    state.OutputTestRequested = true;
+}
+void TForm1::CheckBox7Click() {
+    state.LogToggled = true;
+}

@@ -31,12 +31,12 @@ struct SessionState {
 
     // Learnt at each connection.
     double ChipVersion = 0;
-    int ProtocolKind = 0; // 1 KW1281, 2 KW2000
-    int ConnectionState = 0; // 0 not connected, 1 connecting, 2 connected
+    int ProtocolKind = 0;        // 1 KW1281, 2 KW2000
+    int ConnectionState = 0;     // 0 not connected, 1 connecting, 2 connected
     AttemptSeen LastAttemptSeen; // what the last failed attempt saw
 
     bool StopRequested = false;
-    bool Closing = false; // the window is closing; nothing may resume
+    bool Closing = false;        // the window is closing; nothing may resume
     bool SessionRunning = false; // a session or a search owns the port
 
     // Request flags, set by click handlers and carried out by the session loop.
@@ -69,9 +69,9 @@ struct SessionState {
     // The dialogue with the interface; made for the window's port when the
     // first session starts.
     std::unique_ptr<CommandChannel> Channel;
-    BlockBuffer Buffer;         // replies of block requests, entries 1 .. 100
-    TecuID Identification;      // of the connected unit
-    FaultCodeList FaultCodes;   // of the last fault read
+    BlockBuffer Buffer;       // replies of block requests, entries 1 .. 100
+    TecuID Identification;    // of the connected unit
+    FaultCodeList FaultCodes; // of the last fault read
 
     // Numbers of the measuring pages, taken from their number fields.
     std::array<int, 4> GroupNumber{1, 1, 1, 1}; // group of each Group tab slot
@@ -95,8 +95,7 @@ struct SessionState {
     int64_t LogStartTick = 0; // Clock::nowMs() when the log header was last written
 
     // Every session starts its pages from these numbers again.
-    void ResetPageNumbers()
-    {
+    void ResetPageNumbers() {
         GroupNumber.fill(1);
         BasicSettingGroup = 0;
         SingleReadingChannel = 0;

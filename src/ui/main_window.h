@@ -37,8 +37,8 @@
 #include <QWidget>
 #include <array>
 #include <exception>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class CommandChannel;

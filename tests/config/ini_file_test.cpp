@@ -4,37 +4,35 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-TEST(IniFile, ValueRules)
-{
-    const IniFile ini = IniFile::fromBytes(
-        "; comment line\r\n"
-        "[Config]\r\n"
-        "Sprache = de \r\n"
-        "COM-Port=\"/dev/ttyUSB0\"\r\n"
-        "Single='a b'\r\n"
-        "Mismatch=\"a'\r\n"
-        "Eq=a=b=c\r\n"
-        "Empty=\r\n"
-        "sprache=en\r\n"
-        ";Debug=ja\r\n"
-        "  [ Other ]  \n"
-        "Key=1\n"
-        "[config]\n"
-        "Late=yes"); // no final line end
+TEST(IniFile, ValueRules) {
+    const IniFile ini = IniFile::fromBytes("; comment line\r\n"
+                                           "[Config]\r\n"
+                                           "Sprache = de \r\n"
+                                           "COM-Port=\"/dev/ttyUSB0\"\r\n"
+                                           "Single='a b'\r\n"
+                                           "Mismatch=\"a'\r\n"
+                                           "Eq=a=b=c\r\n"
+                                           "Empty=\r\n"
+                                           "sprache=en\r\n"
+                                           ";Debug=ja\r\n"
+                                           "  [ Other ]  \n"
+                                           "Key=1\n"
+                                           "[config]\n"
+                                           "Late=yes"); // no final line end
     struct Case {
         const char* section;
         const char* key;
         const char* expected;
     } cases[] = {
-        {"config", "SPRACHE", "de"},         // case-insensitive, first duplicate wins
+        {"config", "SPRACHE", "de"}, // case-insensitive, first duplicate wins
         {"Config", "COM-Port", "/dev/ttyUSB0"},
         {"Config", "Single", "a b"},
         {"Config", "Mismatch", "\"a'"},
         {"Config", "Eq", "a=b=c"},
         {"Config", "Empty", ""},
-        {"Config", "Debug", "default"},      // commented out
+        {"Config", "Debug", "default"}, // commented out
         {"Other", "key", "1"},
-        {"CONFIG", "Late", "yes"},           // a repeated section adds to the first
+        {"CONFIG", "Late", "yes"}, // a repeated section adds to the first
         {"Missing", "Key", "default"},
     };
     for (const Case& c : cases)
@@ -44,8 +42,7 @@ TEST(IniFile, ValueRules)
     EXPECT_TRUE(ini.readSection("Config").contains("sprache=en")); // help texts may repeat keys
 }
 
-TEST(IniFile, EncodingsAndJunk)
-{
+TEST(IniFile, EncodingsAndJunk) {
     EXPECT_EQ(IniFile::fromBytes("[A]\nk=Gr\xc3\xbc\xc3\x9f\x65\n").readString("A", "k"), "Grüße");
     EXPECT_EQ(IniFile::fromBytes("[A]\nk=Gr\xfc\xdf\x65 \x80\n").readString("A", "k"), "Grüße €");
     EXPECT_EQ(IniFile::fromBytes("\xef\xbb\xbf[A]\nk=v\n").readString("A", "k"), "v");
@@ -76,8 +73,7 @@ TEST(IniFile, EncodingsAndJunk)
     EXPECT_EQ(h.readString("A", "after"), "1");
 }
 
-TEST(IniFile, MissingFileGivesDefaults)
-{
+TEST(IniFile, MissingFileGivesDefaults) {
     QTemporaryDir dir;
     const IniFile missing = IniFile::open(dir.filePath("none.ini"));
     EXPECT_FALSE(missing.isOpen());

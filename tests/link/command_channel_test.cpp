@@ -13,16 +13,14 @@
 
 namespace {
 using SteadyClock = std::chrono::steady_clock;
-long long msSince(SteadyClock::time_point t)
-{
+long long msSince(SteadyClock::time_point t) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - t).count();
 }
 
 using Channel = ChannelFixture;
 } // namespace
 
-TEST_F(Channel, DataLineThenPromptWithoutCR)
-{
+TEST_F(Channel, DataLineThenPromptWithoutCR) {
     pty.write("41 0B 11\r>");
     EXPECT_EQ(channel.ReadReplyLine(false), "41 0B 11");
     const auto t = SteadyClock::now();
@@ -30,8 +28,7 @@ TEST_F(Channel, DataLineThenPromptWithoutCR)
     EXPECT_LT(msSince(t), 100);
 }
 
-TEST_F(Channel, LoneCRIsASingleCRForEitherFlag)
-{
+TEST_F(Channel, LoneCRIsASingleCRForEitherFlag) {
     pty.write("\r\r");
     EXPECT_EQ(channel.ReadReplyLine(false), "\r");
     EXPECT_EQ(channel.ReadReplyLine(true), "\r");
@@ -39,8 +36,7 @@ TEST_F(Channel, LoneCRIsASingleCRForEitherFlag)
     EXPECT_EQ(channel.ReadReplyLine(true), "ABC\r");
 }
 
-TEST_F(Channel, SilenceRules)
-{
+TEST_F(Channel, SilenceRules) {
     fastClock();
     pty.write("OK");
     EXPECT_EQ(channel.ReadReplyLine(false), "OK"); // cut off by the 5 s limit
@@ -51,8 +47,7 @@ TEST_F(Channel, SilenceRules)
     EXPECT_EQ(channel.LastReply, "\r");
 }
 
-TEST_F(Channel, SilentReadStillPumpsMessagesEvery50ms)
-{
+TEST_F(Channel, SilentReadStillPumpsMessagesEvery50ms) {
     std::thread late([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(600));
         pty.write("X\r");
@@ -64,26 +59,23 @@ TEST_F(Channel, SilentReadStillPumpsMessagesEvery50ms)
     auto prev = t;
     long long worst = 0;
     for (auto p : pumps) {
-        worst = std::max<long long>(worst, std::chrono::duration_cast<std::chrono::milliseconds>(p - prev).count());
+        worst = std::max<long long>(
+            worst, std::chrono::duration_cast<std::chrono::milliseconds>(p - prev).count());
         prev = p;
     }
     EXPECT_LE(worst, 80);
 }
 
-TEST_F(Channel, SendCommandClassifiesTheFirstLine)
-{
+TEST_F(Channel, SendCommandClassifiesTheFirstLine) {
     struct Case {
         const char* reply;
         bool result;
         const char* lastReply;
         const char* leftUnread;
     } cases[] = {
-        {"ERROR\r>", false, ">", ""},
-        {"?\r>", false, ">", ""},
-        {"NA\r>", false, ">", ""},
-        {"\r>", false, ">", ""},
-        {">", false, ">", ""},
-        {"0A 1B 2C\r01 02 03\r>", true, "0A 1B 2C", "01 02 03"},
+        {"ERROR\r>", false, ">", ""}, {"?\r>", false, ">", ""},
+        {"NA\r>", false, ">", ""},    {"\r>", false, ">", ""},
+        {">", false, ">", ""},        {"0A 1B 2C\r01 02 03\r>", true, "0A 1B 2C", "01 02 03"},
     };
     for (const Case& c : cases) {
         pty.write(c.reply);
@@ -97,8 +89,7 @@ TEST_F(Channel, SendCommandClassifiesTheFirstLine)
     }
 }
 
-TEST_F(Channel, DataErrorRaisesAndLeavesThePromptUnread)
-{
+TEST_F(Channel, DataErrorRaisesAndLeavesThePromptUnread) {
     pty.write("DATA ERROR\r>");
     EXPECT_THROW(channel.SendCommand("0800"), EDataError);
     EXPECT_EQ(channel.ReadReplyLine(false), ">");
@@ -137,8 +128,7 @@ TEST_F(Channel, ACancelEndsEveryWaitAtOnce) {
     EXPECT_EQ(channel.ReadReplyLine(false), "42");
 }
 
-TEST_F(Channel, HangUpDuringAReadPassesThePortErrorThrough)
-{
+TEST_F(Channel, HangUpDuringAReadPassesThePortErrorThrough) {
     pty.write("41 0");
     channel.port().WaitReadable(1000);
     pty.closeMaster();
@@ -150,8 +140,7 @@ TEST_F(Channel, HangUpDuringAReadPassesThePortErrorThrough)
     }
 }
 
-TEST(ChannelPause, WaitsTheTimeWithoutBurningACoreAndKeepsEventsFlowing)
-{
+TEST(ChannelPause, WaitsTheTimeWithoutBurningACoreAndKeepsEventsFlowing) {
     int argc = 1;
     char name[] = "test";
     char* argv[] = {name};

@@ -42,14 +42,9 @@ struct RecordingView : ConnectionView {
 };
 
 // A chip that answers like the real one unless a test changes a reply.
-QMap<QByteArray, QByteArray> goodChip()
-{
-    return {{"", "\r>"},
-            {"ATZ", "\rVandrix Pro v2.1\r>"},
-            {"ATIBT05", ">"},
-            {"ATBDT28", ">"},
-            {"ATN0", ">"},
-            {"ATD11", "CONNECT B4 P1\r"}};
+QMap<QByteArray, QByteArray> goodChip() {
+    return {{"", "\r>"},   {"ATZ", "\rVandrix Pro v2.1\r>"}, {"ATIBT05", ">"}, {"ATBDT28", ">"},
+            {"ATN0", ">"}, {"ATD11", "CONNECT B4 P1\r"}};
 }
 
 struct Connection : ::testing::Test {
@@ -66,8 +61,7 @@ struct Connection : ::testing::Test {
     }
     void TearDown() override { Clock::setSource(nullptr); }
 
-    bool connect(QMap<QByteArray, QByteArray> chip, int address, QStringList* sent = nullptr)
-    {
+    bool connect(QMap<QByteArray, QByteArray> chip, int address, QStringList* sent = nullptr) {
         ScriptedPeer peer(pty, [chip](const QByteArray& c) { return chip.value(c, "ERROR\r>"); });
         const bool ok = ConnectInterface(address, channel, settings, info, view, nullptr);
         if (sent)
@@ -78,8 +72,7 @@ struct Connection : ::testing::Test {
 };
 } // namespace
 
-TEST_F(Connection, SendsTheSetupSequenceAndFillsTheStatusBar)
-{
+TEST_F(Connection, SendsTheSetupSequenceAndFillsTheStatusBar) {
     QStringList sent;
     ASSERT_TRUE(connect(goodChip(), 17, &sent));
     EXPECT_EQ(sent, (QStringList{"", "", "ATZ", "ATIBT05", "ATBDT28", "ATN0", "ATD11"}));
@@ -94,8 +87,7 @@ TEST_F(Connection, SendsTheSetupSequenceAndFillsTheStatusBar)
     EXPECT_TRUE(port.Connected());
 }
 
-TEST_F(Connection, ConnectReplyVariants)
-{
+TEST_F(Connection, ConnectReplyVariants) {
     struct Case {
         QByteArray connectLine;
         int kLineBaud;
@@ -124,8 +116,7 @@ TEST_F(Connection, ConnectReplyVariants)
     }
 }
 
-TEST_F(Connection, FailuresCloseThePortAndTellTheUser)
-{
+TEST_F(Connection, FailuresCloseThePortAndTellTheUser) {
     fastClock();
     struct Case {
         const char* name;
@@ -239,8 +230,7 @@ TEST_F(Connection, ACancelEndsTheAttemptAtItsNextWait) {
     EXPECT_TRUE(view.errors.isEmpty());
 }
 
-TEST_F(Connection, MalformedConnectLineEndsWithoutMessageAndLeavesCleanUpToTheCaller)
-{
+TEST_F(Connection, MalformedConnectLineEndsWithoutMessageAndLeavesCleanUpToTheCaller) {
     auto chip = goodChip();
     chip.insert("ATD11", "CONNECT\r");
     EXPECT_FALSE(connect(chip, 17));
@@ -248,8 +238,7 @@ TEST_F(Connection, MalformedConnectLineEndsWithoutMessageAndLeavesCleanUpToTheCa
     EXPECT_TRUE(port.Connected());
 }
 
-TEST(ChipVersion, ParsedAfterBlankV)
-{
+TEST(ChipVersion, ParsedAfterBlankV) {
     EXPECT_DOUBLE_EQ(ParseChipVersion("Vandrix Pro v1.2"), 1.2);
     EXPECT_DOUBLE_EQ(ParseChipVersion("vandrix pro v1.3"), 1.3);
     EXPECT_DOUBLE_EQ(ParseChipVersion("Vandrix Pro v2.0b"), 0.0);

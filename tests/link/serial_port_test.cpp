@@ -15,9 +15,10 @@
 
 namespace {
 using Ms = std::chrono::milliseconds;
-auto now() { return std::chrono::steady_clock::now(); }
-long long since(std::chrono::steady_clock::time_point t)
-{
+auto now() {
+    return std::chrono::steady_clock::now();
+}
+long long since(std::chrono::steady_clock::time_point t) {
     return std::chrono::duration_cast<Ms>(now() - t).count();
 }
 
@@ -27,8 +28,7 @@ struct OpenPort : ::testing::Test {
     void SetUp() override { OpenLikeTheProgram(port, pty.slavePath()); }
 };
 
-int openError(const QString& name)
-{
+int openError(const QString& name) {
     TSerialPort p;
     p.SetPort(name);
     try {
@@ -42,8 +42,7 @@ int openError(const QString& name)
 }
 } // namespace
 
-TEST_F(OpenPort, ReadReturnsAtOnceWhenBufferedAndAfterAboutASecondWhenSilent)
-{
+TEST_F(OpenPort, ReadReturnsAtOnceWhenBufferedAndAfterAboutASecondWhenSilent) {
     pty.write("A");
     QString s;
     while (!port.WaitReadable(1000)) {
@@ -60,8 +59,7 @@ TEST_F(OpenPort, ReadReturnsAtOnceWhenBufferedAndAfterAboutASecondWhenSilent)
     EXPECT_LT(since(t), 1500);
 }
 
-TEST_F(OpenPort, EveryByteValueCrossesUnchangedBothWays)
-{
+TEST_F(OpenPort, EveryByteValueCrossesUnchangedBothWays) {
     QString all;
     for (int b = 0; b < 256; ++b)
         all += QChar(b);
@@ -85,8 +83,7 @@ TEST_F(OpenPort, EveryByteValueCrossesUnchangedBothWays)
         EXPECT_EQ(in[b].unicode(), b);
 }
 
-TEST_F(OpenPort, HangUpRaisesReadFailedAtOnce)
-{
+TEST_F(OpenPort, HangUpRaisesReadFailedAtOnce) {
     EXPECT_NO_THROW(port.CheckHangUp());
     pty.write("x");
     pty.closeMaster();
@@ -102,8 +99,7 @@ TEST_F(OpenPort, HangUpRaisesReadFailedAtOnce)
     EXPECT_LT(since(t), 100);
 }
 
-TEST_F(OpenPort, ClearBufferDropsWhatTheInterfaceSent)
-{
+TEST_F(OpenPort, ClearBufferDropsWhatTheInterfaceSent) {
     pty.write("stale reply\r>");
     port.WaitReadable(1000);
     usleep(20000);
@@ -113,8 +109,7 @@ TEST_F(OpenPort, ClearBufferDropsWhatTheInterfaceSent)
     EXPECT_EQ(port.ReadStr(s, 1), 0);
 }
 
-TEST_F(OpenPort, SecondOpenOfAHeldPortFailsEvenForAnotherProcess)
-{
+TEST_F(OpenPort, SecondOpenOfAHeldPortFailsEvenForAnotherProcess) {
     EXPECT_EQ(openError(pty.slavePath()), SE_OpenFailed);
     // A separate process (root or not) is refused too.
     const pid_t child = fork();
@@ -133,8 +128,7 @@ TEST_F(OpenPort, SecondOpenOfAHeldPortFailsEvenForAnotherProcess)
     EXPECT_EQ(WEXITSTATUS(status), SE_OpenFailed);
 }
 
-TEST_F(OpenPort, OpenTwiceAndSamePortNameChangeNothing)
-{
+TEST_F(OpenPort, OpenTwiceAndSamePortNameChangeNothing) {
     const int fd = port.handle();
     port.Open();
     port.SetPort(pty.slavePath());
@@ -148,19 +142,17 @@ TEST_F(OpenPort, OpenTwiceAndSamePortNameChangeNothing)
     EXPECT_TRUE(port.Connected());
 }
 
-TEST(SerialPortOpen, BadNamesFailWithOpenFailedAndAReason)
-{
+TEST(SerialPortOpen, BadNamesFailWithOpenFailedAndAReason) {
     QTemporaryDir dir;
     QFile regular(dir.filePath("file"));
     ASSERT_TRUE(regular.open(QIODevice::WriteOnly));
     regular.close();
-    for (const QString& name : {QString(), QString("/dev/does-not-exist"), dir.path(),
-                                regular.fileName()})
+    for (const QString& name :
+         {QString(), QString("/dev/does-not-exist"), dir.path(), regular.fileName()})
         EXPECT_EQ(openError(name), SE_OpenFailed) << name.toStdString();
 }
 
-TEST(SerialPortOpen, LiveUucpLockRefusesTheDevice)
-{
+TEST(SerialPortOpen, LiveUucpLockRefusesTheDevice) {
     PtyPair pty;
     // pts names have a slash; the lock file takes the last component.
     const QString lock = "/run/lock/LCK.." + QFileInfo(pty.slavePath()).fileName();

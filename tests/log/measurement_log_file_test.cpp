@@ -1,7 +1,7 @@
 // The log file on a real disk: what a spreadsheet later finds in it, and that
 // neither a full disk nor an unusable name loses what was there or crashes.
-#include "support/file_size_limit.h"
 #include "log/measurement_log_file.h"
+#include "support/file_size_limit.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,8 +2,8 @@
 // save leaves its two lines in the user's data folder before and after the
 // request, a journal that cannot be written stops the write, and the pages
 // offer to put the earlier value back.
-#include "support/ui/session_fixture.h"
 #include "support/sim_process.h"
+#include "support/ui/session_fixture.h"
 
 #include "log/change_journal.h"
 

@@ -3,8 +3,8 @@
 // adapter chosen by its stable name (the simulator behind a fake device tree).
 #include "support/pty_pair.h"
 #include "support/scoped_env.h"
-#include "support/ui/session_fixture.h"
 #include "support/sim_process.h"
+#include "support/ui/session_fixture.h"
 
 #include <QCheckBox>
 

@@ -1,8 +1,8 @@
 // The live graph in a whole session: the real window polls the demo car's
 // engine in the simulator process, the graph button opens the graph, and the
 // picture it draws is checked for its lines.
-#include "support/ui/session_fixture.h"
 #include "support/sim_process.h"
+#include "support/ui/session_fixture.h"
 #include "ui/graph_window.h"
 
 #include <QChart>

@@ -1,7 +1,7 @@
 // Every control unit search keeps its report in the user's data folder: a
 // search against the simulator leaves on disk what the window shows.
-#include "support/ui/session_fixture.h"
 #include "support/sim_process.h"
+#include "support/ui/session_fixture.h"
 
 #include "reports/scan_diff.h"
 

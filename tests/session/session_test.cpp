@@ -13,8 +13,7 @@ namespace {
 const QStringList SetupToEngine{"", "", "ATZ", "ATIBT05", "ATBDT28", "ATN0", "ATD01"};
 }
 
-TEST_F(SessionTest, ConnectShowsTheIdentificationAndDisconnectSendsATH)
-{
+TEST_F(SessionTest, ConnectShowsTheIdentificationAndDisconnectSendsATH) {
     SimProcess sim;
     ASSERT_TRUE(sim.started());
     TForm1& w = makeWindow(sim.terminalPath());
@@ -51,8 +50,7 @@ TEST_F(SessionTest, ConnectShowsTheIdentificationAndDisconnectSendsATH)
     expectIdleWindow();
 }
 
-TEST_F(SessionTest, TabsFollowProtocolAndChipVersion)
-{
+TEST_F(SessionTest, TabsFollowProtocolAndChipVersion) {
     struct Case {
         int address;
         const char* chipVersion;
@@ -60,7 +58,7 @@ TEST_F(SessionTest, TabsFollowProtocolAndChipVersion)
         bool rawTab;
         bool voltageTab;
     } cases[] = {
-        {2, "2.0", "09G927750FA.ini geöffnet", false, true},   // KW 2000 gearbox
+        {2, "2.0", "09G927750FA.ini geöffnet", false, true},      // KW 2000 gearbox
         {3, "1.9", "1J0907379P.ini nicht gefunden", true, false}, // no label file
     };
     for (const Case& c : cases) {
@@ -85,8 +83,7 @@ TEST_F(SessionTest, TabsFollowProtocolAndChipVersion)
     }
 }
 
-TEST_F(SessionTest, FailedAttemptsEndAsTheUserExpects)
-{
+TEST_F(SessionTest, FailedAttemptsEndAsTheUserExpects) {
     struct Case {
         const char* name;
         QStringList simOptions;
@@ -95,10 +92,23 @@ TEST_F(SessionTest, FailedAttemptsEndAsTheUserExpects)
         const char* lastCommand;
         const char* panel0 = "Keine Verbindung";
     } cases[] = {
-        {"unit absent", {}, 5, "", "ATD05", "Steuergerät 05 antwortet nicht, Interface meldet ERROR"},
-        {"unit answers DATA ERROR", {"--fault", "dataerror@ATD01"}, 1, "", "ATD01",
+        {"unit absent",
+         {},
+         5,
+         "",
+         "ATD05",
+         "Steuergerät 05 antwortet nicht, Interface meldet ERROR"},
+        {"unit answers DATA ERROR",
+         {"--fault", "dataerror@ATD01"},
+         1,
+         "",
+         "ATD01",
          "Steuergerät 01 antwortet nicht, Interface meldet DATA ERROR"},
-        {"unit silent", {"--fault", "silence@ATD01"}, 1, "", "ATD01",
+        {"unit silent",
+         {"--fault", "silence@ATD01"},
+         1,
+         "",
+         "ATD01",
          "Steuergerät 01 antwortet nicht"},
         {"adapter pulled out", {"--fault", "unplug@ATD01"}, 1, "ist abgebrochen", "ATD01"},
         {"interface silent", {"--fault", "silence#1"}, 1, "Kein Kontakt zum Diagnoseinterface", ""},
@@ -230,8 +240,7 @@ TEST_F(SessionTest, AReplyLineWithoutEndIsACommunicationError) {
     expectIdleWindow();
 }
 
-TEST_F(SessionTest, AnInterfaceWithoutTheChipIsTriedSixTimes)
-{
+TEST_F(SessionTest, AnInterfaceWithoutTheChipIsTriedSixTimes) {
     PtyPair pty;
     ScriptedPeer peer(pty, [](const QByteArray& command) -> QByteArray {
         if (command.isEmpty())
@@ -249,8 +258,7 @@ TEST_F(SessionTest, AnInterfaceWithoutTheChipIsTriedSixTimes)
     expectIdleWindow();
 }
 
-TEST_F(SessionTest, UnpluggedAdapterEndsTheSessionAtOnceAndConnectWorksAgain)
-{
+TEST_F(SessionTest, UnpluggedAdapterEndsTheSessionAtOnceAndConnectWorksAgain) {
     auto sim = std::make_unique<SimProcess>();
     ASSERT_TRUE(sim->started());
     const QString link = dir.filePath("adapter");
@@ -304,8 +312,7 @@ TEST_F(SessionTest, AProgramErrorEndsTheSessionWithABoxNamingItAndATraceLine) {
     EXPECT_TRUE(trace.readAll().contains("ProgramError;BlockBuffer entry 0\r\n"));
 }
 
-TEST_F(SessionTest, TheDemoInterfaceNeedsNoHardware)
-{
+TEST_F(SessionTest, TheDemoInterfaceNeedsNoHardware) {
     TForm1& w = makeWindow(QString(), {});
     ASSERT_TRUE(IsDemoInterfaceName(w.ComboBox1->currentText()));
     chooseUnit(17);
@@ -316,8 +323,7 @@ TEST_F(SessionTest, TheDemoInterfaceNeedsNoHardware)
     expectIdleWindow();
 }
 
-TEST_F(SessionTest, ClosingTheWindowDuringASessionEndsItQuietly)
-{
+TEST_F(SessionTest, ClosingTheWindowDuringASessionEndsItQuietly) {
     SimProcess sim;
     ASSERT_TRUE(sim.started());
     TForm1& w = makeWindow(sim.terminalPath());

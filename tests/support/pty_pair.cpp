@@ -8,8 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-PtyPair::PtyPair()
-{
+PtyPair::PtyPair() {
     char name[256] = {};
     termios raw{};
     cfmakeraw(&raw);
@@ -20,15 +19,13 @@ PtyPair::PtyPair()
     m_slavePath = QString::fromLocal8Bit(name);
 }
 
-PtyPair::~PtyPair()
-{
+PtyPair::~PtyPair() {
     closeMaster();
     if (m_slaveKeep >= 0)
         ::close(m_slaveKeep);
 }
 
-void PtyPair::write(const QByteArray& bytes)
-{
+void PtyPair::write(const QByteArray& bytes) {
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
@@ -41,8 +38,7 @@ void PtyPair::write(const QByteArray& bytes)
     }
 }
 
-QByteArray PtyPair::read(int timeoutMs, int quietMs)
-{
+QByteArray PtyPair::read(int timeoutMs, int quietMs) {
     QByteArray out;
     int wait = timeoutMs;
     for (;;) {
@@ -58,8 +54,7 @@ QByteArray PtyPair::read(int timeoutMs, int quietMs)
     }
 }
 
-void PtyPair::closeMaster()
-{
+void PtyPair::closeMaster() {
     if (m_master >= 0) {
         ::close(m_master);
         m_master = -1;

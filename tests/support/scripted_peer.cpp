@@ -4,24 +4,19 @@
 #include <unistd.h>
 
 ScriptedPeer::ScriptedPeer(PtyPair& pty, Responder responder)
-    : m_pty(pty), m_responder(std::move(responder)), m_thread([this] { run(); })
-{
-}
+    : m_pty(pty), m_responder(std::move(responder)), m_thread([this] { run(); }) {}
 
-ScriptedPeer::~ScriptedPeer()
-{
+ScriptedPeer::~ScriptedPeer() {
     m_stop = true;
     m_thread.join();
 }
 
-QStringList ScriptedPeer::received() const
-{
+QStringList ScriptedPeer::received() const {
     std::lock_guard lock(m_mutex);
     return m_received;
 }
 
-void ScriptedPeer::run()
-{
+void ScriptedPeer::run() {
     QByteArray pending;
     while (!m_stop) {
         const int fd = m_pty.masterFd();

@@ -3,14 +3,13 @@
 #include <QFile>
 #include <QThread>
 
-QString SimProcess::executable()
-{
+QString SimProcess::executable() {
     return qEnvironmentVariable("VANDRIX_BIN") + QStringLiteral("/vandrix-sim");
 }
 
-SimProcess::SimProcess(const QStringList& options)
-{
-    QStringList args{QStringLiteral("--transcript"), m_dir.filePath(QStringLiteral("transcript.txt"))};
+SimProcess::SimProcess(const QStringList& options) {
+    QStringList args{QStringLiteral("--transcript"),
+                     m_dir.filePath(QStringLiteral("transcript.txt"))};
     const QString data = qEnvironmentVariable("VANDRIX_DATA");
     if (!data.isEmpty())
         args << QStringLiteral("--scenario") << data + QStringLiteral("/scenarios/demo_car.ini");
@@ -23,10 +22,11 @@ SimProcess::SimProcess(const QStringList& options)
     m_terminal = QString::fromLocal8Bit(m_process.readLine()).trimmed();
 }
 
-SimProcess::~SimProcess() { stop(); }
+SimProcess::~SimProcess() {
+    stop();
+}
 
-void SimProcess::stop()
-{
+void SimProcess::stop() {
     if (m_process.state() == QProcess::NotRunning)
         return;
     m_process.terminate();
@@ -42,8 +42,7 @@ QStringList SimProcess::transcript() const {
     return QString::fromLatin1(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-QStringList SimProcess::commands() const
-{
+QStringList SimProcess::commands() const {
     QFile f(m_dir.filePath(QStringLiteral("transcript.txt")));
     QStringList out;
     if (!f.open(QIODevice::ReadOnly))

@@ -2,8 +2,8 @@
 // opens, the start-up hint for an adapter the user may not open, and Qt's
 // own dialogs in the chosen language.
 #include "link/open_port.h"
-#include "ui/application.h"
 #include "support/ui/window_fixture.h"
+#include "ui/application.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

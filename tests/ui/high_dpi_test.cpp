@@ -2,9 +2,9 @@
 // for this test): every text the program puts in a control fits it whole,
 // and the pictures are kept for a person to look at ($VANDRIX_SCREENSHOTS, or
 // vandrix-screenshots-x2 in the temp folder).
+#include "support/ui/window_fixture.h"
 #include "ui/dialogs.h"
 #include "ui/form_widgets.h"
-#include "support/ui/window_fixture.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
