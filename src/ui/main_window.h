@@ -351,7 +351,9 @@ public:
     void LoginRequest();
     void OutputTestStep();
     // Longest sleep of a loop pass that sent nothing; any window event ends it.
-    static constexpr int IdlePassMs = 250;
+    // Short enough that a pulled adapter is noticed well within 200 ms even
+    // on a page that polls nothing.
+    static constexpr int IdlePassMs = 50;
 
     // ------------------------------------------------------------ reference files and search
     void LoadCarList();
