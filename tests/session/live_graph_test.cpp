@@ -2,6 +2,7 @@
 // engine in the simulator process, the graph button opens the graph, and the
 // picture it draws is checked for its lines.
 #include "support/sim_process.h"
+#include "support/ui/graph_pixels.h"
 #include "support/ui/session_fixture.h"
 #include "ui/graph_window.h"
 
@@ -15,23 +16,6 @@
 #include <QValueAxis>
 
 namespace {
-
-// Pixels of the plot area close to colour: a drawn line leaves hundreds.
-int LinePixels(GraphWindow& graph, const QColor& colour) {
-    const QImage image = graph.chartView()->grab().toImage();
-    const QRect plot = graph.chartView()->chart()->plotArea().toRect().adjusted(1, 1, -1, -1);
-    const qreal scale = image.devicePixelRatio();
-    int n = 0;
-    for (int y = plot.top(); y <= plot.bottom(); ++y)
-        for (int x = plot.left(); x <= plot.right(); ++x) {
-            const QColor c = image.pixelColor(int(x * scale), int(y * scale));
-            if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
-                    std::abs(c.blue() - colour.blue()) <
-                40)
-                ++n;
-        }
-    return n;
-}
 
 int PointsOfLine(const GraphWindow& graph, int index) {
     return int(graph.model().series().value(index).points.size());

@@ -1,5 +1,6 @@
 // The graph window with a CSV log of the program's own format: a drive
 // recorded earlier, opened from the live window's button and drawn.
+#include "support/ui/graph_pixels.h"
 #include "support/ui/scripted_prompts.h"
 #include "ui/graph_window.h"
 
@@ -17,22 +18,6 @@ namespace {
 
 // Beside this file in the source tree.
 const QString Fixture = qEnvironmentVariable("VANDRIX_DATA") + "/../tests/ui/graph_fixture.csv";
-
-int LinePixels(GraphWindow& graph, const QColor& colour) {
-    const QImage image = graph.chartView()->grab().toImage();
-    const QRect plot = graph.chartView()->chart()->plotArea().toRect().adjusted(1, 1, -1, -1);
-    const qreal scale = image.devicePixelRatio();
-    int n = 0;
-    for (int y = plot.top(); y <= plot.bottom(); ++y)
-        for (int x = plot.left(); x <= plot.right(); ++x) {
-            const QColor c = image.pixelColor(int(x * scale), int(y * scale));
-            if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
-                    std::abs(c.blue() - colour.blue()) <
-                40)
-                ++n;
-        }
-    return n;
-}
 
 } // namespace
 
