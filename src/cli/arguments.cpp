@@ -184,6 +184,12 @@ const QList<CommandInfo>& CommandInfos() {
          QStringLiteral("[ADDR...] [--all] [--car NAME] [--yes]"),
          {QStringLiteral("all"), QStringLiteral("car"), QStringLiteral("yes")},
          {qMakePair(QStringLiteral("ADDR..."), int(AddressesArgument))}},
+        {QStringLiteral("diff"),
+         DiffCommand,
+         QStringLiteral("OLD NEW"),
+         {},
+         {qMakePair(QStringLiteral("OLD"), int(OlderReportArgument)),
+          qMakePair(QStringLiteral("NEW"), int(NewerReportArgument))}},
     };
     return infos;
 }
@@ -319,6 +325,8 @@ std::optional<int> ParseInvocation(const QStringList& args, const QString& progr
         least = most = 1;
     else if (info->name == u"groups")
         least = 2, most = 5;
+    else if (info->name == u"diff")
+        least = most = 2;
     else if (info->name == u"scan")
         most = given;
     if (given < least)

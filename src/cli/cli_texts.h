@@ -24,6 +24,7 @@ enum : int {
     ReadinessCommand = 3015,
     VoltagesCommand = 3016,
     ScanCommand = 3017,
+    DiffCommand = 3018,
 
     PortOption = 3030,
     LangOption = 3031,
@@ -43,6 +44,8 @@ enum : int {
     AddressArgument = 3050,
     GroupArgument = 3051,
     AddressesArgument = 3052,
+    OlderReportArgument = 3053,
+    NewerReportArgument = 3054,
 
     // Exit statuses 0 to 5, then the signals.
     ExitDone = 3060,
@@ -75,5 +78,7 @@ enum : int {
     BadArgument = 3105,
     InterfaceCheck = 3121,
     ScanProgress = 3122,
+    ReportUnreadable = 3123, // %1: the file, %2: the system's reason
+    NotAScanReport = 3124,   // %1: the file
 };
 } // namespace CliText

@@ -17,6 +17,7 @@ int RunGroups(const CliContext& context, CliOutput& out, QJsonObject& doc);
 int RunReadiness(const CliContext& context, CliOutput& out, QJsonObject& doc);
 int RunVoltages(const CliContext& context, CliOutput& out, QJsonObject& doc);
 int RunScan(const CliContext& context, CliOutput& out, QJsonObject& doc);
+int RunDiff(const CliContext& context, CliOutput& out, QJsonObject& doc);
 
 // Helpers shared by the commands of one unit.
 // The address argument, or a usage failure.

@@ -162,7 +162,7 @@ int RunGroups(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     }
 
     QJsonArray polls;
-    CliLink link(c, out);
+    CliLink link(c, out, RecordingHeader::Kind::Session, {address});
     const auto keepPolls = [&] { doc.insert(QStringLiteral("polls"), polls); };
     try {
         link.run([&] {

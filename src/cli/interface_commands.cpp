@@ -35,7 +35,7 @@ QString outcomeWord(CheckOutcome outcome) {
 
 InterfaceCheckResult runCheck(const CliContext& c, CliOutput& out) {
     InterfaceCheckResult result;
-    CliLink link(c, out);
+    CliLink link(c, out, RecordingHeader::Kind::Check);
     link.run([&] { result = CheckInterface(link.openInterface()); });
     return result;
 }

@@ -4,9 +4,11 @@
 #include "cli/interrupt.h"
 #include "cli/output.h"
 #include "config/clock.h"
+#include "config/recorder_texts.h"
 #include "link/open_port.h"
 #include "services/requests.h"
 
+#include <QScopeGuard>
 #include <exception>
 
 namespace {
@@ -26,8 +28,13 @@ void readUntilPrompt(ByteStream& port, int quietMs, int totalMs) {
 }
 } // namespace
 
-CliLink::CliLink(const CliContext& context, CliOutput& out)
-    : m_context(context), m_out(out), m_channel(m_port, Interrupt::pump) {}
+CliLink::CliLink(const CliContext& context, CliOutput& out, RecordingHeader::Kind kind,
+                 QList<int> units)
+    : m_context(context), m_out(out), m_channel(m_port, Interrupt::pump),
+      m_recorder(RecorderSettings::fromConfig(context.config)), m_recordingKind(kind),
+      m_recordedUnits(std::move(units)) {
+    m_recorder.attach(m_port);
+}
 
 CliLink::~CliLink() {
     closePort();
@@ -44,8 +51,7 @@ void CliLink::setStatusPanel(int panel, const QString& text) {
 
 bool CliLink::openPort() {
     const OpenPortResult r =
-        OpenPort(m_port, m_context.portName, m_context.lang, nullptr,
-                 MakeDemoStarter(m_demo, SimulatorHost::defaultScenarioPath()));
+        OpenConnectionPort(m_port, m_context.portName, m_context.lang, nullptr, demoInterface());
     if (!r.ok)
         m_openFailure = r.message;
     return r.ok;
@@ -106,7 +112,33 @@ void CliLink::finish() {
     closePort();
 }
 
+DemoStarter CliLink::demoInterface() {
+    const QString recording = DemoRecordingPath(m_context.config, m_recorder.folder());
+    return MakeDemoStarter(m_demo,
+                           recording.isEmpty() ? SimulatorHost::defaultScenarioPath() : recording);
+}
+
+void CliLink::reportRecorderFailure() {
+    if (const std::optional<QString> failure = m_recorder.takeUnreportedFailure())
+        m_out.error(text(TeamText::RecorderOff).arg(*failure));
+}
+
 void CliLink::run(const std::function<void()>& work) {
+    RecordingHeader header;
+    header.kind = m_recordingKind;
+    header.program = QStringLiteral("vandrix-cli ") + LoadStr(0);
+    header.port = m_context.portName;
+    header.units = m_recordedUnits;
+    header.interByteTime = m_context.values.InterByteTime;
+    header.blockDelayTime = m_context.values.BlockDelayTime;
+    header.kLineBaud = m_context.values.KLineBaud;
+    m_recorder.begin(header);
+    reportRecorderFailure();
+    // Ends after the port is closed, so the recording holds the close too.
+    const auto endRecording = qScopeGuard([this] {
+        m_recorder.end();
+        reportRecorderFailure();
+    });
     try {
         work();
         finish();

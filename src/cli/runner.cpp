@@ -19,6 +19,7 @@ CommandFunction commandFunction(const QString& name) {
         {QStringLiteral("ident"), RunIdent},       {QStringLiteral("faults"), RunFaults},
         {QStringLiteral("groups"), RunGroups},     {QStringLiteral("readiness"), RunReadiness},
         {QStringLiteral("voltages"), RunVoltages}, {QStringLiteral("scan"), RunScan},
+        {QStringLiteral("diff"), RunDiff},
     };
     for (const auto& [n, f] : table)
         if (n == name)
@@ -77,7 +78,8 @@ int RunCli(const QStringList& args, const QString& programDir, CliOutput& out) {
     QJsonObject doc{{QStringLiteral("command"), inv.command}};
     int status = Exit::Done;
     try {
-        if (inv.command != u"ports")
+        // The port list and the comparison of two files need no port.
+        if (inv.command != u"ports" && inv.command != u"diff")
             context.portName = portEntry(context);
         status = commandFunction(inv.command)(context, out, doc);
         // A stop that came while nothing waited on the interface.

@@ -6,6 +6,7 @@
 #include "cli/output.h"
 #include "cli/shapes.h"
 #include "config/car_list.h"
+#include "reports/kept_scan.h"
 #include "reports/search_report.h"
 
 #include <QDir>
@@ -13,8 +14,9 @@
 #include <algorithm>
 
 namespace {
-// The addresses to search, in the order of the unit list.
-QList<int> searchAddresses(const CliContext& c) {
+// The addresses to search, in the order of the unit list; carName becomes
+// the list's name of the car chosen with --car.
+QList<int> searchAddresses(const CliContext& c, QString& carName) {
     const Invocation& inv = c.invocation;
     QList<int> wanted;
     for (const QString& text : inv.arguments)
@@ -37,6 +39,7 @@ QList<int> searchAddresses(const CliContext& c) {
             throw CliFailure{Exit::Usage, c.text(CliText::UnknownCar).arg(inv.car) +
                                               QLatin1Char('\n') + names.join(QLatin1Char('\n'))};
         }
+        carName = car->name;
         for (int address : CarAddresses(car->addressText))
             if (address != AirbagAddress)
                 wanted << address;
@@ -50,7 +53,8 @@ QList<int> searchAddresses(const CliContext& c) {
 } // namespace
 
 int RunScan(const CliContext& c, CliOutput& out, QJsonObject& doc) {
-    const QList<int> addresses = searchAddresses(c);
+    QString carName;
+    const QList<int> addresses = searchAddresses(c, carName);
     if (addresses.isEmpty())
         throw CliFailure{Exit::Usage, c.text(CliText::NoAddresses)};
     if (addresses.contains(AirbagAddress))
@@ -63,10 +67,20 @@ int RunScan(const CliContext& c, CliOutput& out, QJsonObject& doc) {
 
     QJsonArray units;
     QStringList report;
-    CliLink link(c, out);
+    CliLink link(c, out, RecordingHeader::Kind::Search, addresses);
+    // As the window, also a search cut short keeps what it found so far.
     const auto keep = [&] {
         doc.insert(QStringLiteral("units"), units);
         doc.insert(QStringLiteral("report"), report.join(QLatin1Char('\n')));
+        if (report.isEmpty())
+            return;
+        const KeptScan kept = SaveScanReport(report.join(QLatin1Char('\n')), carName);
+        if (!kept.saved()) {
+            out.error(c.text(TeamText::ScanNotSaved).arg(kept.failure));
+            return;
+        }
+        doc.insert(QStringLiteral("saved"), kept.path);
+        out.status(c.text(TeamText::ScanSaved).arg(QDir::toNativeSeparators(kept.path)));
     };
     try {
         link.run([&] {

@@ -39,7 +39,7 @@ void DescribeUnit(const CliContext& c, int address, QJsonObject& doc) {
 int RunIdent(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     const int address = RequireAddress(c, c.invocation.arguments.value(0));
     ConfirmAirbag(c, out, address);
-    CliLink link(c, out);
+    CliLink link(c, out, RecordingHeader::Kind::Session, {address});
     link.run([&] { link.connectUnit(address); });
     DescribeUnit(c, address, doc);
     doc.insert(QStringLiteral("identification"), IdentificationJson(link.identification()));
@@ -71,7 +71,7 @@ int RunFaults(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     DescribeUnit(c, address, doc);
     const FaultTexts texts = FaultTexts::open(c.paths.dataDirs(), c.languageCode);
 
-    CliLink link(c, out);
+    CliLink link(c, out, RecordingHeader::Kind::Session, {address});
     link.run([&] {
         CommandChannel& channel = link.connectUnit(address);
         FaultCodeList faults;
@@ -104,7 +104,7 @@ int RunReadiness(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     ConfirmAirbag(c, out, address);
     DescribeUnit(c, address, doc);
     int byte = -1;
-    CliLink link(c, out);
+    CliLink link(c, out, RecordingHeader::Kind::Session, {address});
     link.run([&] {
         CommandChannel& channel = link.connectUnit(address);
         if (RequestReadiness(channel)) {

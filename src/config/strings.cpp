@@ -297,7 +297,8 @@ constexpr Entry kTable[] = {
     {3014, u"Fragt bis zu vier Meßwertgruppen ab wie die Meßwert-Seite, eine Zeile je Abfrage: Zeit, dann Name, Wert und Einheit je Feld."},
     {3015, u"Der Readiness-Code eines Steuergeräts."},
     {3016, u"Die Eingangsspannungen des Interfaces, für jeden Eingang mit Teilerfaktor (TV0 bis TV5)."},
-    {3017, u"Steuergerätesuche über die genannten Adressen, alle Adressen oder ein Fahrzeug der Liste; gibt den Suchbericht des Fensters aus."},
+    {3017, u"Steuergerätesuche über die genannten Adressen, alle Adressen oder ein Fahrzeug der Liste; gibt den Suchbericht des Fensters aus und speichert ihn wie das Fenster in vandrix/scans/."},
+    {3018, u"Vergleicht zwei gespeicherte Suchberichte (aus vandrix/scans/ oder die Ausgabe von scan), ein Befund je Zeile: Steuergeräte neu oder nicht mehr gefunden, Fehler neu, nicht mehr gespeichert oder mit geändertem Status. Exit-Status 0 auch, wenn sie sich unterscheiden."},
     {3030, u"Port des Interfaces (ein Pfad) oder demo für das simulierte Interface; Vorgabe: COM-Port aus vandrix.ini."},
     {3031, u"Sprache der Texte: de oder en; Vorgabe: Sprache aus vandrix.ini."},
     {3032, u"Diese Konfigurationsdatei statt vandrix.ini neben dem Programm."},
@@ -315,6 +316,8 @@ constexpr Entry kTable[] = {
     {3050, u"Adresse des Steuergeräts, wie sein Listeneintrag beginnt (1, 17, 023), oder hexadezimal wie in den Klammern (0x11)."},
     {3051, u"Nummer einer Meßwertgruppe, 1 bis 255; bis zu vier Gruppen."},
     {3052, u"Adressen der Suche wie ADDR; das Airbag-Steuergerät (21) nur nach Bestätigung."},
+    {3053, u"Der ältere Suchbericht, eine Datei."},
+    {3054, u"Der neuere Suchbericht."},
     {3060, u"erledigt"},
     {3061, u"Aufruf fehlerhaft"},
     {3062, u"der Port läßt sich nicht öffnen"},
@@ -359,6 +362,8 @@ constexpr Entry kTable[] = {
     {3120, u"abgelehnt"},
     {3121, u"Interface-Prüfung"},
     {3122, u"%1 von %2: %3"},
+    {3123, u"Der Bericht läßt sich nicht lesen: %1: %2"},
+    {3124, u"Kein Suchbericht: %1"},
 
     // English
     {10001, u"Control Unit:"},
@@ -637,7 +642,8 @@ constexpr Entry kTable[] = {
     {13014, u"Polls up to four measuring groups as the measuring page does, one row per poll: time, then name, value and unit per field."},
     {13015, u"The readiness code of one control unit."},
     {13016, u"The interface's input voltages, for every input with a divider factor (TV0 to TV5)."},
-    {13017, u"Control unit search over the given addresses, all addresses or a car of the list; prints the window's search report."},
+    {13017, u"Control unit search over the given addresses, all addresses or a car of the list; prints the window's search report and saves it in vandrix/scans/ as the window does."},
+    {13018, u"Compares two saved search reports (from vandrix/scans/, or the output of scan), one finding a line: units that appeared or disappeared, faults new, gone or with a changed status. Exit status 0 also when they differ."},
     {13030, u"The interface's port (a path), or demo for the simulated interface; default: COM-Port of vandrix.ini."},
     {13031, u"Language of the texts: de or en; default: the language of vandrix.ini."},
     {13032, u"This configuration file instead of vandrix.ini beside the program."},
@@ -655,6 +661,8 @@ constexpr Entry kTable[] = {
     {13050, u"The unit's address as its list entry begins (1, 17, 023), or hexadecimal as in the brackets (0x11)."},
     {13051, u"A measuring group number, 1 to 255; up to four groups."},
     {13052, u"Addresses to search, as ADDR; the airbag unit (21) only after a confirmation."},
+    {13053, u"The older search report, a file."},
+    {13054, u"The newer search report."},
     {13060, u"done"},
     {13061, u"usage error"},
     {13062, u"the port cannot be opened"},
@@ -699,6 +707,8 @@ constexpr Entry kTable[] = {
     {13120, u"refused"},
     {13121, u"Interface check"},
     {13122, u"%1 of %2: %3"},
+    {13123, u"Cannot read the report: %1: %2"},
+    {13124, u"Not a search report: %1"},
 };
 // clang-format on
 

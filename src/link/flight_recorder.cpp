@@ -49,6 +49,13 @@ RecorderSettings RecorderSettings::fromConfig(const IniFile& config) {
     return s;
 }
 
+QString DemoRecordingPath(const IniFile& config, const QString& folder) {
+    const QString recording =
+        config.readString(QStringLiteral("Config"), QStringLiteral("Demo-Aufzeichnung")).trimmed();
+    // A bare file name is one of the user's recordings.
+    return recording.isEmpty() ? QString() : QDir(folder).absoluteFilePath(recording);
+}
+
 FlightRecorder::FlightRecorder(RecorderSettings settings, QString folder)
     : m_settings(settings), m_folder(std::move(folder)) {}
 

@@ -37,6 +37,11 @@ struct RecorderSettings {
     static RecorderSettings fromConfig(const IniFile& config);
 };
 
+// The recording the demo entry serves instead of the simulated car: key
+// "Demo-Aufzeichnung" in section "Config", a path or a file name in folder;
+// empty when the key is not set.
+QString DemoRecordingPath(const IniFile& config, const QString& folder);
+
 // What a recording's header says besides the program and the system.
 struct RecordingHeader {
     enum class Kind { Session, Search, Check };

@@ -15,7 +15,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -38,11 +37,7 @@ void TForm1::setUpRecorderAndCheck() {
 }
 
 QString TForm1::DemoRecording() const {
-    const QString recording =
-        state.ConfigFile.readString(QStringLiteral("Config"), QStringLiteral("Demo-Aufzeichnung"))
-            .trimmed();
-    // A bare file name is one of the user's recordings.
-    return recording.isEmpty() ? QString() : QDir(Recorder.folder()).absoluteFilePath(recording);
+    return DemoRecordingPath(state.ConfigFile, Recorder.folder());
 }
 
 DemoStarter TForm1::DemoInterface() const {

@@ -2,31 +2,18 @@
 // folder, named by date, time and the car when one was chosen.
 // Owns: ScanSavedLabel.
 #include "config/strings.h"
-#include "config/user_data.h"
+#include "reports/kept_scan.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
 
 #include <QComboBox>
-#include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QPlainTextEdit>
-#include <QSaveFile>
 #include <algorithm>
 
 namespace {
-
-// A car name as part of a file name: no folder separators, no blanks.
-QString FileNamePart(const QString& text) {
-    QString out;
-    for (const QChar c : text.trimmed())
-        out += (c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('.'))
-                   ? c
-                   : QLatin1Char('_');
-    return out;
-}
 
 // "Bericht gespeichert: …/vandrix/scans/name.txt": the file name whole, the
 // folder shortened from its start as far as the label needs.
@@ -42,30 +29,17 @@ QString ShownPath(const QFontMetrics& metrics, const QString& pattern, const QSt
 } // namespace
 
 void TForm1::KeepScanReport() {
-    const QString folder = UserDataPath(QStringLiteral("scans"));
-    QString base = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
-    if (ComboBox3->currentIndex() > 0)
-        base += QLatin1Char('_') + FileNamePart(ComboBox3->currentText());
-    // Two searches in one second keep two reports.
-    QString path = folder + QLatin1Char('/') + base + QStringLiteral(".txt");
-    for (int n = 2; QFile::exists(path); ++n)
-        path = folder + QLatin1Char('/') + base + QStringLiteral("-%1.txt").arg(n);
-
-    QString failure;
-    // A folder that cannot be made shows in the file's own reason below.
-    QDir().mkpath(folder);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write((Memo2->toPlainText() + QLatin1Char('\n')).toUtf8()) < 0 || !file.commit())
-        failure = QDir::toNativeSeparators(path) + QStringLiteral(": ") + file.errorString();
+    const KeptScan kept = SaveScanReport(
+        Memo2->toPlainText(), ComboBox3->currentIndex() > 0 ? ComboBox3->currentText() : QString());
     const QFontMetrics metrics = ScanSavedLabel->fontMetrics();
     const int width = ScanSavedLabel->width();
-    if (failure.isEmpty()) {
-        ScanSavedLabel->setText(ShownPath(metrics, Str(TeamText::ScanSaved), path, width));
-        ScanSavedLabel->setToolTip(Str(TeamText::ScanSaved).arg(QDir::toNativeSeparators(path)));
+    if (kept.saved()) {
+        ScanSavedLabel->setText(ShownPath(metrics, Str(TeamText::ScanSaved), kept.path, width));
+        ScanSavedLabel->setToolTip(
+            Str(TeamText::ScanSaved).arg(QDir::toNativeSeparators(kept.path)));
     } else {
-        ScanSavedLabel->setText(
-            metrics.elidedText(Str(TeamText::ScanNotSaved).arg(failure), Qt::ElideRight, width));
-        ScanSavedLabel->setToolTip(Str(TeamText::ScanNotSaved).arg(failure));
+        ScanSavedLabel->setText(metrics.elidedText(Str(TeamText::ScanNotSaved).arg(kept.failure),
+                                                   Qt::ElideRight, width));
+        ScanSavedLabel->setToolTip(Str(TeamText::ScanNotSaved).arg(kept.failure));
     }
 }

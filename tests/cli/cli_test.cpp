@@ -1,7 +1,10 @@
 // vandrix-cli against vandrix-sim, both as processes: what each command
 // prints, its JSON document, its exit statuses, and a clean end on a signal.
 #include "cli_runner.h"
+#include "config/recorder_texts.h"
 #include "config/strings.h"
+#include "link/recording.h"
+#include "support/scoped_env.h"
 #include "support/sim_process.h"
 
 #include <QDir>
@@ -12,6 +15,7 @@
 #include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 void PrintTo(const QString& s, std::ostream* os) {
     *os << '"' << s.toStdString() << '"';
@@ -40,7 +44,35 @@ protected:
         return sim;
     }
 
+    // The files of a folder in the user's data folder, by name.
+    QStringList userFiles(const QString& folder) const {
+        QStringList files;
+        for (const QString& name :
+             QDir(dataHome + "/vandrix/" + folder).entryList(QDir::Files, QDir::Name))
+            files << dataHome + "/vandrix/" + folder + "/" + name;
+        return files;
+    }
+    static Recording::File readRecording(const QString& path) {
+        QString error;
+        const std::optional<Recording::File> file = Recording::read(path, &error);
+        EXPECT_TRUE(file) << error.toStdString();
+        EXPECT_TRUE(file && file->badLines.isEmpty());
+        return file.value_or(Recording::File{});
+    }
+    // What a recording says was sent, split into commands at CR.
+    static QStringList commandsOf(const Recording::File& file) {
+        QByteArray sent;
+        for (const Recording::Chunk& c : file.chunks)
+            if (c.direction == Recording::Direction::Sent)
+                sent += c.bytes;
+        QStringList commands = QString::fromLatin1(sent).split('\r');
+        commands.removeLast();
+        return commands;
+    }
+
     QTemporaryDir dir;
+    QString dataHome = dir.filePath("data-home");
+    ScopedEnv dataHomeSet{"XDG_DATA_HOME", dataHome};
 };
 
 } // namespace
@@ -69,6 +101,9 @@ TEST_F(CliTest, HelpVersionAndUsageErrors) {
         {{"groups", "1", "1", "--count", "2", "--seconds", "1"}, 1, "schließen einander aus"},
         {{"groups", "1", "1", "--count", "zwei"}, 1, "Keine gültige Zahl für --count: zwei"},
         {{"ident", "1", "--lang", "fr"}, 1, "Die Sprache ist de oder en, nicht: fr"},
+        {{"diff", "--help", "--lang", "en"}, 0, "Exit status 0 also when they differ."},
+        {{"diff", "a.txt"}, 1, "Es fehlt: NEW"},
+        {{"diff", "a.txt", "b.txt", "c.txt"}, 1, "Zu viele Argumente: c.txt"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -80,7 +115,7 @@ TEST_F(CliTest, HelpVersionAndUsageErrors) {
     // The overview names every command and every exit status.
     const QString help = RunCli({"--help", "--ini", ini()}).out;
     for (const char* command :
-         {"ports", "check", "ident", "faults", "groups", "readiness", "voltages", "scan"})
+         {"ports", "check", "ident", "faults", "groups", "readiness", "voltages", "scan", "diff"})
         EXPECT_TRUE(help.contains(QStringLiteral("\n  %1 ").arg(command))) << command;
     for (int code = 0; code <= 5; ++code)
         EXPECT_TRUE(help.contains(QStringLiteral("\n  %1 ").arg(code))) << code;
@@ -280,6 +315,11 @@ TEST_F(CliTest, CtrlCDuringALoggedPollLeavesWholeRowsAndSaysATH) {
     ASSERT_TRUE(p.waitForFinished(10000));
     EXPECT_EQ(p.exitCode(), 130);
     EXPECT_EQ(sim->commands().last(), "ATH");
+    // The recording ends with the stop too, "ATH" and the port's close in it.
+    ASSERT_EQ(userFiles("recordings").size(), 1);
+    const Recording::File recording = readRecording(userFiles("recordings")[0]);
+    EXPECT_EQ(commandsOf(recording), sim->commands());
+    EXPECT_EQ(recording.chunks.last().bytes, "close");
 
     QFile f(csv);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -306,6 +346,7 @@ TEST_F(CliTest, ALogThatCannotBeWrittenCostsNoConnection) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(csv)) << r.err.toStdString();
     EXPECT_TRUE(sim->commands().isEmpty());
+    EXPECT_TRUE(userFiles("recordings").isEmpty());
 }
 
 TEST_F(CliTest, SigtermEndsAnEndlessPollWithItsOwnStatus) {
@@ -447,6 +488,185 @@ TEST_F(CliTest, TheDemoPortRunsTheSimulatorInsideTheProgram) {
     const CliRun r = RunCli({"ident", "2", "--port", "demo", "--ini", ini()});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.lines().value(1), "VAG Geräte-Typnummer:\t09G 927 750 FA");
+}
+
+TEST_F(CliTest, EachCommandIsOneRecordingOfTheBytesItExchanged) {
+    auto sim = startSim();
+    struct Case {
+        QStringList args;
+        const char* kind;
+        const char* units;
+        const char* fileEnd;
+    } cases[] = {
+        {{"faults", "3"}, "session", "003 [03]", "_003.vrec"},
+        // A search is one recording of all its units, the silent one too.
+        {{"scan", "1", "5", "17"}, "search", "001 [01], 005 [05], 017 [11]", "_search.vrec"},
+        {{"check"}, "interface check", "", "_check.vrec"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const QStringList before = userFiles("recordings");
+        const qsizetype sent = sim->commands().size();
+        const CliRun r = run(*sim, c.args);
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(r.err, "");
+        QStringList added = userFiles("recordings");
+        for (const QString& old : before)
+            added.removeOne(old);
+        ASSERT_EQ(added.size(), 1);
+        const QString path = added[0];
+        EXPECT_TRUE(path.endsWith(c.fileEnd)) << path.toStdString();
+        const Recording::File file = readRecording(path);
+        EXPECT_EQ(file.value("Program"), "vandrix-cli Version 1.41");
+        EXPECT_EQ(file.value("Kind"), c.kind);
+        EXPECT_EQ(file.value("Unit"), c.units);
+        EXPECT_EQ(file.value("Port"), sim->terminalPath());
+        EXPECT_EQ(file.value("Chip"), "Vandrix Pro v2.1");
+        EXPECT_EQ(commandsOf(file), sim->commands().mid(sent));
+        ASSERT_FALSE(file.chunks.isEmpty());
+        EXPECT_EQ(file.chunks.first().bytes, "open " + sim->terminalPath().toUtf8());
+        EXPECT_EQ(file.chunks.last().bytes, "close");
+    }
+    // A command that fails is recorded as far as it went.
+    const CliRun silent = run(*sim, {"ident", "5"});
+    EXPECT_EQ(silent.exitCode, 4);
+    ASSERT_EQ(userFiles("recordings").filter("_005.vrec").size(), 1);
+    EXPECT_EQ(readRecording(userFiles("recordings").filter("_005.vrec")[0]).value("Unit"),
+              "005 [05]");
+
+    EXPECT_EQ(run(*sim, {"ident", "1"}, "Aufzeichnung=nein\r\n").exitCode, 0);
+    EXPECT_EQ(userFiles("recordings").size(), 4);
+}
+
+TEST_F(CliTest, ARecordingThatCannotBeWrittenIsSaidOnceAndTheCommandGoesOn) {
+    auto sim = startSim();
+    // Permissions do not bind the administrator; /proc refuses everyone.
+    QString home = QStringLiteral("/proc/self/no-data-home");
+    if (geteuid() != 0) {
+        home = dir.filePath("read-only");
+        QDir().mkpath(home + "/vandrix/recordings");
+        QFile::setPermissions(home + "/vandrix/recordings", QFile::ReadOwner | QFile::ExeOwner);
+    }
+    ScopedEnv readOnly("XDG_DATA_HOME", home);
+    const CliRun r = run(*sim, {"scan", "1", "3"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.lines().filter("Steuergerät gefunden").size(), 2);
+    const QString warning = LoadStr(TeamText::RecorderOff).section('\n', 0, 0);
+    EXPECT_EQ(r.err.count(warning), 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(home)) << r.err.toStdString();
+}
+
+TEST_F(CliTest, TheDemoPortServesTheRecordingTheConfigurationNames) {
+    // A chip the demo car does not have, so the replay shows in the output.
+    auto sim = startSim({"--chip-version", "1.5"});
+    const CliRun original = run(*sim, {"check"});
+    ASSERT_EQ(original.exitCode, 0) << original.err.toStdString();
+    ASSERT_TRUE(original.out.contains("Vandrix Pro v1.5"));
+    sim->stop();
+    // A bare file name is one of the user's recordings.
+    const QString name = QFileInfo(userFiles("recordings").value(0)).fileName();
+    const CliRun replayed = RunCli(
+        {"check", "--port", "demo", "--ini", ini("Demo-Aufzeichnung=" + name.toUtf8() + "\r\n")});
+    ASSERT_EQ(replayed.exitCode, 0) << replayed.err.toStdString();
+    EXPECT_EQ(replayed.out, original.out);
+}
+
+TEST_F(CliTest, AScanKeepsItsReportWhereTheWindowKeepsIt) {
+    auto sim = startSim();
+    const CliRun r = run(*sim, {"scan", "--car", "golf iv 1.6", "--json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList scans = userFiles("scans");
+    ASSERT_EQ(scans.size(), 1);
+    // Named by the car as the list spells it.
+    EXPECT_TRUE(
+        QRegularExpression("/\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d_Golf_IV_1\\.6\\.txt$")
+            .match(scans[0])
+            .hasMatch())
+        << scans[0].toStdString();
+    EXPECT_EQ(r.json()["saved"].toString(), scans[0]);
+    QFile f(scans[0]);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(f.readAll()), r.json()["report"].toString() + "\n");
+
+    // The text printed is the report kept, so either can be compared later.
+    const CliRun text = run(*sim, {"scan", "1", "3"});
+    QStringList added = userFiles("scans");
+    added.removeOne(scans[0]);
+    ASSERT_EQ(added.size(), 1);
+    QFile g(added[0]);
+    ASSERT_TRUE(g.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(g.readAll()), text.out);
+}
+
+TEST_F(CliTest, DiffOfTwoReportsSaysEachFindingOnALine) {
+    const QString before = QStringLiteral(VANDRIX_CLI_FIXTURES "/scan_before.txt");
+    const QString after = QStringLiteral(VANDRIX_CLI_FIXTURES "/scan_after.txt");
+    const QString gone = "003 [03] - ABS Bremsen: 00290 Drehzahlfühler hinten links, Status 36 ";
+    struct Case {
+        QString older, newer;
+        QStringList args;
+        QString line;
+    } cases[] = {
+        {before, after, {}, "Fehler nicht mehr gespeichert: " + gone},
+        {after, before, {}, "Fehler neu: " + gone},
+        {before, before, {}, "Kein Unterschied"},
+        {before, after, {"--lang", "en"}, "fault gone: 003 [03] - ABS Bremsen: 00290 "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.older + " " + c.newer + " " + c.args.join(' ')).toStdString());
+        const CliRun r = RunCli(QStringList{"diff", c.older, c.newer, "--ini", ini()} + c.args);
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        ASSERT_EQ(r.lines().size(), 1) << r.out.toStdString();
+        EXPECT_TRUE(r.lines()[0].startsWith(c.line)) << r.out.toStdString();
+        EXPECT_EQ(r.err, "");
+    }
+
+    const CliRun json = RunCli({"diff", before, after, "--json", "--ini", ini()});
+    ASSERT_EQ(json.exitCode, 0);
+    const QJsonObject doc = json.json();
+    EXPECT_EQ(doc["command"].toString(), "diff");
+    EXPECT_EQ(doc["older"].toString(), before);
+    EXPECT_TRUE(doc["different"].toBool());
+    const QJsonArray goneFaults = doc["goneFaults"].toArray();
+    ASSERT_EQ(goneFaults.size(), 1);
+    EXPECT_EQ(goneFaults[0]["address"].toInt(), 3);
+    EXPECT_EQ(goneFaults[0]["unit"].toString(), "003 [03] - ABS Bremsen");
+    const QJsonObject fault = goneFaults[0]["fault"].toObject();
+    EXPECT_EQ(fault["code"].toInt(), 290);
+    EXPECT_EQ(fault["dtc"].toString(), "00290");
+    EXPECT_EQ(fault["status"].toInt(), 36);
+    EXPECT_EQ(fault["text"].toString(), "Drehzahlfühler hinten links");
+    for (const char* empty :
+         {"appeared", "disappeared", "newFaults", "changedStatus", "onlyInOlder", "onlyInNewer"})
+        EXPECT_TRUE(doc[empty].toArray().isEmpty()) << empty;
+}
+
+TEST_F(CliTest, DiffOfAFileThatCannotBeReadGivesTheSystemsReason) {
+    const QString report = QStringLiteral(VANDRIX_CLI_FIXTURES "/scan_before.txt");
+    QStringList unreadable{dir.filePath("no-such-scan.txt")};
+    // Permissions do not bind the administrator.
+    if (geteuid() != 0) {
+        unreadable << dir.filePath("locked.txt");
+        ASSERT_TRUE(QFile::copy(report, unreadable.last()));
+        QFile::setPermissions(unreadable.last(), QFile::WriteOwner);
+    }
+    for (const QString& path : unreadable) {
+        const CliRun r = RunCli({"diff", report, path, "--ini", ini()});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.out, "");
+        const QString start = "Der Bericht läßt sich nicht lesen: " + path + ": ";
+        EXPECT_TRUE(r.err.startsWith(start)) << r.err.toStdString();
+        EXPECT_GT(r.err.trimmed().size(), start.size()) << "no reason given";
+    }
+
+    // Any file that is no search report would otherwise show no difference.
+    QFile other(dir.filePath("notes.txt"));
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.write("Reifendruck 2,2 bar\n");
+    other.close();
+    const CliRun json = RunCli({"diff", other.fileName(), report, "--json", "--ini", ini()});
+    EXPECT_EQ(json.exitCode, 1);
+    EXPECT_EQ(json.json()["error"].toString(), "Kein Suchbericht: " + other.fileName());
 }
 
 TEST(CliBuild, LinksNoWidgetOrGuiLibrary) {

@@ -1,0 +1,40 @@
+#include "reports/kept_scan.h"
+
+#include "config/user_data.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+// A car name as part of a file name: no folder separators, no blanks.
+QString FileNamePart(const QString& text) {
+    QString out;
+    for (const QChar c : text.trimmed())
+        out += (c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('.'))
+                   ? c
+                   : QLatin1Char('_');
+    return out;
+}
+} // namespace
+
+KeptScan SaveScanReport(const QString& report, const QString& carName, const QDateTime& started) {
+    const QString folder = UserDataPath(QStringLiteral("scans"));
+    QString base = started.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
+    if (!carName.trimmed().isEmpty())
+        base += QLatin1Char('_') + FileNamePart(carName);
+    // Two searches in one second keep two reports.
+    KeptScan kept;
+    kept.path = folder + QLatin1Char('/') + base + QStringLiteral(".txt");
+    for (int n = 2; QFile::exists(kept.path); ++n)
+        kept.path = folder + QLatin1Char('/') + base + QStringLiteral("-%1.txt").arg(n);
+
+    // A folder that cannot be made shows in the file's own reason below.
+    QDir().mkpath(folder);
+    QSaveFile file(kept.path);
+    if (!file.open(QIODevice::WriteOnly) || file.write((report + QLatin1Char('\n')).toUtf8()) < 0 ||
+        !file.commit())
+        kept.failure =
+            QDir::toNativeSeparators(kept.path) + QStringLiteral(": ") + file.errorString();
+    return kept;
+}

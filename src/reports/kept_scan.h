@@ -1,0 +1,17 @@
+#pragma once
+// Every control unit search keeps its report, as shown, in the user's data
+// folder (vandrix/scans/), named by date, time and the car when one was
+// chosen. The window and the command line save through this one function.
+#include <QDateTime>
+#include <QString>
+
+struct KeptScan {
+    QString path;    // the file, also when it could not be written
+    QString failure; // empty when saved; else the file and the system's reason
+    bool saved() const { return failure.isEmpty(); }
+};
+
+// Writes report (its lines, without a final line end) to a new file. carName
+// is the chosen car's list name, empty when none was chosen.
+KeptScan SaveScanReport(const QString& report, const QString& carName,
+                        const QDateTime& started = QDateTime::currentDateTime());
