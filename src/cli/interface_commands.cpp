@@ -5,7 +5,6 @@
 #include "cli/link_session.h"
 #include "cli/output.h"
 #include "cli/shapes.h"
-#include "link/port_description.h"
 #include "link/port_list.h"
 #include "reports/interface_check_text.h"
 #include "values/readiness_voltage.h"
@@ -44,13 +43,14 @@ InterfaceCheckResult runCheck(const CliContext& c, CliOutput& out) {
 int RunPorts(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     QJsonArray ports;
     QList<QStringList> rows;
-    for (const QString& entry : EnumerateComPorts(c.values.Port, c.lang)) {
-        const bool demo = IsDemoInterfaceName(entry);
-        const QString port = demo ? QStringLiteral("demo") : entry;
-        const QString name = demo ? entry : SerialPortDescription(entry);
+    // As the window lists them: USB adapters by their stable link.
+    for (const PortEntry& entry : PortListEntries(c.values.Port, c.lang)) {
+        const bool demo = IsDemoInterfaceName(entry.path);
+        const QString port = demo ? QStringLiteral("demo") : entry.path;
+        const QString name = demo ? entry.path : PortAdapterText(entry, c.lang);
         ports.append(QJsonObject{{QStringLiteral("port"), port},
                                  {QStringLiteral("name"), name},
-                                 {QStringLiteral("configured"), entry == c.values.Port}});
+                                 {QStringLiteral("configured"), entry.path == c.values.Port}});
         rows << (name.isEmpty() ? QStringList{port} : QStringList{port, name});
     }
     doc.insert(QStringLiteral("ports"), ports);

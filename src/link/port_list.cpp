@@ -179,9 +179,9 @@ QList<PortEntry> PortListEntries(const QString& configuredPort, int languageOffs
     return ports;
 }
 
-QString PortEntryText(const PortEntry& entry, int languageOffset) {
+QString PortAdapterText(const PortEntry& entry, int languageOffset) {
     if (!entry.adapter.usb)
-        return entry.path;
+        return QString();
     QStringList about;
     const QString name =
         QStringList{entry.adapter.manufacturer, entry.adapter.product}.join(QLatin1Char(' '));
@@ -191,9 +191,12 @@ QString PortEntryText(const PortEntry& entry, int languageOffset) {
         about << LoadStr(PortSerialNumberId + languageOffset).arg(entry.adapter.serial);
     if (entry.path != entry.device)
         about << QFileInfo(entry.device).fileName();
-    if (about.isEmpty())
-        return entry.path;
-    return entry.path + QStringLiteral("  \u2013  ") + about.join(QStringLiteral(", "));
+    return about.join(QStringLiteral(", "));
+}
+
+QString PortEntryText(const PortEntry& entry, int languageOffset) {
+    const QString about = PortAdapterText(entry, languageOffset);
+    return about.isEmpty() ? entry.path : entry.path + QStringLiteral("  \u2013  ") + about;
 }
 
 int PreselectedPortIndex(const QStringList& entries, const QString& configuredPort) {

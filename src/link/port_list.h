@@ -67,6 +67,9 @@ QList<PortEntry> PortListEntries(const QString& configuredPort, int languageOffs
 // The text the list shows for an entry: its path, and for a USB adapter the
 // maker, product and serial number the system knows, and the kernel's name.
 QString PortEntryText(const PortEntry& entry, int languageOffset);
+// Only what is known of the adapter ("FTDI FT232R, serial no. A1, ttyUSB0");
+// empty for a port that is no USB adapter.
+QString PortAdapterText(const PortEntry& entry, int languageOffset);
 
 // The start-up selection: the entry that equals the trimmed configured name
 // exactly (case-sensitive), else the first entry; -1 for an empty list.

@@ -62,7 +62,9 @@ CommandChannel& TForm1::Channel() {
 
 bool TForm1::ConnectInterface(int address, AttemptEnd* end) {
     WindowConnectionView view(*this);
-    InterfaceInfo info{state.ChipVersion, state.ProtocolKind, {}};
+    InterfaceInfo info;
+    info.ChipVersion = state.ChipVersion;
+    info.ProtocolKind = state.ProtocolKind;
     const InterfaceSettings settings{state.InterByteTime, state.BlockDelayTime, state.KLineBaud};
     const bool connected = ::ConnectInterface(address, Channel(), settings, info, view, &Trace);
     state.ChipVersion = info.ChipVersion;
