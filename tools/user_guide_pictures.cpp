@@ -5,8 +5,10 @@
 // Usage: user_guide_pictures <folder>   (./vandrix.sh screenshots)
 #include "config/strings.h"
 #include "link/port_list.h"
+#include "sim/simulator_host.h"
 #include "ui/application.h"
 #include "ui/form_widgets.h"
+#include "ui/graph_window.h"
 #include "ui/main_window.h"
 #include "ui/prompts.h"
 
@@ -88,6 +90,13 @@ Act scrollToStart(QPlainTextEdit* TForm1::*text) {
         return nullptr;
     };
 }
+// The graph window of the Group page, once it has drawn a few seconds.
+Act openGraph() {
+    return [](TForm1& f) -> QWidget* {
+        f.GraphButton->click();
+        return f.LiveGraph;
+    };
+}
 Act nothing() {
     return [](TForm1&) { return nullptr; };
 }
@@ -136,6 +145,7 @@ const std::vector<Shot> Engine = {
     {"info",    page(&TForm1::TabSheet1),   shows(&TForm1::Label7)},
     {"raw",     page(&TForm1::TabSheet5),   [](TForm1& f) { return !f.RawValueBoxes[0]->text().isEmpty(); }, 1000},
     {"group",   groups({1, 2, 3, 4}),       [](TForm1& f) { return !f.GroupValueBoxes[3][0]->text().isEmpty(); }, 1500},
+    {"graph",   openGraph(),                [](TForm1& f) { return f.LiveGraph && f.LiveGraph->isVisible(); }, 6000},
     {nullptr,   click(&TForm1::BitBtn5),    enabled(&TForm1::CheckBox7), 0},
     {"log",     click(&TForm1::CheckBox7),  ticked(&TForm1::CheckBox7), 2000},
 };
@@ -214,6 +224,10 @@ bool runShots(TForm1& f, const std::vector<Shot>& shots, const QString& folder,
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // What the program keeps for the user (recordings, search reports) goes
+    // to a folder of this run, not into the real user's.
+    QTemporaryDir userData;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(userData.path()));
     VandrixApplication app(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: user_guide_pictures <folder>\n");
@@ -241,8 +255,11 @@ int main(int argc, char** argv) {
 
     GuidePrompts prompts;
     prompts.logFile = program.filePath(QStringLiteral("measurements.csv"));
+    SimulatorHost demo;
     TForm1Options options;
     options.programDir = program.path();
+    options.demoInterface = MakeDemoStarter(
+        demo, QDir(QStringLiteral(VANDRIX_SOURCE_DATA)).filePath("scenarios/demo_car.ini"));
     options.portRoots = {program.filePath(QStringLiteral("no-ports/dev")),
                          program.filePath(QStringLiteral("no-ports/sys"))};
     TForm1 window(prompts, options);

@@ -41,7 +41,8 @@ void TForm1::createAddedControls() {
     addedButton(AdaptationUndoButton, "AdaptationUndoButton", TabSheet8, QRect(368, 123, 161, 23))
         ->hide();
 
-    addedLabel(ScanSavedLabel, "ScanSavedLabel", TabSheet7, QRect(224, 398, 465, 17));
+    // Left of the interface check button, which shares the row.
+    addedLabel(ScanSavedLabel, "ScanSavedLabel", TabSheet7, QRect(224, 398, 329, 17));
 
     auto onClick = [this](QPushButton* button, void (TForm1::*handler)()) {
         connect(button, &QPushButton::clicked, this,

@@ -91,7 +91,7 @@ GraphWindow::GraphWindow(Prompts& prompts, int languageOffset, Source source, QW
     connect(m_timer, &QTimer::timeout, this, &GraphWindow::onTimer);
     if (source == Source::Live)
         m_timer->start(RedrawMs);
-    resize(900, 520);
+    resize(1100, 620);
 }
 
 QString GraphWindow::str(int id) const {
@@ -372,6 +372,8 @@ void GraphWindow::syncLines() {
         axis->setTitleText(units[u].isEmpty() ? str(TeamText::GraphNoUnit) : units[u]);
         // As many digits as the value needs, no fixed count that cuts them.
         axis->setLabelFormat(QStringLiteral("%g"));
+        // Many units share the width: a number cut to "..." says nothing.
+        axis->setTruncateLabels(false);
         m_chart->addAxis(axis, u % 2 == 0 ? Qt::AlignLeft : Qt::AlignRight);
         m_axes.insert(units[u], axis);
     }
