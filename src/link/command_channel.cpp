@@ -79,9 +79,17 @@ QString CommandChannel::ReadReplyLine(bool appendCR) {
     uint32_t lastTime = Clock::GetTickCount();
     for (;;) {
         QChar c;
+        // The port's read timeout, but no longer than the silence limit
+        // still allows: a silent line ends after 5 s, not at the next whole
+        // read timeout after them.
+        const int64_t silentFor = int64_t(uint32_t(Clock::GetTickCount() - lastTime));
+        const int portWait = m_port.readWaitMs();
+        const int wait =
+            portWait <= 0 ? portWait
+                          : int(std::clamp<int64_t>(SilenceLimitMs + 1 - silentFor, 1, portWait));
         // A line feed after the CR (interfaces that end lines with CR LF)
         // carries nothing and must not start the next line.
-        if (readChar(c, m_port.readWaitMs()) && c != LF) {
+        if (readChar(c, wait) && c != LF) {
             lastIsCR = c == CR;
             if (!lastIsCR) {
                 line += c;

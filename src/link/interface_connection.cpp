@@ -130,6 +130,9 @@ QString AttemptSeenText(const AttemptSeen& seen, int address,
     case AttemptSeen::What::WakeUpOnly:
         return text(TeamText::SeenWakeUpOnly).arg(EscapedText(seen.received));
     case AttemptSeen::What::NoChipName:
+        // Six silent resets: there is no answer to show.
+        if (seen.received.isEmpty())
+            return text(TeamText::SeenNothing);
         return text(TeamText::SeenNoChipName).arg(EscapedText(seen.received));
     case AttemptSeen::What::UnitSilent:
         return text(TeamText::SeenUnitSilent).arg(unit);

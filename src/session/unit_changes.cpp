@@ -93,7 +93,8 @@ void TForm1::WriteCodingValues(int coding, int workshopCode, bool undo) {
     JournalEntry entry;
     entry.workshopCode = QString::number(workshopCode);
     entry.before = state.Identification.Coding;
-    entry.requested = QString::number(coding);
+    // In the five digits the identification shows, so before and after compare.
+    entry.requested = QString::number(coding).rightJustified(5, u'0');
     entry.undo = undo;
     if (!JournalChangeSent(entry))
         return;

@@ -1,5 +1,6 @@
 #include "ui/form_widgets.h"
 
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -10,6 +11,7 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <QTimer>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
 #include <qdrawutil.h>
@@ -442,6 +444,21 @@ QFont TStatusBar::fittingFont(QFont font, const QString& text, int width) {
             font.setPointSizeF(size);
     }
     return font;
+}
+
+bool TStatusBar::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip)
+        return QWidget::event(event);
+    const QPoint at = static_cast<QHelpEvent*>(event)->pos();
+    for (int i = 0; i < panelCount(); ++i)
+        if (panelRect(i).contains(at) && !panelText(i).isEmpty()) {
+            QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), panelText(i), this,
+                               panelRect(i));
+            return true;
+        }
+    QToolTip::hideText();
+    event->ignore();
+    return true;
 }
 
 void TStatusBar::paintEvent(QPaintEvent*) {

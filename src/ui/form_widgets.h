@@ -198,6 +198,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override;
+    // A panel's whole text as its tool tip: a long one is drawn small.
+    bool event(QEvent* event) override;
 
 private:
     std::vector<Panel> m_panels;

@@ -2,6 +2,7 @@
 #include "config/clock.h"
 #include "link/command_channel.h"
 #include "link/memory_stream.h"
+#include "link/open_port.h"
 #include "link/serial_port.h"
 #include "support/channel_fixture.h"
 
@@ -64,6 +65,19 @@ TEST(ChannelPump, SilentReadStillPumpsMessagesEvery50ms) {
         EXPECT_LE(at - prev, 50);
         prev = at;
     }
+}
+
+TEST(ChannelPump, ASilentLineEndsWhenTheSilenceLimitIsReached) {
+    // Not at the next whole read timeout after it: six silent reset answers
+    // take 30 s, not 36.
+    MemoryByteStream stream;
+    stream.useVirtualClock(1000);
+    stream.Open();
+    SetConnectionTimeouts(stream);
+    CommandChannel channel(stream);
+    EXPECT_EQ(channel.ReadReplyLine(false), "");
+    EXPECT_GT(Clock::nowMs() - 1000, 5000);
+    EXPECT_LE(Clock::nowMs() - 1000, 5001);
 }
 
 TEST_F(Channel, SendCommandClassifiesTheFirstLine) {

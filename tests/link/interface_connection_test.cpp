@@ -130,6 +130,8 @@ TEST_F(Connection, FailuresCloseThePortAndTellTheUser) {
     } cases[] = {
         {"silent interface", "", "", 306, 0, AttemptSeen::What::Nothing, "<715>",
          AttemptEnd::NoInterface},
+        {"silent reset", "ATZ", "", 305, 6, AttemptSeen::What::NoChipName, "<715>",
+         AttemptEnd::NoChip},
         {"other chip", "ATZ", "\rOther Chip 1.0\xE9\r>", 305, 6, AttemptSeen::What::NoChipName,
          "<717> \\rOther Chip 1.0\\xE9\\r>", AttemptEnd::NoChip},
         {"unit absent", "ATD11", "ERROR\r>", 0, 1, AttemptSeen::What::ErrorWord, "<719> 11 ERROR",

@@ -89,11 +89,11 @@ TEST_F(ChangeJournalTest, CodingWriteIsJournalledAndCanBeUndone) {
              EXPECT_EQ(lines[0].workshopCode, "12345");
              EXPECT_TRUE(lines[0].isCoding());
              EXPECT_EQ(lines[0].before, "01262");
-             EXPECT_EQ(lines[0].requested, "1263");
+             EXPECT_EQ(lines[0].requested, "01263");
              EXPECT_EQ(lines[1].stage, JournalEntry::Stage::Accepted);
              EXPECT_EQ(lines[1].readBack, "01263");
              EXPECT_FALSE(lines[1].undo);
-             EXPECT_EQ(w.CodingLastChange->text(), "Letzte Änderung: 01262 → 1263");
+             EXPECT_EQ(w.CodingLastChange->text(), "Letzte Änderung: 01262 → 01263");
              EXPECT_TRUE(w.CodingUndoButton->isVisible());
              EXPECT_TRUE(w.CodingUndoButton->isEnabled());
              EXPECT_EQ(w.CodingUndoButton->text(), "&Zurück auf 01262");
@@ -114,10 +114,10 @@ TEST_F(ChangeJournalTest, CodingWriteIsJournalledAndCanBeUndone) {
              const QList<JournalEntry> lines = journal();
              ASSERT_EQ(lines.size(), 4);
              EXPECT_EQ(lines[3].before, "01263");
-             EXPECT_EQ(lines[3].requested, "1262");
+             EXPECT_EQ(lines[3].requested, "01262");
              EXPECT_TRUE(lines[3].undo);
              EXPECT_EQ(lines[3].stage, JournalEntry::Stage::Accepted);
-             EXPECT_EQ(w.CodingLastChange->text(), "Letzte Änderung: 01263 → 1262");
+             EXPECT_EQ(w.CodingLastChange->text(), "Letzte Änderung: 01263 → 01262");
              EXPECT_TRUE(w.CodingLastChange->toolTip().contains("(rückgängig gemacht)"));
          }},
     });

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <QtTest/QTest>
 #include <stdexcept>
@@ -195,7 +196,9 @@ TEST_F(ViewTest, StatusPanelsShowTheirWholeText) {
     const struct {
         int panel;
         const char* text;
-    } cases[] = {{6, "DTCs: Codes + Status"}, {0, "Steuergerät 05 antwortet nicht"}};
+    } cases[] = {{6, "DTCs: Codes + Status"},
+                 {0, "Steuergerät 05 antwortet nicht"},
+                 {0, "Steuergerät 05 antwortet nicht (DATA ERROR)"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         f.StatusBar1->setPanelText(c.panel, QString::fromUtf8(c.text));
@@ -214,6 +217,10 @@ TEST_F(ViewTest, StatusPanelsShowTheirWholeText) {
         // A text cut by its panel runs into both edges.
         EXPECT_GT(first, r.left() + 1);
         EXPECT_LT(last, r.right() - 1);
+        // Drawn small, so the tool tip shows it at its size.
+        QHelpEvent hover(QEvent::ToolTip, r.center(), f.StatusBar1->mapToGlobal(r.center()));
+        QCoreApplication::sendEvent(f.StatusBar1, &hover);
+        EXPECT_EQ(QToolTip::text(), QString::fromUtf8(c.text));
     }
 }
 
