@@ -16,6 +16,13 @@ void TForm1::GraphButtonClick() {
     LiveGraph->activateWindow();
 }
 
+void TForm1::RestartLiveGraph() {
+    if (!LiveGraph)
+        return;
+    LiveGraph->clearReadings();
+    LiveGraphStartMs = Clock::nowMs();
+}
+
 void TForm1::FeedLiveGraph(size_t slot) {
     // A closed graph costs the loop nothing.
     if (!LiveGraph || !LiveGraph->isVisible())

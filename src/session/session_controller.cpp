@@ -227,6 +227,7 @@ void TForm1::ConnectOneECU() {
         ShowIdentification();
         QApplication::restoreOverrideCursor();
         OpenSessionLabelFile();
+        RestartLiveGraph();
         ShowConnectedView();
         while (!state.StopRequested)
             RunSessionPass();

@@ -360,6 +360,14 @@ void GraphWindow::redraw() {
     m_drawnRevision = m_model.revision();
 }
 
+void GraphWindow::clearReadings() {
+    m_model.clear();
+    m_nextColour = 0;
+    m_x0 = 0;
+    m_x1 = m_spanSeconds;
+    redraw();
+}
+
 void GraphWindow::syncLines() {
     const QList<GraphModel::Series>& all = m_model.series();
     const QStringList units = m_model.units();

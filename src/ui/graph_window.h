@@ -40,6 +40,9 @@ public:
     // Live: one field's reading as its value box shows it, t in seconds.
     void addReading(const QString& key, const QString& name, const QString& group, double t,
                     const QString& shownText);
+    // Live: forgets every reading, for a new session (another unit's lines
+    // must not continue this one's).
+    void clearReadings();
     // File: reads a log of this program and shows its last recording; false,
     // after telling the user, when there is nothing to plot.
     bool openLog(const QString& path);

@@ -411,6 +411,8 @@ public:
     void GraphButtonClick();
     // The slot's four fields, as its boxes show them now, to an open graph.
     void FeedLiveGraph(size_t slot);
+    // A new session starts an open graph afresh at time 0.
+    void RestartLiveGraph();
 
     // Change journal and undo (session/change_journal.cpp).
     QString ChangeJournalPath() const;

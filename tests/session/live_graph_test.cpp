@@ -133,4 +133,12 @@ TEST_F(LiveGraphTest, PlotsTheTickedGroupsWhilePolled) {
          [&] { EXPECT_EQ(graph->model().lastTime(), pausedAt); }},
     });
     expectIdleWindow();
+
+    // The next session, perhaps with another unit, starts the graph afresh.
+    graph->show();
+    runSession([&] {
+        EXPECT_TRUE(graph->model().series().isEmpty());
+        EXPECT_TRUE(graph->model().textFields().isEmpty());
+        EXPECT_EQ(graph->lineList()->count(), 0);
+    });
 }
