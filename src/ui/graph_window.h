@@ -33,7 +33,7 @@ public:
     static constexpr int DefaultSpanSeconds = 60;
     static constexpr int LiveKeepSeconds = 600;
     // How often a live window redraws at most.
-    static constexpr int RedrawMs = 250;
+    static constexpr int RedrawMs = 500;
 
     GraphWindow(Prompts& prompts, int languageOffset, Source source, QWidget* parent = nullptr);
 
