@@ -92,12 +92,7 @@ TEST_F(SessionTest, FailedAttemptsEndAsTheUserExpects) {
         const char* lastCommand;
         const char* panel0 = "Keine Verbindung";
     } cases[] = {
-        {"unit absent",
-         {},
-         5,
-         "",
-         "ATD05",
-         "Steuergerät 05 antwortet nicht (ERROR)"},
+        {"unit absent", {}, 5, "", "ATD05", "Steuergerät 05 antwortet nicht (ERROR)"},
         {"unit answers DATA ERROR",
          {"--fault", "dataerror@ATD01"},
          1,
