@@ -4,6 +4,7 @@
 #include "config/recorder_texts.h"
 #include "config/strings.h"
 #include "link/recording.h"
+#include "support/recording_commands.h"
 #include "support/scoped_env.h"
 #include "support/sim_process.h"
 
@@ -58,16 +59,6 @@ protected:
         EXPECT_TRUE(file) << error.toStdString();
         EXPECT_TRUE(file && file->badLines.isEmpty());
         return file.value_or(Recording::File{});
-    }
-    // What a recording says was sent, split into commands at CR.
-    static QStringList commandsOf(const Recording::File& file) {
-        QByteArray sent;
-        for (const Recording::Chunk& c : file.chunks)
-            if (c.direction == Recording::Direction::Sent)
-                sent += c.bytes;
-        QStringList commands = QString::fromLatin1(sent).split('\r');
-        commands.removeLast();
-        return commands;
     }
 
     QTemporaryDir dir;
@@ -318,7 +309,7 @@ TEST_F(CliTest, CtrlCDuringALoggedPollLeavesWholeRowsAndSaysATH) {
     // The recording ends with the stop too, "ATH" and the port's close in it.
     ASSERT_EQ(userFiles("recordings").size(), 1);
     const Recording::File recording = readRecording(userFiles("recordings")[0]);
-    EXPECT_EQ(commandsOf(recording), sim->commands());
+    EXPECT_EQ(RecordedCommands(recording), sim->commands());
     EXPECT_EQ(recording.chunks.last().bytes, "close");
 
     QFile f(csv);
@@ -522,7 +513,7 @@ TEST_F(CliTest, EachCommandIsOneRecordingOfTheBytesItExchanged) {
         EXPECT_EQ(file.value("Unit"), c.units);
         EXPECT_EQ(file.value("Port"), sim->terminalPath());
         EXPECT_EQ(file.value("Chip"), "Vandrix Pro v2.1");
-        EXPECT_EQ(commandsOf(file), sim->commands().mid(sent));
+        EXPECT_EQ(RecordedCommands(file), sim->commands().mid(sent));
         ASSERT_FALSE(file.chunks.isEmpty());
         EXPECT_EQ(file.chunks.first().bytes, "open " + sim->terminalPath().toUtf8());
         EXPECT_EQ(file.chunks.last().bytes, "close");

@@ -80,7 +80,7 @@ TEST_F(InterfaceCheckTest, ReportsEachStepWithWhatWasSeenAndNeverDialsAUnit) {
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         const Recording::File file = lastRecording();
         EXPECT_EQ(file.value("Kind"), "interface check");
-        EXPECT_EQ(commandsOf(file), c.commands);
+        EXPECT_EQ(RecordedCommands(file), c.commands);
     }
 }
 

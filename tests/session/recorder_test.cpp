@@ -39,7 +39,7 @@ TEST_F(RecorderTest, ASessionIsRecordedAsTheInterfaceSawItAndTheTraceNamesTheFil
 
     const Recording::File file = lastRecording();
     EXPECT_TRUE(file.badLines.isEmpty());
-    EXPECT_EQ(commandsOf(file), sim.commands());
+    EXPECT_EQ(RecordedCommands(file), sim.commands());
     EXPECT_TRUE(sim.commands().contains("0801"));
     EXPECT_EQ(file.value("Program"), "Vandrix Version 1.41");
     EXPECT_EQ(file.value("Kind"), "session");
@@ -100,7 +100,7 @@ TEST_F(RecorderTest, ASearchIsOneRecordingOfEveryUnitTried) {
     EXPECT_EQ(file.value("Kind"), "search");
     EXPECT_EQ(file.value("Unit"), "001 [01], 005 [05]");
     EXPECT_TRUE(QFileInfo(w.Recorder.path()).fileName().endsWith("_search.vrec"));
-    EXPECT_EQ(commandsOf(file), sim.commands());
+    EXPECT_EQ(RecordedCommands(file), sim.commands());
     EXPECT_TRUE(sim.commands().contains("ATD01") && sim.commands().contains("ATD05"));
 }
 
@@ -215,7 +215,7 @@ TEST_F(RecorderTest, AKilledProgramLeavesARecordingWhoseLinesAllParse) {
     EXPECT_EQ(file->value("Chip"), "Vandrix Pro v2.1");
     // Everything up to the last exchange: the commands the interface received,
     // but for the ones sent after the recording's last line was written.
-    const QStringList recorded = commandsOf(*file);
+    const QStringList recorded = RecordedCommands(*file);
     const QStringList received = sim.commands();
     ASSERT_GE(recorded.count("0801"), 30);
     EXPECT_EQ(recorded, received.mid(0, recorded.size()));

@@ -4,6 +4,7 @@
 // the recording a session left.
 #include "link/recording.h"
 #include "services/fault_codes.h"
+#include "support/recording_commands.h"
 #include "support/ui/session_fixture.h"
 
 #include <QCheckBox>
@@ -65,16 +66,5 @@ protected:
         std::optional<Recording::File> file = Recording::read(window->Recorder.path(), &error);
         EXPECT_TRUE(file) << error.toStdString();
         return file.value_or(Recording::File{});
-    }
-
-    // The commands of a recording: what was sent, split at CR.
-    static QStringList commandsOf(const Recording::File& file) {
-        QByteArray sent;
-        for (const Recording::Chunk& c : file.chunks)
-            if (c.direction == Recording::Direction::Sent)
-                sent += c.bytes;
-        QStringList commands = QString::fromLatin1(sent).split(QLatin1Char('\r'));
-        commands.removeLast(); // after the last CR
-        return commands;
     }
 };
