@@ -5,6 +5,7 @@
 #include "config/app_paths.h"
 #include "config/strings.h"
 
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QStyleFactory>
@@ -40,6 +41,9 @@ VandrixApplication::VandrixApplication(int& argc, char** argv) : QApplication(ar
     setApplicationName(QStringLiteral("Vandrix"));
     // The desktop entry's name, so a Wayland desktop shows the entry's icon.
     setDesktopFileName(QStringLiteral("example.vandrix.Vandrix"));
+    // Every window shows the program's icon, also where the desktop does
+    // not match it to its entry.
+    setWindowIcon(QIcon(QStringLiteral(":/vandrix/icon.png")));
     // One look everywhere; the window's fixed layout was drawn for it.
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
         setStyle(fusion);

@@ -145,3 +145,10 @@ TEST_F(DesktopTest, QtsOwnDialogsSpeakTheChosenLanguage) {
         window.reset();
     }
 }
+
+TEST_F(DesktopTest, EveryWindowShowsTheProgramsIcon) {
+    TForm1& f = makeWindow();
+    showWindow(f);
+    EXPECT_FALSE(f.windowIcon().isNull());
+    EXPECT_EQ(f.windowIcon().availableSizes(), QList<QSize>{QSize(128, 128)});
+}
