@@ -71,6 +71,8 @@ int RunFaults(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     DescribeUnit(c, address, doc);
     const FaultTexts texts = FaultTexts::open(c.paths.dataDirs(), c.languageCode);
 
+    // A confirmation that was not given ends as a usage error, on a terminal too.
+    bool declined = false;
     CliLink link(c, out, RecordingHeader::Kind::Session, {address});
     link.run([&] {
         CommandChannel& channel = link.connectUnit(address);
@@ -87,6 +89,7 @@ int RunFaults(const CliContext& c, CliOutput& out, QJsonObject& doc) {
         doc.insert(QStringLiteral("cleared"), confirmed);
         if (!confirmed) {
             out.line(c.text(CliText::NotCleared));
+            declined = true;
             return;
         }
         ClearFaultCodes(channel);
@@ -96,7 +99,7 @@ int RunFaults(const CliContext& c, CliOutput& out, QJsonObject& doc) {
         out.line(c.text(CliText::AfterClearing));
         printFaults(c, out, outcome, faults, texts);
     });
-    return Exit::Done;
+    return declined ? Exit::Usage : Exit::Done;
 }
 
 int RunReadiness(const CliContext& c, CliOutput& out, QJsonObject& doc) {

@@ -4,6 +4,7 @@
 #include "config/recorder_texts.h"
 #include "config/strings.h"
 #include "link/recording.h"
+#include "support/pty_pair.h"
 #include "support/recording_commands.h"
 #include "support/scoped_env.h"
 #include "support/sim_process.h"
@@ -288,6 +289,20 @@ TEST_F(CliTest, GroupsPrintOneRowPerPollInTheRegionalSettingsAndJsonWithAPoint) 
     EXPECT_EQ(fields[1]["text"].toString(), "42.00 l");
     EXPECT_TRUE(
         QRegularExpression("^0:0:\\d+\\.\\d{3}$").match(polls[1]["time"].toString()).hasMatch());
+}
+
+TEST_F(CliTest, AClearDeclinedOnATerminalIsAUsageEndAndClearsNothing) {
+    auto sim = startSim();
+    PtyPair terminal; // the user's terminal as standard input
+    QProcess p;
+    p.setStandardInputFile(terminal.slavePath());
+    StartCli(p, {"faults", "3", "--clear", "--port", sim->terminalPath(), "--ini", ini()});
+    terminal.write("n\n");
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardOutput()).contains("Nicht gelöscht."));
+    EXPECT_FALSE(sim->commands().contains("05"));
+    EXPECT_EQ(sim->commands().last(), "ATH");
 }
 
 TEST_F(CliTest, CtrlCDuringALoggedPollLeavesWholeRowsAndSaysATH) {
