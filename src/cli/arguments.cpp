@@ -232,9 +232,12 @@ int EarlyLanguage(const QStringList& args, const QString& programDir) {
 std::optional<int> ParseInvocation(const QStringList& args, const QString& programDir,
                                    Invocation& inv, CliOutput& out) {
     const int lang = EarlyLanguage(args, programDir);
+    // Once the command is known, the hint names its own help.
+    QString command;
     const auto usageError = [&](const QString& message) {
         out.error(QStringLiteral("vandrix-cli: ") + message);
-        out.error(LoadStr(CliText::CommandHelpHint + lang));
+        out.error(command.isEmpty() ? LoadStr(CliText::CommandHelpHint + lang)
+                                    : LoadStr(CliText::ThisCommandHelpHint + lang).arg(command));
         return std::optional<int>(Exit::Usage);
     };
 
@@ -268,6 +271,7 @@ std::optional<int> ParseInvocation(const QStringList& args, const QString& progr
     const CommandInfo* info = findCommand(positional.first());
     if (!info)
         return usageError(LoadStr(CliText::UnknownCommand + lang).arg(positional.first()));
+    command = info->name;
     if (help) {
         out.line(CommandHelp(*info, lang).chopped(1));
         return Exit::Done;

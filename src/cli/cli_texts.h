@@ -78,7 +78,8 @@ enum : int {
     BadArgument = 3105,
     InterfaceCheck = 3121,
     ScanProgress = 3122,
-    ReportUnreadable = 3123, // %1: the file, %2: the system's reason
-    NotAScanReport = 3124,   // %1: the file
+    ReportUnreadable = 3123,    // %1: the file, %2: the system's reason
+    NotAScanReport = 3124,      // %1: the file
+    ThisCommandHelpHint = 3125, // %1: the command
 };
 } // namespace CliText

@@ -364,6 +364,7 @@ constexpr Entry kTable[] = {
     {3122, u"%1 von %2: %3"},
     {3123, u"Der Bericht läßt sich nicht lesen: %1: %2"},
     {3124, u"Kein Suchbericht: %1"},
+    {3125, u"Hilfe zu diesem Befehl: vandrix-cli %1 --help"},
 
     // English
     {10001, u"Control Unit:"},
@@ -709,6 +710,7 @@ constexpr Entry kTable[] = {
     {13122, u"%1 of %2: %3"},
     {13123, u"Cannot read the report: %1: %2"},
     {13124, u"Not a search report: %1"},
+    {13125, u"Help on this command: vandrix-cli %1 --help"},
 };
 // clang-format on
 

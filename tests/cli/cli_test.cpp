@@ -111,6 +111,12 @@ TEST_F(CliTest, HelpVersionAndUsageErrors) {
         EXPECT_TRUE(help.contains(QStringLiteral("\n  %1 ").arg(command))) << command;
     for (int code = 0; code <= 5; ++code)
         EXPECT_TRUE(help.contains(QStringLiteral("\n  %1 ").arg(code))) << code;
+    EXPECT_TRUE(help.contains("141: der Leser der Ausgabe"));
+    // A usage error points at the help of its command once the command is known.
+    EXPECT_TRUE(RunCli({"ident", "--ini", ini()})
+                    .err.endsWith("Hilfe zu diesem Befehl: vandrix-cli ident --help\n"));
+    EXPECT_TRUE(RunCli({"frobnicate", "--ini", ini()})
+                    .err.endsWith("Hilfe zu einem Befehl: vandrix-cli BEFEHL --help\n"));
 }
 
 TEST_F(CliTest, UnitAddressesAreTheListsDecimalOrHexadecimal) {
