@@ -6,11 +6,17 @@
 #include "ui/graph_window.h"
 #include "ui/main_window.h"
 
+#include <QFileInfo>
+
 void TForm1::GraphButtonClick() {
     if (!LiveGraph) {
         LiveGraph = new GraphWindow(prompts, state.LanguageOffset, GraphWindow::Source::Live, this);
         LiveGraphStartMs = Clock::nowMs();
     }
+    // The log chosen on the measuring page is the likeliest to look at.
+    LiveGraph->setLogFolder(SaveDialog1.fileName.isEmpty()
+                                ? SaveDialog1.directory
+                                : QFileInfo(SaveDialog1.fileName).absolutePath());
     LiveGraph->show();
     LiveGraph->raise();
     LiveGraph->activateWindow();

@@ -254,6 +254,7 @@ void GraphWindow::chooseLog() {
     request.title =
         str(TeamText::GraphOpenLog).remove(QLatin1Char('&')).remove(QStringLiteral("..."));
     request.filter = QStringLiteral("Comma Separated Values (*.csv)");
+    request.directory = m_logFolder;
     const QString path = m_prompts.openFile(request);
     if (path.isEmpty())
         return;

@@ -61,6 +61,8 @@ public:
     void setLineVisible(int index, bool visible);
     // Opens a file window for a log the user chooses.
     void chooseLog();
+    // Where that choice starts: the folder of the user's logs.
+    void setLogFolder(const QString& folder) { m_logFolder = folder; }
     // The file window opened last from this one.
     GraphWindow* lastLogWindow() const { return m_lastLogWindow; }
 
@@ -96,6 +98,7 @@ private:
     Source m_source;
     GraphModel m_model;
     QList<LogRecording> m_recordings;
+    QString m_logFolder;
 
     bool m_paused = false;
     bool m_settingRange = false; // the window moves the axis itself, not the user

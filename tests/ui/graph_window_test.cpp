@@ -87,7 +87,10 @@ TEST_F(GraphWindowTest, AFileWithoutMeasuredValuesIsRefused) {
     live.openButton()->click();
     EXPECT_EQ(live.lastLogWindow(), nullptr);
 
-    prompts.expectOpenFile(QString()); // cancelled
+    // Cancelled; the choice starts in the folder of the user's logs.
+    live.setLogFolder(dir.path());
+    prompts.expectOpenFile(QString());
     live.openButton()->click();
     EXPECT_EQ(live.lastLogWindow(), nullptr);
+    EXPECT_EQ(prompts.shown().back().text, dir.path());
 }

@@ -187,7 +187,7 @@ QString ScriptedPrompts::saveFile(const SaveFileRequest& request) {
 }
 
 QString ScriptedPrompts::openFile(const SaveFileRequest& request) {
-    const auto e = take(ShownPrompt(PromptKind::OpenFile, request.title));
+    const auto e = take(ShownPrompt(PromptKind::OpenFile, request.title, request.directory));
     return e ? e->path : QString();
 }
 
