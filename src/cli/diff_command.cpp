@@ -11,15 +11,21 @@
 
 namespace {
 
+// Far beyond a search of every unit; a larger file (or a device that never
+// ends) is no report and must not be read whole.
+constexpr qint64 MaxReportBytes = 16 * 1024 * 1024;
+
 ScanReport readReport(const CliContext& c, const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw CliFailure{Exit::Usage,
                          c.text(CliText::ReportUnreadable).arg(path, file.errorString())};
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.read(MaxReportBytes + 1);
     if (file.error() != QFileDevice::NoError)
         throw CliFailure{Exit::Usage,
                          c.text(CliText::ReportUnreadable).arg(path, file.errorString())};
+    if (bytes.size() > MaxReportBytes)
+        throw CliFailure{Exit::Usage, c.text(CliText::NotAScanReport).arg(path)};
     // A file of no unit at all would compare as "no difference".
     ScanReport report = ParseScanReport(QString::fromUtf8(bytes));
     if (report.units.isEmpty())

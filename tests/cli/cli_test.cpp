@@ -679,6 +679,10 @@ TEST_F(CliTest, DiffOfAFileThatCannotBeReadGivesTheSystemsReason) {
     const CliRun json = RunCli({"diff", other.fileName(), report, "--json", "--ini", ini()});
     EXPECT_EQ(json.exitCode, 1);
     EXPECT_EQ(json.json()["error"].toString(), "Kein Suchbericht: " + other.fileName());
+    // Nor a device that never ends: it is not read forever.
+    const CliRun endless = RunCli({"diff", "/dev/zero", report, "--ini", ini()});
+    EXPECT_EQ(endless.exitCode, 1);
+    EXPECT_EQ(endless.err.trimmed(), "Kein Suchbericht: /dev/zero");
 }
 
 TEST(CliBuild, LinksNoWidgetOrGuiLibrary) {
