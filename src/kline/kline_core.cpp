@@ -11,6 +11,7 @@ constexpr uint8_t kAck = 0x09;
 constexpr uint8_t kNak = 0x0A;
 constexpr uint8_t kEnd = 0x06;
 constexpr uint8_t kTester = 0xF1;
+const std::vector<uint8_t> kNoData;
 
 bool isKw1281(uint8_t kw1, uint8_t kw2) {
     return kw1 == 0x01 && kw2 == 0x8A;
@@ -188,7 +189,7 @@ void KLineCore::disconnect(Micros now) {
     m_state = State::Idle;
     CoreEvent e;
     e.kind = CoreEvent::Ended;
-    emit(std::move(e));
+    post(std::move(e));
 }
 
 bool KLineCore::takeEvent(CoreEvent* out) {
@@ -213,9 +214,12 @@ Task<void> KLineCore::session(ConnectParams p) {
             e.kind = CoreEvent::Retrying;
             e.attempt = attempt;
             e.fault = r.fault;
-            emit(std::move(e));
+            post(std::move(e));
         }
-        r = p.fastInit ? co_await fastInit(p) : co_await fiveBaudInit(p, rate);
+        if (p.fastInit)
+            r = co_await fastInit(p);
+        else
+            r = co_await fiveBaudInit(p, rate);
         if (r.ok)
             break;
         if (r.nextRate && p.rate == 0)
@@ -227,7 +231,7 @@ Task<void> KLineCore::session(ConnectParams p) {
         CoreEvent e;
         e.kind = CoreEvent::ConnectFailed;
         e.fault = r.fault;
-        emit(std::move(e));
+        post(std::move(e));
         co_return;
     }
     m_rateOf[size_t(m_address)] = m_rate;
@@ -237,18 +241,21 @@ Task<void> KLineCore::session(ConnectParams p) {
         e.kind = CoreEvent::Connected;
         e.protocol = m_protocol;
         e.rate = m_rate;
-        emit(std::move(e));
+        post(std::move(e));
     }
     Identification id;
-    const bool identified =
-        m_protocol == Protocol::KW1281 ? co_await kw1281Identify(&id) : co_await kw2000Start(&id);
+    bool identified;
+    if (m_protocol == Protocol::KW1281)
+        identified = co_await kw1281Identify(&id);
+    else
+        identified = co_await kw2000Start(&id);
     auto lost = [this] {
         m_state = State::Idle;
         m_lastActivity = now();
         CoreEvent e;
         e.kind = CoreEvent::LinkLost;
         e.fault = m_fault;
-        emit(std::move(e));
+        post(std::move(e));
     };
     if (!identified) {
         lost();
@@ -261,7 +268,7 @@ Task<void> KLineCore::session(ConnectParams p) {
         e.protocol = m_protocol;
         e.rate = m_rate;
         e.identification = id;
-        emit(std::move(e));
+        post(std::move(e));
     }
     m_state = State::Ready;
     for (;;) {
@@ -270,7 +277,7 @@ Task<void> KLineCore::session(ConnectParams p) {
         if (m_endRequested) {
             m_state = State::Serving;
             if (m_protocol == Protocol::KW1281) {
-                co_await kwSendBlock(kEnd, std::vector<uint8_t>());
+                co_await kwSendBlock(kEnd, kNoData);
             } else {
                 const std::vector<uint8_t> args2{0x82};
                 co_await kw2SendFrame(args2);
@@ -280,14 +287,14 @@ Task<void> KLineCore::session(ConnectParams p) {
             m_lastActivity = now();
             CoreEvent e;
             e.kind = CoreEvent::Ended;
-            emit(std::move(e));
+            post(std::move(e));
             co_return;
         }
         if (!in.ok()) {
             // Nothing asked for a while: the unit must hear from us.
             bool alive;
             if (m_protocol == Protocol::KW1281) {
-                const Blocks b = co_await kwTransact(kAck, std::vector<uint8_t>(), false);
+                const Blocks b = co_await kwTransact(kAck, kNoData, false);
                 alive = b.has_value();
             } else {
                 const std::vector<uint8_t> args4{0x3E};
@@ -302,8 +309,11 @@ Task<void> KLineCore::session(ConnectParams p) {
         }
         const Request req = *m_pending;
         m_state = State::Serving;
-        Reply rep =
-            m_protocol == Protocol::KW1281 ? co_await kw1281Serve(req) : co_await kw2000Serve(req);
+        Reply rep;
+        if (m_protocol == Protocol::KW1281)
+            rep = co_await kw1281Serve(req);
+        else
+            rep = co_await kw2000Serve(req);
         m_pending.reset();
         const bool failed = rep.outcome == Outcome::Failed;
         // A unit given a wrong login code ends the connection itself.
@@ -313,7 +323,7 @@ Task<void> KLineCore::session(ConnectParams p) {
         e.kind = CoreEvent::Answered;
         e.protocol = m_protocol;
         e.reply = std::move(rep);
-        emit(std::move(e));
+        post(std::move(e));
         if (failed) {
             lost();
             co_return;
@@ -322,7 +332,7 @@ Task<void> KLineCore::session(ConnectParams p) {
             m_lastActivity = now();
             CoreEvent end;
             end.kind = CoreEvent::Ended;
-            emit(std::move(end));
+            post(std::move(end));
             co_return;
         }
     }
@@ -528,7 +538,7 @@ Task<KLineCore::InitResult> KLineCore::fastInit(ConnectParams p) {
 
 // ---------------------------------------------------------------- KW1281
 
-Task<BusFault> KLineCore::kwSendBlock(uint8_t title, std::vector<uint8_t> data) {
+Task<BusFault> KLineCore::kwSendBlock(uint8_t title, const std::vector<uint8_t>& data) {
     std::vector<uint8_t> b;
     b.push_back(uint8_t(data.size() + 3));
     b.push_back(uint8_t(m_counter + 1));
@@ -637,10 +647,10 @@ Task<std::optional<KLineCore::Block>> KLineCore::kwReceiveBlock(Micros deadline)
     }
 }
 
-Task<KLineCore::Blocks> KLineCore::kwTransact(uint8_t title, std::vector<uint8_t> data,
+Task<KLineCore::Blocks> KLineCore::kwTransact(uint8_t title, const std::vector<uint8_t>& data,
                                               bool multi) {
     std::vector<Block> blocks;
-    BusFault f = co_await kwSendBlock(title, std::move(data));
+    BusFault f = co_await kwSendBlock(title, data);
     if (f != BusFault::None)
         co_return std::nullopt;
     for (;;) {
@@ -651,7 +661,7 @@ Task<KLineCore::Blocks> KLineCore::kwTransact(uint8_t title, std::vector<uint8_t
         blocks.push_back(std::move(*b));
         if (!multi || t == kAck || t == kNak)
             co_return blocks;
-        f = co_await kwSendBlock(kAck, std::vector<uint8_t>());
+        f = co_await kwSendBlock(kAck, kNoData);
         if (f != BusFault::None)
             co_return std::nullopt;
     }
@@ -672,13 +682,13 @@ Task<bool> KLineCore::kw1281Identify(Identification* id) {
                 more = (b->data[0] & 0x80) != 0;
             texts.push_back(b->data);
         }
-        if (co_await kwSendBlock(kAck, std::vector<uint8_t>()) != BusFault::None)
+        if (co_await kwSendBlock(kAck, kNoData) != BusFault::None)
             co_return false;
     }
     decodeKw1281Identification(texts, id);
     if (more) {
         // Further identification on request.
-        const Blocks extra = co_await kwTransact(0x00, std::vector<uint8_t>(), true);
+        const Blocks extra = co_await kwTransact(0x00, kNoData, true);
         if (!extra)
             co_return false;
         for (const Block& b : *extra)
@@ -720,8 +730,8 @@ Task<Reply> KLineCore::kw1281Serve(Request r) {
     }
     case RequestKind::RawGroup:
     case RequestKind::RawBasicGroup: {
-        const Blocks b = co_await kwTransact(r.kind == RequestKind::RawGroup ? 0x12 : 0x11,
-                                             std::vector<uint8_t>(), false);
+        const Blocks b =
+            co_await kwTransact(r.kind == RequestKind::RawGroup ? 0x12 : 0x11, kNoData, false);
         if (!b)
             fail();
         else if (oneOf(b, 0xF4))
@@ -746,7 +756,7 @@ Task<Reply> KLineCore::kw1281Serve(Request r) {
         break;
     }
     case RequestKind::ReadFaults: {
-        const Blocks b = co_await kwTransact(0x07, std::vector<uint8_t>(), true);
+        const Blocks b = co_await kwTransact(0x07, kNoData, true);
         if (!b) {
             fail();
         } else if (oneOf(b, kNak)) {
@@ -761,7 +771,7 @@ Task<Reply> KLineCore::kw1281Serve(Request r) {
         break;
     }
     case RequestKind::ClearFaults: {
-        const Blocks b = co_await kwTransact(0x05, std::vector<uint8_t>(), true);
+        const Blocks b = co_await kwTransact(0x05, kNoData, true);
         if (!b)
             fail();
         break;
@@ -857,7 +867,7 @@ Task<Reply> KLineCore::kw1281Serve(Request r) {
 
 // ---------------------------------------------------------------- KW2000
 
-Task<void> KLineCore::kw2SendFrame(std::vector<uint8_t> data) {
+Task<void> KLineCore::kw2SendFrame(const std::vector<uint8_t>& data) {
     const std::vector<uint8_t> f = kw2000Frame(uint8_t(m_address), kTester, data);
     Micros t = std::max(now(), m_lastUnitByte + std::max(m_t.blockGap, m_t.p3Min));
     for (const uint8_t b : f) {
@@ -916,7 +926,7 @@ Task<KLineCore::Bytes> KLineCore::kw2ReceiveFrame(Micros deadline) {
     co_return data;
 }
 
-Task<KLineCore::Bytes> KLineCore::kw2Exchange(std::vector<uint8_t> data) {
+Task<KLineCore::Bytes> KLineCore::kw2Exchange(const std::vector<uint8_t>& data) {
     int checksumRetries = 1;
     int busyRetries = 3;
     for (;;) {

@@ -118,24 +118,26 @@ private:
     using Blocks = std::optional<std::vector<Block>>;
     using Bytes = std::optional<std::vector<uint8_t>>;
 
+    // Coroutine arguments that own memory are passed as references to
+    // named values of the caller (GCC 12 may destroy by-value ones twice).
     Task<void> session(ConnectParams p);
     Task<InitResult> fiveBaudInit(ConnectParams p, int rate);
     Task<Sync> readSync(Micros ignoreBefore, Micros deadline);
     Task<InitResult> fastInit(ConnectParams p);
 
     Task<bool> kw1281Identify(Identification* id);
-    Task<BusFault> kwSendBlock(uint8_t title, std::vector<uint8_t> data);
+    Task<BusFault> kwSendBlock(uint8_t title, const std::vector<uint8_t>& data);
     Task<std::optional<Block>> kwReceiveBlock(Micros deadline);
-    Task<Blocks> kwTransact(uint8_t title, std::vector<uint8_t> data, bool multi);
+    Task<Blocks> kwTransact(uint8_t title, const std::vector<uint8_t>& data, bool multi);
     Task<Reply> kw1281Serve(Request r);
 
     Task<bool> kw2000Start(Identification* id);
-    Task<void> kw2SendFrame(std::vector<uint8_t> data);
+    Task<void> kw2SendFrame(const std::vector<uint8_t>& data);
     Task<Bytes> kw2ReceiveFrame(Micros deadline);
-    Task<Bytes> kw2Exchange(std::vector<uint8_t> data);
+    Task<Bytes> kw2Exchange(const std::vector<uint8_t>& data);
     Task<Reply> kw2000Serve(Request r);
 
-    void emit(CoreEvent e) { m_events.push_back(std::move(e)); }
+    void post(CoreEvent e) { m_events.push_back(std::move(e)); }
     Micros rxWait(Micros after) const;
 
     Timing m_t;

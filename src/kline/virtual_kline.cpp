@@ -66,7 +66,8 @@ private:
 };
 
 VirtualKLine::VirtualKLine(Micros start)
-    : m_now(start), m_wire({&m_sides[0].tx, &m_sides[0].brk, &m_sides[1].tx, &m_sides[1].brk}) {
+    : m_now(start), m_wire({&m_sides[0].tx, &m_sides[0].brk, &m_sides[1].tx, &m_sides[1].brk}),
+      m_others{Wire({&m_sides[1].tx, &m_sides[1].brk}), Wire({&m_sides[0].tx, &m_sides[0].brk})} {
     for (int i = 0; i < 2; ++i) {
         m_sides[size_t(i)].port = std::make_unique<Port>(*this, Side(i));
         m_sides[size_t(i)].rx.skipTo(start);
@@ -96,9 +97,10 @@ Micros VirtualKLine::deliveryTime(const SideState& s, Micros decoded) const {
 }
 
 void VirtualKLine::decode() {
-    for (SideState& s : m_sides) {
+    for (int i = 0; i < 2; ++i) {
+        SideState& s = m_sides[size_t(i)];
         m_scratch.clear();
-        s.rx.decode(m_wire, s.rate, m_now, m_scratch);
+        s.rx.decode(heard(Side(i)), s.rate, m_now, m_scratch);
         for (const RxByte& b : m_scratch)
             s.pending.push_back({b, deliveryTime(s, b.at)});
     }
@@ -115,12 +117,13 @@ Micros VirtualKLine::nextEvent() const {
         if (t >= 0 && (best < 0 || t < best))
             best = t;
     };
-    for (const SideState& s : m_sides) {
+    for (int i = 0; i < 2; ++i) {
+        const SideState& s = m_sides[size_t(i)];
         if (s.runner)
             take(s.runner->deadline());
         if (!s.pending.empty())
             take(s.pending.front().deliver);
-        const Micros c = s.rx.nextCompletion(m_wire, s.rate);
+        const Micros c = s.rx.nextCompletion(heard(Side(i)), s.rate);
         if (c >= 0)
             take(deliveryTime(s, c));
     }

@@ -38,6 +38,8 @@ public:
     // Received bytes reach the side every batchUs (0: the moment they are
     // decoded). A flush drops only what has reached the host.
     void setLatency(Side side, Micros batchUs);
+    // A cable that keeps a side's own bytes from its receiver (no echo).
+    void setEcho(Side side, bool on) { m_sides[side].echo = on; }
     // The line drives endpoint itself from now on.
     LineRunner& attach(Side side, LineEndpoint& endpoint,
                        EchoFilter::Mode echo = EchoFilter::Mode::Present);
@@ -74,6 +76,7 @@ private:
         std::unique_ptr<Port> port;
         std::unique_ptr<LineRunner> runner;
         uint64_t sentBytes = 0;
+        bool echo = true;
     };
 
     // Decodes both sides up to now.
@@ -86,6 +89,8 @@ private:
     Micros m_now;
     std::array<SideState, 2> m_sides;
     Wire m_wire;
+    std::array<Wire, 2> m_others; // the wire as heard without one's own bytes
+    const Wire& heard(Side side) const { return m_sides[side].echo ? m_wire : m_others[side]; }
     std::vector<RxByte> m_scratch;
 };
 
