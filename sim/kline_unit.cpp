@@ -637,13 +637,13 @@ Task<void> KLineUnit::listenFastInit() {
         if (!in.ok() || in.value() != 0x81)
             continue;
         std::vector<uint8_t> f{0x81};
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < 4; ++i) {
             const Input n = co_await nextByte(in.byte.at + msec(100));
             if (!n.ok())
                 break;
             f.push_back(n.value());
         }
-        if (f.size() != 4 || f[3] != 0x81)
+        if (f.size() != 5 || f[3] != 0x81 || uint8_t(f[0] + f[1] + f[2] + f[3]) != f[4])
             continue;
         const SimUnit* u = m_scenario.unit(f[1] & 0x7F);
         if (!u || u->protocol != 2)

@@ -5,8 +5,6 @@
 namespace kline {
 
 void EchoFilter::expect(const std::vector<uint8_t>& bytes, Micros now, int rate) {
-    if (m_mode == Mode::Absent)
-        return;
     Micros t = std::max(now, m_txFree);
     for (const uint8_t b : bytes) {
         t += byteTime(rate);
@@ -24,8 +22,9 @@ EchoFilter::Verdict EchoFilter::take(const RxByte& byte) {
         m_mode = Mode::Present;
         return Verdict::Echo;
     }
-    if (m_mode == Mode::Detect) {
+    if (m_mode != Mode::Present) {
         // The first byte after our own is someone else's: no echo here.
+        // (An echo that shows up later still turns the judgement round.)
         m_mode = Mode::Absent;
         m_expected.clear();
         return Verdict::Pass;
@@ -41,7 +40,7 @@ Micros EchoFilter::deadline() const {
 BusFault EchoFilter::expire(Micros now) {
     if (m_expected.empty() || now < m_expected.front().deadline)
         return BusFault::None;
-    if (m_mode == Mode::Detect) {
+    if (m_mode != Mode::Present) {
         m_mode = Mode::Absent;
         m_expected.clear();
         return BusFault::None;

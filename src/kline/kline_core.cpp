@@ -817,7 +817,11 @@ Task<Reply> KLineCore::kw1281Serve(Request r) {
         break;
     }
     case RequestKind::Coding: {
-        const int c = (r.value & 0x7FFF) << 1;
+        if (r.value > 0x7FFF || r.workshopCode > 0x1FFFF) {
+            rep.outcome = Outcome::Rejected; // more than the block can carry
+            break;
+        }
+        const int c = r.value << 1;
         const std::vector<uint8_t> d{uint8_t(c >> 8),
                                      uint8_t((c & 0xFF) | ((r.workshopCode >> 16) & 1)),
                                      uint8_t(r.workshopCode >> 8), uint8_t(r.workshopCode)};
@@ -869,7 +873,8 @@ Task<Reply> KLineCore::kw1281Serve(Request r) {
 
 Task<void> KLineCore::kw2SendFrame(const std::vector<uint8_t>& data) {
     const std::vector<uint8_t> f = kw2000Frame(uint8_t(m_address), kTester, data);
-    Micros t = std::max(now(), m_lastUnitByte + std::max(m_t.blockGap, m_t.p3Min));
+    // The unit's byte was stamped half a bit before its end.
+    Micros t = std::max(now(), m_lastUnitByte + std::max(m_t.blockGap, m_t.p3Min) + msec(1));
     for (const uint8_t b : f) {
         co_await sleepUntil(t);
         write(b);

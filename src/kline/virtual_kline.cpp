@@ -70,7 +70,7 @@ VirtualKLine::VirtualKLine(Micros start)
       m_others{Wire({&m_sides[1].tx, &m_sides[1].brk}), Wire({&m_sides[0].tx, &m_sides[0].brk})} {
     for (int i = 0; i < 2; ++i) {
         m_sides[size_t(i)].port = std::make_unique<Port>(*this, Side(i));
-        m_sides[size_t(i)].rx.skipTo(start);
+        m_sides[size_t(i)].rx.skipTo(start - 1);
     }
 }
 
