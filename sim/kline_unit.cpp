@@ -75,8 +75,10 @@ bool KLineUnitOptions::parse(const std::string& list, KLineUnitOptions* out, std
         }
         int count = 1;
         const size_t hash = item.find('#');
+        bool onwards = false;
         if (hash != std::string::npos) {
             count = std::atoi(item.c_str() + hash + 1);
+            onwards = item.back() == '+';
             item.resize(hash);
             if (count < 1) {
                 *error = "a line fault's #N needs a number from 1";
@@ -86,7 +88,7 @@ bool KLineUnitOptions::parse(const std::string& list, KLineUnitOptions* out, std
         bool found = false;
         for (const auto& n : kNames)
             if (item == n.name) {
-                out->faults.push_back({n.kind, count});
+                out->faults.push_back({n.kind, count, onwards});
                 found = true;
             }
         if (!found) {
@@ -125,7 +127,7 @@ int KLineUnit::rateOf(const SimUnit& u) const {
 
 bool KLineUnit::fault(KLineFault::Kind kind, int occurrence) const {
     for (const KLineFault& f : m_opt.faults)
-        if (f.kind == kind && f.count == occurrence)
+        if (f.kind == kind && (f.count == occurrence || (f.onwards && occurrence >= f.count)))
             return true;
     return false;
 }
@@ -378,11 +380,8 @@ Task<void> KLineUnit::kw1281Session() {
             queue.push_front(last);
             continue;
         case 0x06:
-            if (fault(KLineFault::IgnoreEnd, 1)) {
-                // Goes on waiting as if nothing was said; times out.
-                std::optional<std::vector<uint8_t>> more = co_await receiveBlock(now() + kRb);
-                (void)more;
-            }
+            if (fault(KLineFault::IgnoreEnd, 1)) // stays in session, deaf, until it times out
+                co_await sleepUntil(now() + kRb);
             co_return;
         case 0x00: {
             queue.clear();

@@ -37,6 +37,7 @@ struct KLineFault {
     };
     Kind kind = LateComplement;
     int count = 1;
+    bool onwards = false; // "#N+": from the Nth occurrence on
 };
 
 struct KLineUnitOptions {
@@ -46,7 +47,8 @@ struct KLineUnitOptions {
     bool strict = true;    // record timing violations
 
     // A comma-separated list: fault names as above in lower case with dashes
-    // ("late-complement", "silence-after#3", "no-sync#2"), "rate=9600" and
+    // ("late-complement", "silence-after#3", "no-sync#2", "wrong-complement#9+"
+    // for every one from the ninth), "rate=9600" and
     // "fast-init". False with a reason on anything else.
     static bool parse(const std::string& list, KLineUnitOptions* out, std::string* error);
 };

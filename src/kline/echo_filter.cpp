@@ -5,6 +5,10 @@
 namespace kline {
 
 void EchoFilter::expect(const std::vector<uint8_t>& bytes, Micros now, int rate) {
+    // Once judged, a cable without echo stays so: a unit's byte that happens
+    // to equal ours (a length 03 after our final 03) must not be eaten.
+    if (m_mode == Mode::Absent)
+        return;
     Micros t = std::max(now, m_txFree);
     for (const uint8_t b : bytes) {
         t += byteTime(rate);
@@ -24,7 +28,6 @@ EchoFilter::Verdict EchoFilter::take(const RxByte& byte) {
     }
     if (m_mode != Mode::Present) {
         // The first byte after our own is someone else's: no echo here.
-        // (An echo that shows up later still turns the judgement round.)
         m_mode = Mode::Absent;
         m_expected.clear();
         return Verdict::Pass;

@@ -346,7 +346,9 @@ Task<KLineCore::InitResult> KLineCore::fiveBaudInit(ConnectParams p, int rate) {
     Micros quietFrom = m_lastActivity;
     if (m_lastWasKw1281 && m_lastActivity >= 0)
         quietFrom = std::max(quietFrom, m_lastUnitByte + m_t.idleAfterKw1281 - m_t.idleBeforeInit);
-    const Micros start = quietFrom < 0 ? now() : std::max(now(), quietFrom + m_t.idleBeforeInit);
+    // A byte is stamped before its stop bit ends: a millisecond to spare.
+    const Micros start =
+        quietFrom < 0 ? now() : std::max(now(), quietFrom + m_t.idleBeforeInit + msec(1));
     co_await sleepUntil(start);
     const uint8_t a = addressByte(p.address, p.evenParity);
     const Micros bit = msec(200);
@@ -515,8 +517,9 @@ Task<KLineCore::InitResult> KLineCore::fastInit(ConnectParams p) {
     InitResult result;
     m_rate = 10400;
     setRate(10400);
-    const Micros start =
-        m_lastActivity < 0 ? now() : std::max(now(), m_lastActivity + m_t.idleBeforeInit);
+    const Micros start = m_lastActivity < 0
+                             ? now()
+                             : std::max(now(), m_lastActivity + m_t.idleBeforeInit + msec(1));
     co_await sleepUntil(start);
     setBreak(true);
     co_await sleepUntil(start + msec(25));
