@@ -517,9 +517,8 @@ Task<KLineCore::InitResult> KLineCore::fastInit(ConnectParams p) {
     InitResult result;
     m_rate = 10400;
     setRate(10400);
-    const Micros start = m_lastActivity < 0
-                             ? now()
-                             : std::max(now(), m_lastActivity + m_t.idleBeforeInit + msec(1));
+    const Micros start =
+        m_lastActivity < 0 ? now() : std::max(now(), m_lastActivity + m_t.idleBeforeInit + msec(1));
     co_await sleepUntil(start);
     setBreak(true);
     co_await sleepUntil(start + msec(25));

@@ -148,6 +148,11 @@ long TermiosKLine::receive(RxByte* out, size_t max) {
     } while (n < 0 && errno == EINTR);
     if (n < 0)
         return errno == EAGAIN ? 0 : -1;
+    if (n == 0) {
+        // Raw mode reads 0 both when nothing came and after a hang-up.
+        pollfd p{m_fd, POLLIN, 0};
+        return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) ? -1 : 0;
+    }
     // A read returns what came in a burst; the later bytes came later.
     const Micros t = now() - m_skew;
     const Micros per = byteTime(m_rate > 0 ? m_rate : 10400);
