@@ -130,7 +130,7 @@ void GraphModel::addLine(const QString& key, const QString& name, const QString&
                          const QString& unit, QList<QPointF> points) {
     if (points.isEmpty())
         return;
-    m_lastTime = std::max(m_lastTime, points.last().x());
+    m_lastTime = std::max(m_lastTime, points.constLast().x());
     ++m_revision;
     m_series.append({key, name, group, unit, std::move(points), true});
 }

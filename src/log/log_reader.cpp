@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QMap>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -326,7 +325,7 @@ private:
                 column.block = b;
                 column.group = c < groupCells.size() ? groupCells[c] : QString();
                 SplitNameAndUnit(columnCells[c], column.name, column.unit);
-                m_columnOfCell.insert(c, int(m_rec.columns.size()));
+                m_columnOfCell.push_back({c, int(m_rec.columns.size())});
                 m_rec.columns << column;
             }
         }
@@ -339,6 +338,7 @@ private:
         m_decimal = '.';
         m_pending.clear();
         m_inRows = true;
+        m_bytesAtStart = m_done;
     }
 
     bool row(const char* p, const char* end) {
@@ -381,14 +381,15 @@ private:
             m_blockMs << ms;
         }
         ++m_rec.rows;
-        for (auto it = m_columnOfCell.cbegin(); it != m_columnOfCell.cend(); ++it) {
-            if (size_t(it.key()) >= m_cells.size())
+        if (m_rec.rows == 1000)
+            reserveForTheRest();
+        for (const auto& [cell, column] : m_columnOfCell) {
+            if (size_t(cell) >= m_cells.size())
                 continue;
-            const int column = it.value();
             const double t = double(m_blockMs[m_rec.columns[column].block]) / 1000.0;
             double value = 0;
-            switch (ParseCell(m_cells[size_t(it.key())].first, m_cells[size_t(it.key())].second,
-                              m_decimal, value)) {
+            switch (ParseCell(m_cells[size_t(cell)].first, m_cells[size_t(cell)].second, m_decimal,
+                              value)) {
             case CellKind::Missing:
                 break;
             case CellKind::Text:
@@ -404,6 +405,24 @@ private:
         return true;
     }
 
+    // Growing a list by doubling would hold up to twice the readings: from
+    // the first thousand rows on the rest of the file is estimated instead.
+    void reserveForTheRest() {
+        const qint64 perRow = std::max<qint64>(1, (m_done - m_bytesAtStart) / 1000);
+        const qint64 rows = 1000 + std::max<qint64>(0, m_total - m_done) / perRow;
+        const qint64 cap = m_limits.maxReadings / std::max<qsizetype>(1, m_rec.columns.size());
+        for (QList<QPointF>& points : m_rec.points)
+            points.reserve(qsizetype(std::min(cap, rows + rows / 16 + 64)));
+    }
+
+public:
+    // Where the reader is in the file, for the estimate above.
+    void setPosition(qint64 done, qint64 total) {
+        m_done = done;
+        m_total = total;
+    }
+
+private:
     bool add(int column, double t, double value) {
         QList<QPointF>& points = m_rec.points[column];
         if (!points.isEmpty()) {
@@ -432,7 +451,10 @@ private:
     bool m_inRows = false;
     NumericRecording m_rec;
     QList<Block> m_blocks;
-    QMap<int, int> m_columnOfCell; // cell index -> column, for the columns kept
+    std::vector<std::pair<int, int>> m_columnOfCell; // (cell index, column) of the columns kept
+    qint64 m_total = 0;
+    qint64 m_done = 0;
+    qint64 m_bytesAtStart = 0;
     QList<double> m_lastInterval;
     bool m_separatorKnown = false;
     char m_decimal = '.';
@@ -478,6 +500,7 @@ NumericLog ReadLogNumbers(QIODevice& in, qint64 total, const LogReadLimits& limi
                 line.append(p, std::min<qsizetype>(room, stop - p));
             lineCut = lineCut || stop - p > room;
             if (nl) {
+                reader.setPosition(done - (end - nl), total);
                 more = reader.line(line.constData(), line.constData() + line.size());
                 line.clear();
                 lineCut = false;
