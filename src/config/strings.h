@@ -77,7 +77,7 @@ inline constexpr int GraphReadingsFilter = 2413;
 inline constexpr int GraphNotWritten = 2414;   // %1: the file, %2: the system's reason
 inline constexpr int GraphScales = 2415;       // title of the legend of scales
 inline constexpr int GraphNoConnection = 2416; // the graph window's caption without a session
-inline constexpr int FileNotAFile = 2417; // %1: the path
+inline constexpr int FileNotAFile = 2417;      // %1: the path
 inline constexpr int First = 2400;
 inline constexpr int Last = 2417;
 } // namespace ReaderText
