@@ -134,8 +134,8 @@ int RunGroups(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     const Invocation& inv = c.invocation;
     const int address = RequireAddress(c, inv.arguments.value(0));
     const QList<int> groups = groupNumbers(c);
+    DescribeUnit(c, out, address, doc);
     ConfirmAirbag(c, out, address);
-    DescribeUnit(c, address, doc);
     QJsonArray groupList;
     for (int g : groups)
         groupList.append(g);

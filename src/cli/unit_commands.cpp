@@ -30,18 +30,20 @@ void ConfirmAirbag(const CliContext& c, CliOutput& out, int address) {
         throw CliFailure{Exit::Usage, c.text(CliText::AirbagNeedsConfirmation)};
 }
 
-void DescribeUnit(const CliContext& c, int address, QJsonObject& doc) {
+void DescribeUnit(const CliContext& c, CliOutput& out, int address, QJsonObject& doc) {
     doc.insert(QStringLiteral("port"), c.portName);
     doc.insert(QStringLiteral("address"), address);
     doc.insert(QStringLiteral("unit"), UnitEntry(address, c.lang));
+    // Addresses are read as hexadecimal: the first line says which unit that was.
+    out.status(UnitEntry(address, c.lang));
 }
 
 int RunIdent(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     const int address = RequireAddress(c, c.invocation.arguments.value(0));
+    DescribeUnit(c, out, address, doc);
     ConfirmAirbag(c, out, address);
     CliLink link(c, out, RecordingHeader::Kind::Session, {address});
     link.run([&] { link.connectUnit(address); });
-    DescribeUnit(c, address, doc);
     doc.insert(QStringLiteral("identification"), IdentificationJson(link.identification()));
     out.table(IdentificationRows(c, UnitEntry(address, c.lang), link.identification()));
     return Exit::Done;
@@ -67,8 +69,8 @@ int RunFaults(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     // Decided before the car is touched: nobody may be asked later.
     if (clear && !c.invocation.yes && !out.stdinIsTerminal())
         throw CliFailure{Exit::Usage, c.text(CliText::ClearNeedsConfirmation)};
+    DescribeUnit(c, out, address, doc);
     ConfirmAirbag(c, out, address);
-    DescribeUnit(c, address, doc);
     const FaultTexts texts = FaultTexts::open(c.paths.dataDirs(), c.languageCode);
 
     // A confirmation that was not given ends as a usage error, on a terminal too.
@@ -104,8 +106,8 @@ int RunFaults(const CliContext& c, CliOutput& out, QJsonObject& doc) {
 
 int RunReadiness(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     const int address = RequireAddress(c, c.invocation.arguments.value(0));
+    DescribeUnit(c, out, address, doc);
     ConfirmAirbag(c, out, address);
-    DescribeUnit(c, address, doc);
     int byte = -1;
     CliLink link(c, out, RecordingHeader::Kind::Session, {address});
     link.run([&] {

@@ -119,20 +119,37 @@ TEST_F(CliTest, HelpVersionAndUsageErrors) {
                     .err.endsWith("Hilfe zu einem Befehl: vandrix-cli BEFEHL --help\n"));
 }
 
-TEST_F(CliTest, UnitAddressesAreTheListsDecimalOrHexadecimal) {
+TEST_F(CliTest, UnitAddressesAreHexadecimalOrTheListsNumberAfterAHash) {
     auto sim = startSim();
-    for (const char* address : {"17", "017", "0x11"}) {
+    // The demo car's instrument cluster: 17 as workshops write it, 23 in the list.
+    for (const char* address : {"17", "017", "0x17", "#23", "#023"}) {
         const CliRun r = run(*sim, {"ident", address});
         EXPECT_EQ(r.exitCode, 0) << address << r.err.toStdString();
-        EXPECT_EQ(r.lines().value(0), "Steuergerät:\t017 [11] - Motor 2") << address;
+        EXPECT_EQ(r.lines().value(0), "Steuergerät:\t023 [17] - Kombiinstrument") << address;
     }
-    for (const char* address : {"10", "0x0A", "1a", "0017", "256"}) {
+    // "#17" is the list's 017 [11], a unit the demo car does not have.
+    const CliRun engine2 = run(*sim, {"ident", "#17"});
+    EXPECT_EQ(engine2.exitCode, 4);
+    EXPECT_TRUE(engine2.err.contains("017 [11] - Motor 2")) << engine2.err.toStdString();
+    for (const char* address : {"10", "0x0A", "1g", "0017", "256", "#", "#1a", "#0x17", "+17"}) {
         const CliRun r = run(*sim, {"ident", address});
         EXPECT_EQ(r.exitCode, 1) << address;
         EXPECT_TRUE(r.err.contains("Keine Adresse eines Steuergeräts der Liste")) << address;
     }
     EXPECT_EQ(sim->commands().filter(QRegularExpression("^ATD")),
-              QStringList({"ATD11", "ATD11", "ATD11"}));
+              QStringList({"ATD17", "ATD17", "ATD17", "ATD17", "ATD17", "ATD11"}));
+}
+
+TEST_F(CliTest, TheFirstStatusLineNamesTheUnitReached) {
+    auto sim = startSim();
+    PtyPair terminal; // standard error is the user's terminal
+    QProcess p;
+    p.setStandardErrorFile(terminal.slavePath());
+    StartCli(p, {"readiness", "15", "--yes", "--port", sim->terminalPath(), "--ini", ini()});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0);
+    const QString err = QString::fromUtf8(terminal.read(2000)).remove('\r');
+    EXPECT_EQ(err.split('\n').value(0), "021 [15] - Airbag") << err.toStdString();
 }
 
 TEST_F(CliTest, WithoutAPortTheCommandListsThePortsAndTouchesNothing) {
@@ -165,7 +182,7 @@ TEST_F(CliTest, IdentInTextAndJson) {
                            "Zusatzinformationen:\t", "VAG Werkstattcode:\t12345"}));
     EXPECT_EQ(text.err, "");
 
-    const CliRun json = run(*sim, {"ident", "21", "--json", "--yes", "--lang", "en"});
+    const CliRun json = run(*sim, {"ident", "15", "--json", "--yes", "--lang", "en"});
     ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
     const QJsonObject doc = json.json();
     EXPECT_EQ(doc["command"].toString(), "ident");
@@ -181,7 +198,7 @@ TEST_F(CliTest, IdentInTextAndJson) {
     EXPECT_EQ(id["importer"].toString(), "Importer: 444");
 
     // Every session ends with "ATH"; the airbag unit is only reached with --yes.
-    const CliRun airbag = run(*sim, {"ident", "21"});
+    const CliRun airbag = run(*sim, {"ident", "15"});
     EXPECT_EQ(airbag.exitCode, 1);
     EXPECT_TRUE(airbag.err.contains("Das Airbag-Steuergerät braucht eine Bestätigung"));
     const QStringList commands = sim->commands();
@@ -464,7 +481,7 @@ TEST_F(CliTest, ScanReportsTheUnitsOfACarInListOrder) {
     const QStringList heads = r.lines().filter(QRegularExpression("^========"));
     EXPECT_EQ(heads.size(), 6);
     EXPECT_TRUE(heads.value(3).startsWith("======== 005 [05] - Start Authentifikation "));
-    EXPECT_TRUE(heads.value(5).startsWith("======== 017 [11] - Motor 2 "));
+    EXPECT_TRUE(heads.value(5).startsWith("======== 023 [17] - Kombiinstrument "));
     EXPECT_EQ(r.lines().last(), "******** Vandrix Version 1.41 " + QString(43, '*'));
     const QStringList found = r.lines().filter("Steuergerät gefunden");
     EXPECT_EQ(found.size(), 5);
@@ -512,7 +529,7 @@ TEST_F(CliTest, EachCommandIsOneRecordingOfTheBytesItExchanged) {
     } cases[] = {
         {{"faults", "3"}, "session", "003 [03]", "_003.vrec"},
         // A search is one recording of all its units, the silent one too.
-        {{"scan", "1", "5", "17"}, "search", "001 [01], 005 [05], 017 [11]", "_search.vrec"},
+        {{"scan", "1", "5", "17"}, "search", "001 [01], 005 [05], 023 [17]", "_search.vrec"},
         {{"check"}, "interface check", "", "_check.vrec"},
     };
     for (const Case& c : cases) {

@@ -79,7 +79,7 @@ TEST(SimScenario, DemoCarHasTheAgreedUnits) {
     };
     for (const Expect& x :
          {Expect{1, "036906034AM", 1}, Expect{2, "09G927750FA", 2}, Expect{3, "1J0907379P", 1},
-          Expect{9, "1C0959799B", 1}, Expect{17, "1J0920826C", 1}, Expect{21, "1C0909605F", 1}}) {
+          Expect{9, "1C0959799B", 1}, Expect{23, "1J0920826C", 1}, Expect{21, "1C0909605F", 1}}) {
         const SimUnit* u = s.unit(x.address);
         ASSERT_NE(u, nullptr) << x.address;
         ASSERT_GE(u->ident.size(), 3u) << x.address;
