@@ -125,9 +125,11 @@ bool RequestFaultCodes(CommandChannel& channel) {
     return channel.SendCommand(QStringLiteral("02"));
 }
 
-void ClearFaultCodes(CommandChannel& channel) {
-    if (channel.SendCommand(QStringLiteral("05")))
-        dropRestOfReply(channel);
+bool ClearFaultCodes(CommandChannel& channel) {
+    if (!channel.SendCommand(QStringLiteral("05")))
+        return false;
+    dropRestOfReply(channel);
+    return true;
 }
 
 bool RequestReadiness(CommandChannel& channel) {

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -133,7 +134,12 @@ TEST(LoadStr, EveryUsedIdIsFilledAndClean) {
 
 // The team's own texts: each in both languages, with the same placeholders.
 TEST(LoadStr, TeamTextsHaveBothLanguagesAndTheSamePlaceholders) {
-    for (int id = TeamText::First; id <= TeamText::Last; ++id) {
+    std::vector<int> ids;
+    for (int id = TeamText::First; id <= TeamText::Last; ++id)
+        ids.push_back(id);
+    for (int id = OutcomeText::First; id <= OutcomeText::Last; ++id)
+        ids.push_back(id);
+    for (int id : ids) {
         const QString de = LoadStr(id);
         const QString en = LoadStr(En + id);
         ASSERT_FALSE(de.isEmpty()) << "id " << id;
@@ -145,6 +151,7 @@ TEST(LoadStr, TeamTextsHaveBothLanguagesAndTheSamePlaceholders) {
     }
     EXPECT_TRUE(LoadStr(TeamText::Last + 1).isEmpty());
     EXPECT_TRUE(LoadStr(TeamText::First - 1).isEmpty());
+    EXPECT_TRUE(LoadStr(OutcomeText::Last + 1).isEmpty());
 }
 
 TEST(LoadStr, ControlUnitEntriesCarryRisingAddresses) {
