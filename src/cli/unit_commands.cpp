@@ -75,32 +75,54 @@ int RunFaults(const CliContext& c, CliOutput& out, QJsonObject& doc) {
 
     // A confirmation that was not given ends as a usage error, on a terminal too.
     bool declined = false;
+    bool clearSent = false;
     CliLink link(c, out, RecordingHeader::Kind::Session, {address});
-    link.run([&] {
-        CommandChannel& channel = link.connectUnit(address);
-        FaultCodeList faults;
-        FaultReadOutcome outcome = ReadFaultCodes(channel, faults);
-        doc.insert(QStringLiteral("faults"), FaultsJson(c, outcome, faults, texts));
-        printFaults(c, out, outcome, faults, texts);
-        if (!clear)
-            return;
-        const bool confirmed =
-            c.invocation.yes ||
-            out.confirm(c.text(33) + QLatin1Char('\n') + c.text(34), c.text(CliText::YesNo));
-        Interrupt::throwIfNew();
-        doc.insert(QStringLiteral("cleared"), confirmed);
-        if (!confirmed) {
-            out.line(c.text(CliText::NotCleared));
-            declined = true;
-            return;
+    try {
+        link.run([&] {
+            CommandChannel& channel = link.connectUnit(address);
+            FaultCodeList faults;
+            FaultReadOutcome outcome = ReadFaultCodes(channel, faults);
+            doc.insert(QStringLiteral("faults"), FaultsJson(c, outcome, faults, texts));
+            // Nothing is known of the memory: no table, and nothing to clear
+            // against what the user saw.
+            if (outcome == FaultReadOutcome::Refused)
+                throw CliFailure{Exit::Refused, NoFaultMessage(c, outcome)};
+            printFaults(c, out, outcome, faults, texts);
+            if (!clear)
+                return;
+            const bool confirmed =
+                c.invocation.yes ||
+                out.confirm(c.text(33) + QLatin1Char('\n') + c.text(34), c.text(CliText::YesNo));
+            Interrupt::throwIfNew();
+            doc.insert(QStringLiteral("cleared"), false);
+            if (!confirmed) {
+                out.line(c.text(CliText::NotCleared));
+                declined = true;
+                return;
+            }
+            clearSent = true;
+            if (!ClearFaultCodes(channel))
+                throw CliFailure{Exit::Refused, c.text(OutcomeText::ClearRefused)};
+            clearSent = false;
+            doc.insert(QStringLiteral("cleared"), true);
+            outcome = ReadFaultCodes(channel, faults);
+            doc.insert(QStringLiteral("faultsAfterClear"), FaultsJson(c, outcome, faults, texts));
+            out.line(QString());
+            out.line(c.text(CliText::AfterClearing));
+            if (outcome == FaultReadOutcome::Refused)
+                throw CliFailure{Exit::Refused, NoFaultMessage(c, outcome)};
+            printFaults(c, out, outcome, faults, texts);
+        });
+    } catch (const CliFailure& failure) {
+        // "05" went out and the link broke before its answer: whether the
+        // memory was cleared is not known.
+        if (clearSent && failure.exitCode == Exit::CommunicationError) {
+            doc.insert(QStringLiteral("cleared"), QJsonValue());
+            throw CliFailure{Exit::OutcomeUnknown, c.text(OutcomeText::ExitOutcomeUnknown) +
+                                                       QLatin1Char('\n') + failure.message};
         }
-        ClearFaultCodes(channel);
-        outcome = ReadFaultCodes(channel, faults);
-        doc.insert(QStringLiteral("faultsAfterClear"), FaultsJson(c, outcome, faults, texts));
-        out.line(QString());
-        out.line(c.text(CliText::AfterClearing));
-        printFaults(c, out, outcome, faults, texts);
-    });
+        throw;
+    }
     return declined ? Exit::Usage : Exit::Done;
 }
 

@@ -126,10 +126,17 @@ bool RequestFaultCodes(CommandChannel& channel) {
 }
 
 bool ClearFaultCodes(CommandChannel& channel) {
-    if (!channel.SendCommand(QStringLiteral("05")))
-        return false;
+    // Units acknowledge a clear with the prompt alone; only an error word is
+    // a refusal.
+    channel.SendText(QStringLiteral("05\r"));
+    const QString line = channel.ReadReply(true, false);
+    if (line == Prompt)
+        return true;
+    const bool refused = line == QLatin1String("NA") || line == QLatin1String("ERROR") ||
+                         line == QLatin1String("?") || line.isEmpty() ||
+                         line == QLatin1String("\r");
     dropRestOfReply(channel);
-    return true;
+    return !refused;
 }
 
 bool RequestReadiness(CommandChannel& channel) {
