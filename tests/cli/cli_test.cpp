@@ -77,6 +77,8 @@ TEST_F(CliTest, HelpVersionAndUsageErrors) {
     } cases[] = {
         {{"--help"}, 0, "Befehle:"},
         {{"--help", "--lang", "en"}, 0, "130  ended with Ctrl-C"},
+        {{"--help", "--lang", "en"}, 0, "6    the control unit refused"},
+        {{"--help", "--lang", "en"}, 0, "7    outcome unknown: the link dropped"},
         {{"faults", "--help", "--lang", "en"},
          0,
          "Usage: vandrix-cli faults ADDR [--clear [--yes]]"},
