@@ -88,8 +88,8 @@ TEST(SimScenario, DemoCarHasTheAgreedUnits) {
     }
     EXPECT_EQ(s.units.size(), 6u);
     EXPECT_EQ(s.unit(3)->dtcs.size(), 2u);
-    EXPECT_EQ(s.unit(17)->loginCode, 12345);
-    EXPECT_FALSE(s.unit(17)->outputTests.empty());
+    EXPECT_EQ(s.unit(23)->loginCode, 12345);
+    EXPECT_FALSE(s.unit(23)->outputTests.empty());
 
     // The engine's groups 1..10 are full and alive; its coolant warms up.
     SimEngine e(s);
