@@ -27,7 +27,6 @@ const char* const StageWords[] = {"sent", "accepted", "refused", "applied", "not
 
 // Lines of journals that kept no more than the part number have this many.
 constexpr int OldCells = 10;
-constexpr int Cells = 18;
 
 std::atomic<ChangeJournalFile::WriteFunction> Writer{&::write};
 
@@ -143,7 +142,9 @@ QString FormatLine(const JournalEntry& e) {
         cells << Cell(e.component) << Cell(e.extra) << Cell(e.deviceNumber) << Cell(e.importer)
               << Cell(e.codingBefore) << Cell(e.workshopBefore) << Cell(e.codingAfter)
               << Cell(e.workshopAfter);
-    return cells.join(QLatin1Char(';'));
+    // The closing ";" keeps the last cell when it is empty: a line with the
+    // identification never reads as one without.
+    return cells.join(QLatin1Char(';')) + (e.identified ? QStringLiteral(";") : QString());
 }
 
 std::optional<JournalEntry> ParseLine(const QString& line) {
@@ -175,19 +176,16 @@ std::optional<JournalEntry> ParseLine(const QString& line) {
     e.stage = JournalEntry::Stage(stage - std::begin(StageWords));
     e.readBack = cells.value(8);
     e.undo = cells.value(9) == UndoWord;
-    if (cells.size() >= Cells) {
+    if (cells.size() > OldCells) {
         e.identified = true;
-        e.component = cells[10];
-        e.extra = cells[11];
-        e.deviceNumber = cells[12];
-        e.importer = cells[13];
-        e.codingBefore = cells[14];
-        e.workshopBefore = cells[15];
-        e.codingAfter = cells[16];
-        e.workshopAfter = cells[17];
-    } else if (cells.size() > OldCells) {
-        // Between the two forms: a line that lost its end is no entry.
-        return std::nullopt;
+        e.component = cells.value(10);
+        e.extra = cells.value(11);
+        e.deviceNumber = cells.value(12);
+        e.importer = cells.value(13);
+        e.codingBefore = cells.value(14);
+        e.workshopBefore = cells.value(15);
+        e.codingAfter = cells.value(16);
+        e.workshopAfter = cells.value(17);
     }
     return e;
 }

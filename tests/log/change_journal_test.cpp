@@ -164,6 +164,13 @@ TEST(ChangeJournal, IdentityReadsBackAndOldLinesHaveNone) {
         "2025-03-12 14:22:05;1;036 906 034 AM;12345;coding;00033;00040;accepted;00040;");
     ASSERT_TRUE(old);
     EXPECT_FALSE(old->identified);
+    // A unit that gives little: every identification cell after the part
+    // number empty, and still a line with identification.
+    JournalEntry bare = Entry(-1, "1", "2", Stage::Sent);
+    bare.setIdentity({"036 906 034 AM", "", "", "", ""});
+    const auto bareBack = ChangeJournal::ParseLine(ChangeJournal::FormatLine(bare));
+    ASSERT_TRUE(bareBack);
+    EXPECT_TRUE(bareBack->identified);
     // The identification as the unit sends it: line 3 with its CR, the
     // labelled device and importer numbers of either language.
     EXPECT_EQ(UnitIdentity::fromIdentification("036 906 034 AM", "1,4l R4/4V MOT\r3152\r", "IMMO  ",

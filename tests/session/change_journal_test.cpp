@@ -277,7 +277,7 @@ TEST_F(ChangeJournalTest, UndoOnlyOntoTheSameCarStillHoldingTheValueLeft) {
     setJournalText(QByteArray(written).replace(";01263;", ";01300;"));
     drive({{"connected", [] { return true; },
             [&] {
-                EXPECT_TRUE(w.CodingUndoButton->isVisible());
+                EXPECT_FALSE(w.CodingUndoButton->isHidden());
                 EXPECT_FALSE(w.CodingUndoButton->isEnabled());
                 EXPECT_TRUE(w.CodingUndoButton->toolTip().contains("jetzt 01263, nicht 01300"));
             }}});
