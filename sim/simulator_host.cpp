@@ -80,6 +80,7 @@ bool SimulatorHost::start(const QString& scenarioPath, QString* error) {
         o.replayPath = scenarioPath;
     else
         o.scenarioPath = scenarioPath;
+    o.pace = m_paced;
     return start(o, error);
 }
 
