@@ -13,7 +13,7 @@ cd "$(dirname "$0")"
 PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n
           fonts-liberation2 fonts-dejavu-core poppler-utils clang-format
-          desktop-file-utils appstream ccache)
+          desktop-file-utils appstream ccache zlib1g-dev)
 # Only for building the Debian package: dpkg-shlibdeps finds its dependencies.
 PACKAGING=(dpkg-dev file)
 BUILD_DIR=${VANDRIX_BUILD_DIR:-build}

@@ -536,10 +536,10 @@ TEST_F(CliTest, EachCommandIsOneRecordingOfTheBytesItExchanged) {
         const char* units;
         const char* fileEnd;
     } cases[] = {
-        {{"faults", "3"}, "session", "003 [03]", "_003.vrec"},
+        {{"faults", "3"}, "session", "003 [03]", "_003.vrec.gz"},
         // A search is one recording of all its units, the silent one too.
-        {{"scan", "1", "5", "17"}, "search", "001 [01], 005 [05], 023 [17]", "_search.vrec"},
-        {{"check"}, "interface check", "", "_check.vrec"},
+        {{"scan", "1", "5", "17"}, "search", "001 [01], 005 [05], 023 [17]", "_search.vrec.gz"},
+        {{"check"}, "interface check", "", "_check.vrec.gz"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
