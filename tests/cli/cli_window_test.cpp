@@ -34,7 +34,7 @@ Readiness=0b01100101
 Dtc=00532:35, 18010:36
 
 [Instruments]
-Address=17
+Address=23
 Protocol=KW1281
 Baud=9600
 Ident1=1J0920826C
