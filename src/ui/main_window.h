@@ -443,7 +443,7 @@ public:
     void SaveAdaptationValue(int channel, int value, const QString& before, bool undo);
 
     // Scans kept (session/scans_kept.cpp): the search report to a file.
-    void KeepScanReport();
+    void KeepScanReport(const QStringList& lines);
 
     // ------------------------------------------------------------ errors
     // Runs a handler; an error that escapes it is shown in the box of last resort.
