@@ -122,7 +122,8 @@ TEST(ManPages, PagesAndChangelogNameTheVersionBuilt) {
         EXPECT_TRUE(manPage(QString::fromLatin1(program))
                         .contains(QStringLiteral("\"Vandrix ") + version + QLatin1Char('"')))
             << program;
-    EXPECT_TRUE(changelogVersion().startsWith(version + QLatin1Char('-'))) << changelogVersion();
+    EXPECT_TRUE(changelogVersion().startsWith(version + QLatin1Char('-')))
+        << changelogVersion().toStdString();
 }
 
 TEST(Package, LintianFindsNoError) {

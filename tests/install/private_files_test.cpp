@@ -109,8 +109,9 @@ TEST_F(PrivateFiles, EveryFileAndFolderMadeForTheUserIsTheUsersAlone) {
         const QString path = it.next();
         if (it.fileInfo().isDir()) {
             // logs/ is the user's own folder, made by this test.
-            if (!path.endsWith(QStringLiteral("/logs")))
+            if (!path.endsWith(QStringLiteral("/logs"))) {
                 EXPECT_EQ(modeOf(path), 0700) << path.toStdString();
+            }
         } else {
             files << QDir(home()).relativeFilePath(path);
             EXPECT_EQ(modeOf(path), 0600) << path.toStdString();
