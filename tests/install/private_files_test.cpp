@@ -20,9 +20,12 @@
 
 namespace {
 
-int modeOf(const QString& path) {
+// The mode in octal, as ls and chmod write it; "missing" when there is no file.
+std::string modeOf(const QString& path) {
     struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return "missing";
+    return QString::number(st.st_mode & 07777, 8).rightJustified(4, QLatin1Char('0')).toStdString();
 }
 
 void writeFile(const QString& path, const QByteArray& bytes, int mode) {
@@ -110,11 +113,11 @@ TEST_F(PrivateFiles, EveryFileAndFolderMadeForTheUserIsTheUsersAlone) {
         if (it.fileInfo().isDir()) {
             // logs/ is the user's own folder, made by this test.
             if (!path.endsWith(QStringLiteral("/logs"))) {
-                EXPECT_EQ(modeOf(path), 0700) << path.toStdString();
+                EXPECT_EQ(modeOf(path), "0700") << path.toStdString();
             }
         } else {
             files << QDir(home()).relativeFilePath(path);
-            EXPECT_EQ(modeOf(path), 0600) << path.toStdString();
+            EXPECT_EQ(modeOf(path), "0600") << path.toStdString();
         }
     }
     files.sort();
@@ -147,17 +150,17 @@ TEST_F(PrivateFiles, FilesThatExistKeepTheUsersChoiceButAnOldTraceIsClosed) {
     ASSERT_TRUE(trace.Start(debug, QStringLiteral("1.41")));
     trace.Close();
 
-    EXPECT_EQ(modeOf(csv), 0644);
-    EXPECT_EQ(modeOf(debug), 0600);
+    EXPECT_EQ(modeOf(csv), "0644");
+    EXPECT_EQ(modeOf(debug), "0600");
 }
 
 TEST_F(PrivateFiles, FoldersThatExistKeepTheirMode) {
     QDir().mkpath(home(QStringLiteral("open")));
     ::chmod(QFile::encodeName(home(QStringLiteral("open"))).constData(), 0755);
     EXPECT_TRUE(MakePrivateFolder(home(QStringLiteral("open/a/b"))));
-    EXPECT_EQ(modeOf(home(QStringLiteral("open"))), 0755);
-    EXPECT_EQ(modeOf(home(QStringLiteral("open/a"))), 0700);
-    EXPECT_EQ(modeOf(home(QStringLiteral("open/a/b"))), 0700);
+    EXPECT_EQ(modeOf(home(QStringLiteral("open"))), "0755");
+    EXPECT_EQ(modeOf(home(QStringLiteral("open/a"))), "0700");
+    EXPECT_EQ(modeOf(home(QStringLiteral("open/a/b"))), "0700");
     // A file in the way is no folder.
     writeFile(home(QStringLiteral("open/file")), "x", 0600);
     EXPECT_FALSE(MakePrivateFolder(home(QStringLiteral("open/file"))));
