@@ -73,7 +73,7 @@ void TForm1::setAddedCaptions() {
 }
 
 void TForm1::contextMenuEvent(QContextMenuEvent* event) {
-    // Reaches here from every control that has no menu of its own, disabled
-    // ones included: the free parts of the window and the pages.
+    // Reaches here from the free parts of the window, its boxes and pages:
+    // every enabled control without a menu of its own passes it on.
     WindowMenu->popup(event->globalPos());
 }

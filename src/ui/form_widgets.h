@@ -43,7 +43,7 @@ public:
     // beyond that it ends in "..." with the whole of it in the tool tip.
     // Never centred and cut at both ends; text() keeps the whole text.
     void setFitText(bool on);
-    static constexpr double MinFitFraction = 0.75;
+    static constexpr double MinFitFraction = 0.69;
     // What is drawn, in which font.
     QString shownText();
     QFont shownFont();

@@ -660,7 +660,7 @@ bool GraphWindow::axesFit(int units) const {
     // An axis needs its numbers and its title side by side.
     const QFontMetrics labels(m_timeAxis->labelsFont());
     const QFontMetrics title(m_timeAxis->titleFont());
-    const int room = labels.horizontalAdvance(QStringLiteral("-8888")) + title.height() + 8;
+    const int room = labels.horizontalAdvance(QStringLiteral("-88.888")) + title.height() + 8;
     return units * room <= m_view->width() * AxesShareOfWidth;
 }
 
