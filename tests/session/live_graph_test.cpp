@@ -114,8 +114,9 @@ TEST_F(LiveGraphTest, PlotsTheTickedGroupsWhilePolled) {
              EXPECT_EQ(log.recordings[0].unitEntry, w.Label97->text());
              EXPECT_FALSE(log.recordings[0].unitEntry.isEmpty());
              ASSERT_EQ(log.recordings[0].columns.size(), 6);
-             EXPECT_EQ(log.recordings[0].columns[4].name, "Kühlmitteltemperatur");
-             EXPECT_EQ(log.recordings[0].columns[4].group, "Gruppe 4");
+             EXPECT_EQ(log.recordings[0].columns[1].name, "Kühlmitteltemperatur");
+             EXPECT_EQ(log.recordings[0].columns[1].group, "Gruppe 1");
+             EXPECT_EQ(log.recordings[0].columns[5].name, "Ansauglufttemperatur");
              for (const QList<QPointF>& line : log.recordings[0].points) {
                  EXPECT_FALSE(line.isEmpty());
                  for (const QPointF& p : line) {
