@@ -104,3 +104,11 @@ inline constexpr int ScanCutShort = 2516; // %1: units searched, %2: units ticke
 inline constexpr int First = 2500;
 inline constexpr int Last = 2516;
 } // namespace OutcomeText
+// Texts of the window that English alone had, and of the graph's one axis.
+namespace ViewText {
+inline constexpr int ScaleAxis = 2600; // the axis of lines stretched to their unit's span
+inline constexpr int DemoCar = 2601;   // the shipped car list's "Demo car"
+inline constexpr int DtcFiles = 2602;  // status panel 6, before "Codes + Status"
+inline constexpr int First = 2600;
+inline constexpr int Last = 2602;
+} // namespace ViewText

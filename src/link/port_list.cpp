@@ -194,6 +194,18 @@ QString PortAdapterText(const PortEntry& entry, int languageOffset) {
     return about.join(QStringLiteral(", "));
 }
 
+QString PortShortName(const PortEntry& entry) {
+    if (entry.adapter.usb) {
+        for (const QString& name : {entry.adapter.product, entry.adapter.manufacturer})
+            if (!name.trimmed().isEmpty())
+                return name.trimmed();
+    }
+    const QString path = entry.device.isEmpty() ? entry.path : entry.device;
+    if (path.startsWith(QLatin1String("/dev/")))
+        return path.mid(5);
+    return path.startsWith(QLatin1Char('/')) ? QFileInfo(path).fileName() : path;
+}
+
 QString PortEntryText(const PortEntry& entry, int languageOffset) {
     const QString about = PortAdapterText(entry, languageOffset);
     return about.isEmpty() ? entry.path : entry.path + QStringLiteral("  \u2013  ") + about;

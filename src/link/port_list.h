@@ -67,6 +67,10 @@ QList<PortEntry> PortListEntries(const QString& configuredPort, int languageOffs
 // The text the list shows for an entry: its path, and for a USB adapter the
 // maker, product and serial number the system knows, and the kernel's name.
 QString PortEntryText(const PortEntry& entry, int languageOffset);
+// What the closed port box shows first: the adapter's name as the system
+// knows it ("FT232R USB UART", else its maker), else the port's name under
+// /dev ("ttyS0", "pts/3"); the demo entry as it is.
+QString PortShortName(const PortEntry& entry);
 // Only what is known of the adapter ("FTDI FT232R, serial no. A1, ttyUSB0");
 // empty for a port that is no USB adapter.
 QString PortAdapterText(const PortEntry& entry, int languageOffset);

@@ -17,6 +17,9 @@ void TForm1::GraphButtonClick() {
     LiveGraph->setLogFolder(SaveDialog1.fileName.isEmpty()
                                 ? SaveDialog1.directory
                                 : QFileInfo(SaveDialog1.fileName).absolutePath());
+    // The unit, for the header of readings saved from the graph.
+    LiveGraph->setUnitInfo(Label97->text(), Label6->text());
+    LiveGraph->setNotConnected(!state.SessionRunning);
     LiveGraph->show();
     LiveGraph->raise();
     LiveGraph->activateWindow();
@@ -26,6 +29,8 @@ void TForm1::RestartLiveGraph() {
     if (!LiveGraph)
         return;
     LiveGraph->clearReadings();
+    LiveGraph->setUnitInfo(Label97->text(), Label6->text());
+    LiveGraph->setNotConnected(false);
     LiveGraphStartMs = Clock::nowMs();
 }
 

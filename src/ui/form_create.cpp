@@ -326,8 +326,13 @@ void TForm1::FillPortList(const QString& port, int languageOffset, const QString
     const QSignalBlocker quiet(ComboBox1);
     ComboBox1->clear();
     for (const PortEntry& entry :
-         PortListEntries(listed.isEmpty() ? port : listed, languageOffset, m_options.portRoots))
+         PortListEntries(listed.isEmpty() ? port : listed, languageOffset, m_options.portRoots)) {
         ComboBox1->addItem(PortEntryText(entry, languageOffset), entry.path);
+        // The closed box is narrow: the adapter's name first, the path in
+        // the list and the tool tip.
+        ComboBox1->setItemData(ComboBox1->count() - 1, PortShortName(entry),
+                               TComboBox::ClosedTextRole);
+    }
     const int index = ComboBox1->findData(port);
     ComboBox1->setCurrentIndex(index >= 0 ? index : ComboBox1->count() > 0 ? 0 : -1);
     fitPopupToItems(ComboBox1);

@@ -10,6 +10,7 @@
 #include <QStackedWidget>
 #include <QStyle>
 #include <QStyleOption>
+#include <QStylePainter>
 #include <QTimer>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -26,6 +27,98 @@ void TLabel::setText(const QString& text) {
     QLabel::setText(text);
     if (m_autoSize)
         adjustSize();
+    if (m_fitText)
+        fit();
+}
+
+void TLabel::setFitText(bool on) {
+    m_fitText = on;
+    m_fitValid = false;
+    if (on)
+        fit();
+    update();
+}
+
+QString TLabel::shownText() {
+    if (!m_fitText)
+        return text();
+    fit();
+    return m_shownText;
+}
+
+QFont TLabel::shownFont() {
+    if (!m_fitText)
+        return font();
+    fit();
+    return m_shownFont;
+}
+
+void TLabel::fit() {
+    const QString whole = text();
+    const QRect room = contentsRect();
+    if (m_fitValid && whole == m_fitFor && room.size() == m_fitSize && font() == m_fitFont)
+        return;
+    m_fitValid = true;
+    m_fitFor = whole;
+    m_fitSize = room.size();
+    m_fitFont = font();
+
+    const int flags = int(alignment()) | Qt::TextWordWrap;
+    const auto fits = [&](const QFont& f, const QString& t) {
+        const QRect needed = QFontMetrics(f).boundingRect(room, flags, t);
+        return needed.width() <= room.width() && needed.height() <= room.height();
+    };
+    QFont f = font();
+    const bool pixels = f.pixelSize() > 0;
+    const double full = pixels ? f.pixelSize() : f.pointSizeF();
+    const auto setSize = [&](double size) {
+        if (pixels)
+            f.setPixelSize(int(size));
+        else
+            f.setPointSizeF(size);
+    };
+    m_shownText = whole;
+    bool fitted = fits(f, whole);
+    for (double size = full - 1; !fitted && size >= full * MinFitFraction - 1e-9; size -= 1) {
+        setSize(size);
+        fitted = fits(f, whole);
+    }
+    if (!fitted) {
+        // The longest beginning that fits with the mark of the cut.
+        qsizetype low = 0;
+        qsizetype high = whole.size();
+        const QString mark(QChar(0x2026));
+        while (low < high) {
+            const qsizetype mid = (low + high + 1) / 2;
+            if (fits(f, whole.left(mid).trimmed() + mark))
+                low = mid;
+            else
+                high = mid - 1;
+        }
+        m_shownText = whole.left(low).trimmed() + mark;
+    }
+    m_shownFont = f;
+    const bool cut = m_shownText != whole;
+    if (cut) {
+        setToolTip(whole);
+        m_ownToolTip = true;
+    } else if (m_ownToolTip) {
+        setToolTip(QString());
+        m_ownToolTip = false;
+    }
+}
+
+void TLabel::paintEvent(QPaintEvent* event) {
+    if (!m_fitText) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    fit();
+    QPainter painter(this);
+    drawFrame(&painter);
+    painter.setFont(m_shownFont);
+    style()->drawItemText(&painter, contentsRect(), int(alignment()) | Qt::TextWordWrap, palette(),
+                          isEnabled(), m_shownText, foregroundRole());
 }
 
 void TLabel::setAutoSize(bool on) {
@@ -720,4 +813,22 @@ void TComboBox::showPopup() {
     if (onDropDown)
         onDropDown();
     QComboBox::showPopup();
+}
+
+QString TComboBox::closedText() const {
+    const QString own = itemData(currentIndex(), ClosedTextRole).toString();
+    return own.isEmpty() ? currentText() : own;
+}
+
+void TComboBox::paintEvent(QPaintEvent*) {
+    // As QComboBox paints itself, with the closed text cut at its end.
+    QStylePainter painter(this);
+    painter.setPen(palette().color(QPalette::Text));
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    const QRect field =
+        style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+    option.currentText = fontMetrics().elidedText(closedText(), Qt::ElideRight, field.width() - 2);
+    painter.drawComplexControl(QStyle::CC_ComboBox, option);
+    painter.drawControl(QStyle::CE_ComboBoxLabel, option);
 }

@@ -38,9 +38,33 @@ public:
     void setFontColor(const QColor& colour);
     QColor fontColor() const;
 
+    // For names from label files, which may be longer than the cell: a
+    // text that does not fit shrinks, down to MinFitFraction of the font;
+    // beyond that it ends in "..." with the whole of it in the tool tip.
+    // Never centred and cut at both ends; text() keeps the whole text.
+    void setFitText(bool on);
+    static constexpr double MinFitFraction = 0.69;
+    // What is drawn, in which font.
+    QString shownText();
+    QFont shownFont();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
+    void fit();
+
     bool m_autoSize = false;
     QColor m_colour;
+    bool m_fitText = false;
+    bool m_ownToolTip = false;
+    // What the fit was worked out for, and its result.
+    bool m_fitValid = false;
+    QString m_fitFor;
+    QSize m_fitSize;
+    QFont m_fitFont;
+    QString m_shownText;
+    QFont m_shownFont;
 };
 
 // An etched line along the top or bottom edge of its rectangle.
@@ -289,4 +313,12 @@ public:
     using QComboBox::QComboBox;
     std::function<void()> onDropDown;
     void showPopup() override;
+
+    // An entry's text for the closed box, when it has a shorter one of its
+    // own: the list and currentText() keep the entry's whole text.
+    static constexpr int ClosedTextRole = Qt::UserRole + 1;
+    QString closedText() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 };

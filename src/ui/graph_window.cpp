@@ -2,6 +2,9 @@
 
 #include "config/app_locale.h"
 #include "config/strings.h"
+#include "config/web_links.h"
+#include "graph/graph_export.h"
+#include "log/log_format.h"
 #include "log/log_reader.h"
 #include "ui/prompts.h"
 
@@ -12,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QImageWriter>
 #include <QLabel>
 #include <QLegend>
 #include <QLineSeries>
@@ -23,6 +27,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QSet>
 #include <QSpinBox>
 #include <QTimer>
@@ -30,6 +35,7 @@
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <iterator>
 #include <memory>
 
@@ -49,6 +55,10 @@ constexpr int MaxPiecesPerLine = 64;
 
 // Logs from this size on are read with a progress box that can cancel.
 constexpr qint64 ProgressFromBytes = 4 * 1024 * 1024;
+
+// Of the chart's width, how much the value axes may take before the lines
+// share one: beyond it the plot shrinks and the axes' titles are cut to dots.
+constexpr double AxesShareOfWidth = 0.5;
 
 QString LineId(const GraphModel::Series& s) {
     return s.key + QLatin1Char('\n') + s.unit;
@@ -134,6 +144,12 @@ void GraphWindow::createControls() {
     m_open = new QPushButton(str(TeamText::GraphOpenLog), this);
     m_open->setObjectName(QStringLiteral("OpenLogButton"));
     connect(m_open, &QPushButton::clicked, this, &GraphWindow::chooseLog);
+    m_savePicture = new QPushButton(str(ReaderText::GraphSavePicture), this);
+    m_savePicture->setObjectName(QStringLiteral("SavePictureButton"));
+    connect(m_savePicture, &QPushButton::clicked, this, &GraphWindow::savePicture);
+    m_saveReadings = new QPushButton(str(ReaderText::GraphSaveReadings), this);
+    m_saveReadings->setObjectName(QStringLiteral("SaveReadingsButton"));
+    connect(m_saveReadings, &QPushButton::clicked, this, &GraphWindow::saveReadings);
 
     m_sourceLabel = new QLabel(this);
     m_sourceLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -167,6 +183,11 @@ void GraphWindow::createControls() {
     m_textValues->setObjectName(QStringLiteral("TextValues"));
     m_textValues->setWordWrap(true);
     m_textValues->hide();
+    m_scalesLegend = new QLabel(this);
+    m_scalesLegend->setObjectName(QStringLiteral("ScalesLegend"));
+    m_scalesLegend->setWordWrap(true);
+    m_scalesLegend->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_scalesLegend->hide();
 
     auto* bar = new QHBoxLayout;
     bar->addWidget(m_pause);
@@ -176,11 +197,15 @@ void GraphWindow::createControls() {
     bar->addWidget(m_span);
     bar->addWidget(m_recording, 1);
     bar->addStretch();
+    bar->addWidget(m_savePicture);
+    bar->addWidget(m_saveReadings);
+    bar->addSpacing(12);
     bar->addWidget(m_open);
 
     auto* side = new QVBoxLayout;
     side->addWidget(linesTitle);
     side->addWidget(m_lineList, 1);
+    side->addWidget(m_scalesLegend);
     side->addWidget(m_textValues);
 
     auto* body = new QHBoxLayout;
@@ -201,6 +226,9 @@ void GraphWindow::createControls() {
         m_spanLabel->hide();
         m_span->hide();
         m_paused = true;
+    } else {
+        // A live window shows the Group page.
+        m_title = LogFormat::WithoutAccelerator(str(10));
     }
 }
 
@@ -279,6 +307,11 @@ void GraphWindow::showRecording(int index) {
     m_sourceLabel->setText((QStringList({r.started, r.unitEntry, r.partNumber, r.title}) + notes)
                                .filter(QRegularExpression(QStringLiteral("\\S")))
                                .join(QStringLiteral("  |  ")));
+    m_unitEntry = r.unitEntry;
+    m_partNumber = r.partNumber;
+    m_title = r.title;
+    m_started = QDateTime();
+    m_startedText = r.started;
     m_model.clear();
     AddRecording(m_model, std::move(r));
     m_zoomHistory.clear();
@@ -289,7 +322,7 @@ void GraphWindow::chooseLog() {
     SaveFileRequest request;
     request.title =
         str(TeamText::GraphOpenLog).remove(QLatin1Char('&')).remove(QStringLiteral("..."));
-    request.filter = QStringLiteral("Comma Separated Values (*.csv)");
+    request.filter = str(ReaderText::GraphReadingsFilter);
     request.directory = m_logFolder;
     const QString path = m_prompts.openFile(request);
     if (path.isEmpty())
@@ -408,8 +441,7 @@ void GraphWindow::onXRangeChanged(double min, double max) {
     m_zoomHistory.append({m_x0, m_x1});
     m_x0 = min;
     m_x1 = max;
-    syncLines();
-    fitValueAxes();
+    refresh();
 }
 
 void GraphWindow::setXRange(double x0, double x1) {
@@ -436,14 +468,15 @@ void GraphWindow::redraw() {
         m_x0 = m_x1 - m_spanSeconds;
     }
     setXRange(m_x0, m_x1);
-    syncLines();
-    fitValueAxes();
+    refresh();
     m_drawnRevision = m_model.revision();
 }
 
 void GraphWindow::clearReadings() {
     m_model.clear();
     m_nextColour = 0;
+    m_colours.clear();
+    m_started = QDateTime::currentDateTime();
     m_x0 = 0;
     m_x1 = m_spanSeconds;
     redraw();
@@ -454,7 +487,7 @@ void GraphWindow::syncLines() {
     const QStringList units = m_model.units();
 
     // One axis per unit, alternately left and right.
-    for (int u = 0; u < units.size(); ++u) {
+    for (int u = 0; u < units.size() && !m_oneAxis; ++u) {
         if (m_axes.contains(units[u]))
             continue;
         auto* axis = new QValueAxis;
@@ -480,14 +513,15 @@ void GraphWindow::syncLines() {
             pen.setWidthF(1.5);
             piece->setPen(pen);
             piece->attachAxis(m_timeAxis);
-            piece->attachAxis(m_axes.value(s.unit));
+            piece->attachAxis(m_oneAxis ? m_scaleAxis : m_axes.value(s.unit));
             pieces << piece;
             return piece;
         };
         if (pieces.isEmpty()) {
-            QLineSeries* series = addPiece(LineColours[m_nextColour++ % std::size(LineColours)]);
+            QLineSeries* series = addPiece(colourOf(id));
             // An axis takes the colour of its unit's first line.
-            if (std::none_of(all.begin(), all.begin() + i,
+            if (!m_oneAxis &&
+                std::none_of(all.begin(), all.begin() + i,
                              [&](const GraphModel::Series& o) { return o.unit == s.unit; }))
                 m_axes.value(s.unit)->setTitleBrush(series->color());
         }
@@ -497,7 +531,15 @@ void GraphWindow::syncLines() {
         QList<QList<QPointF>> drawn;
         if (s.visible) {
             const int width = std::max(1, int(m_chart->plotArea().width()));
-            drawn = SplitAtBreaks(PointsToDraw(s.points, m_x0, m_x1, width));
+            QList<QPointF> points = PointsToDraw(s.points, m_x0, m_x1, width);
+            if (m_oneAxis) {
+                // Stretched to the unit's span: 0 at its low end, 100 at its high.
+                const auto [low, high] = m_scales.value(s.unit, {0.0, 1.0});
+                const double factor = high > low ? 100 / (high - low) : 1;
+                for (QPointF& p : points)
+                    p.setY((p.y() - low) * factor);
+            }
+            drawn = SplitAtBreaks(points);
             while (drawn.size() > MaxPiecesPerLine)
                 drawn[drawn.size() - 2] += drawn.takeLast();
         }
@@ -593,4 +635,295 @@ void GraphWindow::onLineItemChanged(QListWidgetItem* item) {
     for (int i = 0; i < all.size(); ++i)
         if (LineId(all[i]) == id)
             setLineVisible(i, item->checkState() == Qt::Checked);
+}
+
+QColor GraphWindow::colourOf(const QString& lineId) {
+    auto it = m_colours.find(lineId);
+    if (it == m_colours.end())
+        it = m_colours.insert(lineId, LineColours[m_nextColour++ % std::size(LineColours)]);
+    return it.value();
+}
+
+void GraphWindow::refresh() {
+    chooseAxes(m_model.units());
+    if (m_oneAxis)
+        fitScales();
+    syncLines();
+    if (!m_oneAxis)
+        fitValueAxes();
+    showScales();
+}
+
+bool GraphWindow::axesFit(int units) const {
+    if (units <= 1)
+        return true;
+    // An axis needs its numbers and its title side by side.
+    const QFontMetrics labels(m_timeAxis->labelsFont());
+    const QFontMetrics title(m_timeAxis->titleFont());
+    const int room = labels.horizontalAdvance(QStringLiteral("-88.888")) + title.height() + 8;
+    return units * room <= m_view->width() * AxesShareOfWidth;
+}
+
+void GraphWindow::chooseAxes(const QStringList& units) {
+    const bool one = !axesFit(int(units.size()));
+    if (one == m_oneAxis)
+        return;
+    // The pieces hang on the axes: both go, and syncLines makes them anew
+    // on the other kind, in the same colours.
+    for (const QList<QLineSeries*>& pieces : std::as_const(m_lines))
+        for (QLineSeries* piece : pieces) {
+            m_chart->removeSeries(piece);
+            delete piece;
+        }
+    m_lines.clear();
+    for (QValueAxis* axis : std::as_const(m_axes)) {
+        m_chart->removeAxis(axis);
+        delete axis;
+    }
+    m_axes.clear();
+    if (m_scaleAxis) {
+        m_chart->removeAxis(m_scaleAxis);
+        delete m_scaleAxis;
+        m_scaleAxis = nullptr;
+    }
+    m_scales.clear();
+    m_oneAxis = one;
+    if (one) {
+        m_scaleAxis = new QValueAxis;
+        m_scaleAxis->setObjectName(QStringLiteral("ScaleAxis"));
+        m_scaleAxis->setTitleText(str(ViewText::ScaleAxis));
+        m_scaleAxis->setLabelFormat(QStringLiteral("%.0f"));
+        m_scaleAxis->setRange(0, 100);
+        m_scaleAxis->setTickCount(5);
+        m_chart->addAxis(m_scaleAxis, Qt::AlignLeft);
+    }
+    // The list's swatches are set again with the new pieces.
+    for (int i = 0; i < m_lineList->count(); ++i)
+        m_lineList->item(i)->setData(Qt::UserRole, QVariant());
+}
+
+void GraphWindow::fitScales() {
+    for (const QString& unit : m_model.units()) {
+        const auto range = m_model.valueRange(unit, m_x0, m_x1);
+        if (!range)
+            continue;
+        // As with an axis of its own: kept while the lines fit and fill it fairly.
+        const auto known = m_scales.constFind(unit);
+        if (known != m_scales.cend()) {
+            const auto [low, high] = known.value();
+            const bool fits = range->first >= low && range->second <= high;
+            if (fits && range->second - range->first >= (high - low) / 4)
+                continue;
+        }
+        m_scales.insert(unit, NiceRange(range->first, range->second));
+    }
+}
+
+void GraphWindow::showScales() {
+    m_scalesLegend->setVisible(m_oneAxis);
+    if (!m_oneAxis)
+        return;
+    const QLocale locale = AppLocale::locale();
+    QStringList lines{str(ReaderText::GraphScales)};
+    for (const QString& unit : m_model.units()) {
+        const auto scale = m_scales.constFind(unit);
+        if (scale == m_scales.cend())
+            continue;
+        lines << QStringLiteral("%1: %2 \u2026 %3")
+                     .arg(unit.isEmpty() ? str(TeamText::GraphNoUnit) : unit,
+                          locale.toString(scale->first, 'g', 10),
+                          locale.toString(scale->second, 'g', 10));
+    }
+    const QString text = lines.join(QLatin1Char('\n'));
+    if (m_scalesLegend->text() != text)
+        m_scalesLegend->setText(text);
+}
+
+void GraphWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // Room for an axis per unit may come or go.
+    if (!m_model.series().isEmpty() && axesFit(int(m_model.units().size())) == m_oneAxis)
+        redraw();
+}
+
+void GraphWindow::setNotConnected(bool notConnected) {
+    if (m_source == Source::Live)
+        m_sourceLabel->setText(notConnected ? str(ReaderText::GraphNoConnection) : QString());
+}
+
+void GraphWindow::setUnitInfo(const QString& unitEntry, const QString& partNumber) {
+    m_unitEntry = unitEntry;
+    m_partNumber = partNumber;
+}
+
+QImage GraphWindow::picture() {
+    redraw();
+    const QPixmap chart = m_view->grab();
+    const qreal ratio = chart.devicePixelRatio();
+    const int width = m_view->width();
+
+    // Below the chart, what it shows: where the readings come from, then
+    // each shown line in its colour, with its span when the lines share one axis.
+    const QFont font = this->font();
+    const QFontMetrics metrics(font);
+    const int margin = 8;
+    const int lineHeight = metrics.height() + 4;
+    const int swatch = metrics.height() - 4;
+    const int textRoom = width - 2 * margin - swatch - 6;
+    struct Entry {
+        QColor colour;
+        QString text;
+        QPoint at;
+    };
+    QList<Entry> entries;
+    const QList<GraphModel::Series>& all = m_model.series();
+    for (int i = 0; i < all.size(); ++i) {
+        const GraphModel::Series& s = all[i];
+        if (!s.visible)
+            continue;
+        QString text = m_model.legendName(i);
+        if (!s.unit.isEmpty())
+            text += QStringLiteral(" [") + s.unit + QLatin1Char(']');
+        if (m_oneAxis && m_scales.contains(s.unit)) {
+            const QLocale locale = AppLocale::locale();
+            text += QStringLiteral("  %1 \u2026 %2")
+                        .arg(locale.toString(m_scales[s.unit].first, 'g', 10),
+                             locale.toString(m_scales[s.unit].second, 'g', 10));
+        }
+        entries.append(
+            {colourOf(LineId(s)), metrics.elidedText(text, Qt::ElideRight, textRoom), QPoint()});
+    }
+    const QString source =
+        metrics.elidedText(m_sourceLabel->text(), Qt::ElideRight, width - 2 * margin);
+    int x = margin;
+    int y = margin + (source.isEmpty() ? 0 : lineHeight);
+    for (Entry& e : entries) {
+        const int room = swatch + 6 + metrics.horizontalAdvance(e.text) + 18;
+        if (x > margin && x + room > width - margin) {
+            x = margin;
+            y += lineHeight;
+        }
+        e.at = QPoint(x, y);
+        x += room;
+    }
+    const int legendHeight = entries.isEmpty() && source.isEmpty() ? 0 : y + lineHeight + margin;
+
+    QImage image((QSizeF(width, m_view->height() + legendHeight) * ratio).toSize(),
+                 QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.drawPixmap(0, 0, chart);
+    painter.translate(0, m_view->height());
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    if (!source.isEmpty())
+        painter.drawText(QPoint(margin, margin + metrics.ascent()), source);
+    for (const Entry& e : entries) {
+        painter.fillRect(QRect(e.at.x(), e.at.y() + (lineHeight - 4 - swatch) / 2, swatch, swatch),
+                         e.colour);
+        painter.setPen(Qt::black);
+        painter.drawText(QPoint(e.at.x() + swatch + 6, e.at.y() + metrics.ascent()), e.text);
+    }
+    return image;
+}
+
+QStringList GraphWindow::readingsLines() const {
+    const QLocale locale = AppLocale::locale();
+    ReadingsExport what;
+    what.header.versionText = LoadStr(0);
+    what.header.webAddress = WebLinks::InfoPage;
+    if (m_started.isValid()) {
+        what.header.dateText = locale.toString(m_started.date(), AppLocale::shortDateFormat());
+        what.header.timeText = locale.toString(m_started.time(), AppLocale::longTimeFormat());
+    } else {
+        // A log's own start, "12.03.2025 14:05:42".
+        const qsizetype blank = m_startedText.indexOf(QLatin1Char(' '));
+        what.header.dateText = blank < 0 ? m_startedText : m_startedText.left(blank);
+        what.header.timeText = blank < 0 ? QString() : m_startedText.mid(blank + 1);
+    }
+    what.header.unitCaption = str(1);
+    what.header.unitText = m_unitEntry;
+    what.header.partCaption = str(16);
+    what.header.partNumber = m_partNumber;
+    what.title = m_title;
+    what.timeWord = str(75);
+    what.decimalSeparator = AppLocale::decimalSeparator();
+    return ReadingsLogLines(m_model, m_x0, m_x1, what);
+}
+
+QString GraphWindow::saveTo(int titleId, int filterId, const QString& suffix) {
+    SaveFileRequest request;
+    request.title = str(titleId).remove(QLatin1Char('&')).remove(QStringLiteral("..."));
+    request.filter = str(filterId);
+    request.defaultSuffix = suffix;
+    request.directory = m_logFolder;
+    return m_prompts.saveFile(request);
+}
+
+namespace {
+
+// Written whole or not at all, readable by the user alone: a full disk
+// leaves any earlier file of the name as it was.
+bool WritePrivately(const QString& path,
+                    const std::function<bool(QSaveFile&, QString& reason)>& write,
+                    QString& reason) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        reason = file.errorString();
+        return false;
+    }
+    // The temporary file, which the commit renames.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (!write(file, reason)) {
+        if (reason.isEmpty())
+            reason = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        reason = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void GraphWindow::savePicture() {
+    const QString path =
+        saveTo(ReaderText::GraphSavePicture, ReaderText::GraphPictureFilter, QStringLiteral("png"));
+    if (path.isEmpty())
+        return;
+    const QImage image = picture();
+    QString reason;
+    const bool written = WritePrivately(
+        path,
+        [&](QSaveFile& file, QString& why) {
+            QImageWriter writer(&file, "png");
+            if (writer.write(image))
+                return true;
+            why = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
+            return false;
+        },
+        reason);
+    if (!written)
+        m_prompts.message(str(301), str(ReaderText::GraphNotWritten).arg(path, reason),
+                          PromptIcon::Error);
+}
+
+void GraphWindow::saveReadings() {
+    const QString path = saveTo(ReaderText::GraphSaveReadings, ReaderText::GraphReadingsFilter,
+                                QStringLiteral("csv"));
+    if (path.isEmpty())
+        return;
+    // Lines end as the measurement log's do.
+    const QByteArray bytes =
+        (readingsLines().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLocal8Bit();
+    QString reason;
+    const bool written = WritePrivately(
+        path, [&](QSaveFile& file, QString&) { return file.write(bytes) == bytes.size(); }, reason);
+    if (!written)
+        m_prompts.message(str(301), str(ReaderText::GraphNotWritten).arg(path, reason),
+                          PromptIcon::Error);
 }

@@ -6,7 +6,9 @@
 #include "graph/graph_model.h"
 #include "log/log_reader.h"
 
+#include <QDateTime>
 #include <QHash>
+#include <QImage>
 #include <QList>
 #include <QPointer>
 #include <QWidget>
@@ -75,6 +77,25 @@ public:
     // The file window opened last from this one.
     GraphWindow* lastLogWindow() const { return m_lastLogWindow; }
 
+    // Live: the unit the readings come from, for the saved readings' header.
+    void setUnitInfo(const QString& unitEntry, const QString& partNumber);
+    // Live: no session feeds it; the window says to open a log instead.
+    void setNotConnected(bool notConnected);
+    QLabel* sourceLabel() const { return m_sourceLabel; }
+    // What the save buttons write: the chart as shown with a legend of the
+    // shown lines below it, and the shown lines' readings within the time
+    // span shown, as a log of this program.
+    QImage picture();
+    QStringList readingsLines() const;
+    void savePicture();
+    void saveReadings();
+
+    // With more units than have room for an axis each, the lines share one
+    // axis, each unit stretched to its span, and a legend gives the spans.
+    bool sharesOneAxis() const { return m_oneAxis; }
+    QValueAxis* scaleAxis() const { return m_scaleAxis; }
+    QLabel* scalesLegend() const { return m_scalesLegend; }
+
     // Brings the chart up to date now.
     void redraw();
     // The time span shown.
@@ -89,6 +110,8 @@ public:
     QPushButton* pauseButton() const { return m_pause; }
     QPushButton* followButton() const { return m_follow; }
     QPushButton* openButton() const { return m_open; }
+    QPushButton* savePictureButton() const { return m_savePicture; }
+    QPushButton* saveReadingsButton() const { return m_saveReadings; }
     QSpinBox* spanBox() const { return m_span; }
     QComboBox* recordingBox() const { return m_recording; }
 
@@ -103,6 +126,14 @@ private:
     void setTimeTicks();
     bool eventFilter(QObject* watched, QEvent* event) override;
     void syncLines();
+    void refresh();
+    bool axesFit(int units) const;
+    void chooseAxes(const QStringList& units);
+    void fitScales();
+    void showScales();
+    QColor colourOf(const QString& lineId);
+    QString saveTo(int titleId, int filterId, const QString& suffix);
+    void resizeEvent(QResizeEvent* event) override;
 
     Prompts& m_prompts;
     int m_languageOffset;
@@ -121,6 +152,15 @@ private:
     int m_spanSeconds = DefaultSpanSeconds;
     quint64 m_drawnRevision = ~quint64(0);
     size_t m_nextColour = 0;
+    QHash<QString, QColor> m_colours; // by line, kept when the axes change
+    bool m_oneAxis = false;
+    QHash<QString, std::pair<double, double>> m_scales; // by unit, while sharing one axis
+    // The header of saved readings.
+    QDateTime m_started = QDateTime::currentDateTime(); // live: when the lines start
+    QString m_startedText;                              // file: as the log says
+    QString m_unitEntry;
+    QString m_partNumber;
+    QString m_title;
 
     QChart* m_chart;
     QChartView* m_view;
@@ -128,11 +168,15 @@ private:
     // By series key and unit: the first piece, then the pieces after breaks.
     QHash<QString, QList<QLineSeries*>> m_lines;
     QHash<QString, QValueAxis*> m_axes; // by unit
+    QValueAxis* m_scaleAxis = nullptr;  // the one axis instead
+    QLabel* m_scalesLegend;
     QListWidget* m_lineList;
     QLabel* m_textValues;
     QPushButton* m_pause;
     QPushButton* m_follow;
     QPushButton* m_open;
+    QPushButton* m_savePicture;
+    QPushButton* m_saveReadings;
     QSpinBox* m_span;
     QLabel* m_spanLabel;
     QComboBox* m_recording;

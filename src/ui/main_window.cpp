@@ -67,6 +67,7 @@ TLabel* valueLabel(TLabel*& m, const char* name, QWidget* parent, int x, int y, 
 TLabel* nameLabel(TLabel*& m, const char* name, QWidget* parent, int x, int y) {
     fixedLabel(m, name, parent, x, y, 152, 33, Fonts::verdana(13), Qt::AlignCenter);
     m->setWordWrap(true);
+    m->setFitText(true);
     m->setText(QStringLiteral("-"));
     return m;
 }

@@ -44,11 +44,13 @@
 class CommandChannel;
 class GraphWindow;
 enum class AttemptEnd;
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QPainter;
 class QPlainTextEdit;
 class QPrinter;
@@ -402,6 +404,10 @@ public:
     TLabel* AdaptationLastChange;      // adaptation page: the same for a channel
     QPushButton* AdaptationUndoButton; // puts its earlier value back
     TLabel* ScanSavedLabel;            // search page: where the report was kept
+    // The window's context menu: the graph, also without a session, where
+    // it opens a log to view.
+    QMenu* WindowMenu;
+    QAction* GraphAction;
     void createAddedControls();
     void setAddedCaptions();
 
@@ -453,6 +459,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void createControls();

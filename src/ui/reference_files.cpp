@@ -4,6 +4,7 @@
 // the entries of ComboBox3 and the ticks of CheckListBox1.
 #include "config/app_locale.h"
 #include "config/car_list.h"
+#include "config/strings.h"
 #include "services/fault_texts.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
@@ -17,6 +18,9 @@
 #include <algorithm>
 
 namespace {
+
+// The demo car's name in the shipped car list.
+const QString DemoCarName = QStringLiteral("Demo car");
 
 // The unit of a list entry: "021 [15] - Airbag" is 21.
 int entryAddress(const QListWidgetItem* item) {
@@ -41,7 +45,9 @@ void TForm1::LoadCarList() {
         [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
     for (QString& line : state.CarList) {
         const qsizetype comma = line.indexOf(QLatin1Char(','));
-        ComboBox3->addItem(comma < 0 ? QString() : line.left(comma));
+        const QString name = comma < 0 ? QString() : line.left(comma);
+        // The shipped list names the demo car in English only.
+        ComboBox3->addItem(name == DemoCarName ? Str(ViewText::DemoCar) : name);
         line = line.mid(comma + 1);
     }
     ComboBox3->setCurrentIndex(0);
@@ -57,12 +63,14 @@ void TForm1::LoadDtcTextFiles() {
         QFileInfo(status).isFile() ? IniFile::open(status, FaultTextLimits) : IniFile();
 
     QString panel;
+    // "DTCs: " is no German word.
+    const QString files = Str(ViewText::DtcFiles);
     if (state.DtcTextFileOpen() && state.DtcStatusFileOpen())
-        panel = Str(92) + Str(93) + QStringLiteral(" + ") + Str(94);
+        panel = files + Str(93) + QStringLiteral(" + ") + Str(94);
     else if (state.DtcTextFileOpen())
-        panel = Str(92) + Str(93);
+        panel = files + Str(93);
     else if (state.DtcStatusFileOpen())
-        panel = Str(92) + Str(94);
+        panel = files + Str(94);
     StatusBar1->setPanelText(6, panel);
 }
 

@@ -142,6 +142,8 @@ TEST(LoadStr, TeamTextsHaveBothLanguagesAndTheSamePlaceholders) {
         ids.push_back(id);
     for (int id = OutcomeText::First; id <= OutcomeText::Last; ++id)
         ids.push_back(id);
+    for (int id = ViewText::First; id <= ViewText::Last; ++id)
+        ids.push_back(id);
     for (int id : ids) {
         const QString de = LoadStr(id);
         const QString en = LoadStr(En + id);
@@ -156,6 +158,7 @@ TEST(LoadStr, TeamTextsHaveBothLanguagesAndTheSamePlaceholders) {
     EXPECT_TRUE(LoadStr(TeamText::First - 1).isEmpty());
     EXPECT_TRUE(LoadStr(ReaderText::Last + 1).isEmpty());
     EXPECT_TRUE(LoadStr(OutcomeText::Last + 1).isEmpty());
+    EXPECT_TRUE(LoadStr(ViewText::Last + 1).isEmpty());
 }
 
 TEST(LoadStr, ControlUnitEntriesCarryRisingAddresses) {

@@ -1,6 +1,8 @@
 // The live graph in a whole session: the real window polls the demo car's
-// engine in the simulator process, the graph button opens the graph, and the
-// picture it draws is checked for its lines.
+// engine in the simulator process, the graph button opens the graph, the
+// picture it draws is checked for its lines, and the readings it shows are
+// saved and read back.
+#include "log/log_reader.h"
 #include "support/sim_process.h"
 #include "support/ui/graph_pixels.h"
 #include "support/ui/session_fixture.h"
@@ -12,7 +14,9 @@
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QValueAxis>
 
 namespace {
@@ -34,6 +38,7 @@ protected:
 
 TEST_F(LiveGraphTest, PlotsTheTickedGroupsWhilePolled) {
     TForm1& w = makeWindow(sim->terminalPath());
+    QTemporaryDir saved;
     chooseUnit(1);
     w.show();
     GraphWindow* graph = nullptr;
@@ -97,6 +102,28 @@ TEST_F(LiveGraphTest, PlotsTheTickedGroupsWhilePolled) {
              EXPECT_FALSE(graph->line(5)->isVisible());
              EXPECT_LT(LinePixels(*graph, graph->line(5)->color()), 5);
              EXPECT_GT(LinePixels(*graph, graph->line(1)->color()), 60);
+
+             // Saved as readings: the six lines still shown, within the
+             // span shown, under the unit's name.
+             const QString csv = saved.filePath("readings.csv");
+             const double from = graph->viewStart(), to = graph->viewEnd();
+             prompts.expectSaveFile(csv);
+             graph->saveReadingsButton()->click();
+             const NumericLog log = ReadLogNumbers(csv);
+             ASSERT_EQ(log.recordings.size(), 1);
+             EXPECT_EQ(log.recordings[0].unitEntry, w.Label97->text());
+             EXPECT_FALSE(log.recordings[0].unitEntry.isEmpty());
+             ASSERT_EQ(log.recordings[0].columns.size(), 6);
+             EXPECT_EQ(log.recordings[0].columns[1].name, "Kühlmitteltemperatur");
+             EXPECT_EQ(log.recordings[0].columns[1].group, "Gruppe 1");
+             EXPECT_EQ(log.recordings[0].columns[5].name, "Ansauglufttemperatur");
+             for (const QList<QPointF>& line : log.recordings[0].points) {
+                 EXPECT_FALSE(line.isEmpty());
+                 for (const QPointF& p : line) {
+                     EXPECT_GE(p.x(), from - 0.001);
+                     EXPECT_LE(p.x(), to + 0.001);
+                 }
+             }
 
              graph->pauseButton()->click();
              EXPECT_TRUE(graph->isPaused());

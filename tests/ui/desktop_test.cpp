@@ -2,8 +2,10 @@
 // opens, the start-up hint for an adapter the user may not open, and Qt's
 // own dialogs in the chosen language.
 #include "link/open_port.h"
+#include "link/port_list.h"
 #include "support/ui/window_fixture.h"
 #include "ui/application.h"
+#include "ui/form_widgets.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -151,4 +153,40 @@ TEST_F(DesktopTest, EveryWindowShowsTheProgramsIcon) {
     showWindow(f);
     EXPECT_FALSE(f.windowIcon().isNull());
     EXPECT_EQ(f.windowIcon().availableSizes(), QList<QSize>{QSize(128, 128)});
+}
+
+TEST_F(DesktopTest, TheClosedPortBoxShowsTheAdaptersNameFirst) {
+    writeIni("[Config]\nSplash=nein\n");
+    const QString stable = plugAdapter("ttyUSB0", "VX01");
+    TForm1& f = makeWindow();
+    showWindow(f);
+    auto* box = qobject_cast<TComboBox*>(f.ComboBox1);
+    ASSERT_NE(box, nullptr);
+    f.ComboBox1->setCurrentIndex(0);
+    ASSERT_EQ(f.CurrentPort(), stable);
+    // The name in the closed box, the path first in the list and the tool tip.
+    EXPECT_EQ(box->closedText(), "K-Line Adapter");
+    EXPECT_TRUE(f.ComboBox1->itemText(0).startsWith(stable));
+    EXPECT_TRUE(f.ComboBox1->toolTip().startsWith(stable));
+    EXPECT_TRUE(f.ComboBox1->toolTip().contains("K-Line Adapter"));
+    // Drawn so: the same picture as a box whose only entry is that name, cut
+    // at its end where it is too long.
+    TComboBox reference(f.ComboBox1->parentWidget());
+    reference.setGeometry(f.ComboBox1->geometry().translated(0, 40));
+    reference.setFont(f.ComboBox1->font());
+    reference.addItem(box->closedText());
+    reference.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.ComboBox1->grab().toImage(), reference.grab().toImage());
+
+    // The demo entry keeps its own text; a port without an adapter is named
+    // as under /dev.
+    f.ComboBox1->setCurrentIndex(1);
+    EXPECT_TRUE(IsDemoInterfaceName(box->closedText()));
+    PortEntry serial;
+    serial.path = serial.device = "/dev/ttyS0";
+    EXPECT_EQ(PortShortName(serial), "ttyS0");
+    serial.path = "/dev/pts/3";
+    serial.device.clear();
+    EXPECT_EQ(PortShortName(serial), "pts/3");
 }

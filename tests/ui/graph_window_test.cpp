@@ -1,17 +1,27 @@
 // The graph window with a CSV log of the program's own format: a drive
-// recorded earlier, opened from the live window's button and drawn.
+// recorded earlier, opened from the live window's button and drawn; what it
+// shows saved as a picture and as readings; many units on one axis.
 #include "support/ui/graph_pixels.h"
 #include "support/ui/scripted_prompts.h"
+#include "support/ui/window_fixture.h"
 #include "ui/graph_window.h"
 
+#include <QAction>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QImage>
 #include <QLabel>
 #include <QLineSeries>
+#include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QValueAxis>
+#include <QtTest/QTest>
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
@@ -93,4 +103,235 @@ TEST_F(GraphWindowTest, AFileWithoutMeasuredValuesIsRefused) {
     live.openButton()->click();
     EXPECT_EQ(live.lastLogWindow(), nullptr);
     EXPECT_EQ(prompts.shown().back().text, dir.path());
+}
+
+namespace {
+
+const QFile::Permissions AnyoneMayRead = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+
+bool IsPng(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(8) == QByteArray("\x89PNG\r\n\x1a\n", 8);
+}
+
+int ColourPixels(const QImage& image, const QRect& area, const QColor& colour) {
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+                    std::abs(c.blue() - colour.blue()) <
+                40)
+                ++n;
+        }
+    return n;
+}
+
+// A Group page log of one group per unit, units in the order given.
+QByteArray LogWithUnits(const QStringList& units, int rows) {
+    QStringList groups{"Gruppe 1", "Gruppe 1"};
+    QStringList columns{"Zeit [ms]", "HH:MM:SS,ms"};
+    for (int u = 0; u < units.size(); ++u) {
+        groups << QStringLiteral("Gruppe %1").arg(u + 1);
+        columns << QStringLiteral("Wert %1 [%2]").arg(u + 1).arg(units[u]);
+    }
+    QString text = "Vandrix Version 1.41;https://example.invalid\r\n12.03.2025;14:05:42\r\n"
+                   "Steuergerät:;001 [01] - Motor (ECU)\r\nVAG Geräte-Typnummer:;036 906 034 AM\r\n"
+                   "\r\nMeßwerte\r\n" +
+                   groups.join(';') + ";\r\n" + columns.join(';') + ";\r\n";
+    for (int r = 0; r < rows; ++r) {
+        QStringList cells{QString::number(r * 250), "0:0:0,000"};
+        for (int u = 0; u < units.size(); ++u)
+            // Each its own shape, so no line covers another once stretched.
+            cells << QString::number((u + 1) * 100 + ((r + 3 * u) % (12 + u)) * (u + 1));
+        text += cells.join(';') + ";\r\n";
+    }
+    return text.toUtf8();
+}
+
+} // namespace
+
+TEST_F(GraphWindowTest, SavesWhatItShowsAsAPictureAndAsReadingsThatReadBack) {
+    QTemporaryDir dir;
+    GraphWindow file(prompts, 0, GraphWindow::Source::File);
+    ASSERT_TRUE(file.openLog(Fixture));
+    file.resize(900, 520);
+    file.show();
+    file.zoomTo(5, 10);
+    file.lineList()->item(2)->setCheckState(Qt::Unchecked);
+    const QColor shown = file.line(0)->color();
+    const QColor hidden = file.line(2)->color();
+
+    // The picture: the chart as drawn, a legend of the shown lines below it.
+    const QString png = dir.filePath("graph.png");
+    prompts.expectSaveFile(png);
+    file.savePictureButton()->click();
+    EXPECT_EQ(prompts.shown().back().caption, "Als Bild speichern");
+    EXPECT_EQ(prompts.shown().back().filter, "PNG-Bild (*.png)");
+    ASSERT_TRUE(IsPng(png));
+    EXPECT_EQ(QFileInfo(png).permissions() & AnyoneMayRead, QFile::ReadOwner);
+    const QImage picture(png);
+    const qreal ratio = file.chartView()->devicePixelRatioF();
+    const int chartHeight = int(file.chartView()->height() * ratio);
+    EXPECT_EQ(picture.width(), int(file.chartView()->width() * ratio));
+    ASSERT_GT(picture.height(), chartHeight);
+    const QRect plot = file.chartView()->chart()->plotArea().toRect();
+    EXPECT_GT(ColourPixels(
+                  picture,
+                  QRect(plot.topLeft() * ratio, plot.size() * ratio).adjusted(1, 1, -1, -1), shown),
+              60);
+    const QRect legend(0, chartHeight, picture.width(), picture.height() - chartHeight);
+    EXPECT_GT(ColourPixels(picture, legend, shown), 20);
+    EXPECT_EQ(ColourPixels(picture, legend, hidden), 0);
+
+    // The readings: the shown lines within the span shown, in the program's
+    // own log format, read back by its own reader.
+    const QString csv = dir.filePath("readings.csv");
+    prompts.expectSaveFile(csv);
+    file.saveReadingsButton()->click();
+    EXPECT_EQ(prompts.shown().back().filter, "CSV-Datei (*.csv)");
+    EXPECT_EQ(QFileInfo(csv).permissions() & AnyoneMayRead, QFile::ReadOwner);
+    const NumericLog log = ReadLogNumbers(csv);
+    ASSERT_FALSE(log.refusal) << log.refusal.text(0).toStdString();
+    ASSERT_EQ(log.recordings.size(), 1);
+    const NumericRecording& back = log.recordings[0];
+    EXPECT_EQ(back.unitEntry, "001 [01] - Motor (ECU)");
+    EXPECT_EQ(back.partNumber, "036 906 034 AM");
+    EXPECT_EQ(back.title, "Meßwerte");
+    QList<const GraphModel::Series*> visible;
+    for (const GraphModel::Series& s : file.model().series())
+        if (s.visible)
+            visible << &s;
+    ASSERT_EQ(visible.size(), 6);
+    ASSERT_EQ(back.columns.size(), 6);
+    for (int c = 0; c < 6; ++c) {
+        SCOPED_TRACE(c);
+        EXPECT_EQ(back.columns[c].name, visible[c]->name);
+        EXPECT_EQ(back.columns[c].unit, visible[c]->unit);
+        EXPECT_EQ(back.columns[c].group, visible[c]->group);
+        QList<QPointF> within;
+        for (const QPointF& p : visible[c]->points)
+            if (p.x() >= 5 && p.x() <= 10 && !std::isnan(p.y()))
+                within << p;
+        ASSERT_FALSE(within.isEmpty());
+        ASSERT_EQ(back.points[c].size(), within.size());
+        for (int i = 0; i < within.size(); ++i) {
+            EXPECT_NEAR(back.points[c][i].x(), within[i].x(), 1e-9);
+            EXPECT_NEAR(back.points[c][i].y(), within[i].y(), 1e-9);
+        }
+    }
+
+    // And the window opens it on the same span.
+    GraphWindow again(prompts, 0, GraphWindow::Source::File);
+    ASSERT_TRUE(again.openLog(csv));
+    EXPECT_EQ(again.model().series().size(), 6);
+    EXPECT_GE(again.viewStart(), 5);
+    EXPECT_LE(again.viewEnd(), 10);
+}
+
+TEST_F(GraphWindowTest, ASaveThatFailsSaysWhyAndLeavesNoFile) {
+    QTemporaryDir dir;
+    GraphWindow file(prompts, 10000, GraphWindow::Source::File);
+    ASSERT_TRUE(file.openLog(Fixture));
+    const QString missing = dir.filePath("gone/readings.csv");
+    prompts.expectSaveFile(missing);
+    prompts.expectMessageContaining(missing + " cannot be written: ");
+    file.saveReadingsButton()->click();
+    EXPECT_EQ(prompts.shown().front().filter, "Comma Separated Values (*.csv)");
+    EXPECT_FALSE(QFile::exists(missing));
+
+    // Cancelled: nothing written, nothing said.
+    prompts.expectSaveFile(QString());
+    file.savePictureButton()->click();
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+TEST_F(GraphWindowTest, MoreUnitsThanAxesFitShareOneAxisWithALegendOfScales) {
+    QTemporaryDir dir;
+    const QStringList units{"upm", "°C", "%", "V", "ms", "g/s", "km/h", "bar"};
+    QFile log(dir.filePath("eight.csv"));
+    ASSERT_TRUE(log.open(QIODevice::WriteOnly));
+    log.write(LogWithUnits(units, 80));
+    log.close();
+
+    GraphWindow file(prompts, 0, GraphWindow::Source::File);
+    ASSERT_TRUE(file.openLog(log.fileName()));
+    file.resize(900, 520);
+    file.show();
+    file.redraw();
+    QChart* chart = file.chartView()->chart();
+    ASSERT_TRUE(file.sharesOneAxis());
+    ASSERT_EQ(chart->axes(Qt::Vertical).size(), 1);
+    EXPECT_EQ(chart->axes(Qt::Vertical)[0], file.scaleAxis());
+    EXPECT_EQ(file.scaleAxis()->titleText(), "% der Skala");
+    EXPECT_EQ(file.axisOfUnit("upm"), nullptr);
+    // The lines keep most of the width, and each is drawn across its scale.
+    EXPECT_GT(chart->plotArea().width(), chart->size().width() * 0.6);
+    for (int i = 0; i < units.size(); ++i)
+        EXPECT_GT(LinePixels(file, file.line(i)->color()), 60) << units[i].toStdString();
+    // Values 100 to 111 on "upm": the span 100 to 115, the line from its
+    // bottom to 11/15 of its height.
+    ASSERT_TRUE(file.scalesLegend()->isVisible());
+    const QStringList legend = file.scalesLegend()->text().split('\n');
+    ASSERT_EQ(legend.size(), 1 + units.size());
+    EXPECT_EQ(legend[0], "Skalen (jede Einheit auf ihre Spanne gestreckt):");
+    EXPECT_EQ(legend[1], "upm: 100 … 115");
+    for (int u = 0; u < units.size(); ++u)
+        EXPECT_TRUE(legend[u + 1].startsWith(units[u] + ": ")) << legend[u + 1].toStdString();
+    double low = 1e9, high = -1e9;
+    for (int k = 0; k < file.line(0)->count(); ++k) {
+        low = std::min(low, file.line(0)->at(k).y());
+        high = std::max(high, file.line(0)->at(k).y());
+    }
+    EXPECT_DOUBLE_EQ(low, 0);
+    EXPECT_NEAR(high, 1100.0 / 15, 1e-9);
+
+    // With room for eight axes, each unit has its own again.
+    file.resize(2000, 520);
+    QCoreApplication::processEvents();
+    file.redraw();
+    EXPECT_FALSE(file.sharesOneAxis());
+    EXPECT_EQ(chart->axes(Qt::Vertical).size(), units.size());
+    EXPECT_EQ(file.axisOfUnit("bar")->titleText(), "bar");
+    EXPECT_FALSE(file.scalesLegend()->isVisible());
+    for (int i = 0; i < units.size(); ++i)
+        EXPECT_GT(LinePixels(file, file.line(i)->color()), 60) << units[i].toStdString();
+}
+
+// Without a session the window's context menu opens the graph, which says
+// to open a log and opens one.
+class GraphWithoutConnectionTest : public WindowTest {};
+
+TEST_F(GraphWithoutConnectionTest, TheWindowsMenuOpensTheGraphToViewALog) {
+    writeIni("[Config]\nSplash=nein\n");
+    TForm1& f = makeWindow();
+    showWindow(f);
+    ASSERT_FALSE(f.state.SessionRunning);
+    ASSERT_FALSE(f.GraphButton->isVisible()); // its page is hidden without a session
+
+    // A right click in the log box, below its controls (disabled without a
+    // session), as the window system delivers it.
+    const QPoint at = f.GroupBox14->mapTo(&f, QPoint(150, 52));
+    ASSERT_EQ(f.childAt(at), f.GroupBox14);
+    QTest::mouseClick(f.windowHandle(), Qt::RightButton, {}, at);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(f.WindowMenu->isVisible());
+    EXPECT_EQ(f.WindowMenu->actions().value(0), f.GraphAction);
+    EXPECT_EQ(f.GraphAction->text(), "Verl&auf...");
+    f.WindowMenu->hide();
+    f.GraphAction->trigger();
+
+    GraphWindow* graph = f.LiveGraph;
+    ASSERT_NE(graph, nullptr);
+    EXPECT_TRUE(graph->isVisible());
+    EXPECT_EQ(graph->sourceLabel()->text(), "Ohne Verbindung: Log-Datei öffnen, um sie anzusehen.");
+    prompts.expectOpenFile(Fixture);
+    graph->openButton()->click();
+    EXPECT_EQ(prompts.shown().back().filter, "CSV-Datei (*.csv)");
+    GraphWindow* file = graph->lastLogWindow();
+    ASSERT_NE(file, nullptr);
+    EXPECT_TRUE(file->isVisible());
+    EXPECT_EQ(file->model().series().size(), 7);
+    file->close();
+    graph->close();
 }

@@ -139,10 +139,10 @@ TEST_F(ReferenceFilesTest, StatusPanelSixNamesTheFaultTextsFound) {
         bool codes, status;
         const char* panel;
     } cases[] = {
-        {"de", true, true, "DTCs: Codes + Status"},
+        {"de", true, true, "Fehlertexte: Codes + Status"},
         {"en", true, true, "DTC's: Codes + Status"},
-        {"de", true, false, "DTCs: Codes"},
-        {"de", false, true, "DTCs: Status"},
+        {"de", true, false, "Fehlertexte: Codes"},
+        {"de", false, true, "Fehlertexte: Status"},
         {"de", false, false, ""},
     };
     for (const auto& c : cases) {
@@ -175,8 +175,11 @@ TEST_F(ReferenceFilesTest, ShippedFilesNameWhatTheDemoCarReports) {
             EXPECT_NE(f.DtcCodeText(code), "") << language << " code " << code;
         for (int status : {35, 36})
             EXPECT_NE(f.DtcStatusText(status), "") << language << " status " << status;
-        // The demo car's units are all in the list, the airbag unit left unticked.
-        chooseCar(f, "Demo car");
+        // The demo car's units are all in the list, the airbag unit left
+        // unticked; its name is in the chosen language.
+        chooseCar(f, QByteArray(language) == "de" ? "Demo-Auto" : "Demo car");
+        EXPECT_EQ(f.ComboBox3->findText(QByteArray(language) == "de" ? "Demo car" : "Demo-Auto"),
+                  -1);
         EXPECT_EQ(tickedAddresses(f), (std::set<int>{1, 2, 3, 9, 23}));
     }
 }

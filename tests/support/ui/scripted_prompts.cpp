@@ -182,12 +182,16 @@ void ScriptedPrompts::banner() {
 }
 
 QString ScriptedPrompts::saveFile(const SaveFileRequest& request) {
-    const auto e = take(ShownPrompt(PromptKind::SaveFile, request.title, request.fileName));
+    ShownPrompt shown(PromptKind::SaveFile, request.title, request.fileName);
+    shown.filter = request.filter;
+    const auto e = take(shown);
     return e ? e->path : QString();
 }
 
 QString ScriptedPrompts::openFile(const SaveFileRequest& request) {
-    const auto e = take(ShownPrompt(PromptKind::OpenFile, request.title, request.directory));
+    ShownPrompt shown(PromptKind::OpenFile, request.title, request.directory);
+    shown.filter = request.filter;
+    const auto e = take(shown);
     return e ? e->path : QString();
 }
 

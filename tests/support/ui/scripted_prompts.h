@@ -24,6 +24,7 @@ struct ShownPrompt {
     QString text;
     PromptIcon icon = PromptIcon::None;
     int tag = 0;
+    QString filter; // of a file dialog
 };
 
 class ScriptedPrompts : public Prompts {
