@@ -121,8 +121,9 @@ int KLineUnit::rateOf(const SimUnit& u) const {
         return m_opt.rate;
     if (u.protocol == 2)
         return 10400;
-    static const int rates[] = {10400, 1200, 2400, 4800, 9600, 10400};
-    return rates[std::clamp(u.baudCode, 0, 5)];
+    // Code 5 (14400) is beyond the K-line; such a unit speaks 10400.
+    static const int rates[] = {10400, 1200, 2400, 4800, 9600, 10400, 10400};
+    return rates[std::clamp(u.baudCode, 0, 6)];
 }
 
 bool KLineUnit::fault(KLineFault::Kind kind, int occurrence) const {

@@ -13,7 +13,7 @@ namespace kline {
 
 class TermiosKLine : public KLinePort {
 public:
-    TermiosKLine() = default;
+    TermiosKLine();
     ~TermiosKLine() override;
     TermiosKLine(const TermiosKLine&) = delete;
     TermiosKLine& operator=(const TermiosKLine&) = delete;
@@ -41,11 +41,13 @@ public:
     PortResult setModemLines(bool dtr, bool rts) override;
     PortResult setLowLatency(bool on) override;
     bool waitUntil(Micros deadline) override;
+    void interrupt() override;
 
     static Micros monotonicNow();
 
 private:
     int m_fd = -1;
+    int m_wake = -1; // an eventfd that ends a wait
     int m_rate = 10400;
     Micros m_skew = 0;
 };

@@ -31,8 +31,9 @@ TEST_P(KLineLineFaults, EndAsTheyMust) {
     ASSERT_EQ(e->kind, CoreEvent::Identified) << busFaultName(e->fault);
     const Reply r = car.ask(req(RequestKind::Group, 1));
     EXPECT_EQ(r.outcome, c.groupOutcome) << busFaultName(r.fault);
-    if (r.outcome == Outcome::Ok) // a recovered fault leaves the session working
+    if (r.outcome == Outcome::Ok) { // a recovered fault leaves the session working
         EXPECT_EQ(car.ask(req(RequestKind::Group, 2)).outcome, Outcome::Ok);
+    }
 }
 
 std::string faultName(const testing::TestParamInfo<FaultCase>& i) {
