@@ -239,6 +239,7 @@ bool SoftChip::update(Micros now) {
         case CoreEvent::LinkLost:
             if (m_busy == Busy::Identifying) {
                 m_replies.line("DATA ERROR");
+                m_lost = true;
                 done();
             } else if (m_busy == Busy::Ending) {
                 m_busy = Busy::None;
