@@ -50,6 +50,9 @@ void SoftChipStream::openDevice() {
             throw ESerialPort(SE_OpenFailed, err > 0 ? err : -1, reason);
         m_ownedPort = std::move(port);
         m_port = m_ownedPort.get();
+        // A converter's receive latency eats into the protocols' windows;
+        // one without a low-latency mode does without.
+        m_port->setLowLatency(true);
     }
     m_chip = std::make_unique<SoftChip>(m_options);
     m_runner = std::make_unique<LineRunner>(*m_port, m_chip->core(), m_echoMode);
