@@ -97,8 +97,12 @@ TEST(SoftChipProcess, AConverterPulledOutIsAFailureOfTheStream) {
     SoftChipStream stream(sim->terminalPath(), cableAt(sim->terminalPath()), overAPseudoTerminal());
     CommandChannel channel(stream);
     stream.Open();
+    channel.SendText("ATZ\r");
+    ASSERT_EQ(reply(channel).size(), 3);
     channel.SendText("ATD01\r");
-    ASSERT_EQ(reply(channel).value(0), "CONNECT B6 P1");
+    QStringList connect = reply(channel);
+    connect.removeAll(QStringLiteral("\r")); // a retry on a loaded machine
+    ASSERT_EQ(connect.value(0), "CONNECT B6 P1");
     sim.reset(); // the terminal's other side is gone
     EXPECT_THROW(
         {
