@@ -12,18 +12,20 @@ void EchoFilter::expect(const std::vector<uint8_t>& bytes, Micros now, int rate)
     Micros t = std::max(now, m_txFree);
     for (const uint8_t b : bytes) {
         t += byteTime(rate);
-        m_expected.push_back({b, t + m_slack});
+        m_expected.push_back({b, t, t + m_slack});
     }
     m_txFree = t;
 }
 
-EchoFilter::Verdict EchoFilter::take(const RxByte& byte) {
+EchoFilter::Verdict EchoFilter::take(const RxByte& byte, Micros takenAt) {
     if (m_expected.empty())
         return Verdict::Pass;
     const Expected e = m_expected.front();
     if (byte.value == e.value && !byte.framingError) {
         m_expected.pop_front();
         m_mode = Mode::Present;
+        const Micros at = takenAt >= 0 ? takenAt : byte.at;
+        m_longestRoundTrip = std::max(m_longestRoundTrip, std::max<Micros>(0, at - e.sentEnd));
         return Verdict::Echo;
     }
     if (m_mode != Mode::Present) {

@@ -21,7 +21,8 @@ public:
 
     // Bytes written at now at rate; they leave one after the other.
     void expect(const std::vector<uint8_t>& bytes, Micros now, int rate);
-    Verdict take(const RxByte& byte);
+    // takenAt: when the byte reached us (its arrival when not given).
+    Verdict take(const RxByte& byte, Micros takenAt = -1);
     // The oldest expected echo's deadline; -1 when none is outstanding.
     Micros deadline() const;
     // At the deadline: MissingEcho for an echoing cable; a cable still being
@@ -29,15 +30,20 @@ public:
     BusFault expire(Micros now);
     // A flush: outstanding echoes will not be looked for.
     void clear() { m_expected.clear(); }
+    // From the end of a sent byte to its echo's arrival: the converter's
+    // latency as the protocol feels it. The longest seen; -1 before any.
+    Micros longestRoundTrip() const { return m_longestRoundTrip; }
 
 private:
     struct Expected {
         uint8_t value;
+        Micros sentEnd;
         Micros deadline;
     };
     Mode m_mode;
     Micros m_slack = msec(20);
     Micros m_txFree = 0;
+    Micros m_longestRoundTrip = -1;
     std::deque<Expected> m_expected;
 };
 

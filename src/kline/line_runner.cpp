@@ -24,7 +24,7 @@ bool LineRunner::step() {
             break;
         m_pass.clear();
         for (long i = 0; i < n; ++i) {
-            switch (m_echo.take(buf[i])) {
+            switch (m_echo.take(buf[i], now)) {
             case EchoFilter::Verdict::Echo:
                 break;
             case EchoFilter::Verdict::Pass:

@@ -115,6 +115,7 @@ void SoftChipStream::pump() {
         m_facts.echo = m_runner->echo().mode() == EchoFilter::Mode::Present;
         m_facts.actualRate = m_runner->actualRate();
         m_facts.rateWarning = m_runner->rateWarning();
+        m_facts.echoRoundTrip = m_runner->echo().longestRoundTrip();
     }
     if (wake)
         m_replied.notify_all();

@@ -41,6 +41,7 @@ public:
         bool echo = false;  // the cable returns what it sends
         int actualRate = 0; // the rate the converter took last
         bool rateWarning = false;
+        kline::Micros echoRoundTrip = -1; // the longest, from a byte's end to its echo
     };
     LineFacts lineFacts() const;
 

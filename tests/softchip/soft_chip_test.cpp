@@ -111,3 +111,18 @@ TEST(SoftChip, TheLinkStaysUpBetweenRequests) {
     EXPECT_EQ(chip.unit.connectedAddress(), 1);
     EXPECT_EQ(chip.unit.violations(), std::vector<std::string>{});
 }
+
+// What the interface check reports of the cable: its echo, the rate in use
+// and the echo's round trip, which a converter's latency timer stretches.
+TEST(SoftChip, TheLineFactsShowTheConvertersLatency) {
+    for (const Micros latency : {Micros(0), msec(16)}) {
+        VirtualSoftChip chip(demoCar());
+        chip.line.setLatency(VirtualKLine::Tester, latency);
+        ASSERT_TRUE(chip("ATD01").value(0).startsWith("CONNECT")) << latency;
+        const SoftChipStream::LineFacts f = chip.stream.lineFacts();
+        EXPECT_TRUE(f.echo);
+        EXPECT_EQ(f.actualRate, 9600);
+        EXPECT_GE(f.echoRoundTrip, latency / 2);
+        EXPECT_LE(f.echoRoundTrip, latency + msec(2));
+    }
+}
