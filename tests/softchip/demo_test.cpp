@@ -14,7 +14,7 @@ TEST(KLineDemo, EveryKindOfPageAnswersInRealTime) {
     CommandChannel channel(*stream);
     stream->Open();
     EXPECT_EQ(ask(channel, "ATZ").value(1), "Vandrix Pro SW v1.0");
-    const QStringList ident = ask(channel, "ATD11");
+    const QStringList ident = ask(channel, "ATD17");
     EXPECT_EQ(ident.value(0), "CONNECT B4 P1");
     EXPECT_EQ(ident.value(4), "VWZ7Z0W0123456");
     EXPECT_EQ(ask(channel, "0801").size(), 5);

@@ -54,10 +54,10 @@ const std::vector<Step> kScript = {
     {"0802", "measuring group"},
     {"ATH", "end"},
     // Instruments: login, output tests, adaptation
-    {"ATD11", "identification with a fourth line"},
+    {"ATD17", "identification with a fourth line"},
     {"1130390000", "login refused"},
     {"0801", "after the refused login"},
-    {"ATD11", "identification again"},
+    {"ATD17", "identification again"},
     {"1130393039", "login accepted"},
     {"03", "output test step 1"},
     {"03", "output test step 2"},
@@ -101,7 +101,7 @@ const std::vector<Step> kScript = {
     {"ATD03", "search: ABS"},
     {"ATH", "search"},
     {"ATD46", "search: absent"},
-    {"ATD11", "search: instruments"},
+    {"ATD17", "search: instruments"},
     {"ATH", "search"},
     {"ATD80", "address beyond the K-line"},
 };
