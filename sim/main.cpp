@@ -147,6 +147,8 @@ int main(int argc, char** argv) {
             return usageError(("unknown option " + a.toStdString()).c_str());
         }
     }
+    if (!lineFaults.isEmpty() && !plainCable)
+        return usageError("--line-fault needs --plain-cable (the interface has no K-line)");
     if (opt.scenarioPath.isEmpty() && opt.replayPath.isEmpty()) {
         opt.scenarioPath = SimulatorHost::defaultScenarioPath();
         if (opt.scenarioPath.isEmpty())
