@@ -58,7 +58,18 @@ PortResult TermiosKLine::open(const std::string& path, int rate) {
         ::close(fd);
         return PortResult::failure(err);
     }
-    return adopt(fd, rate);
+    const PortResult r = adopt(fd, rate);
+    if (!r.ok)
+        return r;
+    m_setup.modemLines = setModemLines(true, false);
+    m_setup.lowLatency = setLowLatency(true);
+    // A byte waits in the converter up to its latency timer before a read
+    // sees it. With the 1 ms timer half of that; a device without the
+    // setting has no such timer (a native UART, a terminal); one that would
+    // not take it keeps its 16 ms: stamp 4 ms early, so a complement timed
+    // from the stamp still lands inside its 25..50 ms window.
+    m_skew = m_setup.lowLatency.ok ? 500 : m_setup.lowLatency.unsupported ? 0 : msec(4);
+    return r;
 }
 
 PortResult TermiosKLine::adopt(int fd, int rate) {

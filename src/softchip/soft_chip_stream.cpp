@@ -50,17 +50,20 @@ void SoftChipStream::openDevice() {
             throw ESerialPort(SE_OpenFailed, err > 0 ? err : -1, reason);
         m_ownedPort = std::move(port);
         m_port = m_ownedPort.get();
-        // A converter's receive latency eats into the protocols' windows;
-        // one without a low-latency mode does without.
-        m_port->setLowLatency(true);
     }
     m_chip = std::make_unique<SoftChip>(m_options);
     m_runner = std::make_unique<LineRunner>(*m_port, m_chip->core(), m_echoMode);
+    m_runner->onRateOff = [this](int asked, int taken) {
+        std::lock_guard lock(m_mutex);
+        m_notes.emplace_back(QStringLiteral("KLineRateAsked"), asked);
+        m_notes.emplace_back(QStringLiteral("KLineRateTaken"), taken);
+    };
     m_inbox.clear();
     m_outbox.clear();
     m_failed = false;
     m_stop = false;
     m_facts = {};
+    m_notes.clear();
     m_open = true;
     if (m_threaded)
         m_thread = std::thread([this] { serve(); });
@@ -172,11 +175,23 @@ bool SoftChipStream::waitVirtual(int ms) {
     }
 }
 
+void SoftChipStream::passNotes() {
+    std::vector<std::pair<QString, int>> notes;
+    {
+        std::lock_guard lock(m_mutex);
+        notes.swap(m_notes);
+    }
+    if (m_noteSink)
+        for (const auto& [name, value] : notes)
+            m_noteSink(name, value);
+}
+
 void SoftChipStream::raiseFailed(int code) const {
     throw ESerialPort::hungUp(code);
 }
 
 QByteArray SoftChipStream::readDevice(qsizetype maxBytes, int timeoutMs) {
+    passNotes();
     if (!m_threaded) {
         if (m_outbox.empty())
             waitVirtual(timeoutMs);
@@ -214,6 +229,7 @@ qsizetype SoftChipStream::writeDevice(const QByteArray& bytes) {
 }
 
 bool SoftChipStream::waitDevice(int ms) {
+    passNotes();
     if (!m_threaded) {
         if (m_outbox.empty())
             waitVirtual(ms);

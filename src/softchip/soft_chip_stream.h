@@ -19,6 +19,8 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 class SoftChipStream : public ByteStream {
 public:
@@ -45,6 +47,12 @@ public:
     };
     LineFacts lineFacts() const;
 
+    // Line notes for the debug trace as name and value ("KLineRateAsked",
+    // "KLineRateTaken" when a converter runs more than 2 % off the rate
+    // asked), handed over on the program's thread during its reads and waits.
+    using NoteSink = std::function<void(const QString& name, int value)>;
+    void setNoteSink(NoteSink sink) { m_noteSink = std::move(sink); }
+
 protected:
     void openDevice() override;
     void closeDevice() override;
@@ -62,6 +70,7 @@ private:
     // Virtual time: runs the line until a reply is there or ms passed.
     bool waitVirtual(int ms);
     [[noreturn]] void raiseFailed(int code) const;
+    void passNotes();
 
     const QString m_name;
     Opener m_opener;
@@ -81,5 +90,7 @@ private:
     bool m_failed = false;
     bool m_stop = false;
     LineFacts m_facts;
+    std::vector<std::pair<QString, int>> m_notes;
+    NoteSink m_noteSink;
     std::thread m_thread;
 };

@@ -24,8 +24,11 @@ public:
     Micros now() const override { return m_inner.now(); }
     PortResult setRate(int baud, int* actual) override {
         m_rate = baud;
-        return m_inner.setRate(baud, actual);
+        const PortResult r = m_inner.setRate(baud, actual);
+        *actual = int(baud * rateFactor);
+        return r;
     }
+    double rateFactor = 1.0; // the rate the converter takes, against the one asked
     PortResult setBreak(bool on) override { return m_inner.setBreak(on); }
     PortResult write(const uint8_t* bytes, size_t count) override {
         Micros t = now();
@@ -97,6 +100,21 @@ struct BadCableChip {
 };
 
 } // namespace
+
+// A converter running more than 2 % off the rate asked is noted for the
+// debug trace, on the program's side of the stream.
+TEST(SoftChipFaults, ARateFarOffIsNotedForTheTrace) {
+    BadCableChip chip(false, -1);
+    chip.cable.rateFactor = 0.97;
+    std::vector<std::pair<QString, int>> notes;
+    chip.stream.setNoteSink(
+        [&](const QString& name, int value) { notes.emplace_back(name, value); });
+    ask(chip.channel, "ATD01");
+    ask(chip.channel, "0801");
+    ASSERT_GE(notes.size(), 2u);
+    EXPECT_EQ(notes[0], std::make_pair(QStringLiteral("KLineRateAsked"), 10400));
+    EXPECT_EQ(notes[1], std::make_pair(QStringLiteral("KLineRateTaken"), 10088));
+}
 
 // A cable that returns garbage for what it sends: the keywords come in, the
 // first byte sent back to the unit comes back wrong, and the dialogue ends
