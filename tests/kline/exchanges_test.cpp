@@ -166,7 +166,8 @@ INSTANTIATE_TEST_SUITE_P(
         RequestCase{
             "Kw1281CodingTooHigh", 1, req(RequestKind::Coding, 0, 40000, 1), Outcome::Rejected, {}},
         RequestCase{"Kw1281Login", 0x17, req(RequestKind::Login, 0, 12345, 1), Outcome::Ok, {}},
-        RequestCase{"Kw1281WrongLogin", 0x17, req(RequestKind::Login, 0, 1, 1), Outcome::Refused, {}},
+        RequestCase{
+            "Kw1281WrongLogin", 0x17, req(RequestKind::Login, 0, 1, 1), Outcome::Refused, {}},
         RequestCase{"Kw1281OutputTest", 0x17, req(RequestKind::OutputTestStep), Outcome::Ok,
                     [](const Reply& r) { EXPECT_EQ(r.value, 1039); }},
         RequestCase{
