@@ -250,18 +250,21 @@ INSTANTIATE_TEST_SUITE_P(Latency, KLineSlowConverter,
 TEST(KLineLineFaults, ALateEchoIsNeverTakenForTheUnitsBlock) {
     VirtualCar car;
     ASSERT_EQ(car.connect(1)->kind, CoreEvent::Identified);
+    const size_t mark = car.testerActions.size();
     ASSERT_TRUE(car.core.request(req(RequestKind::Group, 1), car.line.now()));
+    // The request block 04 cc 29 01 03: stall once its final 03 is out.
     size_t end = 0;
     car.tester.runUntil(car.line.now() + msec(2000), [&] {
-        for (size_t i = end; i < car.testerActions.size(); ++i)
-            if (car.testerActions[i].kind == LineAction::Write &&
-                car.testerActions[i].bytes == std::vector<uint8_t>{0x03}) {
+        int writes = 0;
+        for (size_t i = mark; i < car.testerActions.size(); ++i)
+            if (car.testerActions[i].kind == LineAction::Write && ++writes == 5) {
                 end = i + 1;
                 return true;
             }
         return false;
     });
     ASSERT_GT(end, 0u);
+    ASSERT_EQ(car.testerActions[end - 1].bytes, std::vector<uint8_t>{0x03});
     car.converter.stall(msec(170));
     const auto e = car.until({CoreEvent::Answered, CoreEvent::LinkLost});
     ASSERT_TRUE(e.has_value());
@@ -269,6 +272,7 @@ TEST(KLineLineFaults, ALateEchoIsNeverTakenForTheUnitsBlock) {
     ASSERT_FALSE(after.empty());
     EXPECT_NE(after.front(), 0xFC); // the complement of 03 taken as a length
     if (!car.core.connected()) {
+        car.until({CoreEvent::LinkLost}, msec(1)); // what the failed answer left queued
         ASSERT_EQ(car.connect(1)->kind, CoreEvent::Identified);
     }
     EXPECT_EQ(car.ask(req(RequestKind::Group, 2)).outcome, Outcome::Ok);
