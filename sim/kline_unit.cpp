@@ -22,6 +22,8 @@ constexpr Micros kBlockGap = msec(2); // before the unit's block
 constexpr Micros kRb = msec(1100);    // the link dies after this silence
 constexpr Micros kP2 = msec(25);      // KW2000 request to answer
 constexpr Micros kP3Max = msec(5000);
+// A byte's start is estimated from its stamp, half a stop bit off.
+constexpr Micros kStampSlack = 200;
 
 uint8_t clampByte(int v) {
     return uint8_t(std::clamp(v, 0, 255));
@@ -48,6 +50,7 @@ bool KLineUnitOptions::parse(const std::string& list, KLineUnitOptions* out, std
         {"ignore-end", KLineFault::IgnoreEnd},
         {"pending", KLineFault::Pending},
         {"bad-checksum", KLineFault::BadChecksum},
+        {"nak", KLineFault::Nak},
     };
     size_t pos = 0;
     while (pos <= list.size()) {
@@ -113,6 +116,8 @@ KLineUnit::KLineUnit(SimScenario scenario, KLineUnitOptions options)
 
 void KLineUnit::begin(Micros now) {
     timer(now);
+    // Nothing is known of the line before: it must be seen idle from here.
+    m_lineBusyUntil = now;
     start(run());
 }
 
@@ -121,8 +126,9 @@ int KLineUnit::rateOf(const SimUnit& u) const {
         return m_opt.rate;
     if (u.protocol == 2)
         return 10400;
-    static const int rates[] = {10400, 1200, 2400, 4800, 9600, 10400};
-    return rates[std::clamp(u.baudCode, 0, 5)];
+    // Code 5 (14400) is beyond the K-line; such a unit speaks 10400.
+    static const int rates[] = {10400, 1200, 2400, 4800, 9600, 10400, 10400};
+    return rates[std::clamp(u.baudCode, 0, 6)];
 }
 
 bool KLineUnit::fault(KLineFault::Kind kind, int occurrence) const {
@@ -163,7 +169,7 @@ Task<void> KLineUnit::run() {
         ++m_inits;
         const Micros addressStart = in.byte.at - msec(1900);
         const Micros stopEnd = in.byte.at + msec(100);
-        if (addressStart - m_lineBusyUntil < msec(300) && m_lineBusyUntil > 0)
+        if (addressStart - m_lineBusyUntil < msec(300))
             violation("idle before the address", addressStart - m_lineBusyUntil);
         m_lineBusyUntil = stopEnd;
         bool mute = false;
@@ -274,6 +280,8 @@ Task<bool> KLineUnit::sendBlock(const std::vector<uint8_t>& body) {
             const Micros gap = startOf(in.byte, lineRate()) - end;
             if (gap > msec(50))
                 violation("tester's complement (R6 <= 50)", gap);
+            if (gap < msec(1) - kStampSlack)
+                violation("tester's complement (R6 >= 1)", gap);
             m_lineBusyUntil = in.byte.at;
             t = in.byte.at + kR7;
         }
@@ -322,6 +330,8 @@ Task<std::optional<std::vector<uint8_t>>> KLineUnit::receiveBlock(Micros deadlin
             const Micros g = startOf(n.byte, lineRate()) - end;
             if (g > msec(50))
                 violation("tester's next byte (R6 <= 50)", g);
+            if (g < msec(1) - kStampSlack)
+                violation("tester's next byte (R6 >= 1)", g);
             b.push_back(n.value());
             last = n.byte;
         }
@@ -372,6 +382,11 @@ Task<void> KLineUnit::kw1281Session() {
         const uint8_t title = t[2];
         auto at = [&](size_t i) { return i + 3 < t.size() ? int(t[i + 3]) : 0; };
         const size_t n = t.size() - 4;
+        if (title != 0x09 && title != 0x0A && title != 0x06 &&
+            fault(KLineFault::Nak, ++m_requests)) {
+            queue.assign(1, std::vector<uint8_t>{0x0A});
+            continue;
+        }
         Ask ask;
         switch (title) {
         case 0x09:

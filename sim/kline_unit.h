@@ -34,6 +34,7 @@ struct KLineFault {
         IgnoreEnd,       // the unit takes no notice of the end of communication
         Pending,         // the Nth KW2000 answer: "response pending", then 3 s later
         BadChecksum,     // the Nth KW2000 answer with a wrong checksum
+        Nak,             // the Nth KW1281 request is answered with a NAK
     };
     Kind kind = LateComplement;
     int count = 1;
@@ -124,6 +125,7 @@ private:
     int m_blocks = 0;
     int m_complements = 0;
     int m_frames = 0;
+    int m_requests = 0;
     bool m_silent = false;
     uint8_t m_counter = 0;
     kline::Micros m_lineBusyUntil = 0; // end of the latest byte heard or sent

@@ -53,7 +53,8 @@ Options:
                      (the Nth block of a unit loses a byte), no-sync (the
                      first N addresses get no sync), repeated-sync,
                      stray-bytes, silence-after (N blocks), ignore-end,
-                     pending and bad-checksum (KW2000 answers); also
+                     pending and bad-checksum (KW2000 answers), nak (the
+                     Nth KW1281 request is answered with a NAK); also
                      rate=N (units speak at N baud) and fast-init (listen
                      for a KW2000 fast init instead of addresses).
   --help             this text.
@@ -147,6 +148,8 @@ int main(int argc, char** argv) {
             return usageError(("unknown option " + a.toStdString()).c_str());
         }
     }
+    if (!lineFaults.isEmpty() && !plainCable)
+        return usageError("--line-fault needs --plain-cable (the interface has no K-line)");
     if (opt.scenarioPath.isEmpty() && opt.replayPath.isEmpty()) {
         opt.scenarioPath = SimulatorHost::defaultScenarioPath();
         if (opt.scenarioPath.isEmpty())

@@ -4,7 +4,6 @@
 
 namespace {
 
-constexpr char kHex[] = "0123456789ABCDEF";
 // Not hexadecimal at any place a reader looks (first two, 4-5, 7-8, last two).
 constexpr std::string_view kGarbage = "ZQ#\xB5\xFE?!~ x";
 
@@ -30,24 +29,11 @@ unsigned clampTo(int v, int hi) {
     return unsigned(std::clamp(v, 0, hi));
 }
 
-void appendDecimal(std::string& out, int64_t v, int digits) {
-    char buf[24];
-    int n = 0;
-    do {
-        buf[n++] = char('0' + v % 10);
-        v /= 10;
-    } while (v > 0 && n < 20);
-    while (n < digits)
-        buf[n++] = '0';
-    while (n > 0)
-        out += buf[--n];
-}
-
 } // namespace
 
 SimEngine::SimEngine(SimScenario scenario)
     : m_scenario(std::move(scenario)), m_pace(m_scenario.pace),
-      m_klineUs(int64_t(m_scenario.klineMs) * 1000) {
+      m_klineUs(int64_t(m_scenario.klineMs) * 1000), m_replies(m_out) {
     m_unitIndex.assign(256, -1);
     for (size_t i = 0; i < m_scenario.units.size(); ++i) {
         const SimUnit& u = m_scenario.units[i];
@@ -175,7 +161,7 @@ void SimEngine::handleCommand(int64_t nowUs) {
     if (extraLine)
         line("OK");
     if (!noPrompt)
-        m_out += '>';
+        m_replies.prompt();
     endReply(notBefore);
 }
 
@@ -199,12 +185,12 @@ bool SimEngine::applyFaults(int64_t notBeforeUs, bool* noPrompt, bool* extraLine
             return true;
         case SimFault::DataError:
             line("DATA ERROR");
-            m_out += '>';
+            m_replies.prompt();
             endReply(notBeforeUs);
             return true;
         case SimFault::Garbage:
             line(kGarbage);
-            m_out += '>';
+            m_replies.prompt();
             endReply(notBeforeUs);
             return true;
         case SimFault::LongLine:
@@ -216,7 +202,7 @@ bool SimEngine::applyFaults(int64_t notBeforeUs, bool* noPrompt, bool* extraLine
             break;
         case SimFault::Error:
             line("ERROR");
-            m_out += '>';
+            m_replies.prompt();
             endReply(notBeforeUs);
             return true;
         case SimFault::ExtraLine:
@@ -227,7 +213,7 @@ bool SimEngine::applyFaults(int64_t notBeforeUs, bool* noPrompt, bool* extraLine
             m_endlessNextUs = notBeforeUs;
             return true;
         case SimFault::CrLf:
-            m_crlf = true;
+            m_replies.setCrLf(true);
             break;
         }
     }
@@ -256,14 +242,9 @@ void SimEngine::atCommand(std::string_view cmd) {
     if (cmd == "Z") {
         disconnect();
         m_baudCode = 0;
-        // Three lines in all, the prompt being the third: the connection
-        // set-up reads exactly that many before it programs the timing.
-        line("RESET");
-        m_out += "Vandrix Pro v";
-        line(m_scenario.chipVersion);
+        m_replies.reset("Vandrix Pro v" + m_scenario.chipVersion);
     } else if (cmd == "I") {
-        m_out += "Vandrix Pro v";
-        line(m_scenario.chipVersion);
+        line("Vandrix Pro v" + m_scenario.chipVersion);
     } else if ((cmd.starts_with("IBT") || cmd.starts_with("BDT")) && cmd.size() <= 5 &&
                hexValue(cmd.substr(3), &v)) {
         // The timing only matters on a real K-line.
@@ -292,12 +273,7 @@ void SimEngine::connect(int address) {
     m_unit = &m_scenario.units[size_t(index)];
     m_unitState = &m_state[size_t(index)];
     m_unitState->outputStep = 0;
-    // The 10th character is the speed code, the last one the protocol.
-    m_out += "CONNECT B";
-    m_out += char('0' + (m_baudCode ? m_baudCode : m_unit->baudCode));
-    m_out += " P";
-    m_out += char('0' + m_unit->protocol);
-    endLine();
+    m_replies.connectLine(m_baudCode ? m_baudCode : m_unit->baudCode, m_unit->protocol);
     identification();
 }
 
@@ -307,29 +283,9 @@ void SimEngine::disconnect() {
 }
 
 void SimEngine::identification() {
-    for (const std::string& l : m_unit->ident)
-        line(l);
     const UnitState& st = *m_unitState;
-    if (st.coding >= 0) {
-        m_out += "SWC ";
-        appendDecimal(m_out, st.coding, 5);
-        endLine();
-    }
-    if (st.workshopCode >= 0) {
-        m_out += "WSC ";
-        appendDecimal(m_out, st.workshopCode, 5);
-        endLine();
-    }
-    if (m_unit->deviceNumber >= 0) {
-        m_out += "EXT ";
-        appendDecimal(m_out, m_unit->deviceNumber, 7);
-        endLine();
-    }
-    if (m_unit->importer >= 0) {
-        m_out += "IMP ";
-        appendDecimal(m_out, m_unit->importer, 3);
-        endLine();
-    }
+    m_replies.identification(m_unit->ident, st.coding, st.workshopCode, m_unit->deviceNumber,
+                             m_unit->importer);
 }
 
 void SimEngine::refuse() {
@@ -383,13 +339,8 @@ void SimEngine::unitRequest(std::string_view cmd) {
             return line("0A");
         if (st.dtcs.empty())
             return line("FFFF 88"); // the unit's own "no fault" entry
-        for (const SimDtc& d : st.dtcs) {
-            const size_t start = m_out.size();
-            hexLine(unsigned(d.code), 4);
-            m_out.resize(start + 4);
-            m_out += ' ';
-            hexLine(unsigned(d.status), 2);
-        }
+        for (const SimDtc& d : st.dtcs)
+            m_replies.faultLine(unsigned(d.code), unsigned(d.status));
         return;
     }
     if (svc == "05" && rest.empty()) {
@@ -454,28 +405,11 @@ void SimEngine::unitRequest(std::string_view cmd) {
 }
 
 void SimEngine::line(std::string_view text) {
-    m_out += text;
-    endLine();
-}
-
-void SimEngine::endLine() {
-    m_out += '\r';
-    if (m_crlf)
-        m_out += '\n';
+    m_replies.line(text);
 }
 
 void SimEngine::hexLine(unsigned value, int digits) {
-    char buf[9];
-    int n = 0;
-    do {
-        buf[n++] = kHex[value & 0xF];
-        value >>= 4;
-    } while (value && n < 8);
-    while (n < digits)
-        buf[n++] = '0';
-    while (n > 0)
-        m_out += buf[--n];
-    endLine();
+    m_replies.hexLine(value, digits);
 }
 
 void SimEngine::triplets(const SimBlock& block, uint32_t salt) {
@@ -483,15 +417,8 @@ void SimEngine::triplets(const SimBlock& block, uint32_t salt) {
     for (size_t i = 0; i < block.size(); ++i) {
         const SimField& f = block[i];
         const uint32_t s = salt | (uint32_t(i) << 2);
-        const unsigned v[3] = {clampTo(f.type.at(t, s), 255), clampTo(f.a.at(t, s | 1), 255),
-                               clampTo(f.b.at(t, s | 2), 255)};
-        for (int k = 0; k < 3; ++k) {
-            m_out += kHex[v[k] >> 4];
-            m_out += kHex[v[k] & 0xF];
-            if (k < 2)
-                m_out += ' ';
-        }
-        endLine();
+        m_replies.triplet(clampTo(f.type.at(t, s), 255), clampTo(f.a.at(t, s | 1), 255),
+                          clampTo(f.b.at(t, s | 2), 255));
     }
 }
 

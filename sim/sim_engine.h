@@ -7,6 +7,7 @@
 // transcript count. Replies are queued with the time they may leave, so a
 // host can pace them at 19200 baud and delay requests that go over the K-line.
 #include "sim/sim_scenario.h"
+#include "softchip/chip_replies.h"
 
 #include <cstdint>
 #include <functional>
@@ -75,7 +76,6 @@ private:
     void refuse();
 
     void line(std::string_view text);
-    void endLine();
     void hexLine(unsigned value, int digits);
     void triplets(const SimBlock& block, uint32_t salt);
     void endReply(int64_t notBeforeUs);
@@ -97,12 +97,12 @@ private:
     bool m_pace = false;
     int64_t m_klineUs = 0;
     int m_baudCode = 0;
-    bool m_crlf = false;    // lines end in CR LF
     bool m_endless = false; // a line without end is flowing
     int64_t m_endlessNextUs = 0;
     uint64_t m_endlessChars = 0;
 
     std::string m_out;
+    ChipReplies m_replies; // writes into m_out
     size_t m_outHead = 0;
     size_t m_replyStart = 0;
     std::vector<Segment> m_segments;

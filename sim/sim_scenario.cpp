@@ -1,5 +1,7 @@
 #include "sim/sim_scenario.h"
 
+#include "softchip/chip_replies.h"
+
 #include "config/ini_file.h"
 #include "config/strings.h"
 
@@ -106,13 +108,9 @@ bool readUnit(const IniFile& ini, const QString& section, SimUnit* u, QString* e
             else
                 return r.fail(key, QStringLiteral("KW1281 or KW2000"));
         } else if (k == u"baud") {
-            static const int rates[] = {0, 1200, 2400, 4800, 9600, 14400};
             if (!parseInt(value, 0, 14400, &n))
-                return r.fail(key, QStringLiteral("one of 1200, 2400, 4800, 9600, 14400"));
-            u->baudCode = 0;
-            for (int c = 1; c <= 5; ++c)
-                if (rates[c] == n)
-                    u->baudCode = c;
+                return r.fail(key, QStringLiteral("one of 1200, 2400, 4800, 9600, 10400, 14400"));
+            u->baudCode = ChipReplies::speedCode(int(n));
         } else if (k == u"coding") {
             if (!parseInt(value, 0, 65535, &n))
                 return r.fail(key, QStringLiteral("a number 0..65535"));

@@ -287,6 +287,14 @@ constexpr Entry kTable[] = {
     {2039, u"Nur im älteren Bericht gesucht: %1"},
     {2040, u"Nur im neueren Bericht gesucht: %1"},
     {2041, u"Kein Unterschied"},
+    {2100, u"Kein Interface gefunden, oder ein K-Leitungs-Kabel ohne Strom (Zündung an? Pin 16?)."},
+    {2101, u"Der Adapter (Treiber %1) kann die K-Leitung weder auf Low halten noch mit 5 Baud "
+           u"senden: damit lässt sich kein Steuergerät wecken."},
+    {2102, u"Demo (K-Leitung)"},
+    {2103, u"K-Leitungs-Kabel, Treiber %1, %2 Baud, Echo nach %3 ms"},
+    {2104, u"Das Echo braucht %1 ms: zu lang für die Zeitfenster der K-Leitung. Stellen Sie die "
+           u"Latenz des USB-Adapters auf 1 ms."},
+    {2105, u"Interface mit Vandrix Pro Chip"},
     // Team texts from 2000 on.
     {2304, u"Interner Programmfehler: %1\nDie Sitzung wurde beendet."},
     // Texts of the file readers and of the graph window.
@@ -682,6 +690,14 @@ constexpr Entry kTable[] = {
     {12039, u"searched only in the older report: %1"},
     {12040, u"searched only in the newer report: %1"},
     {12041, u"no difference"},
+    {12100, u"No interface found, or a plain K-line cable without power (ignition on? pin 16?)."},
+    {12101, u"The converter (driver %1) can neither hold the K-line low nor send at 5 baud: it "
+            u"cannot wake a control unit."},
+    {12102, u"Demo (K-line cable)"},
+    {12103, u"Plain K-line cable, driver %1, %2 baud, echo after %3 ms"},
+    {12104, u"The echo takes %1 ms: too long for the K-line's timing windows. Set the USB "
+            u"converter's latency to 1 ms."},
+    {12105, u"Interface with Vandrix Pro chip"},
     {12304, u"Internal program error: %1\nThe session has ended."},
     {12400, u"%1 does not exist"},
     {12401, u"%1 is a folder, not a file"},

@@ -58,6 +58,18 @@ inline constexpr int First = 2002;
 inline constexpr int Last = 2041;
 } // namespace TeamText
 
+// Texts of plain K-line cables, a block of their own.
+namespace CableText {
+inline constexpr int NoInterfaceHint = 2100;  // the line below message 306
+inline constexpr int ConverterRefused = 2101; // %1: the converter's driver
+inline constexpr int DemoKLine = 2102;        // the plain-cable demo entry of the port list
+inline constexpr int CheckFound = 2103;       // %1: driver, %2: rate, %3: echo round trip in ms
+inline constexpr int CheckSlowEcho = 2104;    // %1: echo round trip in ms
+inline constexpr int CheckChip = 2105;        // the check found a chip interface
+inline constexpr int First = 2100;
+inline constexpr int Last = 2105;
+} // namespace CableText
+
 // Texts of the file readers and of the graph window's reading and export.
 namespace ReaderText {
 inline constexpr int FileMissing = 2400;        // %1: the file

@@ -12,18 +12,29 @@ void EchoFilter::expect(const std::vector<uint8_t>& bytes, Micros now, int rate)
     Micros t = std::max(now, m_txFree);
     for (const uint8_t b : bytes) {
         t += byteTime(rate);
-        m_expected.push_back({b, t + m_slack});
+        m_expected.push_back({b, t, t + m_slack});
     }
     m_txFree = t;
 }
 
-EchoFilter::Verdict EchoFilter::take(const RxByte& byte) {
+EchoFilter::Verdict EchoFilter::take(const RxByte& byte, Micros takenAt) {
+    const Micros at = takenAt >= 0 ? takenAt : byte.at;
+    while (!m_late.empty() && at > m_late.front().sentEnd + LateHorizon)
+        m_late.pop_front();
+    if (!m_late.empty()) {
+        if (byte.value == m_late.front().value && !byte.framingError) {
+            m_late.pop_front();
+            return Verdict::Echo;
+        }
+        m_late.clear(); // lost on the way after all
+    }
     if (m_expected.empty())
         return Verdict::Pass;
     const Expected e = m_expected.front();
     if (byte.value == e.value && !byte.framingError) {
         m_expected.pop_front();
         m_mode = Mode::Present;
+        m_longestRoundTrip = std::max(m_longestRoundTrip, std::max<Micros>(0, at - e.sentEnd));
         return Verdict::Echo;
     }
     if (m_mode != Mode::Present) {
@@ -48,9 +59,17 @@ BusFault EchoFilter::expire(Micros now) {
         m_expected.clear();
         return BusFault::None;
     }
-    while (!m_expected.empty() && m_expected.front().deadline <= now)
+    while (!m_expected.empty() && m_expected.front().deadline <= now) {
+        m_late.push_back(m_expected.front());
         m_expected.pop_front();
+    }
     return BusFault::MissingEcho;
+}
+
+void EchoFilter::clear() {
+    if (m_mode == Mode::Present)
+        m_late.insert(m_late.end(), m_expected.begin(), m_expected.end());
+    m_expected.clear();
 }
 
 } // namespace kline

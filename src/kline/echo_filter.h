@@ -2,6 +2,11 @@
 // Between driver and endpoint: a plain cable returns every byte it sends.
 // Each echo is consumed and compared; a changed one is a bus fault. A cable
 // that does not echo is recognised on the first write and tolerated.
+//
+// On one wire our echo comes before anything the unit sends after it, so an
+// echo that is late (reported missing, or outstanding at a flush) is still
+// looked for: the first byte that matches it is taken as that echo, never
+// as the unit's; a byte that does not match ends the looking.
 #include "kline/kline_types.h"
 
 #include <deque>
@@ -21,24 +26,33 @@ public:
 
     // Bytes written at now at rate; they leave one after the other.
     void expect(const std::vector<uint8_t>& bytes, Micros now, int rate);
-    Verdict take(const RxByte& byte);
+    // takenAt: when the byte reached us (its arrival when not given).
+    Verdict take(const RxByte& byte, Micros takenAt = -1);
     // The oldest expected echo's deadline; -1 when none is outstanding.
     Micros deadline() const;
     // At the deadline: MissingEcho for an echoing cable; a cable still being
     // judged is taken to be one without echo.
     BusFault expire(Micros now);
-    // A flush: outstanding echoes will not be looked for.
-    void clear() { m_expected.clear(); }
+    // A flush: outstanding echoes may still come after it (converter latency).
+    void clear();
+    // How long after its byte's end a late echo is still taken as one.
+    static constexpr Micros LateHorizon = msec(1000);
+    // From the end of a sent byte to its echo's arrival: the converter's
+    // latency as the protocol feels it. The longest seen; -1 before any.
+    Micros longestRoundTrip() const { return m_longestRoundTrip; }
 
 private:
     struct Expected {
         uint8_t value;
+        Micros sentEnd;
         Micros deadline;
     };
     Mode m_mode;
     Micros m_slack = msec(20);
     Micros m_txFree = 0;
+    Micros m_longestRoundTrip = -1;
     std::deque<Expected> m_expected;
+    std::deque<Expected> m_late; // overdue, older than every one expected
 };
 
 } // namespace kline

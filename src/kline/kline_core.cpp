@@ -147,6 +147,16 @@ std::vector<uint8_t> encodeKw2000Identification(const Identification& id) {
 
 KLineCore::KLineCore(const Timing& timing) : m_t(timing) {}
 
+void KLineCore::busFault(BusFault fault, Micros now) {
+    if (fault == BusFault::NoBreak || fault == BusFault::RateRefused) {
+        // Kept past the flush after the address: the init looks for it.
+        m_refusal = fault;
+        timer(now);
+        return;
+    }
+    CoEndpoint::busFault(fault, now);
+}
+
 Micros KLineCore::rxWait(Micros after) const {
     return after + 2 * byteTime(m_rate) + m_t.byteTimeout + m_t.latency;
 }
@@ -220,7 +230,7 @@ Task<void> KLineCore::session(ConnectParams p) {
             r = co_await fastInit(p);
         else
             r = co_await fiveBaudInit(p, rate);
-        if (r.ok)
+        if (r.ok || r.fault == BusFault::CannotAddress)
             break;
         if (r.nextRate && p.rate == 0)
             rate = r.nextRate;
@@ -241,14 +251,17 @@ Task<void> KLineCore::session(ConnectParams p) {
         e.kind = CoreEvent::Connected;
         e.protocol = m_protocol;
         e.rate = m_rate;
+        e.method = r.method;
         post(std::move(e));
     }
     Identification id;
     bool identified;
+    setDeadline(true);
     if (m_protocol == Protocol::KW1281)
         identified = co_await kw1281Identify(&id);
     else
         identified = co_await kw2000Start(&id);
+    setDeadline(false);
     auto lost = [this] {
         m_state = State::Idle;
         m_lastActivity = now();
@@ -276,6 +289,7 @@ Task<void> KLineCore::session(ConnectParams p) {
         const Input in = co_await waitSignal(std::max(now(), m_lastUnitByte) + idle);
         if (m_endRequested) {
             m_state = State::Serving;
+            setDeadline(true);
             if (m_protocol == Protocol::KW1281) {
                 co_await kwSendBlock(kEnd, kNoData);
             } else {
@@ -283,6 +297,7 @@ Task<void> KLineCore::session(ConnectParams p) {
                 co_await kw2SendFrame(args2);
                 co_await kw2ReceiveFrame(now() + m_t.p2Max + m_t.latency);
             }
+            setDeadline(false);
             m_state = State::Idle;
             m_lastActivity = now();
             CoreEvent e;
@@ -293,6 +308,7 @@ Task<void> KLineCore::session(ConnectParams p) {
         if (!in.ok()) {
             // Nothing asked for a while: the unit must hear from us.
             bool alive;
+            setDeadline(true);
             if (m_protocol == Protocol::KW1281) {
                 const Blocks b = co_await kwTransact(kAck, kNoData, false);
                 alive = b.has_value();
@@ -301,6 +317,7 @@ Task<void> KLineCore::session(ConnectParams p) {
                 const Bytes b = co_await kw2Exchange(args4);
                 alive = b.has_value();
             }
+            setDeadline(false);
             if (!alive) {
                 lost();
                 co_return;
@@ -310,10 +327,12 @@ Task<void> KLineCore::session(ConnectParams p) {
         const Request req = *m_pending;
         m_state = State::Serving;
         Reply rep;
+        setDeadline(true);
         if (m_protocol == Protocol::KW1281)
             rep = co_await kw1281Serve(req);
         else
             rep = co_await kw2000Serve(req);
+        setDeadline(false);
         m_pending.reset();
         const bool failed = rep.outcome == Outcome::Failed;
         // A unit given a wrong login code ends the connection itself.
@@ -346,30 +365,64 @@ Task<KLineCore::InitResult> KLineCore::fiveBaudInit(ConnectParams p, int rate) {
     Micros quietFrom = m_lastActivity;
     if (m_lastWasKw1281 && m_lastActivity >= 0)
         quietFrom = std::max(quietFrom, m_lastUnitByte + m_t.idleAfterKw1281 - m_t.idleBeforeInit);
-    // A byte is stamped before its stop bit ends: a millisecond to spare.
-    const Micros start =
-        quietFrom < 0 ? now() : std::max(now(), quietFrom + m_t.idleBeforeInit + msec(1));
+    // The line is held idle before every address, the first one too (the
+    // core cannot know what went before it). A byte is stamped before its
+    // stop bit ends: a millisecond to spare.
+    Micros start = quietFrom < 0 ? now() + m_t.idleBeforeInit
+                                 : std::max(now(), quietFrom + m_t.idleBeforeInit + msec(1));
     co_await sleepUntil(start);
     const uint8_t a = addressByte(p.address, p.evenParity);
-    const Micros bit = msec(200);
-    if (p.method == FiveBaudMethod::BreakEdges) {
-        // Start bit, seven address bits LSB first, parity, stop bit, each
-        // edge on its absolute time so no delay adds up.
-        bool high = true;
-        for (int i = 0; i < 10; ++i) {
-            const bool level = i == 0 ? false : i <= 8 ? ((a >> (i - 1)) & 1) != 0 : true;
-            if (level != high) {
-                setBreak(!level);
-                high = level;
+    const Micros bit = m_t.fiveBaudBit;
+    // A converter that refuses the way asked for gets the other one (the
+    // line stayed idle meanwhile); the one that works is kept.
+    FiveBaudMethod method = m_method.value_or(p.method);
+    bool sent = false;
+    for (int way = 0; way < 2 && !sent; ++way) {
+        m_refusal = BusFault::None;
+        if (method == FiveBaudMethod::BreakEdges) {
+            // Start bit, seven address bits LSB first, parity, stop bit, each
+            // edge on its absolute time so no delay adds up.
+            bool high = true;
+            for (int i = 0; i < 10 && m_refusal != BusFault::NoBreak; ++i) {
+                const bool level = i == 0 ? false : i <= 8 ? ((a >> (i - 1)) & 1) != 0 : true;
+                if (level != high) {
+                    setBreak(!level);
+                    high = level;
+                }
+                if (i == 0) {
+                    co_await sleepUntil(now() + 1); // the driver's word on the break
+                    if (m_refusal == BusFault::NoBreak)
+                        break;
+                }
+                co_await sleepUntil(start + (i + 1) * bit);
             }
-            co_await sleepUntil(start + (i + 1) * bit);
+            sent = m_refusal != BusFault::NoBreak;
+        } else {
+            setRate(5);
+            co_await sleepUntil(now() + 1); // the driver's word on the rate
+            if (m_refusal != BusFault::RateRefused) {
+                write(a);
+                // The converter may start the byte a little late.
+                co_await sleepUntil(start + 10 * bit + m_t.latency);
+                sent = true;
+            }
+            setRate(rate);
         }
-    } else {
-        setRate(5);
-        write(a);
-        // The converter may start the byte a little late.
-        co_await sleepUntil(start + 10 * bit + m_t.latency);
-        setRate(rate);
+        if (!sent) {
+            setBreak(false);
+            method = method == FiveBaudMethod::BreakEdges ? FiveBaudMethod::UartByte
+                                                          : FiveBaudMethod::BreakEdges;
+            co_await sleepUntil(now() + 1);
+            start = now();
+        } else if (way > 0) {
+            m_method = method;
+        }
+    }
+    result.method = method;
+    if (!sent) {
+        result.fault = BusFault::CannotAddress;
+        m_lastActivity = now();
+        co_return result;
     }
     const Micros stopEnd = start + 10 * bit;
     flushInput();
@@ -517,8 +570,9 @@ Task<KLineCore::InitResult> KLineCore::fastInit(ConnectParams p) {
     InitResult result;
     m_rate = 10400;
     setRate(10400);
-    const Micros start =
-        m_lastActivity < 0 ? now() : std::max(now(), m_lastActivity + m_t.idleBeforeInit + msec(1));
+    const Micros start = m_lastActivity < 0
+                             ? now() + m_t.idleBeforeInit
+                             : std::max(now(), m_lastActivity + m_t.idleBeforeInit + msec(1));
     co_await sleepUntil(start);
     setBreak(true);
     co_await sleepUntil(start + msec(25));
@@ -549,16 +603,24 @@ Task<BusFault> KLineCore::kwSendBlock(uint8_t title, const std::vector<uint8_t>&
     b.push_back(0x03);
     BusFault fault = BusFault::None;
     for (int attempt = 0; attempt < m_t.blockTries; ++attempt) {
+        if (pastDeadline()) {
+            fault = BusFault::TooLong;
+            break;
+        }
         fault = BusFault::None;
         Micros t = std::max(now(), m_lastUnitByte + m_t.blockGap);
         for (size_t i = 0; i < b.size(); ++i) {
             co_await sleepUntil(t);
+            if (i == 0)
+                dropInput(); // noise or leftovers: no answer to this block
             write(b[i]);
             if (i + 1 == b.size())
                 break; // the final 03 is not answered
-            const Input in = co_await nextByte(rxWait(now()));
+            const Input in = co_await nextByte(within(rxWait(now())));
             if (!in.ok()) {
-                fault = in.kind == Input::Fault ? in.fault : BusFault::MissingComplement;
+                fault = in.kind == Input::Fault ? in.fault
+                        : pastDeadline()        ? BusFault::TooLong
+                                                : BusFault::MissingComplement;
                 break;
             }
             if (in.value() != uint8_t(~b[i])) {
@@ -584,12 +646,24 @@ Task<BusFault> KLineCore::kwSendBlock(uint8_t title, const std::vector<uint8_t>&
 Task<std::optional<KLineCore::Block>> KLineCore::kwReceiveBlock(Micros deadline) {
     int restarts = 0;
     bool nakSent = false;
+    int restartOf = -1; // the length of a block broken off: only its restart may come
     for (;;) {
-        const Input first = co_await nextByte(deadline);
+        const Input first = co_await nextByte(within(deadline));
         if (!first.ok()) {
             if (first.kind == Input::Fault && first.fault != BusFault::PortFailed)
                 continue; // the echo of a complement went wrong: the block goes on
-            m_fault = first.kind == Input::Fault ? first.fault : BusFault::NoAnswer;
+            if (first.kind == Input::Fault)
+                m_fault = first.fault;
+            else if (pastDeadline())
+                m_fault = BusFault::TooLong;
+            else if (restartOf < 0)
+                m_fault = BusFault::NoAnswer;
+            co_return std::nullopt;
+        }
+        if (restartOf >= 0 && first.value() != restartOf) {
+            // Not the broken block starting again: the two sides are out of
+            // step, and taking this byte for a length would keep them so.
+            m_fault = BusFault::ByteTimeout;
             co_return std::nullopt;
         }
         std::vector<uint8_t> b{first.value()};
@@ -600,7 +674,7 @@ Task<std::optional<KLineCore::Block>> KLineCore::kwReceiveBlock(Micros deadline)
         while (broken == BusFault::None && b.size() <= len) {
             co_await sleepUntil(std::max(now(), last.at + m_t.interByte));
             write(uint8_t(~last.value));
-            const Input n = co_await nextByte(rxWait(now()));
+            const Input n = co_await nextByte(within(rxWait(now())));
             if (!n.ok()) {
                 if (b.size() == len && n.kind == Input::Timeout) {
                     b.push_back(0x03); // a lost final 03 counts as received
@@ -614,9 +688,10 @@ Task<std::optional<KLineCore::Block>> KLineCore::kwReceiveBlock(Micros deadline)
             m_lastUnitByte = last.at;
         }
         if (broken != BusFault::None) {
-            m_fault = broken;
-            if (++restarts > m_t.blockTries)
+            m_fault = pastDeadline() ? BusFault::TooLong : broken;
+            if (++restarts > m_t.blockTries || len < 3 || pastDeadline())
                 co_return std::nullopt;
+            restartOf = int(len);
             // The unit times out on our missing complement and starts again.
             deadline = now() + 3 * m_t.byteTimeout + m_t.latency;
             continue;
@@ -650,8 +725,9 @@ Task<std::optional<KLineCore::Block>> KLineCore::kwReceiveBlock(Micros deadline)
 }
 
 Task<KLineCore::Blocks> KLineCore::kwTransact(uint8_t title, const std::vector<uint8_t>& data,
-                                              bool multi) {
+                                              bool multi, bool resendOnNak) {
     std::vector<Block> blocks;
+    int resends = 0;
     BusFault f = co_await kwSendBlock(title, data);
     if (f != BusFault::None)
         co_return std::nullopt;
@@ -660,9 +736,22 @@ Task<KLineCore::Blocks> KLineCore::kwTransact(uint8_t title, const std::vector<u
         if (!b)
             co_return std::nullopt;
         const uint8_t t = b->title;
+        if (t == kNak && blocks.empty() && resendOnNak && resends < m_t.nakResends) {
+            // The unit may not have taken the block: it goes again. A unit
+            // that refuses the request NAKs every time.
+            ++resends;
+            f = co_await kwSendBlock(title, data);
+            if (f != BusFault::None)
+                co_return std::nullopt;
+            continue;
+        }
         blocks.push_back(std::move(*b));
         if (!multi || t == kAck || t == kNak)
             co_return blocks;
+        if (int(blocks.size()) >= m_t.maxBlocks) {
+            m_fault = BusFault::TooLong;
+            co_return std::nullopt;
+        }
         f = co_await kwSendBlock(kAck, kNoData);
         if (f != BusFault::None)
             co_return std::nullopt;
@@ -673,12 +762,17 @@ Task<bool> KLineCore::kw1281Identify(Identification* id) {
     std::vector<std::vector<uint8_t>> texts;
     m_counterKnown = false; // the unit's first block sets the count
     bool more = false;
+    int blocks = 0;
     for (;;) {
         std::optional<Block> b = co_await kwReceiveBlock(now() + msec(500) + m_t.latency);
         if (!b)
             co_return false;
         if (b->title == kAck)
             break;
+        if (++blocks > m_t.maxBlocks) {
+            m_fault = BusFault::TooLong;
+            co_return false;
+        }
         if (b->title == 0xF6) {
             if (texts.empty() && !b->data.empty())
                 more = (b->data[0] & 0x80) != 0;
@@ -717,7 +811,7 @@ Task<Reply> KLineCore::kw1281Serve(Request r) {
         }
         const std::vector<uint8_t> args10{uint8_t(r.number)};
         const Blocks b =
-            co_await kwTransact(r.kind == RequestKind::Group ? 0x29 : 0x28, args10, false);
+            co_await kwTransact(r.kind == RequestKind::Group ? 0x29 : 0x28, args10, false, true);
         if (!b) {
             fail();
         } else if (oneOf(b, 0xE7)) {
@@ -732,8 +826,8 @@ Task<Reply> KLineCore::kw1281Serve(Request r) {
     }
     case RequestKind::RawGroup:
     case RequestKind::RawBasicGroup: {
-        const Blocks b =
-            co_await kwTransact(r.kind == RequestKind::RawGroup ? 0x12 : 0x11, kNoData, false);
+        const Blocks b = co_await kwTransact(r.kind == RequestKind::RawGroup ? 0x12 : 0x11, kNoData,
+                                             false, true);
         if (!b)
             fail();
         else if (oneOf(b, 0xF4))
@@ -746,7 +840,7 @@ Task<Reply> KLineCore::kw1281Serve(Request r) {
         // verify: single reading as title 08 with answer FB is taken from a
         // list of titles only.
         const std::vector<uint8_t> args12{uint8_t(r.number)};
-        const Blocks b = co_await kwTransact(0x08, args12, false);
+        const Blocks b = co_await kwTransact(0x08, args12, false, true);
         if (!b) {
             fail();
         } else if (oneOf(b, 0xFB) && !b->front().data.empty()) {
@@ -758,7 +852,7 @@ Task<Reply> KLineCore::kw1281Serve(Request r) {
         break;
     }
     case RequestKind::ReadFaults: {
-        const Blocks b = co_await kwTransact(0x07, kNoData, true);
+        const Blocks b = co_await kwTransact(0x07, kNoData, true, true);
         if (!b) {
             fail();
         } else if (oneOf(b, kNak)) {
@@ -773,9 +867,11 @@ Task<Reply> KLineCore::kw1281Serve(Request r) {
         break;
     }
     case RequestKind::ClearFaults: {
-        const Blocks b = co_await kwTransact(0x05, kNoData, true);
+        const Blocks b = co_await kwTransact(0x05, kNoData, true, true);
         if (!b)
             fail();
+        else if (oneOf(b, kNak))
+            rep.outcome = Outcome::Refused; // the faults stay stored
         break;
     }
     case RequestKind::Readiness:
@@ -787,7 +883,7 @@ Task<Reply> KLineCore::kw1281Serve(Request r) {
         // verify: the channel's measuring block is taken from the triplets
         // after channel and value in the same E6 block.
         const std::vector<uint8_t> args15{uint8_t(r.number)};
-        const Blocks b = co_await kwTransact(0x21, args15, false);
+        const Blocks b = co_await kwTransact(0x21, args15, false, true);
         if (!b) {
             fail();
         } else if (oneOf(b, 0xE6) && b->front().data.size() >= 3) {
@@ -802,12 +898,12 @@ Task<Reply> KLineCore::kw1281Serve(Request r) {
     }
     case RequestKind::AdaptationSave: {
         const std::vector<uint8_t> v{uint8_t(r.number), uint8_t(r.value >> 8), uint8_t(r.value)};
-        Blocks b = co_await kwTransact(0x22, v, false); // test the value first
+        Blocks b = co_await kwTransact(0x22, v, false, true); // test the value first
         if (b && oneOf(b, 0xE6)) {
             std::vector<uint8_t> save = v;
             const auto wsc = threeByteWsc(std::max(m_ident.workshopCode, 0));
             save.insert(save.end(), wsc.begin(), wsc.end());
-            b = co_await kwTransact(0x2A, save, false);
+            b = co_await kwTransact(0x2A, save, false, true);
         }
         if (!b) {
             fail();
@@ -827,7 +923,7 @@ Task<Reply> KLineCore::kw1281Serve(Request r) {
         const std::vector<uint8_t> d{uint8_t(c >> 8),
                                      uint8_t((c & 0xFF) | ((r.workshopCode >> 16) & 1)),
                                      uint8_t(r.workshopCode >> 8), uint8_t(r.workshopCode)};
-        const Blocks b = co_await kwTransact(0x10, d, true);
+        const Blocks b = co_await kwTransact(0x10, d, true, true);
         if (!b) {
             fail();
         } else if (oneOf(b, 0xF6)) {
@@ -855,7 +951,7 @@ Task<Reply> KLineCore::kw1281Serve(Request r) {
     }
     case RequestKind::OutputTestStep: {
         const std::vector<uint8_t> args16{0x00};
-        const Blocks b = co_await kwTransact(0x04, args16, false);
+        const Blocks b = co_await kwTransact(0x04, args16, false, true);
         if (!b) {
             fail();
         } else if (oneOf(b, 0xF5) && b->front().data.size() >= 2) {
@@ -877,8 +973,12 @@ Task<void> KLineCore::kw2SendFrame(const std::vector<uint8_t>& data) {
     const std::vector<uint8_t> f = kw2000Frame(uint8_t(m_address), kTester, data);
     // The unit's byte was stamped half a bit before its end.
     Micros t = std::max(now(), m_lastUnitByte + std::max(m_t.blockGap, m_t.p3Min) + msec(1));
+    bool first = true;
     for (const uint8_t b : f) {
         co_await sleepUntil(t);
+        if (first)
+            dropInput(); // noise while idle is no part of the answer
+        first = false;
         write(b);
         t = now() + byteTime(m_rate) + m_t.interByte;
     }
@@ -889,15 +989,18 @@ Task<KLineCore::Bytes> KLineCore::kw2ReceiveFrame(Micros deadline) {
     size_t need = 1;
     bool sized = false;
     while (f.size() < need) {
-        const Input in = co_await nextByte(deadline);
+        const Input in = co_await nextByte(within(deadline));
         if (!in.ok()) {
             if (in.kind == Input::Fault && in.fault == BusFault::WrongEcho)
                 continue; // our own frame collided; the answer decides
             m_fault = in.kind == Input::Fault ? in.fault
+                      : pastDeadline()        ? BusFault::TooLong
                       : f.empty()             ? BusFault::NoAnswer
                                               : BusFault::ByteTimeout;
             co_return std::nullopt;
         }
+        if (in.byte.framingError)
+            continue; // noise, not a byte of the unit's
         f.push_back(in.value());
         m_lastUnitByte = in.byte.at;
         deadline = in.byte.at + byteTime(m_rate) + m_t.p1Max + m_t.latency;
@@ -935,15 +1038,23 @@ Task<KLineCore::Bytes> KLineCore::kw2ReceiveFrame(Micros deadline) {
 
 Task<KLineCore::Bytes> KLineCore::kw2Exchange(const std::vector<uint8_t>& data) {
     int checksumRetries = 1;
+    int lostRetries = 1;
     int busyRetries = 3;
     for (;;) {
+        if (pastDeadline()) {
+            m_fault = BusFault::TooLong;
+            co_return std::nullopt;
+        }
         co_await kw2SendFrame(data);
         Micros deadline = now() + byteTime(m_rate) + m_t.p2Max + m_t.latency;
         bool again = false;
         for (;;) {
             Bytes a = co_await kw2ReceiveFrame(deadline);
             if (!a) {
-                if (m_fault == BusFault::BadChecksum && checksumRetries-- > 0) {
+                const bool lost = m_fault == BusFault::NoAnswer ||
+                                  m_fault == BusFault::ByteTimeout || m_fault == BusFault::BadFrame;
+                if ((m_fault == BusFault::BadChecksum && checksumRetries-- > 0) ||
+                    (lost && lostRetries-- > 0)) {
                     // Wait for the rest of the bad frame to pass.
                     co_await sleepUntil(now() + m_t.p3Min);
                     dropInput();
@@ -955,6 +1066,10 @@ Task<KLineCore::Bytes> KLineCore::kw2Exchange(const std::vector<uint8_t>& data) 
             if (a->size() >= 3 && (*a)[0] == 0x7F && (*a)[1] == data[0]) {
                 if ((*a)[2] == 0x78) { // response pending: the real answer follows
                     deadline = now() + m_t.p2Star + m_t.latency;
+                    // The unit asked for the time; twice P2* at most all told.
+                    if (m_deadline >= 0)
+                        m_deadline = std::max(m_deadline,
+                                              std::min(deadline, m_deadlineFrom + 2 * m_t.p2Star));
                     continue;
                 }
                 if ((*a)[2] == 0x21 && busyRetries-- > 0) {
@@ -1042,6 +1157,8 @@ Task<Reply> KLineCore::kw2000Serve(Request r) {
     case RequestKind::ClearFaults: {
         const std::vector<uint8_t> args21{0x14, 0xFF, 0x00};
         a = co_await kw2Exchange(args21);
+        if (negative(a))
+            rep.outcome = Outcome::Refused; // the faults stay stored
         break;
     }
     case RequestKind::AdaptationRead: {
@@ -1158,6 +1275,12 @@ const char* busFaultName(BusFault f) {
         return "no-break";
     case BusFault::PortFailed:
         return "port-failed";
+    case BusFault::RateRefused:
+        return "rate-refused";
+    case BusFault::CannotAddress:
+        return "cannot-address";
+    case BusFault::TooLong:
+        return "too-long";
     }
     return "?";
 }

@@ -13,6 +13,7 @@
 #include "kline/kline_types.h"
 #include "kline/line_endpoint.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -37,8 +38,12 @@ struct Timing {
     Micros testerPresent = msec(2000);    // KW2000 idle before tester present
     Micros kw2000AddressWait = msec(350); // complement of the address (W4 relaxed)
     Micros latency = msec(20);            // added to every receive wait: the converter
+    Micros fiveBaudBit = msec(200);       // one bit of the address
+    Micros requestLimit = msec(4500);     // a request's answer, all blocks, at the latest
     int initTries = 3;
     int blockTries = 3;
+    int nakResends = 5; // a request the unit NAKs goes again
+    int maxBlocks = 32; // blocks in one answer or identification
 };
 
 struct ConnectParams {
@@ -64,6 +69,9 @@ struct CoreEvent {
     int rate = 0;
     int attempt = 0;
     BusFault fault = BusFault::None;
+    // Connected: how the address went out (the other method when the
+    // converter refused the one asked for).
+    FiveBaudMethod method = FiveBaudMethod::BreakEdges;
     Identification identification;
     Reply reply;
 };
@@ -91,6 +99,9 @@ public:
     // The rate that last worked for an address; 0 when none did.
     int knownRate(int address) const { return m_rateOf[size_t(address) & 0x7F]; }
 
+    void busFault(BusFault fault, Micros now) override;
+    Micros echoAllowance() const override { return m_t.latency + msec(5); }
+
 protected:
     bool signalled() const override { return m_pending.has_value() || m_endRequested; }
 
@@ -114,6 +125,7 @@ private:
         bool ok = false;
         BusFault fault = BusFault::None;
         int nextRate = 0;
+        FiveBaudMethod method = FiveBaudMethod::BreakEdges;
     };
     using Blocks = std::optional<std::vector<Block>>;
     using Bytes = std::optional<std::vector<uint8_t>>;
@@ -128,7 +140,8 @@ private:
     Task<bool> kw1281Identify(Identification* id);
     Task<BusFault> kwSendBlock(uint8_t title, const std::vector<uint8_t>& data);
     Task<std::optional<Block>> kwReceiveBlock(Micros deadline);
-    Task<Blocks> kwTransact(uint8_t title, const std::vector<uint8_t>& data, bool multi);
+    Task<Blocks> kwTransact(uint8_t title, const std::vector<uint8_t>& data, bool multi,
+                            bool resendOnNak = false);
     Task<Reply> kw1281Serve(Request r);
 
     Task<bool> kw2000Start(Identification* id);
@@ -139,6 +152,13 @@ private:
 
     void post(CoreEvent e) { m_events.push_back(std::move(e)); }
     Micros rxWait(Micros after) const;
+    // A wait cut to the deadline of the request under way.
+    Micros within(Micros t) const { return m_deadline < 0 ? t : std::min(t, m_deadline); }
+    bool pastDeadline() const { return m_deadline >= 0 && now() >= m_deadline; }
+    void setDeadline(bool on) {
+        m_deadlineFrom = on ? now() : -1;
+        m_deadline = on ? now() + m_t.requestLimit : -1;
+    }
 
     Timing m_t;
     State m_state = State::Idle;
@@ -148,6 +168,10 @@ private:
     std::optional<Request> m_pending;
     bool m_endRequested = false;
     BusFault m_fault = BusFault::None;
+    BusFault m_refusal = BusFault::None;    // the driver refused a break or a rate
+    std::optional<FiveBaudMethod> m_method; // the one that works, once one was refused
+    Micros m_deadline = -1;
+    Micros m_deadlineFrom = -1;
     Identification m_ident;
     uint8_t m_counter = 0;
     bool m_counterKnown = false;

@@ -38,6 +38,9 @@ public:
     // Waits until deadline (absolute, on now()'s clock) or until input is
     // there, whichever comes first. False when the device failed.
     virtual bool waitUntil(Micros deadline) = 0;
+    // Ends a waitUntil under way in another thread at once; safe from any
+    // thread. A port only ever waited on from one thread need not have it.
+    virtual void interrupt() {}
 };
 
 } // namespace kline

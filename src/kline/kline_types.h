@@ -54,6 +54,9 @@ enum class BusFault : uint8_t {
     NoAnswer,          // the unit stayed silent after a request
     NoBreak,           // the converter cannot hold the line low
     PortFailed,        // the driver reported an error
+    RateRefused,       // the driver refused a rate (5 baud on most USB converters)
+    CannotAddress,     // neither a break nor 5 baud: no way to send the address
+    TooLong,           // an answer past its deadline or beyond its blocks
 };
 // A short fixed name for logs and test output.
 const char* busFaultName(BusFault fault);

@@ -19,6 +19,9 @@ public:
     // When timer() is next due; -1 when nothing is timed.
     virtual Micros deadline() const = 0;
     virtual bool takeAction(LineAction* out) = 0;
+    // How long after its last bit the echo of a sent byte may still come:
+    // the receive latency this side allows for in its own waits.
+    virtual Micros echoAllowance() const { return msec(20); }
 };
 
 // The waits an endpoint written as coroutines needs: the next byte (or its

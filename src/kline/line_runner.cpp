@@ -24,7 +24,7 @@ bool LineRunner::step() {
             break;
         m_pass.clear();
         for (long i = 0; i < n; ++i) {
-            switch (m_echo.take(buf[i])) {
+            switch (m_echo.take(buf[i], now)) {
             case EchoFilter::Verdict::Echo:
                 break;
             case EchoFilter::Verdict::Pass:
@@ -74,9 +74,16 @@ void LineRunner::execute(const LineAction& a) {
         m_rate = a.rate;
         if (r.ok) {
             m_actualRate = actual;
-            m_rateWarning = std::abs(actual - a.rate) * 50 > a.rate;
+            m_rateWarning = actual > 0 && std::abs(actual - a.rate) * 50 > a.rate;
             if (actual > 0)
                 m_rate = actual;
+            if (m_rateWarning && onRateOff)
+                onRateOff(a.rate, actual);
+        } else if (r.unsupported) {
+            // The endpoint decides: another way to send the address, or a
+            // clear fault instead of a silent line.
+            m_endpoint.busFault(BusFault::RateRefused, now);
+            return;
         }
         break;
     }
@@ -90,6 +97,7 @@ void LineRunner::execute(const LineAction& a) {
         break;
     case LineAction::Write:
         r = m_port.write(a.bytes.data(), a.bytes.size());
+        m_echo.setSlack(m_endpoint.echoAllowance());
         if (r.ok)
             m_echo.expect(a.bytes, now, m_rate);
         break;

@@ -30,6 +30,8 @@ public:
     int actualRate() const { return m_actualRate; }
     // A rate came out more than 2 % off what was asked.
     bool rateWarning() const { return m_rateWarning; }
+    // Told each time a rate comes out more than 2 % off: asked, taken.
+    std::function<void(int asked, int actual)> onRateOff;
     bool portFailed() const { return m_failed; }
     // Every action as carried out (tests, traces).
     std::function<void(const LineAction&)> onAction;

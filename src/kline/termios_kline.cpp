@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -23,8 +24,18 @@ PortResult fromErrno(int err) {
 
 } // namespace
 
+TermiosKLine::TermiosKLine() : m_wake(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
 TermiosKLine::~TermiosKLine() {
     close();
+    if (m_wake >= 0)
+        ::close(m_wake);
+}
+
+void TermiosKLine::interrupt() {
+    const uint64_t one = 1;
+    if (m_wake >= 0)
+        (void)!::write(m_wake, &one, sizeof one);
 }
 
 Micros TermiosKLine::monotonicNow() {
@@ -47,7 +58,18 @@ PortResult TermiosKLine::open(const std::string& path, int rate) {
         ::close(fd);
         return PortResult::failure(err);
     }
-    return adopt(fd, rate);
+    const PortResult r = adopt(fd, rate);
+    if (!r.ok)
+        return r;
+    m_setup.modemLines = setModemLines(true, false);
+    m_setup.lowLatency = setLowLatency(true);
+    // A byte waits in the converter up to its latency timer before a read
+    // sees it. With the 1 ms timer half of that; a device without the
+    // setting has no such timer (a native UART, a terminal); one that would
+    // not take it keeps its 16 ms: stamp 4 ms early, so a complement timed
+    // from the stamp still lands inside its 25..50 ms window.
+    m_skew = m_setup.lowLatency.ok ? 500 : m_setup.lowLatency.unsupported ? 0 : msec(4);
+    return r;
 }
 
 PortResult TermiosKLine::adopt(int fd, int rate) {
@@ -197,15 +219,20 @@ bool TermiosKLine::waitUntil(Micros deadline) {
         const Micros left = deadline - now();
         if (left <= 0)
             return true;
-        pollfd p{m_fd, POLLIN, 0};
+        pollfd p[2] = {{m_fd, POLLIN, 0}, {m_wake, POLLIN, 0}};
         const timespec ts{time_t(left / 1'000'000), long(left % 1'000'000) * 1000};
-        const int r = ::ppoll(&p, 1, &ts, nullptr);
+        const int r = ::ppoll(p, m_wake >= 0 ? 2 : 1, &ts, nullptr);
         if (r < 0 && errno == EINTR)
             continue;
         if (r < 0)
             return false;
-        if (r > 0)
-            return !(p.revents & (POLLHUP | POLLERR | POLLNVAL)) || (p.revents & POLLIN);
+        if (r > 0 && p[0].revents)
+            return !(p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) || (p[0].revents & POLLIN);
+        if (r > 0) {
+            uint64_t n = 0;
+            (void)!::read(m_wake, &n, sizeof n);
+            return true;
+        }
     }
 }
 

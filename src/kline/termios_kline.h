@@ -13,12 +13,16 @@ namespace kline {
 
 class TermiosKLine : public KLinePort {
 public:
-    TermiosKLine() = default;
+    TermiosKLine();
     ~TermiosKLine() override;
     TermiosKLine(const TermiosKLine&) = delete;
     TermiosKLine& operator=(const TermiosKLine&) = delete;
 
-    // Opens the device exclusively in raw mode, 8N1 at rate. Errno on failure.
+    // Opens the device exclusively in raw mode, 8N1 at rate, and sets the
+    // cable up: DTR on (many transceivers take their supply from it), RTS off
+    // (on some cables it pulls the line low), the converter's low latency,
+    // and the arrival stamps to match. Errno on failure; what the converter
+    // lacks is only noted in setup().
     PortResult open(const std::string& path, int rate = 10400);
     // Takes an open descriptor instead (tests); the port closes it.
     PortResult adopt(int fd, int rate = 10400);
@@ -29,6 +33,13 @@ public:
     // How much earlier than the read a byte is taken to have arrived: the
     // converter's latency, as far as it is known.
     void setArrivalSkew(Micros skew) { m_skew = skew; }
+    Micros arrivalSkew() const { return m_skew; }
+    // What open() could set up on the converter.
+    struct Setup {
+        PortResult modemLines;
+        PortResult lowLatency;
+    };
+    const Setup& setup() const { return m_setup; }
     // The rate the device reports now (0 when it cannot be read).
     int currentRate() const;
 
@@ -41,13 +52,16 @@ public:
     PortResult setModemLines(bool dtr, bool rts) override;
     PortResult setLowLatency(bool on) override;
     bool waitUntil(Micros deadline) override;
+    void interrupt() override;
 
     static Micros monotonicNow();
 
 private:
     int m_fd = -1;
+    int m_wake = -1; // an eventfd that ends a wait
     int m_rate = 10400;
     Micros m_skew = 0;
+    Setup m_setup;
 };
 
 // termios2 calls, in a file of their own: the kernel's struct cannot share a

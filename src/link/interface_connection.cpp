@@ -117,8 +117,10 @@ int KLineSpeedCode(int baud) {
 }
 
 QString KLineSpeedText(int code) {
-    static const char* const rates[] = {"", "1200", "2400", "4800", "9600", "14400"};
-    return (code >= 1 && code <= 5) ? QString::fromLatin1(rates[code]) : QString();
+    // Code 6 comes only from a software chip, which reports 10400 so; it
+    // is never sent with ATN.
+    static const char* const rates[] = {"", "1200", "2400", "4800", "9600", "14400", "10400"};
+    return (code >= 1 && code <= 6) ? QString::fromLatin1(rates[code]) : QString();
 }
 
 QString AttemptSeenText(const AttemptSeen& seen, int address,

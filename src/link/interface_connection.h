@@ -74,7 +74,8 @@ QString AttemptSeenText(const AttemptSeen& seen, int address,
 
 // "ATN" speed code of a K-line rate; 0 (automatic) for anything else.
 int KLineSpeedCode(int baud);
-// The rate text of a speed code ("9600"), empty for 0 and unknown codes.
+// The rate text of a speed code ("9600"; 6 is "10400"), empty for 0 and
+// unknown codes.
 QString KLineSpeedText(int code);
 // The version after " v" in the chip's identification line; 0 when no number.
 double ParseChipVersion(const QString& identificationLine);

@@ -31,8 +31,9 @@ TEST_P(KLineLineFaults, EndAsTheyMust) {
     ASSERT_EQ(e->kind, CoreEvent::Identified) << busFaultName(e->fault);
     const Reply r = car.ask(req(RequestKind::Group, 1));
     EXPECT_EQ(r.outcome, c.groupOutcome) << busFaultName(r.fault);
-    if (r.outcome == Outcome::Ok) // a recovered fault leaves the session working
+    if (r.outcome == Outcome::Ok) { // a recovered fault leaves the session working
         EXPECT_EQ(car.ask(req(RequestKind::Group, 2)).outcome, Outcome::Ok);
+    }
 }
 
 std::string faultName(const testing::TestParamInfo<FaultCase>& i) {
@@ -111,3 +112,245 @@ TEST(KLineLineFaults, EchoOfOwnAddressAfterTheFlushIsNotTakenForTheSync) {
     ASSERT_TRUE(e && e->kind == CoreEvent::Identified);
     EXPECT_EQ(car.count(CoreEvent::Retrying), 0u);
 }
+
+// A converter that refuses one way of sending the address gets the other at
+// once, and keeps it; one that refuses both fails at once with its own fault,
+// not after three silent inits.
+struct AddressCase {
+    const char* name;
+    bool refuseBreak;
+    bool refuse5Baud;
+    FiveBaudMethod asked;
+    bool connects;
+    FiveBaudMethod used;
+};
+
+class KLineAddressMethod : public testing::TestWithParam<AddressCase> {};
+
+TEST_P(KLineAddressMethod, FallsBackOrSaysWhy) {
+    const AddressCase& c = GetParam();
+    VirtualCar car;
+    car.converter.refuseBreak = c.refuseBreak;
+    car.converter.refuse5Baud = c.refuse5Baud;
+    ConnectParams p;
+    p.method = c.asked;
+    const Micros t0 = car.line.now();
+    const auto e = car.connect(1, p);
+    ASSERT_TRUE(e.has_value());
+    EXPECT_EQ(car.count(CoreEvent::Retrying), 0u);
+    if (!c.connects) {
+        EXPECT_EQ(e->kind, CoreEvent::ConnectFailed);
+        EXPECT_EQ(e->fault, BusFault::CannotAddress) << busFaultName(e->fault);
+        EXPECT_LT(car.line.now() - t0, msec(1000));
+        return;
+    }
+    ASSERT_EQ(e->kind, CoreEvent::Identified) << busFaultName(e->fault);
+    for (const CoreEvent& ev : car.events) {
+        if (ev.kind == CoreEvent::Connected) {
+            EXPECT_EQ(ev.method, c.used);
+        }
+    }
+    // The next address goes the working way straight away.
+    car.core.disconnect(car.line.now());
+    ASSERT_TRUE(car.until({CoreEvent::Ended}).has_value());
+    const size_t mark = car.testerActions.size();
+    ASSERT_EQ(car.connect(3, p)->kind, CoreEvent::Identified);
+    for (size_t i = mark; i < car.testerActions.size(); ++i) {
+        const LineAction& a = car.testerActions[i];
+        EXPECT_FALSE(c.used == FiveBaudMethod::UartByte && a.kind == LineAction::BreakOn);
+        EXPECT_FALSE(c.used == FiveBaudMethod::BreakEdges && a.kind == LineAction::SetRate &&
+                     a.rate == 5);
+    }
+    EXPECT_TRUE(car.violations().empty()) << car.violations().front();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Converters, KLineAddressMethod,
+    testing::Values(AddressCase{"NoBreak", true, false, FiveBaudMethod::BreakEdges, true,
+                                FiveBaudMethod::UartByte},
+                    AddressCase{"No5Baud", false, true, FiveBaudMethod::UartByte, true,
+                                FiveBaudMethod::BreakEdges},
+                    AddressCase{"NeitherAskingBreaks", true, true, FiveBaudMethod::BreakEdges,
+                                false, FiveBaudMethod::BreakEdges},
+                    AddressCase{"NeitherAsking5Baud", true, true, FiveBaudMethod::UartByte, false,
+                                FiveBaudMethod::UartByte}),
+    [](const testing::TestParamInfo<AddressCase>& i) { return std::string(i.param.name); });
+
+// A unit that will not clear its faults: refused, never "done", and the
+// faults are still there (KW1281 answers 0A, KW2000 7F 14 31).
+TEST(KLineLineFaults, ARefusedClearIsReportedAndTheFaultsStay) {
+    for (const int address : {3, 2}) {
+        VirtualCar car({}, 0, {}, true, [](SimScenario& s) {
+            for (SimUnit& u : s.units) {
+                u.refuse.push_back("05");
+                if (u.dtcs.empty())
+                    u.dtcs = {{283, 35}};
+            }
+        });
+        ASSERT_EQ(car.connect(address)->kind, CoreEvent::Identified) << address;
+        const Reply before = car.ask(req(RequestKind::ReadFaults));
+        ASSERT_FALSE(before.faults.empty()) << address;
+        EXPECT_EQ(car.ask(req(RequestKind::ClearFaults)).outcome, Outcome::Refused) << address;
+        EXPECT_EQ(car.ask(req(RequestKind::ReadFaults)).faults.size(), before.faults.size())
+            << address;
+    }
+}
+
+// A NAK is a request to send again (up to five times); a unit that NAKs
+// every time refuses.
+TEST(KLineLineFaults, ANakedRequestGoesAgain) {
+    const struct {
+        const char* faults;
+        int group;
+        Outcome outcome;
+        int sends;
+    } cases[] = {
+        {"nak#1", 1, Outcome::Ok, 2},
+        {"nak#1,nak#2,nak#3", 1, Outcome::Ok, 4},
+        {"", 99, Outcome::Refused, 6}, // no such group: 0A every time
+    };
+    for (const auto& c : cases) {
+        VirtualCar car(c.faults);
+        ASSERT_EQ(car.connect(1)->kind, CoreEvent::Identified);
+        const size_t mark = car.testerActions.size();
+        EXPECT_EQ(car.ask(req(RequestKind::Group, c.group)).outcome, c.outcome) << c.faults;
+        const std::vector<uint8_t> sent = car.testerBytes(mark);
+        int sends = 0;
+        for (size_t i = 2; i < sent.size(); ++i)
+            sends += sent[i] == 0x29 && sent[i - 2] == 0x04;
+        EXPECT_EQ(sends, c.sends) << c.faults;
+        EXPECT_EQ(car.ask(req(RequestKind::Group, 2)).outcome, Outcome::Ok) << c.faults;
+    }
+}
+
+// The echo allowance follows the latency the core is set for: a converter
+// slower than the default still connects and reads.
+class KLineSlowConverter : public testing::TestWithParam<std::tuple<int, int>> {};
+
+TEST_P(KLineSlowConverter, WorksWhenTheCoreIsToldItsLatency) {
+    const auto [latency, address] = GetParam();
+    Timing t;
+    t.latency = msec(latency);
+    VirtualCar car("", msec(latency), t);
+    const auto e = car.connect(address);
+    ASSERT_TRUE(e && e->kind == CoreEvent::Identified) << (e ? busFaultName(e->fault) : "none");
+    for (int i = 0; i < 4; ++i) {
+        const Reply r = car.ask(req(RequestKind::Group, 1 + i % 2));
+        EXPECT_EQ(r.outcome, Outcome::Ok) << busFaultName(r.fault);
+    }
+    for (const std::string& v : car.violations())
+        ADD_FAILURE() << v;
+}
+
+INSTANTIATE_TEST_SUITE_P(Latency, KLineSlowConverter,
+                         testing::Combine(testing::Values(22, 32), testing::Values(1, 2)));
+
+// A stalled USB transfer hands our echo over 170 ms late, behind the unit's
+// first try at its block: the late echo is ours, not a block length.
+TEST(KLineLineFaults, ALateEchoIsNeverTakenForTheUnitsBlock) {
+    VirtualCar car;
+    ASSERT_EQ(car.connect(1)->kind, CoreEvent::Identified);
+    const size_t mark = car.testerActions.size();
+    ASSERT_TRUE(car.core.request(req(RequestKind::Group, 1), car.line.now()));
+    // The request block 04 cc 29 01 03: stall once its final 03 is out.
+    size_t end = 0;
+    car.tester.runUntil(car.line.now() + msec(2000), [&] {
+        int writes = 0;
+        for (size_t i = mark; i < car.testerActions.size(); ++i)
+            if (car.testerActions[i].kind == LineAction::Write && ++writes == 5) {
+                end = i + 1;
+                return true;
+            }
+        return false;
+    });
+    ASSERT_GT(end, 0u);
+    ASSERT_EQ(car.testerActions[end - 1].bytes, std::vector<uint8_t>{0x03});
+    car.converter.stall(msec(170));
+    const auto e = car.until({CoreEvent::Answered, CoreEvent::LinkLost});
+    ASSERT_TRUE(e.has_value());
+    const std::vector<uint8_t> after = car.testerBytes(end);
+    ASSERT_FALSE(after.empty());
+    EXPECT_NE(after.front(), 0xFC); // the complement of 03 taken as a length
+    if (!car.core.connected()) {
+        car.until({CoreEvent::LinkLost}, msec(1)); // what the failed answer left queued
+        ASSERT_EQ(car.connect(1)->kind, CoreEvent::Identified);
+    }
+    EXPECT_EQ(car.ask(req(RequestKind::Group, 2)).outcome, Outcome::Ok);
+}
+
+// A stall in the middle of an exchange: every request still ends within its
+// deadline, and the two sides never trade blocks out of step; a lost link
+// is reported so the session can be opened anew.
+class KLineStall : public testing::TestWithParam<std::tuple<int, int>> {};
+
+TEST_P(KLineStall, EveryRequestEndsInTimeAndTheLinkComesBack) {
+    const auto [after, stall] = GetParam();
+    VirtualCar car;
+    ASSERT_EQ(car.connect(1)->kind, CoreEvent::Identified);
+    const Micros limit = car.core.timing().requestLimit + msec(500);
+    Outcome last = Outcome::Failed;
+    for (int i = 0; i < 6; ++i) {
+        if (!car.core.connected()) {
+            const auto c = car.connect(1);
+            ASSERT_TRUE(c && c->kind == CoreEvent::Identified)
+                << i << " " << (c ? busFaultName(c->fault) : "none");
+        }
+        const Request r =
+            i % 3 == 2 ? req(RequestKind::ReadFaults) : req(RequestKind::Group, 1 + i % 3);
+        ASSERT_TRUE(car.core.request(r, car.line.now())) << i;
+        if (i == 0) {
+            car.tester.runUntil(car.line.now() + msec(after));
+            car.converter.stall(msec(stall));
+        }
+        const auto e = car.until({CoreEvent::Answered, CoreEvent::LinkLost}, limit);
+        ASSERT_TRUE(e.has_value()) << "request " << i << " without an answer";
+        last = e->kind == CoreEvent::Answered ? e->reply.outcome : Outcome::Failed;
+        if (last == Outcome::Failed) {
+            EXPECT_FALSE(car.core.connected());
+            if (e->kind == CoreEvent::Answered) { // the loss follows the failed answer
+                EXPECT_TRUE(car.until({CoreEvent::LinkLost}, msec(1)).has_value());
+            }
+        }
+    }
+    EXPECT_EQ(last, Outcome::Ok);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stalls, KLineStall,
+                         testing::Combine(testing::Values(20, 60, 100),
+                                          testing::Values(40, 100, 160)));
+
+// A unit whose answer does not end is cut off at the block cap.
+TEST(KLineLineFaults, AnEndlessAnswerIsCutOff) {
+    VirtualCar car({}, 0, {}, true, [](SimScenario& s) {
+        for (SimUnit& u : s.units)
+            if (u.address == 1)
+                u.dtcs.assign(200, SimDtc{1234, 35});
+    });
+    ASSERT_EQ(car.connect(1)->kind, CoreEvent::Identified);
+    const Micros t0 = car.line.now();
+    const Reply r = car.ask(req(RequestKind::ReadFaults));
+    EXPECT_EQ(r.outcome, Outcome::Failed);
+    EXPECT_EQ(r.fault, BusFault::TooLong) << busFaultName(r.fault);
+    EXPECT_LE(car.line.now() - t0, car.core.timing().requestLimit + msec(500));
+}
+
+// Noise on an idle line (one byte, with or without a framing error) is no
+// part of the next answer, in either protocol.
+class KLineNoise : public testing::TestWithParam<std::tuple<int, bool>> {};
+
+TEST_P(KLineNoise, AByteWhileIdleCostsNothing) {
+    const auto [address, framingError] = GetParam();
+    VirtualCar car;
+    ASSERT_EQ(car.connect(address)->kind, CoreEvent::Identified);
+    car.idle(msec(100));
+    car.converter.inject({uint8_t(framingError ? 0x00 : 0x55), framingError, car.line.now()});
+    car.idle(msec(5));
+    for (const int group : {1, 2}) {
+        const Reply r = car.ask(req(RequestKind::Group, group));
+        EXPECT_EQ(r.outcome, Outcome::Ok) << busFaultName(r.fault);
+    }
+    EXPECT_TRUE(car.core.connected());
+}
+
+INSTANTIATE_TEST_SUITE_P(Idle, KLineNoise,
+                         testing::Combine(testing::Values(1, 2), testing::Bool()));

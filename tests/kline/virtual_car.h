@@ -6,6 +6,9 @@
 #include "sim/kline_unit.h"
 
 #include <QDir>
+#include <cerrno>
+#include <deque>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace kline_test {
@@ -28,24 +31,123 @@ inline KLineUnitOptions lineOptions(const std::string& list) {
     return o;
 }
 
+// The tester's converter with its failings: a break or the 5-baud rate
+// refused as a driver refuses them, noise injected, the bytes from one on
+// held back for a while (a stalled USB transfer).
+class Converter : public KLinePort {
+public:
+    explicit Converter(KLinePort& inner) : m_in(inner) {}
+
+    bool refuseBreak = false;
+    bool refuse5Baud = false;
+    double rateFactor = 1.0; // the rate the device takes, relative to the one asked
+
+    // One byte as the converter hands it over, now.
+    void inject(RxByte b) { m_extra.push_back(b); }
+    // Holds the received bytes from the next one on for t.
+    void stall(Micros t) { m_stallFor = t; }
+
+    Micros now() const override { return m_in.now(); }
+    PortResult setRate(int baud, int* actual) override {
+        if (refuse5Baud && baud < 50)
+            return PortResult::failure(EINVAL, true);
+        const PortResult r = m_in.setRate(baud, actual);
+        *actual = int(baud * rateFactor);
+        return r;
+    }
+    PortResult setBreak(bool on) override {
+        return refuseBreak ? PortResult::failure(ENOTTY, true) : m_in.setBreak(on);
+    }
+    PortResult write(const uint8_t* b, size_t n) override { return m_in.write(b, n); }
+    PortResult flushInput() override { return m_in.flushInput(); }
+    long receive(RxByte* out, size_t max) override {
+        RxByte buf[64];
+        const long n = m_in.receive(buf, std::size(buf));
+        for (long i = 0; i < n; ++i)
+            m_held.push_back(buf[i]);
+        size_t k = 0;
+        while (k < max && !m_extra.empty()) {
+            out[k++] = m_extra.front();
+            m_extra.pop_front();
+        }
+        if (m_stallFor > 0 && !m_held.empty()) {
+            m_releaseAt = now() + m_stallFor;
+            m_stallFor = 0;
+        }
+        if (now() < m_releaseAt)
+            return long(k);
+        while (k < max && !m_held.empty()) {
+            out[k++] = m_held.front();
+            m_held.pop_front();
+        }
+        return long(k);
+    }
+    PortResult setModemLines(bool d, bool r) override { return m_in.setModemLines(d, r); }
+    PortResult setLowLatency(bool on) override { return m_in.setLowLatency(on); }
+    bool waitUntil(Micros d) override {
+        if (!m_extra.empty() || (!m_held.empty() && now() >= m_releaseAt))
+            return true;
+        if (now() < m_releaseAt)
+            d = std::min(d, m_releaseAt);
+        return m_in.waitUntil(d);
+    }
+
+private:
+    KLinePort& m_in;
+    std::deque<RxByte> m_extra;
+    std::deque<RxByte> m_held;
+    Micros m_stallFor = 0;
+    Micros m_releaseAt = 0;
+};
+
 struct VirtualCar {
     VirtualKLine line;
     KLineUnit unit;
     KLineCore core;
+    Converter converter;
     LineRunner tester;
     std::vector<CoreEvent> events;
     std::vector<LineAction> testerActions;
+    // The tester's timing as the wire shows it, beside the unit's monitor:
+    // every 5-baud edge on a 200 ms step from the address's start bit.
+    std::vector<std::string> wireViolations;
 
     explicit VirtualCar(const std::string& faults = {}, Micros latency = 0, Timing timing = {},
-                        bool echo = true)
-        : line(msec(1000)), unit(demoCar(), lineOptions(faults)), core(timing),
-          tester(line.port(VirtualKLine::Tester), core) {
+                        bool echo = true, const std::function<void(SimScenario&)>& change = {})
+        : line(msec(1000)), unit(changed(demoCar(), change), lineOptions(faults)), core(timing),
+          converter(line.port(VirtualKLine::Tester)), tester(converter, core) {
         line.setLatency(VirtualKLine::Tester, latency);
         line.setEcho(VirtualKLine::Tester, echo);
         line.attach(VirtualKLine::Unit, unit, EchoFilter::Mode::Present);
         tester.onAction = [this](const LineAction& a) { testerActions.push_back(a); };
+        line.onWire = [this](const VirtualKLine::WireEvent& e) { watch(e); };
         unit.begin(line.now());
     }
+
+    static SimScenario changed(SimScenario s, const std::function<void(SimScenario&)>& change) {
+        if (change)
+            change(s);
+        return s;
+    }
+
+    void watch(const VirtualKLine::WireEvent& e) {
+        if (e.side != VirtualKLine::Tester || e.kind == VirtualKLine::WireEvent::Byte)
+            return;
+        const bool wasLow = low;
+        low = e.kind == VirtualKLine::WireEvent::BreakOn;
+        if (!low && !wasLow)
+            return; // a release of a line not held: no edge
+        // A falling edge more than a frame after the last start begins an address.
+        if (e.kind == VirtualKLine::WireEvent::BreakOn &&
+            (addressStart < 0 || e.start - addressStart > msec(2100)))
+            addressStart = e.start;
+        const Micros off = (e.start - addressStart) % msec(200);
+        if (std::min(off, msec(200) - off) > 500)
+            wireViolations.push_back("5-baud bit edge off its 200 ms step by " +
+                                     std::to_string(off / 1000.0) + " ms");
+    }
+    Micros addressStart = -1;
+    bool low = false;
 
     // Runs the tester until an event of one of the kinds arrives or limit
     // (virtual time from now) passes; the event, or nothing.
@@ -95,6 +197,12 @@ struct VirtualCar {
             if (testerActions[i].kind == LineAction::Write)
                 out.insert(out.end(), testerActions[i].bytes.begin(), testerActions[i].bytes.end());
         return out;
+    }
+    // Every timing outside its window, from the unit and the wire.
+    std::vector<std::string> violations() const {
+        std::vector<std::string> v = unit.violations();
+        v.insert(v.end(), wireViolations.begin(), wireViolations.end());
+        return v;
     }
     size_t count(CoreEvent::Kind kind) const {
         return size_t(std::count_if(events.begin(), events.end(),

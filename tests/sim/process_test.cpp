@@ -168,12 +168,18 @@ TEST(VandrixSim, HelpAndBadOptions) {
           "dataerror", "garbage", "longline", "noprompt", "unplug"})
         EXPECT_TRUE(text.contains(word)) << word;
 
-    SimChild bad({"--fault", "boom@1"});
-    EXPECT_EQ(bad.firstLine, "");
-    int status = 0;
-    ::waitpid(bad.pid, &status, 0);
-    bad.pid = -1;
-    EXPECT_EQ(WEXITSTATUS(status), 2);
+    // Refused at once with the usage status, never served half-configured:
+    // a line fault needs the plain cable it would act on.
+    for (const QStringList& args :
+         {QStringList{"--fault", "boom@1"}, QStringList{"--line-fault", "no-sync#2"},
+          QStringList{"--plain-cable", "--line-fault", "bogus"}}) {
+        SimChild bad(args);
+        EXPECT_EQ(bad.firstLine, "") << args.join(' ').toStdString();
+        int status = 0;
+        ::waitpid(bad.pid, &status, 0);
+        bad.pid = -1;
+        EXPECT_EQ(WEXITSTATUS(status), 2) << args.join(' ').toStdString();
+    }
 }
 
 namespace {
