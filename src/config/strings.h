@@ -58,6 +58,24 @@ inline constexpr int First = 2002;
 inline constexpr int Last = 2041;
 } // namespace TeamText
 
+// What the front ends say of the link's failures: why a port did not open,
+// why the interface's dialogue broke off.
+namespace LinkText {
+inline constexpr int PortNoName = 2500;
+inline constexpr int PortMissing = 2501;
+inline constexpr int PortNotATerminal = 2502;
+inline constexpr int PortBusy = 2503;
+inline constexpr int PortPermission = 2504;
+inline constexpr int PortNotOpened = 2505;
+inline constexpr int DemoFailed = 2506;
+inline constexpr int DataErrorWord = 2510; // the interface sent "DATA ERROR"
+inline constexpr int DataSilence = 2511;   // nothing for 5 s
+inline constexpr int DataNoPrompt = 2512;  // the reply's ">" never came
+inline constexpr int DataEndlessLine = 2513;
+inline constexpr int First = 2500;
+inline constexpr int Last = 2513;
+} // namespace LinkText
+
 // Texts of the file readers and of the graph window's reading and export.
 namespace ReaderText {
 inline constexpr int FileMissing = 2400;        // %1: the file

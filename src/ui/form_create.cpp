@@ -4,7 +4,9 @@
 #include "config/config_values.h"
 #include "config/ini_edit.h"
 #include "config/strings.h"
-#include "link/open_port.h"
+#include "link/command_channel.h"
+#include "link/port_factory.h"
+#include "reports/link_texts.h"
 #include "ui/application.h"
 #include "ui/fonts.h"
 #include "ui/form_widgets.h"
@@ -64,6 +66,8 @@ double readPointNumber(const QString& text) {
 
 TForm1::TForm1(Prompts& prompts_, const TForm1Options& options, QWidget* parent)
     : QWidget(parent), prompts(prompts_), m_options(options) {
+    m_sessionView = MakeSessionView();
+    Session = std::make_unique<DiagnosticSession>(*m_sessionView, qtMessagePump);
     state.Paths = AppPaths::ForProgram(
         options.programDir.isEmpty() ? QCoreApplication::applicationDirPath() : options.programDir);
     // An installed program offers the user's own folder for a log file,

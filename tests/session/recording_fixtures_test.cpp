@@ -60,7 +60,7 @@ Original originalOf(const Recording::File& file) {
         if (command.startsWith("ATD") && !o.connected && reply.starts_with("CONNECT")) {
             o.connected = true;
             Replayed r(reply.substr(reply.find('\r') + 1));
-            tryReading([&] { ReadIdentification(r.channel, o.id, 0); });
+            tryReading([&] { ReadIdentification(r.channel, o.id); });
         }
         const QRegularExpressionMatch group = groupRead.match(command);
         if (group.hasMatch() && command != "0800") {

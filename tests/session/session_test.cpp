@@ -328,6 +328,6 @@ TEST_F(SessionTest, ClosingTheWindowDuringASessionEndsItQuietly) {
     // No "ATH" on the way out and no box for a window that is gone.
     EXPECT_EQ(sim.commands(), SetupToEngine);
     EXPECT_TRUE(prompts.shown().empty());
-    EXPECT_FALSE(w.SerialPort1.Connected());
+    EXPECT_FALSE(w.Session->portOpen());
     EXPECT_FALSE(w.state.SessionRunning);
 }

@@ -169,7 +169,7 @@ protected:
         EXPECT_TRUE(window->BitBtn2->isHidden());
         EXPECT_TRUE(window->ComboBox1->isEnabled());
         EXPECT_TRUE(window->ComboBox2->isEnabled());
-        EXPECT_FALSE(window->SerialPort1.Connected());
+        EXPECT_FALSE(window->Session->portOpen());
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }
 };

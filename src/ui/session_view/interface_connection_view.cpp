@@ -3,7 +3,8 @@
 // Owns: BitBtn2/BitBtn3 swapping, status panels 0 to 4, the window caption.
 #include "config/strings.h"
 #include "link/interface_connection.h"
-#include "link/open_port.h"
+#include "reports/link_texts.h"
+#include "session/diagnostic_session.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
 
@@ -15,63 +16,91 @@
 #include <QPushButton>
 
 namespace {
-// The window as the connection set-up sees it.
-class WindowConnectionView : public ConnectionView {
+// The session's events as the window shows them: status panels, the colour
+// of panel 0, and the boxes of a failed attempt.
+class WindowSessionView : public SessionObserver {
 public:
-    explicit WindowConnectionView(TForm1& form) : f(form) {}
+    explicit WindowSessionView(TForm1& form) : f(form) {}
 
-    void setStatusPanel(int panel, const QString& text) override {
-        f.StatusBar1->setPanelText(panel, text);
-    }
-    void setConnectionState(int s) override {
-        f.state.ConnectionState = s;
+    void attemptStarted(int fixedBaud) override {
+        f.StatusBar1->setPanelText(0, f.Str(22));
+        f.state.ConnectionState = 1;
         f.StatusBar1->update();
-    }
-    void setFixedBaudMarked(int marked) override {
-        f.state.FixedBaudMarked = marked;
+        f.StatusBar1->setPanelText(
+            1, fixedBaud ? QString::number(fixedBaud) + QStringLiteral(" Baud") : QString());
+        f.state.FixedBaudMarked = fixedBaud ? 1 : 0;
         f.StatusBar1->update();
+        f.StatusBar1->repaint();
     }
-    void repaintStatus() override { f.StatusBar1->repaint(); }
-    bool openPort() override {
-        const QString port = f.CurrentPort();
-        const OpenPortResult r = OpenConnectionPort(f.SerialPort1, port, f.state.LanguageOffset,
-                                                    &f.Trace, f.DemoInterface());
-        if (!r.ok)
-            f.prompts.message(r.caption, r.message, PromptIcon::Error);
-        else
-            f.RememberPort(port);
-        return r.ok;
+    void portOpened(const QString& portName) override { f.RememberPort(portName); }
+    void portOpenFailed(const QString& portName, const PortOpenError& error) override {
+        f.ShowPortOpenFailure(portName, error);
     }
-    void showConnectionError(int id, const QString& detail) override {
-        f.prompts.message(f.Str(301), detail.isEmpty() ? f.Str(id) : f.Str(id) + '\n' + detail,
-                          PromptIcon::Error);
+    void chipIdentified(const QString& line) override { f.StatusBar1->setPanelText(2, line); }
+    void connected(int speedCode, ProtocolKind protocol) override {
+        f.StatusBar1->setPanelText(1, KLineSpeedText(speedCode) + QStringLiteral(" Baud"));
+        f.StatusBar1->setPanelText(0, f.Str(23));
+        f.state.ConnectionState = 2;
+        f.StatusBar1->update();
+        f.state.ProtocolKind = int(protocol);
+        f.StatusBar1->setPanelText(3, f.Str(24) + ProtocolName(protocol));
     }
-    void resetConnectionView() override { f.ResetConnectionView(); }
-    QString text(int id) const override { return f.Str(id); }
+    void attemptFailed(AttemptEnd end, const AttemptSeen& seen) override {
+        f.state.LastAttemptSeen = seen;
+        const int id = end == AttemptEnd::NoInterface ? 306 : end == AttemptEnd::NoChip ? 305 : 0;
+        if (id) {
+            const QString detail = AttemptSeenText(seen, f.AttemptAddress, f.state.LanguageOffset);
+            f.prompts.message(f.Str(301), detail.isEmpty() ? f.Str(id) : f.Str(id) + '\n' + detail,
+                              PromptIcon::Error);
+        }
+        f.StatusBar1->setPanelText(0, f.Str(6));
+        f.state.ConnectionState = 0;
+        f.StatusBar1->update();
+        for (int panel = 1; panel <= 3; ++panel)
+            f.StatusBar1->setPanelText(panel, QString());
+    }
 
 private:
     TForm1& f;
 };
 } // namespace
 
+std::unique_ptr<SessionObserver> TForm1::MakeSessionView() {
+    return std::make_unique<WindowSessionView>(*this);
+}
+
 CommandChannel& TForm1::Channel() {
-    if (!state.Channel)
-        state.Channel = std::make_unique<CommandChannel>(SerialPort1, qtMessagePump);
-    return *state.Channel;
+    return Session->channel();
+}
+
+void TForm1::PrepareSession() {
+    Session->setSettings({state.InterByteTime, state.BlockDelayTime, state.KLineBaud});
+    Session->setPortFactory(PortFactory(DemoInterface()));
+    Session->setTrace(&Trace);
+    Session->setRecorder(&Recorder);
+}
+
+void TForm1::ShowPortOpenFailure(const QString& portName, const PortOpenError& error) {
+    // The check holds the hourglass until its box; the box is the answer.
+    if (m_checkRunning)
+        QApplication::restoreOverrideCursor();
+    prompts.message(Str(301), PortOpenMessage(portName, error, state.LanguageOffset),
+                    PromptIcon::Error);
 }
 
 bool TForm1::ConnectInterface(int address, AttemptEnd* end) {
-    WindowConnectionView view(*this);
-    InterfaceInfo info;
-    info.ChipVersion = state.ChipVersion;
-    info.ProtocolKind = state.ProtocolKind;
-    const InterfaceSettings settings{state.InterByteTime, state.BlockDelayTime, state.KLineBaud};
-    const bool connected = ::ConnectInterface(address, Channel(), settings, info, view, &Trace);
-    state.ChipVersion = info.ChipVersion;
-    state.ProtocolKind = info.ProtocolKind;
+    PrepareSession();
+    AttemptAddress = address;
+    const bool connected = Session->connect(CurrentPort(), address);
+    const InterfaceInfo& info = Session->info();
+    if (info.End == AttemptEnd::PortNotOpened)
+        ResetConnectionView();
+    if (info.End != AttemptEnd::PortNotOpened) {
+        state.ChipVersion = info.ChipVersion;
+        state.ProtocolKind = int(info.Protocol);
+    }
     if (end)
         *end = info.End;
-    state.LastAttemptSeen = info.Seen;
     return connected;
 }
 
@@ -81,7 +110,7 @@ void TForm1::ReportFailedAttempt(AttemptEnd end, int address) {
         // No box: a unit that is not fitted is an everyday answer. The
         // status bar says what the interface answered instead.
         StatusBar1->setPanelText(
-            0, AttemptSeenText(state.LastAttemptSeen, address, [this](int id) { return Str(id); }));
+            0, AttemptSeenText(state.LastAttemptSeen, address, state.LanguageOffset));
         break;
     case AttemptEnd::AdapterLost:
         prompts.message(Str(301), Str(TeamText::AdapterLost).arg(CurrentPort()), PromptIcon::Error);
@@ -150,9 +179,11 @@ void TForm1::FormClose() {
     // port, no error box for a window that is gone.
     state.Closing = true;
     state.StopRequested = true;
+    Session->setClosing();
     if (!BitBtn2->isHidden() || m_checkRunning) {
         try {
-            SerialPort1.Close();
+            if (ByteStream* port = Session->port())
+                port->Close();
         } catch (const std::exception&) {
         }
     }

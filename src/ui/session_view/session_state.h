@@ -66,9 +66,6 @@ struct SessionState {
     // Where the configuration, the data and the user's files are.
     AppPaths Paths;
 
-    // The dialogue with the interface; made for the window's port when the
-    // first session starts.
-    std::unique_ptr<CommandChannel> Channel;
     BlockBuffer Buffer;       // replies of block requests, entries 1 .. 100
     TecuID Identification;    // of the connected unit
     FaultCodeList FaultCodes; // of the last fault read

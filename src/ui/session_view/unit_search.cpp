@@ -3,6 +3,7 @@
 // Owns: Memo2's text and scroll bars, the window's busy view during a search.
 #include "config/strings.h"
 #include "link/interface_connection.h"
+#include "reports/link_texts.h"
 #include "reports/search_report.h"
 #include "services/requests.h"
 #include "ui/form_widgets.h"
@@ -47,6 +48,8 @@ void TForm1::SearchECUs() {
     Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     state.StopRequested = false;
+    // Disconnect lets the address under way finish: no wait is cut short.
+    Session->setStopCheck({});
     for (TLabel* label : {Label6, Label7, Label8, Label9, Label97})
         label->setText(QString());
     StatusBar1->setPanelText(0, Str(7));
@@ -88,13 +91,12 @@ void TForm1::SearchECUs() {
 
             AttemptEnd end = AttemptEnd::Failed;
             if (ConnectInterface(entry.left(3).toInt(), &end)) {
-                CommandChannel& channel = Channel();
-                TecuID id;
-                ReadIdentification(channel, id, state.LanguageOffset);
+                TecuID id = Session->identify();
+                IdentificationTexts(id, state.LanguageOffset);
                 add(SearchReport::Identification(id, texts));
-                if (ReadFaultCodes(channel, state.FaultCodes) == FaultReadOutcome::Found)
+                if (ReadFaultCodes(Channel(), state.FaultCodes) == FaultReadOutcome::Found)
                     add(SearchReport::Faults(state.FaultCodes, texts));
-                EndDiagnosis(channel);
+                Session->endUnit();
             } else if (end == AttemptEnd::PortNotOpened || end == AttemptEnd::AdapterLost) {
                 // Every further address would fail the same way, each with
                 // a box of its own.
