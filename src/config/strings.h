@@ -61,19 +61,19 @@ inline constexpr int Last = 2041;
 // What the front ends say of the link's failures: why a port did not open,
 // why the interface's dialogue broke off.
 namespace LinkText {
-inline constexpr int PortNoName = 2500;
-inline constexpr int PortMissing = 2501;
-inline constexpr int PortNotATerminal = 2502;
-inline constexpr int PortBusy = 2503;
-inline constexpr int PortPermission = 2504;
-inline constexpr int PortNotOpened = 2505;
-inline constexpr int DemoFailed = 2506;
-inline constexpr int DataErrorWord = 2510; // the interface sent "DATA ERROR"
-inline constexpr int DataSilence = 2511;   // nothing for 5 s
-inline constexpr int DataNoPrompt = 2512;  // the reply's ">" never came
-inline constexpr int DataEndlessLine = 2513;
-inline constexpr int First = 2500;
-inline constexpr int Last = 2513;
+inline constexpr int PortNoName = 2600;
+inline constexpr int PortMissing = 2601;
+inline constexpr int PortNotATerminal = 2602;
+inline constexpr int PortBusy = 2603;
+inline constexpr int PortPermission = 2604;
+inline constexpr int PortNotOpened = 2605;
+inline constexpr int DemoFailed = 2606;
+inline constexpr int DataErrorWord = 2610; // the interface sent "DATA ERROR"
+inline constexpr int DataSilence = 2611;   // nothing for 5 s
+inline constexpr int DataNoPrompt = 2612;  // the reply's ">" never came
+inline constexpr int DataEndlessLine = 2613;
+inline constexpr int First = 2600;
+inline constexpr int Last = 2613;
 } // namespace LinkText
 
 // Texts of the file readers and of the graph window's reading and export.
@@ -99,3 +99,26 @@ inline constexpr int FileNotAFile = 2417;      // %1: the path
 inline constexpr int First = 2400;
 inline constexpr int Last = 2417;
 } // namespace ReaderText
+// What a read or write came to, where "nothing found" would mislead: refused
+// and unreadable reads, kept scans compared, and the command line's outcomes.
+namespace OutcomeText {
+inline constexpr int FaultMemoryRefused = 2500;
+inline constexpr int ScanUnitReplaced = 2501; // %1: the unit, %2, %3: part number and component
+inline constexpr int ScanUnitRecoded = 2502;  // %1: the unit, %2, %3: coding and workshop code
+inline constexpr int ScanCodingAndWorkshop = 2503; // %1: coding, %2: workshop code
+inline constexpr int ScanFaultsNotCompared = 2504; // %1: the unit, %2, %3: older, newer read
+inline constexpr int ReadFound = 2505;
+inline constexpr int ReadEmpty = 2506;
+inline constexpr int ReadUnsupported = 2507;
+inline constexpr int ReadRefused = 2508;
+inline constexpr int ReadUnreadable = 2509;
+inline constexpr int ReadNotRecorded = 2510;
+inline constexpr int ScanReportIncomplete = 2511; // %1: the file
+inline constexpr int ClearRefused = 2512;
+inline constexpr int ExitRefused = 2513;
+inline constexpr int ExitOutcomeUnknown = 2514;
+inline constexpr int GroupsJsonNeedsBound = 2515;
+inline constexpr int ScanCutShort = 2516; // %1: units searched, %2: units ticked
+inline constexpr int First = 2500;
+inline constexpr int Last = 2516;
+} // namespace OutcomeText
