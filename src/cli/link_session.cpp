@@ -14,9 +14,8 @@ CliLink::CliLink(const CliContext& context, CliOutput& out, RecordingHeader::Kin
                  QList<int> units)
     : m_context(context), m_out(out), m_recorder(RecorderSettings::fromConfig(context.config)),
       m_session(*this, Interrupt::pump), m_recordingKind(kind), m_recordedUnits(std::move(units)) {
-    m_session.setSettings({m_context.values.InterByteTime, m_context.values.BlockDelayTime,
-                           m_context.values.KLineBaud});
-    m_session.setPortFactory(PortFactory(demoInterface()));
+    m_session.setSettings(m_context.values);
+    m_session.setPortFactory(PortFactory(demoInterface(), DemoInterfaceNames()));
     m_session.setRecorder(&m_recorder);
 }
 

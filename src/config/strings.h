@@ -15,6 +15,7 @@ QString LoadStr(int id);
 namespace TeamText {
 inline constexpr int AdapterLost = 2002;      // %1: the port
 inline constexpr int LogWriteFailed = 2003;   // followed by the file and the reason
+inline constexpr int PortSerialNumber = 2000; // %1: an adapter's serial number
 inline constexpr int TraceWriteFailed = 2004; // followed by the reason
 inline constexpr int DemoUnavailable = 2005;
 inline constexpr int PortAdminOnly = 2006;    // %1: the device

@@ -2,6 +2,8 @@
 // Bringing the link up: wake the interface, make sure a Vandrix Pro chip
 // answers, program its timing and K-line speed, and dial a control unit.
 // Reports its steps and outcome as values; the front ends word them.
+#include "config/config_values.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -35,11 +37,7 @@ public:
     virtual void attemptFailed(AttemptEnd end, const AttemptSeen& seen) = 0;
 };
 
-struct InterfaceSettings {
-    int InterByteTime = 5;
-    int BlockDelayTime = 40;
-    int KLineBaud = 0;
-};
+using InterfaceSettings = InterfaceTiming;
 
 // How a connection attempt ended, so the caller can say why it failed.
 enum class AttemptEnd {

@@ -1,7 +1,6 @@
 #include "link/port_factory.h"
 
 #include "link/debug_trace.h"
-#include "link/port_list.h"
 #include "link/serial_port.h"
 
 #include <QFile>
@@ -40,17 +39,32 @@ PortFactory PortFactory::custom(Maker maker) {
     return factory;
 }
 
-PortKind PortFactory::kindOf(const QString& portName) {
-    return IsDemoInterfaceName(portName) ? PortKind::Demo : PortKind::ChipInterface;
+void PortFactory::addKind(PortKind kind, std::function<bool(const QString& portName)> takes,
+                          KindMaker maker) {
+    m_added.push_back({kind, std::move(takes), std::move(maker)});
+}
+
+const PortFactory::AddedKind* PortFactory::addedKindOf(const QString& portName) const {
+    for (const AddedKind& added : m_added)
+        if (added.takes && added.takes(portName))
+            return &added;
+    return nullptr;
+}
+
+PortKind PortFactory::kindOf(const QString& portName) const {
+    if (const AddedKind* added = addedKindOf(portName))
+        return added->kind;
+    return m_demoNames.contains(portName) ? PortKind::Demo : PortKind::ChipInterface;
 }
 
 std::unique_ptr<ByteStream> PortFactory::make(const QString& portName, PortOpenError& error) const {
     error = PortOpenError{};
     if (m_maker)
         return m_maker(portName);
+    if (const AddedKind* added = addedKindOf(portName))
+        return added->make(portName, error);
     QString device = portName;
-    switch (kindOf(portName)) {
-    case PortKind::Demo: {
+    if (m_demoNames.contains(portName)) {
         if (!m_demo) {
             error.kind = PortOpenFailure::DemoUnavailable;
             return nullptr;
@@ -62,14 +76,9 @@ std::unique_ptr<ByteStream> PortFactory::make(const QString& portName, PortOpenE
             error.detail = reason;
             return nullptr;
         }
-        break;
-    }
-    case PortKind::ChipInterface:
-        if (portName.isEmpty()) {
-            error.kind = PortOpenFailure::NoName;
-            return nullptr;
-        }
-        break;
+    } else if (portName.isEmpty()) {
+        error.kind = PortOpenFailure::NoName;
+        return nullptr;
     }
     auto port = std::make_unique<TSerialPort>();
     port->SetPort(device);

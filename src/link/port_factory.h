@@ -2,13 +2,16 @@
 // Every port a front end talks through comes from here, as a ByteStream: the
 // chip interface's termios port, or the demo (the simulated car or a
 // recording, served on a pseudo-terminal). A new kind of interface is one
-// more PortKind and one more case in PortFactory::make. Opening reports what
-// went wrong as a value with the system's error number; the front ends word it.
+// more PortKind, added with the port names it takes and a function that
+// makes its stream (PortFactory::addKind). Opening reports what went wrong as
+// a value with the system's error number; the front ends word it.
 #include "link/byte_stream.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class DebugTrace;
 class TCustomSerialPort;
@@ -71,11 +74,24 @@ class PortFactory {
 public:
     // Makes the stream of a port name; tests put a MemoryByteStream here.
     using Maker = std::function<std::unique_ptr<ByteStream>(const QString& portName)>;
+    // Makes the stream of one kind, not yet open; nullptr with error filled
+    // when it cannot.
+    using KindMaker =
+        std::function<std::unique_ptr<ByteStream>(const QString& portName, PortOpenError& error)>;
 
-    explicit PortFactory(DemoStarter demo = {}) : m_demo(std::move(demo)) {}
+    PortFactory() = default;
+    // demoNames: the port names of the demo entry (the front end's words for
+    // it, in every language); demo starts the simulator.
+    PortFactory(DemoStarter demo, QStringList demoNames)
+        : m_demo(std::move(demo)), m_demoNames(std::move(demoNames)) {}
     static PortFactory custom(Maker maker);
 
-    static PortKind kindOf(const QString& portName);
+    // One more kind of interface: the port names it takes and how its stream
+    // is made. Asked before the demo and the chip interface, in the order added.
+    void addKind(PortKind kind, std::function<bool(const QString& portName)> takes,
+                 KindMaker maker);
+
+    PortKind kindOf(const QString& portName) const;
     // The stream for portName, not yet open: for the chip interface a termios
     // port at 19200 bit/s; for the demo the simulator's terminal, starting
     // the simulator when needed. nullptr, with error filled, when there is none.
@@ -85,8 +101,17 @@ public:
                                      DebugTrace* trace = nullptr) const;
 
 private:
+    struct AddedKind {
+        PortKind kind;
+        std::function<bool(const QString&)> takes;
+        KindMaker make;
+    };
+    const AddedKind* addedKindOf(const QString& portName) const;
+
     DemoStarter m_demo;
+    QStringList m_demoNames;
     Maker m_maker;
+    std::vector<AddedKind> m_added;
 };
 
 // Opens a stream made by PortFactory::make and sets the read timeouts of a

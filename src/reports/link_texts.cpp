@@ -4,6 +4,8 @@
 #include "config/strings.h"
 #include "link/recording.h"
 
+#include <QFileInfo>
+
 namespace {
 int reasonId(PortOpenFailure kind) {
     switch (kind) {
@@ -117,4 +119,54 @@ void IdentificationTexts(TecuID& identification, int languageOffset) {
     };
     identification.EXT = labelled(118, identification.DeviceNumber);
     identification.IMP = labelled(117, identification.ImporterNumber);
+}
+
+QString DemoInterfaceName(int languageOffset) {
+    return LoadStr(TeamText::DemoInterface + languageOffset);
+}
+
+QStringList DemoInterfaceNames() {
+    return {DemoInterfaceName(0), DemoInterfaceName(EnglishStringOffset)};
+}
+
+bool IsDemoInterfaceName(const QString& name) {
+    return DemoInterfaceNames().contains(name);
+}
+
+QString PortAdapterText(const PortEntry& entry, int languageOffset) {
+    if (!entry.adapter.usb)
+        return QString();
+    QStringList about;
+    const QString name =
+        QStringList{entry.adapter.manufacturer, entry.adapter.product}.join(QLatin1Char(' '));
+    if (!name.trimmed().isEmpty())
+        about << name.trimmed();
+    if (!entry.adapter.serial.isEmpty())
+        about << LoadStr(TeamText::PortSerialNumber + languageOffset).arg(entry.adapter.serial);
+    if (entry.path != entry.device)
+        about << QFileInfo(entry.device).fileName();
+    return about.join(QStringLiteral(", "));
+}
+
+QString PortEntryText(const PortEntry& entry, int languageOffset) {
+    const QString about = PortAdapterText(entry, languageOffset);
+    return about.isEmpty() ? entry.path : entry.path + QStringLiteral("  \u2013  ") + about;
+}
+
+QString TraceWriteFailureMessage(const QString& reason, int languageOffset) {
+    const QString text = LoadStr(TeamText::TraceWriteFailed + languageOffset);
+    return reason.isEmpty() ? text : text + QLatin1Char('\n') + reason;
+}
+
+int FaultOutcomeMessageId(FaultReadOutcome outcome) {
+    switch (outcome) {
+    case FaultReadOutcome::Unsupported:
+        return 68;
+    case FaultReadOutcome::Refused:
+        return OutcomeText::FaultMemoryRefused;
+    case FaultReadOutcome::Found:
+    case FaultReadOutcome::Empty:
+        break;
+    }
+    return 40;
 }

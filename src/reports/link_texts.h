@@ -1,12 +1,39 @@
 #pragma once
-// How both front ends word what the link reports as values: a port that did
-// not open, a dialogue the interface broke off. The link itself holds no text.
+// How both front ends word what the link and the services report as values:
+// a port that did not open, a dialogue the interface broke off, the port
+// list's entries, a fault read. The layers below hold no text.
 #include "link/command_channel.h"
 #include "link/interface_connection.h"
 #include "link/port_factory.h"
+#include "link/port_list.h"
+#include "services/fault_codes.h"
 #include "services/identification.h"
 
 #include <QString>
+#include <QStringList>
+
+// The port list's entry of the simulated interface, in the user's language.
+QString DemoInterfaceName(int languageOffset);
+// Its names in every language: a configured "COM-Port" may hold either, and
+// the port factory takes each as the demo.
+QStringList DemoInterfaceNames();
+// True for the demo entry in either language.
+bool IsDemoInterfaceName(const QString& name);
+
+// The text the list shows for an entry: its path, and for a USB adapter the
+// maker, product and serial number the system knows, and the kernel's name.
+QString PortEntryText(const PortEntry& entry, int languageOffset);
+// Only what is known of the adapter ("FTDI FT232R, serial no. A1, ttyUSB0");
+// empty for a port that is no USB adapter.
+QString PortAdapterText(const PortEntry& entry, int languageOffset);
+
+// What the window says when the debug trace could not be written, with the
+// system's reason on a second line.
+QString TraceWriteFailureMessage(const QString& reason, int languageOffset);
+
+// The string table id shown in place of fault rows: 40 "no errors stored",
+// 68 for a unit without a fault read, the refusal's own text.
+int FaultOutcomeMessageId(FaultReadOutcome outcome);
 
 // The real reason a port did not open, in one sentence.
 QString PortOpenReason(const PortOpenError& error, int languageOffset);

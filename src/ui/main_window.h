@@ -325,6 +325,9 @@ public:
     // attempt itself has not.
     void ReportFailedAttempt(AttemptEnd end, int address);
     void ResetConnectionView();
+    // Status panel 0 says "connecting", the others are emptied: the start of
+    // a session and of a search.
+    void ShowConnecting();
     void FormClose();
     // Request flags set by buttons; the session loop carries them out.
     void BitBtn4Click();

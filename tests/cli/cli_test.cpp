@@ -5,6 +5,7 @@
 #include "config/strings.h"
 #include "link/recording.h"
 #include "support/pty_pair.h"
+#include "support/qt_printers.h"
 #include "support/recording_commands.h"
 #include "support/scoped_env.h"
 #include "support/sim_process.h"
@@ -18,10 +19,6 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <unistd.h>
-
-void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include "config/strings.h"
 #include "link/debug_trace.h"
+#include "link/memory_stream.h"
 #include "link/port_list.h"
 #include "link/serial_port.h"
 #include "reports/link_texts.h"
@@ -112,10 +113,12 @@ TEST_F(OpenPortTest, DemoEntryOpensTheSimulatorsTerminal) {
         return true;
     };
     const QString name = DemoInterfaceName(EnglishStringOffset);
-    EXPECT_EQ(PortFactory::kindOf(name), PortKind::Demo);
-    EXPECT_EQ(PortFactory::kindOf(pty.slavePath()), PortKind::ChipInterface);
+    const PortFactory factory(demo, DemoInterfaceNames());
+    EXPECT_EQ(factory.kindOf(name), PortKind::Demo);
+    EXPECT_EQ(factory.kindOf(DemoInterfaceName(0)), PortKind::Demo);
+    EXPECT_EQ(factory.kindOf(pty.slavePath()), PortKind::ChipInterface);
     PortOpenError r;
-    const std::unique_ptr<ByteStream> port = PortFactory(demo).open(name, r, &m_trace);
+    const std::unique_ptr<ByteStream> port = factory.open(name, r, &m_trace);
     ASSERT_TRUE(port);
     EXPECT_TRUE(r.ok()) << r.detail.toStdString();
     EXPECT_EQ(starts, 1);
@@ -130,7 +133,7 @@ TEST_F(OpenPortTest, DemoEntryOpensTheSimulatorsTerminal) {
 TEST_F(OpenPortTest, DemoFailuresSayWhy) {
     const QString name = DemoInterfaceName(0);
     PortOpenError missing;
-    EXPECT_FALSE(PortFactory().open(name, missing, &m_trace));
+    EXPECT_FALSE(PortFactory({}, DemoInterfaceNames()).open(name, missing, &m_trace));
     EXPECT_EQ(missing.kind, PortOpenFailure::DemoUnavailable);
     const QString message = PortOpenMessage(name, missing, 0);
     EXPECT_EQ(firstLine(message), name + ": " + LoadStr(300));
@@ -141,10 +144,37 @@ TEST_F(OpenPortTest, DemoFailuresSayWhy) {
         return false;
     };
     PortOpenError failed;
-    EXPECT_FALSE(PortFactory(broken).open(name, failed, &m_trace));
+    EXPECT_FALSE(PortFactory(broken, DemoInterfaceNames()).open(name, failed, &m_trace));
     EXPECT_EQ(failed.kind, PortOpenFailure::DemoFailed);
     EXPECT_TRUE(PortOpenMessage(name, failed, 0).endsWith("\nscenario file not found"));
     EXPECT_EQ(traceLines(), "");
+}
+
+TEST_F(OpenPortTest, AnAddedKindTakesItsNamesBeforeTheBuiltInOnes) {
+    PortFactory factory({}, DemoInterfaceNames());
+    int made = 0;
+    factory.addKind(
+        PortKind::Demo, [](const QString& name) { return name.startsWith("cable:"); },
+        [&](const QString& name, PortOpenError& error) -> std::unique_ptr<ByteStream> {
+            ++made;
+            if (name == "cable:gone") {
+                error.kind = PortOpenFailure::Missing;
+                error.errorNumber = ENODEV;
+                return nullptr;
+            }
+            return std::make_unique<MemoryByteStream>();
+        });
+    EXPECT_EQ(factory.kindOf("cable:1"), PortKind::Demo);
+    EXPECT_EQ(factory.kindOf("/dev/ttyUSB0"), PortKind::ChipInterface);
+    PortOpenError r;
+    const std::unique_ptr<ByteStream> port = factory.open("cable:1", r, &m_trace);
+    ASSERT_TRUE(port);
+    EXPECT_TRUE(r.ok());
+    EXPECT_TRUE(port->Connected());
+    EXPECT_FALSE(factory.open("cable:gone", r, &m_trace));
+    EXPECT_EQ(r.kind, PortOpenFailure::Missing);
+    EXPECT_EQ(r.errorNumber, ENODEV);
+    EXPECT_EQ(made, 2);
 }
 
 TEST(PortPermission, HintNamesTheGroupToJoinOrTheAdministrator) {

@@ -1,5 +1,6 @@
 // Whole sessions through the real window, port and channel against the
 // simulator in its own process.
+#include "reports/link_texts.h"
 #include "support/pty_pair.h"
 #include "support/scripted_peer.h"
 #include "support/sim_process.h"

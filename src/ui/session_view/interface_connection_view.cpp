@@ -24,7 +24,7 @@ public:
 
     void attemptStarted(int fixedBaud) override {
         f.StatusBar1->setPanelText(0, f.Str(22));
-        f.state.ConnectionState = 1;
+        f.state.ConnectionState = ConnectionState::Connecting;
         f.StatusBar1->update();
         f.StatusBar1->setPanelText(
             1, fixedBaud ? QString::number(fixedBaud) + QStringLiteral(" Baud") : QString());
@@ -40,9 +40,9 @@ public:
     void connected(int speedCode, ProtocolKind protocol) override {
         f.StatusBar1->setPanelText(1, KLineSpeedText(speedCode) + QStringLiteral(" Baud"));
         f.StatusBar1->setPanelText(0, f.Str(23));
-        f.state.ConnectionState = 2;
+        f.state.ConnectionState = ConnectionState::Connected;
         f.StatusBar1->update();
-        f.state.ProtocolKind = int(protocol);
+        f.state.ProtocolKind = protocol;
         f.StatusBar1->setPanelText(3, f.Str(24) + ProtocolName(protocol));
     }
     void attemptFailed(AttemptEnd end, const AttemptSeen& seen) override {
@@ -54,7 +54,7 @@ public:
                               PromptIcon::Error);
         }
         f.StatusBar1->setPanelText(0, f.Str(6));
-        f.state.ConnectionState = 0;
+        f.state.ConnectionState = ConnectionState::NotConnected;
         f.StatusBar1->update();
         for (int panel = 1; panel <= 3; ++panel)
             f.StatusBar1->setPanelText(panel, QString());
@@ -74,8 +74,8 @@ CommandChannel& TForm1::Channel() {
 }
 
 void TForm1::PrepareSession() {
-    Session->setSettings({state.InterByteTime, state.BlockDelayTime, state.KLineBaud});
-    Session->setPortFactory(PortFactory(DemoInterface()));
+    Session->setSettings(state);
+    Session->setPortFactory(PortFactory(DemoInterface(), DemoInterfaceNames()));
     Session->setTrace(&Trace);
     Session->setRecorder(&Recorder);
 }
@@ -97,7 +97,7 @@ bool TForm1::ConnectInterface(int address, AttemptEnd* end) {
         ResetConnectionView();
     if (info.End != AttemptEnd::PortNotOpened) {
         state.ChipVersion = info.ChipVersion;
-        state.ProtocolKind = int(info.Protocol);
+        state.ProtocolKind = info.Protocol;
     }
     if (end)
         *end = info.End;
@@ -124,7 +124,7 @@ void TForm1::ReportFailedAttempt(AttemptEnd end, int address) {
 
 void TForm1::ResetConnectionView() {
     StatusBar1->setPanelText(0, Str(6));
-    state.ConnectionState = 0;
+    state.ConnectionState = ConnectionState::NotConnected;
     for (int panel = 1; panel <= 4; ++panel)
         StatusBar1->setPanelText(panel, QString());
     StatusBar1->update();
@@ -153,6 +153,14 @@ void TForm1::ResetConnectionView() {
     for (QPushButton* b : {BitBtn8, BitBtn13, BitBtn15})
         b->setEnabled(false);
     state.SessionRunning = false;
+}
+
+void TForm1::ShowConnecting() {
+    StatusBar1->setPanelText(0, Str(7));
+    state.ConnectionState = ConnectionState::Connecting;
+    for (int panel = 1; panel <= 4; ++panel)
+        StatusBar1->setPanelText(panel, QString());
+    StatusBar1->update();
 }
 
 void TForm1::BitBtn3Click() {

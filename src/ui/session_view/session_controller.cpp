@@ -138,7 +138,7 @@ void TForm1::ShowConnectedView() {
     for (TTabSheet* sheet : {TabSheet1, TabSheet2, TabSheet3, TabSheet4, TabSheet6, TabSheet8,
                              TabSheet9, TabSheet11, TabSheet12, TabSheet13})
         sheet->setEnabled(true);
-    TabSheet5->setEnabled(state.ProtocolKind == 1);
+    TabSheet5->setEnabled(state.ProtocolKind == ProtocolKind::KW1281);
     TabSheet10->setEnabled(state.ChipVersion >= 2.0);
     PageControl1->update();
     for (QPushButton* b : {BitBtn6, BitBtn11, BitBtn4, BitBtn7, BitBtn13, BitBtn15})
@@ -172,11 +172,7 @@ void TForm1::ConnectOneECU() {
     ComboBox1->setEnabled(false);
     ComboBox2->setEnabled(false);
     clearLabels({Label6, Label7, Label8, Label9, Label97, Label145});
-    StatusBar1->setPanelText(0, Str(7));
-    state.ConnectionState = 1;
-    for (int panel = 1; panel <= 4; ++panel)
-        StatusBar1->setPanelText(panel, QString());
-    StatusBar1->update();
+    ShowConnecting();
     for (int i = 0; i < PageControl1->pageCount(); ++i)
         PageControl1->page(i)->setEnabled(false);
     PageControl1->setActivePage(TabSheet1);

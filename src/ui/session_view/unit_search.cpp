@@ -53,11 +53,7 @@ void TForm1::SearchECUs() {
     Session->setStopCheck({});
     for (TLabel* label : {Label6, Label7, Label8, Label9, Label97})
         label->setText(QString());
-    StatusBar1->setPanelText(0, Str(7));
-    state.ConnectionState = 1;
-    for (int panel = 1; panel <= 4; ++panel)
-        StatusBar1->setPanelText(panel, QString());
-    StatusBar1->update();
+    ShowConnecting();
     ShowSearchingView();
 
     QList<int> units;
