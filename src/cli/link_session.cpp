@@ -99,7 +99,11 @@ void CliLink::run(const std::function<void()>& work) {
     reportRecorderFailure();
     // Ends after the port is closed, so the recording holds the close too.
     const auto endRecording = qScopeGuard([this] {
+        const bool noted = m_recorder.isRecording();
         m_recorder.end();
+        // Ending packs the file under its final name.
+        if (noted)
+            m_out.noteRecording(m_recorder.path());
         reportRecorderFailure();
     });
     try {

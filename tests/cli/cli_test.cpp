@@ -765,10 +765,12 @@ TEST_F(CliTest, ConfigurationIsBoundedAndItsTimingsInRange) {
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(sim->commands().filter(QRegularExpression("^AT(IBT|BDT)")),
               QStringList({"ATIBT05", "ATBDT28"}));
-    namespace {
-    // Engine refuses its fault read, ABS refuses a clear; the instrument cluster
-    // answers everything.
-    const QByteArray RefusingCar = R"([Interface]
+}
+
+namespace {
+// Engine refuses its fault read, ABS refuses a clear; the instrument cluster
+// answers everything.
+const QByteArray RefusingCar = R"([Interface]
 Version=2.1
 [Engine]
 Address=1
@@ -793,117 +795,115 @@ WorkshopCode=12345
 Dtc=00283:35
 Refuse=05
 )";
-    } // namespace
+} // namespace
 
-    TEST_F(CliTest, ARefusedFaultReadOrClearIsNeverSuccess) {
-        const QString scenario = dir.filePath("refusing.ini");
-        QFile f(scenario);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(RefusingCar);
-        f.close();
-        auto sim = startSim({"--scenario", scenario});
+TEST_F(CliTest, ARefusedFaultReadOrClearIsNeverSuccess) {
+    const QString scenario = dir.filePath("refusing.ini");
+    QFile f(scenario);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(RefusingCar);
+    f.close();
+    auto sim = startSim({"--scenario", scenario});
 
-        const CliRun text = run(*sim, {"faults", "1"});
-        EXPECT_EQ(text.exitCode, 6);
-        EXPECT_EQ(text.out, "") << "no \"no errors stored\"";
-        EXPECT_EQ(text.err.trimmed(), LoadStr(OutcomeText::FaultMemoryRefused));
-        EXPECT_EQ(sim->commands().last(), "ATH");
+    const CliRun text = run(*sim, {"faults", "1"});
+    EXPECT_EQ(text.exitCode, 6);
+    EXPECT_EQ(text.out, "") << "no \"no errors stored\"";
+    EXPECT_EQ(text.err.trimmed(), LoadStr(OutcomeText::FaultMemoryRefused));
+    EXPECT_EQ(sim->commands().last(), "ATH");
 
-        // The same keys as a read that worked; nothing read is null.
-        const QJsonObject refused = run(*sim, {"faults", "1", "--json", "--lang", "en"}).json();
-        const QJsonObject found = run(*sim, {"faults", "3", "--json", "--lang", "en"}).json();
-        EXPECT_EQ(refused.keys(), found.keys());
-        EXPECT_EQ(refused["exitCode"].toInt(), 6);
-        EXPECT_EQ(refused["faults"]["outcome"].toString(), "refused");
-        EXPECT_TRUE(refused["faults"]["faults"].isNull());
-        EXPECT_EQ(refused["error"].toString(), LoadStr(10000 + OutcomeText::FaultMemoryRefused));
-        EXPECT_TRUE(found["error"].isNull());
-        EXPECT_TRUE(found["cleared"].isNull());
-        // The document names the run's recording.
-        EXPECT_TRUE(userFiles("recordings").contains(found["recording"].toString()))
-            << found["recording"].toString().toStdString();
+    // The same keys as a read that worked; nothing read is null.
+    const QJsonObject refused = run(*sim, {"faults", "1", "--json", "--lang", "en"}).json();
+    const QJsonObject found = run(*sim, {"faults", "3", "--json", "--lang", "en"}).json();
+    EXPECT_EQ(refused.keys(), found.keys());
+    EXPECT_EQ(refused["exitCode"].toInt(), 6);
+    EXPECT_EQ(refused["faults"]["outcome"].toString(), "refused");
+    EXPECT_TRUE(refused["faults"]["faults"].isNull());
+    EXPECT_EQ(refused["error"].toString(), LoadStr(10000 + OutcomeText::FaultMemoryRefused));
+    EXPECT_TRUE(found["error"].isNull());
+    EXPECT_TRUE(found["cleared"].isNull());
+    // The document names the run's recording.
+    EXPECT_TRUE(userFiles("recordings").contains(found["recording"].toString()))
+        << found["recording"].toString().toStdString();
 
-        const CliRun clear = run(*sim, {"faults", "3", "--clear", "--yes", "--json"});
-        EXPECT_EQ(clear.exitCode, 6);
-        EXPECT_FALSE(clear.json()["cleared"].toBool());
-        EXPECT_TRUE(clear.json()["cleared"].isBool());
-        EXPECT_EQ(clear.err.trimmed(), LoadStr(OutcomeText::ClearRefused));
-        EXPECT_EQ(sim->commands().mid(sim->commands().lastIndexOf("02")),
-                  QStringList({"02", "05", "ATH"}));
-    }
+    const CliRun clear = run(*sim, {"faults", "3", "--clear", "--yes", "--json"});
+    EXPECT_EQ(clear.exitCode, 6);
+    EXPECT_FALSE(clear.json()["cleared"].toBool());
+    EXPECT_TRUE(clear.json()["cleared"].isBool());
+    EXPECT_EQ(clear.err.trimmed(), LoadStr(OutcomeText::ClearRefused));
+    EXPECT_EQ(sim->commands().mid(sim->commands().lastIndexOf("02")),
+              QStringList({"02", "05", "ATH"}));
+}
 
-    TEST_F(CliTest, AClearWhoseAnswerNeverCameHasAnUnknownOutcome) {
-        auto sim = startSim({"--fault", "unplug@05"});
-        const CliRun r = run(*sim, {"faults", "3", "--clear", "--yes", "--json"});
-        EXPECT_EQ(r.exitCode, 7);
-        EXPECT_TRUE(r.err.startsWith(LoadStr(OutcomeText::ExitOutcomeUnknown)))
-            << r.err.toStdString();
-        EXPECT_TRUE(r.json()["cleared"].isNull());
-    }
+TEST_F(CliTest, AClearWhoseAnswerNeverCameHasAnUnknownOutcome) {
+    auto sim = startSim({"--fault", "unplug@05"});
+    const CliRun r = run(*sim, {"faults", "3", "--clear", "--yes", "--json"});
+    EXPECT_EQ(r.exitCode, 7);
+    EXPECT_TRUE(r.err.startsWith(LoadStr(OutcomeText::ExitOutcomeUnknown))) << r.err.toStdString();
+    EXPECT_TRUE(r.json()["cleared"].isNull());
+}
 
-    TEST_F(CliTest, KeptScansMarkRefusedReadsAndDiffNeverCallsThemGone) {
-        auto normal = startSim();
-        ASSERT_EQ(run(*normal, {"scan", "1", "3"}).exitCode, 0);
-        const QString older = userFiles("scans").value(0);
+TEST_F(CliTest, KeptScansMarkRefusedReadsAndDiffNeverCallsThemGone) {
+    auto normal = startSim();
+    ASSERT_EQ(run(*normal, {"scan", "1", "3"}).exitCode, 0);
+    const QString older = userFiles("scans").value(0);
 
-        const QString scenario = dir.filePath("refusing.ini");
-        QFile f(scenario);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(RefusingCar).replace("Dtc=00283:35\nRefuse=05", "Refuse=02"));
-        f.close();
-        auto refusing = startSim({"--scenario", scenario});
-        QThread::sleep(1); // a second file name
-        const CliRun scan = run(*refusing, {"scan", "1", "3", "--json"});
-        ASSERT_EQ(scan.exitCode, 0) << scan.err.toStdString();
-        EXPECT_EQ(scan.json()["units"][1]["faults"]["outcome"].toString(), "refused");
-        QStringList files = userFiles("scans");
-        files.removeOne(older);
-        ASSERT_EQ(files.size(), 1);
-        const QString newer = files[0];
-        QFile kept(newer);
-        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-        EXPECT_TRUE(kept.readAll().contains("\n## faults: refused\n \n \n"));
+    const QString scenario = dir.filePath("refusing.ini");
+    QFile f(scenario);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(RefusingCar).replace("Dtc=00283:35\nRefuse=05", "Refuse=02"));
+    f.close();
+    auto refusing = startSim({"--scenario", scenario});
+    QThread::sleep(1); // a second file name
+    const CliRun scan = run(*refusing, {"scan", "1", "3", "--json"});
+    ASSERT_EQ(scan.exitCode, 0) << scan.err.toStdString();
+    EXPECT_EQ(scan.json()["units"][1]["faults"]["outcome"].toString(), "refused");
+    QStringList files = userFiles("scans");
+    files.removeOne(older);
+    ASSERT_EQ(files.size(), 1);
+    const QString newer = files[0];
+    QFile kept(newer);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(kept.readAll().contains("\n## faults: refused\n \n \n"));
 
-        // The ABS unit had two faults; its memory was not read now: not "gone".
-        const CliRun diff = RunCli({"diff", older, newer, "--ini", ini(), "--lang", "en"});
-        EXPECT_EQ(diff.exitCode, 0) << diff.err.toStdString();
-        EXPECT_FALSE(diff.out.contains("fault gone")) << diff.out.toStdString();
-        EXPECT_TRUE(diff.out.contains(
-            "faults not compared: 003 [03] - ABS Bremsen: older report read, newer report refused"))
-            << diff.out.toStdString();
-    }
+    // The ABS unit had two faults; its memory was not read now: not "gone".
+    const CliRun diff = RunCli({"diff", older, newer, "--ini", ini(), "--lang", "en"});
+    EXPECT_EQ(diff.exitCode, 0) << diff.err.toStdString();
+    EXPECT_FALSE(diff.out.contains("fault gone")) << diff.out.toStdString();
+    EXPECT_TRUE(diff.out.contains(
+        "faults not compared: 003 [03] - ABS Bremsen: older report read, newer report refused"))
+        << diff.out.toStdString();
+}
 
-    TEST_F(CliTest, AScanCutShortSaysSoAndCannotBeCompared) {
-        auto sim = startSim({"--fault", "unplug@02#2"});
-        const CliRun r = run(*sim, {"scan", "1", "3", "9", "--json"});
-        EXPECT_EQ(r.exitCode, 5);
-        EXPECT_TRUE(r.json()["cutShort"].toBool());
-        EXPECT_FALSE(r.json()["complete"].toBool());
-        const QStringList scans = userFiles("scans");
-        ASSERT_EQ(scans.size(), 1);
-        QFile f(scans[0]);
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-        const QString kept = QString::fromUtf8(f.readAll());
-        EXPECT_TRUE(kept.contains("\n## faults: unreadable\n## search: cut short\n"))
-            << kept.toStdString();
-        EXPECT_FALSE(kept.contains("******** Vandrix"));
-        const CliRun diff = RunCli({"diff", scans[0], scans[0], "--ini", ini()});
-        EXPECT_EQ(diff.exitCode, 1);
-        EXPECT_TRUE(diff.err.startsWith("Der Suchbericht ist unvollständig"))
-            << diff.err.toStdString();
-    }
+TEST_F(CliTest, AScanCutShortSaysSoAndCannotBeCompared) {
+    auto sim = startSim({"--fault", "unplug@02#2"});
+    const CliRun r = run(*sim, {"scan", "1", "3", "9", "--json"});
+    EXPECT_EQ(r.exitCode, 5);
+    EXPECT_TRUE(r.json()["cutShort"].toBool());
+    EXPECT_FALSE(r.json()["complete"].toBool());
+    const QStringList scans = userFiles("scans");
+    ASSERT_EQ(scans.size(), 1);
+    QFile f(scans[0]);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString kept = QString::fromUtf8(f.readAll());
+    EXPECT_TRUE(kept.contains("\n## faults: unreadable\n## search: cut short\n"))
+        << kept.toStdString();
+    EXPECT_FALSE(kept.contains("******** Vandrix"));
+    const CliRun diff = RunCli({"diff", scans[0], scans[0], "--ini", ini()});
+    EXPECT_EQ(diff.exitCode, 1);
+    EXPECT_TRUE(diff.err.startsWith("Der Suchbericht ist unvollständig")) << diff.err.toStdString();
+}
 
-    TEST_F(CliTest, GroupsAsOneJsonDocumentNeedABound) {
-        auto sim = startSim();
-        const CliRun r = run(*sim, {"groups", "1", "1", "--json"});
-        EXPECT_EQ(r.exitCode, 1);
-        EXPECT_TRUE(r.err.contains("monitor")) << r.err.toStdString();
-        EXPECT_FALSE(sim->commands().contains("ATZ"));
-        // A refused group is not answered, with its reason.
-        const CliRun bounded = run(*sim, {"groups", "1", "1", "250", "--count", "1", "--json"});
-        ASSERT_EQ(bounded.exitCode, 0) << bounded.err.toStdString();
-        const QJsonArray groups = bounded.json()["polls"][0]["groups"].toArray();
-        EXPECT_TRUE(groups[0]["reason"].isNull());
-        EXPECT_FALSE(groups[1]["answered"].toBool());
-        EXPECT_EQ(groups[1]["reason"].toString(), "refused");
-    }
+TEST_F(CliTest, GroupsAsOneJsonDocumentNeedABound) {
+    auto sim = startSim();
+    const CliRun r = run(*sim, {"groups", "1", "1", "--json"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("monitor")) << r.err.toStdString();
+    EXPECT_FALSE(sim->commands().contains("ATZ"));
+    // A refused group is not answered, with its reason.
+    const CliRun bounded = run(*sim, {"groups", "1", "1", "250", "--count", "1", "--json"});
+    ASSERT_EQ(bounded.exitCode, 0) << bounded.err.toStdString();
+    const QJsonArray groups = bounded.json()["polls"][0]["groups"].toArray();
+    EXPECT_TRUE(groups[0]["reason"].isNull());
+    EXPECT_FALSE(groups[1]["answered"].toBool());
+    EXPECT_EQ(groups[1]["reason"].toString(), "refused");
+}
