@@ -49,14 +49,11 @@ void ClearRequestFlags(SessionState& s) {
 
 void TForm1::ShowSessionError(const std::exception& error) {
     if (DiagnosticSession::IsCommunicationError(error)) {
-        // Where the interface sent no "DATA ERROR" itself, panel 0 says what
-        // happened instead.
-        if (const auto* dataError = dynamic_cast<const EDataError*>(&error)) {
-            const QString reason = DataErrorReasonText(dataError->reason, state.LanguageOffset);
-            Trace.Note(QStringLiteral("DataError;") + reason);
-            if (dataError->reason != DataErrorReason::InterfaceSaid)
-                StatusBar1->setPanelText(0, reason);
-        }
+        // The debug trace says what happened where the interface sent no
+        // "DATA ERROR" itself; the window ends as for any broken link.
+        if (const auto* dataError = dynamic_cast<const EDataError*>(&error))
+            Trace.Note(QStringLiteral("DataError;") +
+                       DataErrorReasonText(dataError->reason, state.LanguageOffset));
         prompts.message(Str(301), Str(304), PromptIcon::Error);
         return;
     }
