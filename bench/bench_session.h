@@ -168,8 +168,8 @@ public:
     }
 
     bool connected() const {
-        return form->state.ConnectionState == 2 && !form->BitBtn2->isHidden() &&
-               form->BitBtn2->isEnabled();
+        return form->state.ConnectionState == ConnectionState::Connected &&
+               !form->BitBtn2->isHidden() && form->BitBtn2->isEnabled();
     }
     bool idle() const { return !form->state.SessionRunning; }
 

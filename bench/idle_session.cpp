@@ -66,7 +66,8 @@ int main(int argc, char** argv) {
         // Wait for the session to be up, then measure while it idles.
         auto* probe = new QTimer(&window);
         QObject::connect(probe, &QTimer::timeout, [&, probe] {
-            if (window.state.ConnectionState != 2 || !window.BitBtn2->isEnabled())
+            if (window.state.ConnectionState != ConnectionState::Connected ||
+                !window.BitBtn2->isEnabled())
                 return;
             probe->stop();
             const double cpu0 = cpuSeconds();

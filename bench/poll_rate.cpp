@@ -4,7 +4,7 @@
 //
 //   build/bench/bench_poll_rate [seconds]
 #include "link/command_channel.h"
-#include "link/open_port.h"
+#include "link/port_factory.h"
 #include "link/serial_port.h"
 #include "services/block_buffer.h"
 #include "services/requests.h"
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     const QString tty = QString::fromLocal8Bit(sim.readLine()).trimmed();
 
     TSerialPort port;
-    if (!OpenConnectionPort(port, tty, 0).ok) {
+    if (!OpenConnectionPort(port, tty).ok()) {
         std::fprintf(stderr, "cannot open %s\n", qPrintable(tty));
         return 1;
     }

@@ -5,6 +5,7 @@
 // Usage: user_guide_pictures <folder>   (./vandrix.sh screenshots)
 #include "config/strings.h"
 #include "link/port_list.h"
+#include "reports/link_texts.h"
 #include "sim/simulator_host.h"
 #include "ui/application.h"
 #include "ui/form_widgets.h"
@@ -106,7 +107,9 @@ Ready always() {
     return [](TForm1&) { return true; };
 }
 Ready connected() {
-    return [](TForm1& f) { return f.state.ConnectionState == 2 && !f.Label6->text().isEmpty(); };
+    return [](TForm1& f) {
+        return f.state.ConnectionState == ConnectionState::Connected && !f.Label6->text().isEmpty();
+    };
 }
 Ready shows(TLabel* TForm1::*label) {
     return [label](TForm1& f) { return !(f.*label)->text().isEmpty(); };

@@ -1,5 +1,5 @@
 // Vandrix: diagnosis of control units over a Vandrix Pro interface.
-#include "link/open_port.h"
+#include "link/port_factory.h"
 #include "sim/simulator_host.h"
 #include "ui/application.h"
 #include "ui/dialog_prompts.h"

@@ -7,6 +7,7 @@
 #include "cli/shapes.h"
 #include "link/port_list.h"
 #include "reports/interface_check_text.h"
+#include "reports/link_texts.h"
 #include "values/readiness_voltage.h"
 
 #include <QJsonArray>
@@ -53,7 +54,7 @@ int RunPorts(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     QJsonArray ports;
     QList<QStringList> rows;
     // As the window lists them: USB adapters by their stable link.
-    for (const PortEntry& entry : PortListEntries(c.values.Port, c.lang)) {
+    for (const PortEntry& entry : PortListEntries(c.values.Port, DemoInterfaceName(c.lang))) {
         const bool demo = IsDemoInterfaceName(entry.path);
         const QString port = demo ? QStringLiteral("demo") : entry.path;
         const QString name = demo ? entry.path : PortAdapterText(entry, c.lang);

@@ -3,113 +3,74 @@
 #include "cli/cli_texts.h"
 #include "cli/interrupt.h"
 #include "cli/output.h"
-#include "config/clock.h"
 #include "config/recorder_texts.h"
-#include "link/open_port.h"
-#include "services/requests.h"
+#include "config/strings.h"
+#include "reports/link_texts.h"
 
 #include <QScopeGuard>
 #include <exception>
 
-namespace {
-const QString CR = QStringLiteral("\r");
-
-// Reads until a prompt arrived or nothing came for quietMs, at most totalMs.
-void readUntilPrompt(ByteStream& port, int quietMs, int totalMs) {
-    const int64_t deadline = Clock::nowMs() + totalMs;
-    while (Clock::nowMs() < deadline) {
-        if (!port.WaitReadable(quietMs))
-            return;
-        QString s;
-        port.ReadStr(s, 512);
-        if (s.contains(QLatin1Char('>')) && !port.WaitReadable(0))
-            return;
-    }
-}
-} // namespace
-
 CliLink::CliLink(const CliContext& context, CliOutput& out, RecordingHeader::Kind kind,
                  QList<int> units)
-    : m_context(context), m_out(out), m_channel(m_port, Interrupt::pump),
-      m_recorder(RecorderSettings::fromConfig(context.config)), m_recordingKind(kind),
-      m_recordedUnits(std::move(units)) {
-    m_recorder.attach(m_port);
+    : m_context(context), m_out(out), m_recorder(RecorderSettings::fromConfig(context.config)),
+      m_session(*this, Interrupt::pump), m_recordingKind(kind), m_recordedUnits(std::move(units)) {
+    m_session.setSettings(m_context.values);
+    m_session.setPortFactory(PortFactory(demoInterface(), DemoInterfaceNames()));
+    m_session.setRecorder(&m_recorder);
 }
 
 CliLink::~CliLink() {
-    closePort();
+    m_session.closePort();
 }
 
-QString CliLink::text(int id) const {
-    return m_context.text(id);
+void CliLink::attemptStarted(int) {
+    m_out.status(m_context.text(22));
 }
 
-void CliLink::setStatusPanel(int panel, const QString& text) {
-    if (panel == 0 && !text.isEmpty())
-        m_out.status(text);
+void CliLink::connected(int, ProtocolKind) {
+    m_out.status(m_context.text(23));
 }
 
-bool CliLink::openPort() {
-    const OpenPortResult r =
-        OpenConnectionPort(m_port, m_context.portName, m_context.lang, nullptr, demoInterface());
-    if (!r.ok)
-        m_openFailure = r.message;
-    return r.ok;
+void CliLink::attemptFailed(AttemptEnd, const AttemptSeen&) {
+    m_out.status(m_context.text(6));
 }
 
-void CliLink::openOrFail() {
-    m_openFailure.clear();
-    if (!openPort())
-        throw CliFailure{Exit::PortNotOpened, m_openFailure};
+void CliLink::portOpenFailed(const QString& portName, const PortOpenError& error) {
+    m_openFailure = PortOpenHeadline(portName, error, m_context.lang);
 }
 
 CommandChannel& CliLink::openInterface() {
-    openOrFail();
-    return m_channel;
+    m_openFailure.clear();
+    if (!m_session.openPort(m_context.portName))
+        throw CliFailure{Exit::PortNotOpened, m_openFailure};
+    return m_session.channel();
 }
 
 CommandChannel& CliLink::connectUnit(int address) {
     m_openFailure.clear();
-    m_connectionError = 0;
-    m_unitEngaged = true;
-    const InterfaceSettings settings{m_context.values.InterByteTime,
-                                     m_context.values.BlockDelayTime, m_context.values.KLineBaud};
-    if (!ConnectInterface(address, m_channel, settings, m_info, *this, nullptr)) {
-        m_unitEngaged = false;
-        if (!m_openFailure.isEmpty())
+    if (!m_session.connect(m_context.portName, address)) {
+        const InterfaceInfo& info = m_session.info();
+        switch (info.End) {
+        case AttemptEnd::PortNotOpened:
             throw CliFailure{Exit::PortNotOpened, m_openFailure};
-        // 305 and 306 say the chip is missing or silent; any other box of the
-        // set-up reports a failure during it.
-        if (m_connectionError == 305 || m_connectionError == 306)
+        case AttemptEnd::NoInterface:
+        case AttemptEnd::NoChip:
             throw CliFailure{Exit::NoInterface,
-                             text(m_connectionError) + QLatin1Char('\n') + m_connectionDetail};
-        if (m_connectionError) {
-            closePort();
-            throw CliFailure{Exit::CommunicationError, text(m_connectionError)};
-        }
-        // The set-up closes the port itself only when the unit did not answer.
-        if (!m_port.Connected())
+                             m_context.text(info.End == AttemptEnd::NoChip ? 305 : 306) +
+                                 QLatin1Char('\n') +
+                                 AttemptSeenText(info.Seen, address, m_context.lang)};
+        case AttemptEnd::UnitSilent:
             throw CliFailure{
                 Exit::UnitSilent,
-                text(CliText::UnitDoesNotAnswer).arg(UnitEntry(address, m_context.lang))};
-        closePort();
-        throw CliFailure{Exit::CommunicationError, text(304)};
+                m_context.text(CliText::UnitDoesNotAnswer).arg(UnitEntry(address, m_context.lang))};
+        default:
+            m_session.closePort();
+            throw CliFailure{Exit::CommunicationError, m_context.text(304)};
+        }
     }
-    m_identification = TecuID{};
-    ReadIdentification(m_channel, m_identification, m_context.lang);
-    return m_channel;
-}
-
-void CliLink::endUnit() {
-    if (!m_unitEngaged)
-        return;
-    m_unitEngaged = false;
-    EndDiagnosis(m_channel);
-}
-
-void CliLink::finish() {
-    endUnit();
-    closePort();
+    m_identification = m_session.identify();
+    IdentificationTexts(m_identification, m_context.lang);
+    return m_session.channel();
 }
 
 DemoStarter CliLink::demoInterface() {
@@ -120,7 +81,7 @@ DemoStarter CliLink::demoInterface() {
 
 void CliLink::reportRecorderFailure() {
     if (const std::optional<QString> failure = m_recorder.takeUnreportedFailure())
-        m_out.error(text(TeamText::RecorderOff).arg(*failure));
+        m_out.error(m_context.text(TeamText::RecorderOff).arg(*failure));
 }
 
 void CliLink::run(const std::function<void()>& work) {
@@ -146,53 +107,13 @@ void CliLink::run(const std::function<void()>& work) {
         reportRecorderFailure();
     });
     try {
-        work();
-        finish();
-    } catch (const Interrupted&) {
-        hangUpAfterStop();
-        closePort();
-        throw;
-    } catch (const CliFailure& failure) {
-        // A failure of the command's own (not of the link) still ends the
-        // unit's session properly.
-        if (failure.exitCode != Exit::CommunicationError) {
-            try {
-                endUnit();
-            } catch (const std::exception&) {
-            }
-        }
-        closePort();
-        throw;
+        m_session.run(work);
     } catch (const std::exception& e) {
         // As the window's communication error: no "ATH" on a broken link.
-        closePort();
+        QString reason = QString::fromLocal8Bit(e.what());
+        if (const auto* dataError = dynamic_cast<const EDataError*>(&e))
+            reason = DataErrorReasonText(dataError->reason, m_context.lang);
         throw CliFailure{Exit::CommunicationError,
-                         text(304) + QLatin1Char('\n') + QString::fromLocal8Bit(e.what())};
-    }
-}
-
-void CliLink::hangUpAfterStop() {
-    if (!m_unitEngaged || !m_port.Connected())
-        return;
-    m_unitEngaged = false;
-    try {
-        // The chip finishes the reply it is sending before it listens again.
-        readUntilPrompt(m_port, 500, 1500);
-        m_port.ClearBuffer(true, false);
-        m_channel.SendText(QStringLiteral("ATH") + CR);
-        readUntilPrompt(m_port, 1000, 1000);
-    } catch (const std::exception&) {
-    }
-}
-
-void CliLink::closePort() {
-    try {
-        if (m_port.Connected())
-            m_port.ClearBuffer(true, true);
-    } catch (const std::exception&) {
-    }
-    try {
-        m_port.Close();
-    } catch (const std::exception&) {
+                         m_context.text(304) + QLatin1Char('\n') + reason};
     }
 }

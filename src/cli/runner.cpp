@@ -8,6 +8,7 @@
 #include "cli/shapes.h"
 #include "config/app_locale.h"
 #include "link/port_list.h"
+#include "reports/link_texts.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -58,7 +59,7 @@ QString portEntry(const CliContext& c) {
         return DemoInterfaceName(c.lang);
     if (port.isEmpty()) {
         QStringList lines{c.text(CliText::NoPortConfigured)};
-        for (const QString& entry : EnumerateComPorts(QString(), c.lang))
+        for (const QString& entry : EnumerateComPorts(QString(), DemoInterfaceName(c.lang)))
             lines << QStringLiteral("  ") +
                          (IsDemoInterfaceName(entry) ? QStringLiteral("demo") : entry);
         throw CliFailure{Exit::Usage, lines.join(QLatin1Char('\n'))};

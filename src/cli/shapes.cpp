@@ -3,16 +3,10 @@
 #include "cli/context.h"
 #include "config/app_locale.h"
 #include "log/log_format.h"
+#include "reports/link_texts.h"
+#include "reports/search_report.h"
 
 #include <QRegularExpression>
-
-namespace {
-QString oneLine(QString text) {
-    text.remove(QLatin1Char('\r'));
-    text.remove(QLatin1Char('\n'));
-    return text;
-}
-} // namespace
 
 ValueText SplitValue(const QString& shown) {
     if (!shown.contains(QLatin1Char(' ')))
@@ -36,9 +30,9 @@ QJsonObject ValueJson(const QString& name, const QString& shown) {
 QList<QStringList> IdentificationRows(const CliContext& c, const QString& unitEntry,
                                       const TecuID& id) {
     const QString extra = id.IMP.isEmpty() ? id.EXT : id.EXT + QStringLiteral(" - ") + id.IMP;
-    return {{c.text(1), unitEntry},         {c.text(16), oneLine(id.VAGTyp)},
-            {c.text(17), oneLine(id.Part)}, {c.text(20), oneLine(id.Zusatz)},
-            {c.text(20), oneLine(extra)},   {c.text(19), oneLine(id.WSC)}};
+    return {{c.text(1), unitEntry},         {c.text(16), OneLine(id.VAGTyp)},
+            {c.text(17), OneLine(id.Part)}, {c.text(20), OneLine(id.Zusatz)},
+            {c.text(20), OneLine(extra)},   {c.text(19), OneLine(id.WSC)}};
 }
 
 namespace {
@@ -53,9 +47,9 @@ QJsonValue digitsJson(const QString& text) {
 } // namespace
 
 QJsonObject IdentificationJson(const TecuID& id) {
-    return {{QStringLiteral("partNumber"), oneLine(id.VAGTyp)},
-            {QStringLiteral("component"), oneLine(id.Part)},
-            {QStringLiteral("extra"), oneLine(id.Zusatz)},
+    return {{QStringLiteral("partNumber"), OneLine(id.VAGTyp)},
+            {QStringLiteral("component"), OneLine(id.Part)},
+            {QStringLiteral("extra"), OneLine(id.Zusatz)},
             {QStringLiteral("workshopCode"), digitsJson(id.WSC)},
             {QStringLiteral("coding"), digitsJson(id.Coding)},
             {QStringLiteral("device"), digitsJson(id.EXT)},

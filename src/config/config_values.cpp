@@ -50,6 +50,8 @@ ConfigValues ReadConfigValues(const IniFile& config) {
                                             MaxTimingValue, &v.refused, lang);
     v.KLineBaud = ConfigInteger(config, QStringLiteral("Baud"), 0);
     const QString u2 = configText(config, QStringLiteral("U2"));
+    v.U2Text = u2;
+    v.Splash = configText(config, QStringLiteral("Splash")) != QStringLiteral("nein");
     v.U2Defined = !u2.isEmpty();
     v.U2 = PointNumber(u2);
     if (v.U2Defined)

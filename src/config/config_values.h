@@ -15,13 +15,20 @@ inline constexpr IniLimits ConfigFileLimits{64 * 1024, 500};
 inline constexpr int MinTimingValue = 0;
 inline constexpr int MaxTimingValue = 255;
 
-struct ConfigValues {
-    QString Port;         // "COM-Port", trimmed; empty when the file names none
-    bool English = false; // "Sprache" is "en"
+// What the chip is told at each connection ("ATIBT", "ATBDT", a fixed K-line
+// speed). The configuration, the window's state and the session share it.
+struct InterfaceTiming {
     int InterByteTime = 5;
     int BlockDelayTime = 40;
-    int KLineBaud = 0;      // 0 automatic, or a fixed K-line speed
+    int KLineBaud = 0; // 0 automatic, or a fixed K-line speed, 1200 .. 14400
+};
+
+struct ConfigValues : InterfaceTiming {
+    QString Port;           // "COM-Port", trimmed; empty when the file names none
+    bool English = false;   // "Sprache" is "en"
     bool U2Defined = false; // without "U2" no input voltage can be shown
+    QString U2Text;         // "U2" as written, for the window's label
+    bool Splash = true;     // "Splash" is not "nein"
     double U2 = 0;
     std::array<double, 6> TV{}; // TV0 .. TV5, read only when U2 is defined
     // Values refused for their range, one text each for the debug trace.

@@ -15,6 +15,7 @@ QString LoadStr(int id);
 namespace TeamText {
 inline constexpr int AdapterLost = 2002;      // %1: the port
 inline constexpr int LogWriteFailed = 2003;   // followed by the file and the reason
+inline constexpr int PortSerialNumber = 2000; // %1: an adapter's serial number
 inline constexpr int TraceWriteFailed = 2004; // followed by the reason
 inline constexpr int DemoUnavailable = 2005;
 inline constexpr int PortAdminOnly = 2006;    // %1: the device
@@ -69,6 +70,23 @@ inline constexpr int CheckChip = 2105;        // the check found a chip interfac
 inline constexpr int First = 2100;
 inline constexpr int Last = 2105;
 } // namespace CableText
+// What the front ends say of the link's failures: why a port did not open,
+// why the interface's dialogue broke off.
+namespace LinkText {
+inline constexpr int PortNoName = 2600;
+inline constexpr int PortMissing = 2601;
+inline constexpr int PortNotATerminal = 2602;
+inline constexpr int PortBusy = 2603;
+inline constexpr int PortPermission = 2604;
+inline constexpr int PortNotOpened = 2605;
+inline constexpr int DemoFailed = 2606;
+inline constexpr int DataErrorWord = 2610; // the interface sent "DATA ERROR"
+inline constexpr int DataSilence = 2611;   // nothing for 5 s
+inline constexpr int DataNoPrompt = 2612;  // the reply's ">" never came
+inline constexpr int DataEndlessLine = 2613;
+inline constexpr int First = 2600;
+inline constexpr int Last = 2613;
+} // namespace LinkText
 
 // Texts of the file readers and of the graph window's reading and export.
 namespace ReaderText {
@@ -118,9 +136,9 @@ inline constexpr int Last = 2516;
 } // namespace OutcomeText
 // Texts of the window that English alone had, and of the graph's one axis.
 namespace ViewText {
-inline constexpr int ScaleAxis = 2600; // the axis of lines stretched to their unit's span
-inline constexpr int DemoCar = 2601;   // the shipped car list's "Demo car"
-inline constexpr int DtcFiles = 2602;  // status panel 6, before "Codes + Status"
-inline constexpr int First = 2600;
-inline constexpr int Last = 2602;
+inline constexpr int ScaleAxis = 2700; // the axis of lines stretched to their unit's span
+inline constexpr int DemoCar = 2701;   // the shipped car list's "Demo car"
+inline constexpr int DtcFiles = 2702;  // status panel 6, before "Codes + Status"
+inline constexpr int First = 2700;
+inline constexpr int Last = 2702;
 } // namespace ViewText

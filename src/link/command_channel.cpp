@@ -13,12 +13,33 @@ namespace {
 constexpr QChar CR(13);
 constexpr QChar LF(10);
 
-bool isErrorWord(const QString& line) {
-    return line == QLatin1String("ERROR") || line == QLatin1String("?") ||
-           line == QLatin1String("NA") || line == QString(CR) || line.isEmpty() ||
-           line == QLatin1String("DATA ERROR");
-}
 } // namespace
+
+EDataError::EDataError(DataErrorReason why) : std::runtime_error("DATA ERROR"), reason(why) {}
+
+const QStringList& ChipErrorWords::channel() {
+    static const QStringList words{QStringLiteral("ERROR"),
+                                   QStringLiteral("?"),
+                                   QStringLiteral("NA"),
+                                   QString(CR),
+                                   QString(),
+                                   QStringLiteral("DATA ERROR")};
+    return words;
+}
+
+const QStringList& ChipErrorWords::setUp() {
+    static const QStringList words{QStringLiteral("ERROR"), QStringLiteral("DATA ERROR")};
+    return words;
+}
+
+bool ChipErrorWords::isChannelWord(const QString& line) {
+    // QStringList::contains does not tell the null string from the empty one.
+    return line.isEmpty() || channel().contains(line);
+}
+
+bool ChipErrorWords::isSetUpWord(const QString& line) {
+    return !line.isEmpty() && setUp().contains(line);
+}
 
 void qtMessagePump(int maxWaitMs) {
     if (maxWaitMs <= 0) {
@@ -44,7 +65,7 @@ bool runsEventLoop(const CommandChannel::MessagePump& pump) {
 } // namespace
 
 CommandChannel::CommandChannel(ByteStream& port, MessagePump pump)
-    : m_port(port), m_pump(std::move(pump)), m_pumpRunsEventLoop(runsEventLoop(m_pump)) {}
+    : m_port(&port), m_pump(std::move(pump)), m_pumpRunsEventLoop(runsEventLoop(m_pump)) {}
 
 void CommandChannel::setMessagePump(MessagePump pump) {
     m_pump = std::move(pump);
@@ -52,14 +73,15 @@ void CommandChannel::setMessagePump(MessagePump pump) {
 }
 
 void CommandChannel::SendText(const QString& text) {
-    m_port.WriteStr(text);
+    m_midReply = false;
+    m_port->WriteStr(text);
 }
 
 bool CommandChannel::readChar(QChar& c, int ms) {
     if (!WaitForInput(ms))
         return false;
     QString s;
-    if (m_port.ReadStr(s, 1) != 1)
+    if (m_port->ReadStr(s, 1) != 1)
         return false;
     c = s.at(0);
     return true;
@@ -74,7 +96,7 @@ bool CommandChannel::WaitForInput(int ms) {
             m_pump(maxWaitMs);
         checkCancelled();
     };
-    return m_port.WaitReadable(std::max(ms, 0), idle, m_pumpRunsEventLoop);
+    return m_port->WaitReadable(std::max(ms, 0), idle, m_pumpRunsEventLoop);
 }
 
 QString CommandChannel::ReadReplyLine(bool appendCR) {
@@ -87,7 +109,7 @@ QString CommandChannel::ReadReplyLine(bool appendCR) {
         // still allows: a silent line ends after 5 s, not at the next whole
         // read timeout after them.
         const int64_t silentFor = int64_t(uint32_t(Clock::GetTickCount() - lastTime));
-        const int portWait = m_port.readWaitMs();
+        const int portWait = m_port->readWaitMs();
         const int wait =
             portWait <= 0 ? portWait
                           : int(std::clamp<int64_t>(SilenceLimitMs + 1 - silentFor, 1, portWait));
@@ -99,7 +121,7 @@ QString CommandChannel::ReadReplyLine(bool appendCR) {
                 line += c;
                 lastTime = Clock::GetTickCount();
                 if (line.size() > MaxLineChars)
-                    throw EDataError();
+                    throw EDataError(DataErrorReason::EndlessLine);
             }
         }
         processMessages();
@@ -119,8 +141,12 @@ QString CommandChannel::ReadReply(bool raiseOnError, bool appendCR) {
     QString line = ReadReplyLine(appendCR);
     while (line.isEmpty() && uint32_t(Clock::GetTickCount() - start) < uint32_t(SilenceLimitMs))
         line = ReadReplyLine(appendCR);
-    if (raiseOnError && (line.isEmpty() || line == QLatin1String("DATA ERROR")))
-        throw EDataError();
+    if (raiseOnError && line.isEmpty())
+        throw EDataError(silenceReason());
+    if (raiseOnError && line == QLatin1String("DATA ERROR"))
+        throw EDataError(DataErrorReason::InterfaceSaid);
+    if (!line.isEmpty())
+        m_midReply = line != QLatin1String(">");
     LastReply = line;
     return line;
 }
@@ -128,7 +154,7 @@ QString CommandChannel::ReadReply(bool raiseOnError, bool appendCR) {
 bool CommandChannel::SendCommand(const QString& command) {
     SendText(command + CR);
     const QString line = ReadReply(true, false);
-    if (isErrorWord(line)) {
+    if (ChipErrorWords::isChannelWord(line)) {
         ReadReply(true, false); // the prompt after the error word
         return false;
     }

@@ -4,13 +4,34 @@
 #include "link/byte_stream.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <stdexcept>
 
-// The interface was silent for 5 s or answered "DATA ERROR".
+// Why a dialogue broke off with "DATA ERROR".
+enum class DataErrorReason {
+    InterfaceSaid, // the interface sent "DATA ERROR" itself
+    Silence,       // no reply line for 5 s
+    NoPrompt,      // a reply began, but its ">" never came
+    EndlessLine,   // a line longer than any the interface sends
+};
+
+// The interface was silent for 5 s, answered "DATA ERROR" or sent what no
+// interface sends; reason says which.
 class EDataError : public std::runtime_error {
 public:
-    EDataError() : std::runtime_error("DATA ERROR") {}
+    explicit EDataError(DataErrorReason why = DataErrorReason::Silence);
+    DataErrorReason reason;
+};
+
+// The words the chip answers instead of data. The command channel takes a
+// command as refused on any of its own words; the connection set-up waits
+// end on the set-up's words.
+struct ChipErrorWords {
+    static const QStringList& channel(); // "ERROR", "?", "NA", a lone CR, "", "DATA ERROR"
+    static const QStringList& setUp();   // "ERROR", "DATA ERROR"
+    static bool isChannelWord(const QString& line);
+    static bool isSetUpWord(const QString& line);
 };
 
 // The user asked to stop (Disconnect) while a wait was under way; the wait
@@ -37,7 +58,9 @@ public:
 
     QString LastReply;
 
-    ByteStream& port() { return m_port; }
+    ByteStream& port() { return *m_port; }
+    // Talks through another stream from now on (a port made afresh).
+    void setPort(ByteStream& port) { m_port = &port; }
     void setMessagePump(MessagePump pump);
     // Asked inside every wait; when it returns true the wait throws
     // ECancelled. Empty: waits run to their end.
@@ -53,6 +76,12 @@ public:
     // processes what is pending.
     void waitForMessages(int maxWaitMs);
 
+    // Why a 5 s silence just now broke a dialogue: the middle of a reply
+    // (its prompt missing) or before any line of it.
+    DataErrorReason silenceReason() const {
+        return m_midReply ? DataErrorReason::NoPrompt : DataErrorReason::Silence;
+    }
+
     static constexpr int SilenceLimitMs = 5000;
     // Longer than any reply line of the interface: a device that never ends
     // its line is a communication error, not a line still arriving.
@@ -66,10 +95,11 @@ private:
             throw ECancelled();
     }
 
-    ByteStream& m_port;
+    ByteStream* m_port;
     MessagePump m_pump;
     bool m_pumpRunsEventLoop = false;
     std::function<bool()> m_cancelled;
+    bool m_midReply = false; // a line of a reply came, its prompt not yet
 };
 
 // The program's pump: QCoreApplication's event processing, sleeping in the

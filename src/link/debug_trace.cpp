@@ -2,7 +2,6 @@
 
 #include "config/app_locale.h"
 #include "config/ini_file.h"
-#include "config/strings.h"
 #include "config/user_data.h"
 
 #include <QDir>
@@ -79,11 +78,6 @@ QString DebugTrace::HeaderDateTime(const QDateTime& now) {
     const QLocale locale = AppLocale::locale();
     return locale.toString(now.date(), AppLocale::shortDateFormat()) + QStringLiteral(" - ") +
            locale.toString(now.time(), AppLocale::longTimeFormat());
-}
-
-QString DebugTrace::WriteFailureMessage(int languageOffset, const QString& reason) {
-    const QString text = LoadStr(TeamText::TraceWriteFailed + languageOffset);
-    return reason.isEmpty() ? text : text + QLatin1Char('\n') + reason;
 }
 
 bool DebugTrace::writeLine(const QString& line) {

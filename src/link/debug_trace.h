@@ -59,8 +59,6 @@ public:
 
     static QString ValueLine(const QString& name, int value);
     static QString HeaderDateTime(const QDateTime& now);
-    // What the window tells the user after a write failure, in their language.
-    static QString WriteFailureMessage(int languageOffset, const QString& reason);
 
 private:
     bool writeLine(const QString& line);

@@ -1,20 +1,14 @@
 #include "link/interface_connection.h"
 
-#include "config/recorder_texts.h"
 #include "link/command_channel.h"
 #include "link/debug_trace.h"
-#include "link/open_port.h"
-#include "link/recording.h"
+#include "link/port_factory.h"
 
 #include <exception>
 
 namespace {
 const QString CR = QStringLiteral("\r");
 const QString Prompt = QStringLiteral(">");
-
-bool isErrorWord(const QString& line) {
-    return line == QLatin1String("ERROR") || line == QLatin1String("DATA ERROR");
-}
 
 // Reads until the interface acknowledges (or connects). A silent interface
 // ends the wait too: without that bound a dead chip would hold the window
@@ -27,7 +21,7 @@ QString waitFor(CommandChannel& channel, bool orConnect) {
         if (line.isEmpty() || line == Prompt ||
             (orConnect && line.startsWith(QLatin1String("CONNECT"))))
             return line;
-        if (isErrorWord(line)) {
+        if (ChipErrorWords::isSetUpWord(line)) {
             for (QString rest = line; !rest.isEmpty() && rest != Prompt;)
                 rest = channel.ReadReplyLine(false);
             return line;
@@ -73,7 +67,7 @@ QString hex2(int value) {
 }
 
 struct AttemptFailed {
-    int messageId; // 0: no message
+    AttemptEnd end;
     AttemptSeen seen;
 };
 
@@ -85,11 +79,6 @@ QString LinesAsReceived(const QStringList& lines) {
         if (!line.isEmpty())
             text += (line == QLatin1String(">") || line == CR) ? line : line + CR;
     return text;
-}
-
-// Made readable on one line, as a recording writes it.
-QString EscapedText(const QString& text) {
-    return QString::fromLatin1(Recording::escape(text.toLatin1()));
 }
 
 int digitAt(const QString& line, qsizetype index) {
@@ -123,25 +112,8 @@ QString KLineSpeedText(int code) {
     return (code >= 1 && code <= 6) ? QString::fromLatin1(rates[code]) : QString();
 }
 
-QString AttemptSeenText(const AttemptSeen& seen, int address,
-                        const std::function<QString(int id)>& text) {
-    const QString unit = hex2(address);
-    switch (seen.what) {
-    case AttemptSeen::What::Nothing:
-        return text(TeamText::SeenNothing);
-    case AttemptSeen::What::WakeUpOnly:
-        return text(TeamText::SeenWakeUpOnly).arg(EscapedText(seen.received));
-    case AttemptSeen::What::NoChipName:
-        // Six silent resets: there is no answer to show.
-        if (seen.received.isEmpty())
-            return text(TeamText::SeenNothing);
-        return text(TeamText::SeenNoChipName).arg(EscapedText(seen.received));
-    case AttemptSeen::What::UnitSilent:
-        return text(TeamText::SeenUnitSilent).arg(unit);
-    case AttemptSeen::What::ErrorWord:
-        return text(TeamText::SeenErrorWord).arg(unit, EscapedText(seen.received));
-    }
-    return QString();
+QString ProtocolName(ProtocolKind protocol) {
+    return protocol == ProtocolKind::KW2000 ? QStringLiteral("KW 2000") : QStringLiteral("KW 1281");
 }
 
 double ParseChipVersion(const QString& line) {
@@ -154,24 +126,18 @@ double ParseChipVersion(const QString& line) {
 }
 
 bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSettings& settings,
-                      InterfaceInfo& info, ConnectionView& view, DebugTrace* trace) {
+                      InterfaceInfo& info, ConnectionObserver& observer, DebugTrace* trace) {
     info.End = AttemptEnd::Failed;
     if (trace) {
         trace->Value(QStringLiteral("IBT"), settings.InterByteTime);
         trace->Value(QStringLiteral("BDT"), settings.BlockDelayTime);
         trace->Value(QStringLiteral("ECU Adresse"), address);
     }
-    view.setStatusPanel(0, view.text(22));
-    view.setConnectionState(1);
     const int fixedCode = KLineSpeedCode(settings.KLineBaud);
-    view.setStatusPanel(1, fixedCode ? QString::number(settings.KLineBaud) + QStringLiteral(" Baud")
-                                     : QString());
-    view.setFixedBaudMarked(fixedCode ? 1 : 0);
-    view.repaintStatus();
+    observer.attemptStarted(fixedCode ? settings.KLineBaud : 0);
 
-    if (!view.openPort()) {
+    if (!observer.openPort()) {
         info.End = AttemptEnd::PortNotOpened;
-        view.resetConnectionView();
         return false;
     }
 
@@ -190,12 +156,13 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
         };
         channel.SendText(CR);
         if (readWakeUp().isEmpty())
-            throw AttemptFailed{306, {AttemptSeen::What::Nothing, {}}};
+            throw AttemptFailed{AttemptEnd::NoInterface, {AttemptSeen::What::Nothing, {}}};
         readWakeUp();
         channel.SendText(CR);
         readWakeUp();
         if (readWakeUp().isEmpty())
-            throw AttemptFailed{306, {AttemptSeen::What::WakeUpOnly, LinesAsReceived(wakeUp)}};
+            throw AttemptFailed{AttemptEnd::NoInterface,
+                                {AttemptSeen::What::WakeUpOnly, LinesAsReceived(wakeUp)}};
 
         QString identification;
         QString firstReset;
@@ -209,8 +176,8 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
             found = identification.contains(QLatin1String("Vandrix Pro"), Qt::CaseInsensitive);
         }
         if (!found)
-            throw AttemptFailed{305, {AttemptSeen::What::NoChipName, firstReset}};
-        view.setStatusPanel(2, identification);
+            throw AttemptFailed{AttemptEnd::NoChip, {AttemptSeen::What::NoChipName, firstReset}};
+        observer.chipIdentified(identification);
         info.ChipVersion = ParseChipVersion(identification);
 
         sendSetupCommand(channel, QStringLiteral("ATIBT") + hex2(settings.InterByteTime));
@@ -222,38 +189,23 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
         sendSetupCommand(channel, QStringLiteral("ATD") + hex2(address));
         const QString reply = waitFor(channel, true);
         if (!reply.startsWith(QLatin1String("CONNECT"))) {
-            const bool word =
-                reply == QLatin1String("ERROR") || reply == QLatin1String("DATA ERROR");
+            const bool word = ChipErrorWords::isSetUpWord(reply);
             throw AttemptFailed{
-                0,
+                AttemptEnd::UnitSilent,
                 {word ? AttemptSeen::What::ErrorWord : AttemptSeen::What::UnitSilent,
                  word ? reply : QString()}};
         }
 
         const int speedCode = digitAt(reply, 9);
         const int protocol = digitAt(reply, reply.size() - 1);
-        view.setStatusPanel(1, KLineSpeedText(speedCode) + QStringLiteral(" Baud"));
-        view.setStatusPanel(0, view.text(23));
-        view.setConnectionState(2);
-        info.ProtocolKind = protocol == 2 ? 2 : 1;
-        view.setStatusPanel(3,
-                            view.text(24) + (info.ProtocolKind == 2 ? QStringLiteral("KW 2000")
-                                                                    : QStringLiteral("KW 1281")));
+        info.Protocol = protocol == 2 ? ProtocolKind::KW2000 : ProtocolKind::KW1281;
+        observer.connected(speedCode, info.Protocol);
         info.End = AttemptEnd::Connected;
         return true;
     } catch (const AttemptFailed& failed) {
-        info.End = failed.messageId == 306   ? AttemptEnd::NoInterface
-                   : failed.messageId == 305 ? AttemptEnd::NoChip
-                                             : AttemptEnd::UnitSilent;
+        info.End = failed.end;
         info.Seen = failed.seen;
-        if (failed.messageId)
-            view.showConnectionError(
-                failed.messageId,
-                AttemptSeenText(failed.seen, address, [&view](int id) { return view.text(id); }));
-        view.setStatusPanel(0, view.text(6));
-        view.setConnectionState(0);
-        for (int panel = 1; panel <= 3; ++panel)
-            view.setStatusPanel(panel, QString());
+        observer.attemptFailed(failed.end, failed.seen);
         try {
             port.Close();
         } catch (const std::exception&) {

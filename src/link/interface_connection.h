@@ -1,7 +1,9 @@
 #pragma once
 // Bringing the link up: wake the interface, make sure a Vandrix Pro chip
 // answers, program its timing and K-line speed, and dial a control unit.
-// Kept free of widgets; the window supplies a ConnectionView.
+// Reports its steps and outcome as values; the front ends word them.
+#include "config/config_values.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -9,36 +11,40 @@
 class CommandChannel;
 class DebugTrace;
 
-class ConnectionView {
+// The connection state shown by status panel 0's colour.
+enum class ConnectionState { NotConnected = 0, Connecting = 1, Connected = 2 };
+// The K-line protocol the connect reply names.
+enum class ProtocolKind { Unknown = 0, KW1281 = 1, KW2000 = 2 };
+
+struct AttemptSeen;
+enum class AttemptEnd;
+
+// What a connection attempt reports as it goes, in this order: started,
+// then the port opened or not, the chip's identification line, and either
+// connected or failed. The front end turns these into its panels and boxes.
+class ConnectionObserver {
 public:
-    virtual ~ConnectionView() = default;
-    virtual void setStatusPanel(int panel, const QString& text) = 0;
-    // 0 not connected, 1 connecting, 2 connected: also the colour of panel 0.
-    virtual void setConnectionState(int state) = 0;
-    // Marks a fixed K-line speed in panel 1.
-    virtual void setFixedBaudMarked(int marked) = 0;
-    virtual void repaintStatus() {}
-    // Opens the port; on failure it has told the user already.
+    virtual ~ConnectionObserver() = default;
+    // fixedBaud: the configured K-line rate, 0 when the chip chooses.
+    virtual void attemptStarted(int fixedBaud) = 0;
+    // Opens the port; false when it did not open (the observer has said why).
     virtual bool openPort() = 0;
-    // A modal box with caption id 301, the text of messageId and, on a line
-    // below it, detail: what actually arrived.
-    virtual void showConnectionError(int messageId, const QString& detail) = 0;
-    virtual void resetConnectionView() = 0;
-    virtual QString text(int id) const = 0; // string table, in the user's language
+    virtual void chipIdentified(const QString& identificationLine) = 0;
+    // speedCode as the chip reports it ("ATN" codes, 0 unknown).
+    virtual void connected(int speedCode, ProtocolKind protocol) = 0;
+    // The attempt failed after the port opened (the port is closed next);
+    // not called for a failure raised inside the dialogue.
+    virtual void attemptFailed(AttemptEnd end, const AttemptSeen& seen) = 0;
 };
 
-struct InterfaceSettings {
-    int InterByteTime = 5;
-    int BlockDelayTime = 40;
-    int KLineBaud = 0;
-};
+using InterfaceSettings = InterfaceTiming;
 
 // How a connection attempt ended, so the caller can say why it failed.
 enum class AttemptEnd {
     Connected,
     PortNotOpened, // the user has seen the port's message already
-    NoInterface,   // message 306
-    NoChip,        // message 305
+    NoInterface,   // nothing answers the wake-up (message 306 in the window)
+    NoChip,        // no "Vandrix Pro" in the reset answers (message 305)
     UnitSilent,    // the chip answered, the control unit did not connect
     AdapterLost,   // the port failed under the dialogue: adapter pulled out
     Cancelled,     // the cancel check of the channel ended a wait
@@ -62,15 +68,10 @@ struct AttemptSeen {
 // What a connection attempt learns about the chip and the unit.
 struct InterfaceInfo {
     double ChipVersion = 0;
-    int ProtocolKind = 0;
+    ProtocolKind Protocol = ProtocolKind::Unknown;
     AttemptEnd End = AttemptEnd::Failed;
     AttemptSeen Seen; // of a failed attempt
 };
-
-// The line that says what a failed attempt saw, in the language of text
-// (the string table lookup of the caller). address is the unit's.
-QString AttemptSeenText(const AttemptSeen& seen, int address,
-                        const std::function<QString(int id)>& text);
 
 // "ATN" speed code of a K-line rate; 0 (automatic) for anything else.
 int KLineSpeedCode(int baud);
@@ -85,4 +86,6 @@ double ParseChipVersion(const QString& identificationLine);
 // Cancelled, Failed), which the caller's own reset cleans up. info.End says
 // how the attempt ended.
 bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSettings& settings,
-                      InterfaceInfo& info, ConnectionView& view, DebugTrace* trace);
+                      InterfaceInfo& info, ConnectionObserver& observer, DebugTrace* trace);
+// The protocol's name as the status bar shows it ("KW 1281", "KW 2000").
+QString ProtocolName(ProtocolKind protocol);

@@ -1,7 +1,5 @@
 #include "link/port_list.h"
 
-#include "config/strings.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -56,22 +54,11 @@ QHash<QString, QString> stableLinks(const QString& devRoot) {
     return links;
 }
 
-// "Seriennr. %1" / "serial no. %1" beside an adapter in the list.
-constexpr int PortSerialNumberId = 2000;
-
 // Unix98 pseudo-terminal slaves (/dev/pts/N) have no sysfs entry.
 bool isPtySlaveMajor(unsigned int major) {
     return major >= 136 && major <= 143;
 }
 } // namespace
-
-QString DemoInterfaceName(int languageOffset) {
-    return LoadStr(TeamText::DemoInterface + languageOffset);
-}
-
-bool IsDemoInterfaceName(const QString& name) {
-    return name == DemoInterfaceName(0) || name == DemoInterfaceName(EnglishStringOffset);
-}
 
 SerialAdapter UsbAdapterOf(const QString& ttyName, const PortSearchRoots& roots) {
     SerialAdapter adapter;
@@ -158,15 +145,15 @@ bool IsTerminalDevice(const QString& path, const QString& sysRoot) {
     return QFileInfo(QFileInfo(subsystem).symLinkTarget()).fileName() == QStringLiteral("tty");
 }
 
-QStringList EnumerateComPorts(const QString& configuredPort, int languageOffset,
+QStringList EnumerateComPorts(const QString& configuredPort, const QString& demoName,
                               const PortSearchRoots& roots) {
     QStringList ports;
-    for (const PortEntry& entry : PortListEntries(configuredPort, languageOffset, roots))
+    for (const PortEntry& entry : PortListEntries(configuredPort, demoName, roots))
         ports.append(entry.path);
     return ports;
 }
 
-QList<PortEntry> PortListEntries(const QString& configuredPort, int languageOffset,
+QList<PortEntry> PortListEntries(const QString& configuredPort, const QString& demoName,
                                  const PortSearchRoots& roots) {
     QList<PortEntry> ports = SystemSerialPortEntries(roots);
     const QString configured = configuredPort.trimmed();
@@ -175,23 +162,8 @@ QList<PortEntry> PortListEntries(const QString& configuredPort, int languageOffs
         ports.append(PortEntry{configured, QString(), {}});
         sortByPath(ports);
     }
-    ports.append(PortEntry{DemoInterfaceName(languageOffset), QString(), {}});
+    ports.append(PortEntry{demoName, QString(), {}});
     return ports;
-}
-
-QString PortAdapterText(const PortEntry& entry, int languageOffset) {
-    if (!entry.adapter.usb)
-        return QString();
-    QStringList about;
-    const QString name =
-        QStringList{entry.adapter.manufacturer, entry.adapter.product}.join(QLatin1Char(' '));
-    if (!name.trimmed().isEmpty())
-        about << name.trimmed();
-    if (!entry.adapter.serial.isEmpty())
-        about << LoadStr(PortSerialNumberId + languageOffset).arg(entry.adapter.serial);
-    if (entry.path != entry.device)
-        about << QFileInfo(entry.device).fileName();
-    return about.join(QStringLiteral(", "));
 }
 
 QString PortShortName(const PortEntry& entry) {
@@ -206,10 +178,6 @@ QString PortShortName(const PortEntry& entry) {
     return path.startsWith(QLatin1Char('/')) ? QFileInfo(path).fileName() : path;
 }
 
-QString PortEntryText(const PortEntry& entry, int languageOffset) {
-    const QString about = PortAdapterText(entry, languageOffset);
-    return about.isEmpty() ? entry.path : entry.path + QStringLiteral("  \u2013  ") + about;
-}
 
 int PreselectedPortIndex(const QStringList& entries, const QString& configuredPort) {
     if (entries.isEmpty())

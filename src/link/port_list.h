@@ -12,12 +12,6 @@ struct PortSearchRoots {
     QString sys = QStringLiteral("/sys");
 };
 
-// The list entry of the simulated interface, in the user's language
-// (languageOffset 0 German, 10000 English).
-QString DemoInterfaceName(int languageOffset);
-// True for the demo entry in either language.
-bool IsDemoInterfaceName(const QString& name);
-
 // The USB device behind a serial adapter as the system names it (sysfs);
 // all empty for a port that is no USB device.
 struct SerialAdapter {
@@ -56,24 +50,19 @@ bool IsTerminalDevice(const QString& path, const QString& sysRoot = QStringLiter
 // an absolute path to a terminal device that the system list lacks (a
 // /dev/serial/by-id link, a pseudo-terminal, a simulator's symlink), so that
 // start-up can preselect it by exact comparison; all unique without regard to
-// case and sorted as text. The demo interface comes last, so on a machine
-// without serial ports it is the first entry.
-QStringList EnumerateComPorts(const QString& configuredPort, int languageOffset = 0,
+// case and sorted as text. The demo interface's entry demoName (the front
+// end's word for it) comes last, so on a machine without serial ports it is
+// the first entry.
+QStringList EnumerateComPorts(const QString& configuredPort, const QString& demoName,
                               const PortSearchRoots& roots = {});
 // The same entries with what is known of each adapter.
-QList<PortEntry> PortListEntries(const QString& configuredPort, int languageOffset = 0,
+QList<PortEntry> PortListEntries(const QString& configuredPort, const QString& demoName,
                                  const PortSearchRoots& roots = {});
 
-// The text the list shows for an entry: its path, and for a USB adapter the
-// maker, product and serial number the system knows, and the kernel's name.
-QString PortEntryText(const PortEntry& entry, int languageOffset);
 // What the closed port box shows first: the adapter's name as the system
 // knows it ("FT232R USB UART", else its maker), else the port's name under
 // /dev ("ttyS0", "pts/3"); the demo entry as it is.
 QString PortShortName(const PortEntry& entry);
-// Only what is known of the adapter ("FTDI FT232R, serial no. A1, ttyUSB0");
-// empty for a port that is no USB adapter.
-QString PortAdapterText(const PortEntry& entry, int languageOffset);
 
 // The start-up selection: the entry that equals the trimmed configured name
 // exactly (case-sensitive), else the first entry; -1 for an empty list.

@@ -8,14 +8,13 @@ namespace {
 QString padded(const QString& text, int width) {
     return text.leftJustified(width, u' ', false);
 }
-
-// A CR inside an identification value would split its line.
-QString oneLine(QString line) {
-    line.remove(QLatin1Char('\r'));
-    line.remove(QLatin1Char('\n'));
-    return line;
-}
 } // namespace
+
+QString OneLine(QString text) {
+    text.remove(QLatin1Char('\r'));
+    text.remove(QLatin1Char('\n'));
+    return text;
+}
 
 SearchReportTexts SearchReportTexts::load(int languageOffset) {
     SearchReportTexts t;
@@ -34,7 +33,7 @@ SearchReportTexts SearchReportTexts::load(int languageOffset) {
 namespace SearchReport {
 
 QStringList UnitHeader(const QString& entry) {
-    return {oneLine(QStringLiteral("======== ") + entry + QLatin1Char(' ') +
+    return {OneLine(QStringLiteral("======== ") + entry + QLatin1Char(' ') +
                     QString(std::max(qsizetype(0), 65 - entry.size()), u'='))};
 }
 
@@ -47,7 +46,7 @@ QStringList Identification(const TecuID& id, const SearchReportTexts& texts) {
                                                               {texts.workshopCode, id.WSC},
                                                               {texts.coding, id.Coding}};
     for (const auto& [caption, value] : rows)
-        lines << oneLine(padded(caption, 30) + value);
+        lines << OneLine(padded(caption, 30) + value);
     return lines;
 }
 
@@ -61,9 +60,9 @@ QStringList Faults(const FaultCodeList& faults, const SearchReportTexts& texts) 
         const QString codeText = texts.codeText ? texts.codeText(fault.code) : QString();
         const QString statusText = texts.statusText ? texts.statusText(fault.status) : QString();
         lines << QStringLiteral("-- ") + QString::number(++n) + QStringLiteral(" --");
-        lines << oneLine(QLatin1Char(' ') + FaultCodeDigits(fault.code) + QStringLiteral("  ") +
+        lines << OneLine(QLatin1Char(' ') + FaultCodeDigits(fault.code) + QStringLiteral("  ") +
                          codeText);
-        lines << oneLine(QLatin1Char(' ') + padded(QString::number(fault.status), 7) + statusText);
+        lines << OneLine(QLatin1Char(' ') + padded(QString::number(fault.status), 7) + statusText);
     }
     return lines;
 }

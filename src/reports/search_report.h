@@ -11,6 +11,10 @@
 #include <functional>
 #include <vector>
 
+// text without its CR and LF: a value a unit sent must not split the line
+// it is shown on (a report line, a table cell, a JSON value).
+QString OneLine(QString text);
+
 struct SearchReportTexts {
     // The string table's words in the language of languageOffset, no fault texts.
     static SearchReportTexts load(int languageOffset);

@@ -1,7 +1,5 @@
 #include "services/fault_codes.h"
 
-#include "config/strings.h"
-
 #include "services/hex_number.h"
 #include "services/requests.h"
 
@@ -29,19 +27,6 @@ FaultReadOutcome ReadFaultCodes(CommandChannel& channel, FaultCodeList& result) 
             list.append({code, status});
     }
     return done(list.isEmpty() ? FaultReadOutcome::Empty : FaultReadOutcome::Found);
-}
-
-int FaultOutcomeMessageId(FaultReadOutcome outcome) {
-    switch (outcome) {
-    case FaultReadOutcome::Unsupported:
-        return 68;
-    case FaultReadOutcome::Refused:
-        return OutcomeText::FaultMemoryRefused;
-    case FaultReadOutcome::Found:
-    case FaultReadOutcome::Empty:
-        break;
-    }
-    return 40;
 }
 
 QString FaultOutcomeWord(FaultReadOutcome outcome) {

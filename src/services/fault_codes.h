@@ -21,9 +21,6 @@ enum class FaultReadOutcome {
                  // nothing is known of its fault memory
 };
 
-// The string table id shown in place of fault rows: 40 "no errors stored",
-// 68 for a unit without a fault read, the refusal's own text.
-int FaultOutcomeMessageId(FaultReadOutcome outcome);
 // The outcome as a word for scripts and kept scans: "found", "empty",
 // "unsupported", "refused".
 QString FaultOutcomeWord(FaultReadOutcome outcome);

@@ -1,7 +1,5 @@
 #include "services/identification.h"
 
-#include "config/strings.h"
-
 #include <optional>
 
 namespace {
@@ -51,11 +49,6 @@ QString taggedNumber(const QString& line, int digits) {
     return n ? QString::number(*n).rightJustified(digits, QLatin1Char('0')) : QString();
 }
 
-QString labelledNumber(const QString& line, int digits, int textId, int languageOffset) {
-    const QString number = taggedNumber(line, digits);
-    return number.isEmpty() ? QString() : LoadStr(textId + languageOffset) + ": " + number;
-}
-
 // 036906034AM -> 036 906 034 AM; the high bit of every character is dropped.
 QString partNumber(const QString& line1) {
     QString out;
@@ -72,7 +65,7 @@ QString partNumber(const QString& line1) {
 QString readLine(CommandChannel& channel) {
     const QString raw = channel.ReadReply(false, false);
     if (raw.isEmpty())
-        throw EDataError();
+        throw EDataError(channel.silenceReason());
     const QString line = raw.endsWith(CR) ? raw : raw + CR;
     channel.LastReply = line;
     return line;
@@ -80,12 +73,11 @@ QString readLine(CommandChannel& channel) {
 
 } // namespace
 
-void ReadIdentification(CommandChannel& channel, TecuID& record, int languageOffset) {
-    ReadIdentification(channel, record, languageOffset, std::nullopt);
+void ReadIdentification(CommandChannel& channel, TecuID& record) {
+    ReadIdentification(channel, record, std::nullopt);
 }
 
-void ReadIdentification(CommandChannel& channel, TecuID& record, int languageOffset,
-                        std::optional<QString> firstLine) {
+void ReadIdentification(CommandChannel& channel, TecuID& record, std::optional<QString> firstLine) {
     record = TecuID{};
     const QString promptLine = QStringLiteral(">\r");
     int n = 1;
@@ -104,9 +96,9 @@ void ReadIdentification(CommandChannel& channel, TecuID& record, int languageOff
         } else if (tag == QLatin1String("WSC")) {
             record.WSC = taggedNumber(line, 5);
         } else if (tag == QLatin1String("EXT")) {
-            record.EXT = labelledNumber(line, 7, 118, languageOffset);
+            record.DeviceNumber = taggedNumber(line, 7);
         } else if (tag == QLatin1String("IMP")) {
-            record.IMP = labelledNumber(line, 3, 117, languageOffset);
+            record.ImporterNumber = taggedNumber(line, 3);
         } else {
             if (n == 1) {
                 w = line;

@@ -4,7 +4,9 @@
 #include "config/config_values.h"
 #include "config/ini_edit.h"
 #include "config/strings.h"
-#include "link/open_port.h"
+#include "link/command_channel.h"
+#include "link/port_factory.h"
+#include "reports/link_texts.h"
 #include "ui/application.h"
 #include "ui/fonts.h"
 #include "ui/form_widgets.h"
@@ -36,13 +38,6 @@ bool isFixedKLineBaud(int baud) {
     return baud == 1200 || baud == 2400 || baud == 4800 || baud == 9600 || baud == 14400;
 }
 
-// Decimal integer; anything else (also an empty text) gives the default.
-int readInteger(const IniFile& ini, const QString& key, int defaultValue) {
-    bool ok = false;
-    const int value = ini.readString(ConfigSection, key).trimmed().toInt(&ok, 10);
-    return ok ? value : defaultValue;
-}
-
 // The open list shows whole entries even where the closed box cuts them.
 void fitPopupToItems(QComboBox* box) {
     const QFontMetrics metrics(box->view()->font());
@@ -53,17 +48,12 @@ void fitPopupToItems(QComboBox* box) {
                                  box->view()->verticalScrollBar()->sizeHint().width());
 }
 
-// Always written with "." whatever the regional settings; not a number gives 0.
-double readPointNumber(const QString& text) {
-    bool ok = false;
-    const double value = text.toDouble(&ok); // C locale, no group separators
-    return ok && std::isfinite(value) ? value : 0.0;
-}
-
 } // namespace
 
 TForm1::TForm1(Prompts& prompts_, const TForm1Options& options, QWidget* parent)
     : QWidget(parent), prompts(prompts_), m_options(options) {
+    m_sessionView = MakeSessionView();
+    Session = std::make_unique<DiagnosticSession>(*m_sessionView, qtMessagePump);
     state.Paths = AppPaths::ForProgram(
         options.programDir.isEmpty() ? QCoreApplication::applicationDirPath() : options.programDir);
     // An installed program offers the user's own folder for a log file,
@@ -93,15 +83,9 @@ void TForm1::FormCreate() {
 
     // 3. The port list. The configured port and the language are looked at
     // early so a configured terminal and the demo entry's wording are right.
-    const IniFile& config = state.ConfigFile;
-    const QString configuredPort =
-        config.readString(ConfigSection, QStringLiteral("COM-Port")).trimmed();
-    const int portListLanguage =
-        config.readString(ConfigSection, QStringLiteral("Sprache")).trimmed() ==
-                QStringLiteral("en")
-            ? EnglishStringOffset
-            : 0;
-    FillPortList(QString(), portListLanguage, configuredPort);
+    const ConfigValues configured = ReadConfigValues(state.ConfigFile);
+    const int portListLanguage = configured.English ? EnglishStringOffset : 0;
+    FillPortList(QString(), portListLanguage, configured.Port);
     // Qt's own dialogs and buttons speak the language chosen here too.
     LoadQtTranslations(portListLanguage);
 
@@ -125,7 +109,7 @@ void TForm1::FormCreate() {
     CheckBox7->setEnabled(false);
     BitBtn5->setEnabled(false);
     StatusBar1->setPanelText(0, Str(6));
-    state.ConnectionState = 0;
+    state.ConnectionState = ConnectionState::NotConnected;
     if (isFixedKLineBaud(state.KLineBaud)) {
         StatusBar1->setPanelText(1, QString::number(state.KLineBaud) + QStringLiteral(" Baud"));
         state.FixedBaudMarked = 1;
@@ -195,18 +179,12 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::applyConfiguration() {
-    const IniFile& config = state.ConfigFile;
-
-    const bool english = config.readString(ConfigSection, QStringLiteral("Sprache")).trimmed() ==
-                         QStringLiteral("en");
-    // The chip takes one byte for each; anything else is noted in the trace.
-    QStringList refused;
-    state.InterByteTime =
-        ConfigIntegerInRange(config, QStringLiteral("IBT"), 5, MinTimingValue, MaxTimingValue,
-                             &refused, english ? EnglishStringOffset : 0);
-    state.BlockDelayTime =
-        ConfigIntegerInRange(config, QStringLiteral("BDT"), 40, MinTimingValue, MaxTimingValue,
-                             &refused, english ? EnglishStringOffset : 0);
+    // The same reader as the command line's; values outside what the chip
+    // takes come back as their defaults with a note for the trace.
+    const ConfigValues values = ReadConfigValues(state.ConfigFile);
+    const bool english = values.English;
+    state.InterByteTime = values.InterByteTime;
+    state.BlockDelayTime = values.BlockDelayTime;
     StatusBar1->setPanelText(5, QString::number(state.InterByteTime) + QLatin1Char('|') +
                                     QString::number(state.BlockDelayTime));
 
@@ -219,7 +197,7 @@ void TForm1::applyConfiguration() {
     }
 
     ComboBox1->setCurrentIndex(ComboBox1->count() > 0 ? 0 : -1);
-    const QString port = config.readString(ConfigSection, QStringLiteral("COM-Port")).trimmed();
+    const QString& port = values.Port;
     // The demo entry is named in the list's language; a file written for
     // the other language still means it.
     const bool demo = IsDemoInterfaceName(port);
@@ -228,18 +206,16 @@ void TForm1::applyConfiguration() {
             (demo && IsDemoInterfaceName(ComboBox1->itemText(i))))
             ComboBox1->setCurrentIndex(i);
 
-    state.KLineBaud = readInteger(config, QStringLiteral("Baud"), 0);
+    state.KLineBaud = values.KLineBaud;
 
     for (QCheckBox* box : VoltageCheckBoxes)
         box->setEnabled(false);
-    const QString u2 = config.readString(ConfigSection, QStringLiteral("U2")).trimmed();
-    state.U2 = readPointNumber(u2);
-    if (!u2.isEmpty()) {
-        Label158->setText(QStringLiteral("U2 max: ") + u2 + QStringLiteral(" V"));
+    state.U2 = values.U2;
+    if (values.U2Defined) {
+        Label158->setText(QStringLiteral("U2 max: ") + values.U2Text + QStringLiteral(" V"));
         Label158->setFontColor(Qt::black);
         for (int n = 0; n < 6; ++n) {
-            const QString key = QStringLiteral("TV") + QString::number(n);
-            state.TV[size_t(n)] = readPointNumber(config.readString(ConfigSection, key).trimmed());
+            state.TV[size_t(n)] = values.TV[size_t(n)];
             if (state.TV[size_t(n)] > 0)
                 VoltageCheckBoxes[n]->setEnabled(true);
         }
@@ -249,13 +225,13 @@ void TForm1::applyConfiguration() {
     }
 
     startDebugTrace();
-    for (const QString& note : refused)
+    for (const QString& note : values.refused)
         Trace.Note(note);
 }
 
 void TForm1::startDebugTrace() {
     Trace.setWriteFailureHandler([this](const QString& reason) {
-        prompts.message(QString(), DebugTrace::WriteFailureMessage(state.LanguageOffset, reason),
+        prompts.message(QString(), TraceWriteFailureMessage(reason, state.LanguageOffset),
                         PromptIcon::Warning);
     });
     switch (Trace.StartFromConfig(state.ConfigFile, state.Paths.userDataDir(), LoadStr(0))) {
@@ -312,9 +288,7 @@ void TForm1::setCaptions() {
 void TForm1::FormShow() {
     StatusBar1->update();
     Memo1->hide();
-    if (state.ConfigFileOpen() &&
-        state.ConfigFile.readString(ConfigSection, QStringLiteral("Splash")).trimmed() !=
-            QStringLiteral("nein"))
+    if (state.ConfigFileOpen() && ReadConfigValues(state.ConfigFile).Splash)
         prompts.banner();
     // Told now rather than by a failing Connect.
     const QString permissions = PortPermissionWarning();
@@ -326,7 +300,8 @@ void TForm1::FillPortList(const QString& port, int languageOffset, const QString
     const QSignalBlocker quiet(ComboBox1);
     ComboBox1->clear();
     for (const PortEntry& entry :
-         PortListEntries(listed.isEmpty() ? port : listed, languageOffset, m_options.portRoots)) {
+         PortListEntries(listed.isEmpty() ? port : listed, DemoInterfaceName(languageOffset),
+                         m_options.portRoots)) {
         ComboBox1->addItem(PortEntryText(entry, languageOffset), entry.path);
         // The closed box is narrow: the adapter's name first, the path in
         // the list and the tool tip.

@@ -163,7 +163,10 @@ TTabSheet* sheet(TTabSheet*& m, const char* name, TPageControl* control) {
 
 } // namespace
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // Before the recorder and the trace it uses.
+    Session.reset();
+}
 
 QString TForm1::Str(int id) const {
     return LoadStr(id + state.LanguageOffset);

@@ -8,30 +8,31 @@
 //   ui/report_and_copies.cpp               printed report and copy buttons
 //   ui/added_controls.cpp                  controls the team added where the layout has room
 //   ui/graph_window.cpp                    the graph window (its own top-level window)
-//   session/session_controller.cpp         ConnectOneECU, the loop pass, session errors
-//   session/interface_connection_view.cpp  ConnectInterface, Connect, Disconnect, close
-//   session/measuring_pages.cpp            Group, raw data, single reading, basic settings
-//   session/fault_code_page.cpp            fault codes and their clear
-//   session/readiness_voltage_pages.cpp    readiness and voltages
-//   session/unit_changes.cpp               coding, adaptation, login, output test
-//   session/change_journal.cpp             change journal and undo of coding and adaptation
-//   session/live_graph.cpp                 feeding the live graph
-//   session/measurement_log.cpp            the CSV measurement log
-//   session/unit_search.cpp                SearchECUs
-//   session/scans_kept.cpp                 the search reports kept in the user's folder
-//   session/recorder_and_check.cpp         recordings, an attempt's detail, interface check
-//   session/session_state.h                SessionState, the unit-wide variables
+//   ui/session_view/session_controller.cpp         ConnectOneECU, the loop pass, session errors
+//   ui/session_view/interface_connection_view.cpp  ConnectInterface, Connect, Disconnect, close
+//   ui/session_view/measuring_pages.cpp            Group, raw data, single reading, basic settings
+//   ui/session_view/fault_code_page.cpp            fault codes and their clear
+//   ui/session_view/readiness_voltage_pages.cpp    readiness and voltages
+//   ui/session_view/unit_changes.cpp               coding, adaptation, login, output test
+//   ui/session_view/change_journal.cpp             change journal and undo of coding and adaptation
+//   ui/session_view/live_graph.cpp                 feeding the live graph
+//   ui/session_view/measurement_log.cpp            the CSV measurement log
+//   ui/session_view/unit_search.cpp                SearchECUs
+//   ui/session_view/scans_kept.cpp                 the search reports kept in the user's folder
+//   ui/session_view/recorder_and_check.cpp         recordings, an attempt's detail, interface check
+//   ui/session_view/session_state.h                SessionState, the unit-wide variables
 // Control members carry the names of the form; every control's objectName is
 // its member name.
 #include "link/debug_trace.h"
 #include "link/flight_recorder.h"
-#include "link/open_port.h"
+#include "link/port_factory.h"
 #include "link/port_list.h"
 #include "link/serial_port.h"
 #include "log/change_journal.h"
-#include "session/session_state.h"
+#include "session/diagnostic_session.h"
 #include "ui/last_resort.h"
 #include "ui/prompts.h"
+#include "ui/session_view/session_state.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -90,13 +91,15 @@ public:
     // ------------------------------------------------------------ state
     SessionState state;
     Prompts& prompts;
-    TSerialPort SerialPort1;
+    // The diagnostic session: the port, its dialogue, connect, the end
+    // policy. Made in the constructor, released first on destruction.
+    std::unique_ptr<DiagnosticSession> Session;
     // The demo interface: the simulated car, or the configured recording.
     DemoStarter DemoInterface() const;
     DebugTrace Trace; // "debug.txt" when the configuration asks for it
     // The save dialog of the measurement log.
     SaveFileRequest SaveDialog1;
-    // Measurement log (session/measurement_log.cpp); its state is in SessionState.
+    // Measurement log (ui/session_view/measurement_log.cpp); its state is in SessionState.
     void CloseMeasurementLog();
     void WriteLogHeader();
     // After a measuring pass: a toggle of CheckBox7 the pass saw through
@@ -306,16 +309,27 @@ public:
     // Esc: presses the copy button of the visible page; false when there is none.
     bool PressVisibleCopyButton();
 
-    // ------------------------------------------------------------ session (session/)
+    // ------------------------------------------------------------ session (ui/session_view/)
     void BitBtn3Click();
     void BitBtn2Click();
     void ConnectOneECU();
     // end, when given, learns how the attempt ended.
     bool ConnectInterface(int address, AttemptEnd* end = nullptr);
+    // The address of the attempt under way, for the detail of its boxes.
+    int AttemptAddress = 0;
+    // The window's side of the session: its events to panels and boxes.
+    std::unique_ptr<SessionObserver> MakeSessionView();
+    // Settings, port factory, trace and recorder of the next connection.
+    void PrepareSession();
+    // Message 300 with the real reason below it.
+    void ShowPortOpenFailure(const QString& portName, const PortOpenError& error);
     // Tells the user why a session's connection attempt failed, where the
     // attempt itself has not.
     void ReportFailedAttempt(AttemptEnd end, int address);
     void ResetConnectionView();
+    // Status panel 0 says "connecting", the others are emptied: the start of
+    // a session and of a search.
+    void ShowConnecting();
     void FormClose();
     // Request flags set by buttons; the session loop carries them out.
     void BitBtn4Click();
@@ -325,7 +339,7 @@ public:
     void BitBtn13Click();
     void BitBtn15Click();
     void CheckBox7Click();
-    // The session's own steps (session/).
+    // The session's own steps (ui/session_view/).
     CommandChannel& Channel();
     void SearchECUs();
     void GetLogFileName();
@@ -385,7 +399,7 @@ public:
     void BitBtn16Click();
 
     // ------------------------------------------------------------ recorder and check
-    // (session/recorder_and_check.cpp)
+    // (ui/session_view/recorder_and_check.cpp)
     FlightRecorder Recorder;                     // one recording per session, search and check
     QPushButton* InterfaceCheckButton = nullptr; // on the search page
     void InterfaceCheckClick();
@@ -411,7 +425,7 @@ public:
     void createAddedControls();
     void setAddedCaptions();
 
-    // Live graph (session/live_graph.cpp).
+    // Live graph (ui/session_view/live_graph.cpp).
     QPointer<GraphWindow> LiveGraph;
     int64_t LiveGraphStartMs = 0;
     void GraphButtonClick();
@@ -420,7 +434,7 @@ public:
     // A new session starts an open graph afresh at time 0.
     void RestartLiveGraph();
 
-    // Change journal and undo (session/change_journal.cpp).
+    // Change journal and undo (ui/session_view/change_journal.cpp).
     QString ChangeJournalPath() const;
     // The line before a change goes out; false, after telling the user, when
     // the journal cannot take it: then nothing may be sent.
@@ -448,7 +462,7 @@ public:
     void WriteCodingValues(int coding, int workshopCode, bool undo);
     void SaveAdaptationValue(int channel, int value, const QString& before, bool undo);
 
-    // Scans kept (session/scans_kept.cpp): the search report to a file.
+    // Scans kept (ui/session_view/scans_kept.cpp): the search report to a file.
     void KeepScanReport(const QStringList& lines);
 
     // ------------------------------------------------------------ errors
@@ -486,6 +500,7 @@ private:
     void RunInterfaceCheck();
 
     TForm1Options m_options;
+    std::unique_ptr<SessionObserver> m_sessionView; // before Session: it reports here
     bool m_shown = false;
     std::unique_ptr<QPrinter> m_printer;
     bool m_checkRunning = false; // the interface check owns the port

@@ -91,17 +91,15 @@ void TForm1::StatusBar1DrawPanel(QPainter& painter, int panel, const QRect& rect
     painter.setPen(Qt::black);
     if (panel == 0) {
         switch (state.ConnectionState) {
-        case 0:
+        case ConnectionState::NotConnected:
             painter.fillRect(rect, QColor(128, 0, 0));
             painter.setPen(Qt::white);
             break;
-        case 1:
+        case ConnectionState::Connecting:
             painter.fillRect(rect, QColor(255, 255, 0));
             break;
-        case 2:
+        case ConnectionState::Connected:
             painter.fillRect(rect, Colours::Idle);
-            break;
-        default:
             break;
         }
     } else if (panel == 1 && state.FixedBaudMarked == 1) {

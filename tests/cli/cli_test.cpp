@@ -5,6 +5,7 @@
 #include "config/strings.h"
 #include "link/recording.h"
 #include "support/pty_pair.h"
+#include "support/qt_printers.h"
 #include "support/recording_commands.h"
 #include "support/scoped_env.h"
 #include "support/sim_process.h"
@@ -18,10 +19,6 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <unistd.h>
-
-void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
 
 namespace {
 
@@ -161,13 +158,14 @@ TEST_F(CliTest, WithoutAPortTheCommandListsThePortsAndTouchesNothing) {
     EXPECT_TRUE(r.err.contains("\n  demo\n"));
 }
 
-TEST_F(CliTest, APortThatCannotBeOpenedGivesTheWindowsMessageAndTheReason) {
+TEST_F(CliTest, APortThatCannotBeOpenedNamesTheRealReason) {
     const QString missing = dir.filePath("no-such-tty");
     const CliRun r = RunCli({"ident", "1", "--port", missing, "--ini", ini(), "--json"});
     EXPECT_EQ(r.exitCode, 2);
     const QStringList err = r.err.trimmed().split('\n');
     ASSERT_EQ(err.size(), 2);
-    EXPECT_EQ(err[0], missing + ": Port wird durch eine andere Anwendung blockiert.");
+    // The real reason first; the window keeps message 300 with it below.
+    EXPECT_EQ(err[0], missing + ": Diesen Port gibt es nicht. Ist der Adapter eingesteckt?");
     EXPECT_FALSE(err[1].isEmpty());
     EXPECT_EQ(r.json()["exitCode"].toInt(), 2);
     EXPECT_EQ(r.json()["error"].toString(), r.err.trimmed());

@@ -1,4 +1,5 @@
 #include "config/app_paths.h"
+#include "support/qt_printers.h"
 #include "support/scoped_env.h"
 
 #include <QDir>
@@ -6,12 +7,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 namespace {
 void writeFile(const QString& path, const QByteArray& bytes) {

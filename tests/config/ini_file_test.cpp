@@ -178,3 +178,16 @@ TEST(ConfigValues, TimingsOutsideTheChipsByteGiveTheirDefaultWithANote) {
     const ConfigValues v = ReadConfigValues(IniFile::fromBytes("[Config]\nBDT=-7\n"));
     EXPECT_EQ(v.refused, QStringList{"Konfiguration: BDT=-7 liegt nicht in 0..255, es gilt 40"});
 }
+
+// The window reads its configuration through the same reader as the command line.
+TEST(ConfigValues, WhatTheWindowShowsAsWritten) {
+    const ConfigValues v =
+        ReadConfigValues(IniFile::fromBytes("[Config]\nU2= 16.5 \nTV2=4.2\nSplash=nein\n"));
+    EXPECT_TRUE(v.U2Defined);
+    EXPECT_EQ(v.U2Text, "16.5");
+    EXPECT_DOUBLE_EQ(v.U2, 16.5);
+    EXPECT_DOUBLE_EQ(v.TV[2], 4.2);
+    EXPECT_FALSE(v.Splash);
+    EXPECT_TRUE(ReadConfigValues(IniFile::fromBytes("[Config]\nSplash=ja\n")).Splash);
+    EXPECT_TRUE(ReadConfigValues(IniFile()).Splash);
+}

@@ -144,6 +144,9 @@ TEST(LoadStr, TeamTextsHaveBothLanguagesAndTheSamePlaceholders) {
         ids.push_back(id);
     for (int id = ViewText::First; id <= ViewText::Last; ++id)
         ids.push_back(id);
+    for (int id = LinkText::First; id <= LinkText::Last; ++id)
+        if (!LoadStr(id).isEmpty())
+            ids.push_back(id);
     for (int id : ids) {
         const QString de = LoadStr(id);
         const QString en = LoadStr(En + id);

@@ -2,6 +2,8 @@
 // files there, the desktop files through their validators, and the installed
 // programs started from the prefix with the user's folders in a temporary
 // home, as a user who installed the program would start it.
+#include "support/qt_printers.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -18,12 +20,6 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
-
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include "config/clock.h"
 #include "link/command_channel.h"
 #include "link/memory_stream.h"
-#include "link/open_port.h"
+#include "link/port_factory.h"
 #include "link/serial_port.h"
 #include "support/channel_fixture.h"
 

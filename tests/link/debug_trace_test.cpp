@@ -3,6 +3,8 @@
 #include "config/app_locale.h"
 #include "config/ini_file.h"
 #include "config/strings.h"
+#include "reports/link_texts.h"
+#include "support/qt_printers.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,10 +13,6 @@
 #include <gtest/gtest.h>
 #include <ostream>
 #include <sys/resource.h>
-
-void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
 
 namespace {
 QByteArray readAll(const QString& path) {
@@ -168,7 +166,7 @@ TEST_F(DebugTraceTest, WriteFailureAfterStartSwitchesOffAndReportsOnce) {
     EXPECT_EQ(reports, 1);
     EXPECT_EQ(readAll(path()), before);
 
-    const QString message = DebugTrace::WriteFailureMessage(EnglishStringOffset, reason);
+    const QString message = TraceWriteFailureMessage(reason, EnglishStringOffset);
     EXPECT_TRUE(message.endsWith("\n" + reason)) << message.toStdString();
-    EXPECT_NE(DebugTrace::WriteFailureMessage(0, reason), message);
+    EXPECT_NE(TraceWriteFailureMessage(reason, 0), message);
 }

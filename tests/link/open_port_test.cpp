@@ -1,22 +1,22 @@
-#include "link/open_port.h"
+#include "link/port_factory.h"
 
 #include "config/strings.h"
 #include "link/debug_trace.h"
+#include "link/memory_stream.h"
 #include "link/port_list.h"
 #include "link/serial_port.h"
+#include "reports/link_texts.h"
 #include "support/pty_pair.h"
+#include "support/qt_printers.h"
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <ostream>
 #include <unistd.h>
 #include <vector>
-
-void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
 
 namespace {
 QString firstLine(const QString& text) {
@@ -47,16 +47,16 @@ protected:
 
 TEST_F(OpenPortTest, OpensThePtyAt19200AndTracesIt) {
     PtyPair pty;
-    const OpenPortResult r = OpenPort(m_port, pty.slavePath(), 0, &m_trace);
-    EXPECT_TRUE(r.ok);
-    EXPECT_TRUE(r.message.isEmpty());
+    const PortOpenError r = OpenConnectionPort(m_port, pty.slavePath(), &m_trace);
+    EXPECT_TRUE(r.ok());
     EXPECT_TRUE(m_port.Connected());
     EXPECT_EQ(m_port.Port(), pty.slavePath());
     EXPECT_EQ(m_port.BaudRate(), br19200);
+    EXPECT_EQ(m_port.Timeouts().ReadTotalConstant, 1000);
     EXPECT_EQ(traceLines(), "Open " + pty.slavePath().toUtf8() + ";0;00\r\n");
 }
 
-TEST_F(OpenPortTest, FailuresKeepMessage300AndAddTheSystemsReason) {
+TEST_F(OpenPortTest, FailuresKeepMessage300AndSayTheRealReason) {
     PtyPair pty;
     TSerialPort holder;
     holder.SetPort(pty.slavePath());
@@ -67,29 +67,39 @@ TEST_F(OpenPortTest, FailuresKeepMessage300AndAddTheSystemsReason) {
 
     struct Case {
         QString name;
-        const char* reasonPart; // of the second line
+        PortOpenFailure kind;
+        const char* reasonPart; // of the system's detail
     } cases[] = {
-        {m_dir.filePath("ttyUSB7"), "No such file"},
-        {m_dir.filePath("plain"), "ioctl"}, // not a terminal
-        {m_dir.path(), ""},                 // a folder
-        {pty.slavePath(), "in use"},        // held by another port
-        {QString(), "no port name"},
+        {m_dir.filePath("ttyUSB7"), PortOpenFailure::Missing, "No such file"},
+        {m_dir.filePath("plain"), PortOpenFailure::NotATerminal, "ioctl"},
+        {m_dir.path(), PortOpenFailure::NotATerminal, ""},  // a folder
+        {pty.slavePath(), PortOpenFailure::Busy, "in use"}, // held by another port
+        {QString(), PortOpenFailure::NoName, "no port name"},
     };
     for (int lang : {0, EnglishStringOffset}) {
         for (const Case& c : cases) {
-            const OpenPortResult r = OpenPort(m_port, c.name, lang, &m_trace);
-            SCOPED_TRACE(r.message.toStdString());
-            EXPECT_FALSE(r.ok);
+            const PortOpenError r = OpenConnectionPort(m_port, c.name, &m_trace);
+            const QString message = PortOpenMessage(c.name, r, lang);
+            SCOPED_TRACE(message.toStdString());
+            EXPECT_EQ(r.kind, c.kind);
             EXPECT_FALSE(m_port.Connected());
-            EXPECT_EQ(r.caption, LoadStr(301 + lang));
-            EXPECT_EQ(firstLine(r.message), c.name + ": " + LoadStr(300 + lang));
-            EXPECT_FALSE(secondLine(r.message).isEmpty());
-            EXPECT_TRUE(secondLine(r.message).contains(c.reasonPart));
+            EXPECT_TRUE(r.detail.contains(c.reasonPart));
+            // The window: message 300 first, the real reason below it.
+            EXPECT_EQ(firstLine(message), c.name + ": " + LoadStr(300 + lang));
+            EXPECT_EQ(message.section('\n', 1, 1), PortOpenReason(r, lang));
+            // The command line: the real reason first.
+            EXPECT_EQ(firstLine(PortOpenHeadline(c.name, r, lang)),
+                      c.name + ": " + PortOpenReason(r, lang));
         }
     }
+    // Each kind has a reason of its own.
+    PortOpenError missing, busy;
+    missing.kind = PortOpenFailure::Missing;
+    busy.kind = PortOpenFailure::Busy;
+    EXPECT_NE(PortOpenReason(missing, 0), PortOpenReason(busy, 0));
     // The German text, as the user sees it for an empty list.
-    EXPECT_TRUE(OpenPort(m_port, QString(), 0)
-                    .message.startsWith(": Port wird durch eine andere Anwendung blockiert.\n"));
+    EXPECT_TRUE(PortOpenMessage(QString(), OpenConnectionPort(m_port, QString()), 0)
+                    .startsWith(": Port wird durch eine andere Anwendung blockiert.\n"));
     // No trace line after an opening error.
     EXPECT_EQ(traceLines(), "");
 }
@@ -103,33 +113,68 @@ TEST_F(OpenPortTest, DemoEntryOpensTheSimulatorsTerminal) {
         return true;
     };
     const QString name = DemoInterfaceName(EnglishStringOffset);
-    const OpenPortResult r = OpenPort(m_port, name, EnglishStringOffset, &m_trace, demo);
-    EXPECT_TRUE(r.ok) << r.message.toStdString();
+    const PortFactory factory(demo, DemoInterfaceNames());
+    EXPECT_EQ(factory.kindOf(name), PortKind::Demo);
+    EXPECT_EQ(factory.kindOf(DemoInterfaceName(0)), PortKind::Demo);
+    EXPECT_EQ(factory.kindOf(pty.slavePath()), PortKind::ChipInterface);
+    PortOpenError r;
+    const std::unique_ptr<ByteStream> port = factory.open(name, r, &m_trace);
+    ASSERT_TRUE(port);
+    EXPECT_TRUE(r.ok()) << r.detail.toStdString();
     EXPECT_EQ(starts, 1);
-    EXPECT_EQ(m_port.Port(), pty.slavePath());
+    EXPECT_EQ(port->name(), pty.slavePath());
     EXPECT_EQ(traceLines(), "Open " + name.toUtf8() + ";0;00\r\n");
 
     // The program's side really reaches the simulator's side.
-    m_port.WriteStr("ATZ\r");
+    port->WriteStr("ATZ\r");
     EXPECT_EQ(pty.read(), "ATZ\r");
 }
 
 TEST_F(OpenPortTest, DemoFailuresSayWhy) {
     const QString name = DemoInterfaceName(0);
-    const OpenPortResult missing = OpenPort(m_port, name, 0, &m_trace);
-    EXPECT_FALSE(missing.ok);
-    EXPECT_EQ(firstLine(missing.message), name + ": " + LoadStr(300));
-    EXPECT_FALSE(secondLine(missing.message).isEmpty());
+    PortOpenError missing;
+    EXPECT_FALSE(PortFactory({}, DemoInterfaceNames()).open(name, missing, &m_trace));
+    EXPECT_EQ(missing.kind, PortOpenFailure::DemoUnavailable);
+    const QString message = PortOpenMessage(name, missing, 0);
+    EXPECT_EQ(firstLine(message), name + ": " + LoadStr(300));
+    EXPECT_EQ(secondLine(message), LoadStr(TeamText::DemoUnavailable));
 
     const DemoStarter broken = [](QString&, QString& error) {
         error = "scenario file not found";
         return false;
     };
-    const OpenPortResult failed = OpenPort(m_port, name, 0, &m_trace, broken);
-    EXPECT_FALSE(failed.ok);
-    EXPECT_EQ(secondLine(failed.message), "scenario file not found");
-    EXPECT_FALSE(m_port.Connected());
+    PortOpenError failed;
+    EXPECT_FALSE(PortFactory(broken, DemoInterfaceNames()).open(name, failed, &m_trace));
+    EXPECT_EQ(failed.kind, PortOpenFailure::DemoFailed);
+    EXPECT_TRUE(PortOpenMessage(name, failed, 0).endsWith("\nscenario file not found"));
     EXPECT_EQ(traceLines(), "");
+}
+
+TEST_F(OpenPortTest, AnAddedKindTakesItsNamesBeforeTheBuiltInOnes) {
+    PortFactory factory({}, DemoInterfaceNames());
+    int made = 0;
+    factory.addKind(
+        PortKind::Demo, [](const QString& name) { return name.startsWith("cable:"); },
+        [&](const QString& name, PortOpenError& error) -> std::unique_ptr<ByteStream> {
+            ++made;
+            if (name == "cable:gone") {
+                error.kind = PortOpenFailure::Missing;
+                error.errorNumber = ENODEV;
+                return nullptr;
+            }
+            return std::make_unique<MemoryByteStream>();
+        });
+    EXPECT_EQ(factory.kindOf("cable:1"), PortKind::Demo);
+    EXPECT_EQ(factory.kindOf("/dev/ttyUSB0"), PortKind::ChipInterface);
+    PortOpenError r;
+    const std::unique_ptr<ByteStream> port = factory.open("cable:1", r, &m_trace);
+    ASSERT_TRUE(port);
+    EXPECT_TRUE(r.ok());
+    EXPECT_TRUE(port->Connected());
+    EXPECT_FALSE(factory.open("cable:gone", r, &m_trace));
+    EXPECT_EQ(r.kind, PortOpenFailure::Missing);
+    EXPECT_EQ(r.errorNumber, ENODEV);
+    EXPECT_EQ(made, 2);
 }
 
 TEST(PortPermission, HintNamesTheGroupToJoinOrTheAdministrator) {
@@ -155,9 +200,28 @@ TEST(PortPermission, HintNamesTheGroupToJoinOrTheAdministrator) {
             EXPECT_FALSE(hint.contains("usermod -aG root")) << hint.toStdString();
         }
     }
-    const QString message =
-        PortOpenMessage("/dev/ttyUSB0", 0, PortPermissionHint("/dev/ttyUSB0", "dialout", 0));
+}
+
+// The errno is injected: tests run as root, whom no permission stops.
+TEST(PortPermission, TheGroupHintOnlyForAGroupTheUserIsNotIn) {
+    PortOpenError refused;
+    refused.kind = PortOpenError::kindOf(EACCES);
+    refused.errorNumber = EACCES;
+    refused.device = "/dev/ttyUSB0";
+    refused.detail = "Permission denied";
+    refused.deviceGroup = "dialout";
+    ASSERT_EQ(refused.kind, PortOpenFailure::PermissionDenied);
+    EXPECT_EQ(PortOpenError::kindOf(EPERM), PortOpenFailure::PermissionDenied);
+
+    const QString message = PortOpenMessage("/dev/ttyUSB0", refused, 0);
     EXPECT_EQ(firstLine(message), "/dev/ttyUSB0: " + LoadStr(300));
+    EXPECT_EQ(message.section('\n', 1, 1), LoadStr(LinkText::PortPermission));
+    EXPECT_EQ(message.section('\n', 2), PortPermissionHint("/dev/ttyUSB0", "dialout", 0));
+
+    refused.inDeviceGroup = true; // joining it again is no advice
+    const QString member = PortOpenMessage("/dev/ttyUSB0", refused, 0);
+    EXPECT_FALSE(member.contains("usermod")) << member.toStdString();
+    EXPECT_EQ(member.section('\n', 2), "Permission denied");
 }
 
 TEST(PortPermission, RefusedOpenNamesTheDevicesGroup) {
@@ -171,12 +235,14 @@ TEST(PortPermission, RefusedOpenNamesTheDevicesGroup) {
             if (setgid(65534) != 0 || setuid(65534) != 0)
                 _exit(2);
             TSerialPort port;
-            const OpenPortResult r = OpenPort(port, pty.slavePath(), EnglishStringOffset);
-            const bool good = !r.ok &&
-                              firstLine(r.message) ==
-                                  pty.slavePath() + ": " + LoadStr(300 + EnglishStringOffset) &&
-                              secondLine(r.message) ==
-                                  PortPermissionHint(pty.slavePath(), group, EnglishStringOffset);
+            const PortOpenError r = OpenConnectionPort(port, pty.slavePath());
+            const QString message = PortOpenMessage(pty.slavePath(), r, EnglishStringOffset);
+            const bool good =
+                r.kind == PortOpenFailure::PermissionDenied && r.deviceGroup == group &&
+                !r.inDeviceGroup &&
+                firstLine(message) == pty.slavePath() + ": " + LoadStr(300 + EnglishStringOffset) &&
+                message.section('\n', 2) ==
+                    PortPermissionHint(pty.slavePath(), group, EnglishStringOffset);
             _exit(good ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");

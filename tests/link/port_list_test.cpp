@@ -1,17 +1,15 @@
 #include "link/port_list.h"
 
 #include "config/strings.h"
+#include "reports/link_texts.h"
 #include "support/pty_pair.h"
+#include "support/qt_printers.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <ostream>
-
-void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
 
 namespace {
 void writeFile(const QString& path, const QByteArray& content = QByteArray()) {
@@ -95,14 +93,15 @@ TEST(PortList, ListsHardwareTerminalsSortedAsTextWithTheDemoLast) {
 
     const QStringList expected{dev(fs, "ttyACM0"), dev(fs, "ttyS10"), dev(fs, "ttyS2"),
                                dev(fs, "ttyUSB0"), DemoInterfaceName(0)};
-    EXPECT_EQ(EnumerateComPorts(QString(), 0, fs.roots()), expected);
+    EXPECT_EQ(EnumerateComPorts(QString(), DemoInterfaceName(0), fs.roots()), expected);
     EXPECT_EQ(PreselectedPortIndex(expected, QString()), 0);
 }
 
 TEST(PortList, WithoutSerialPortsTheDemoIsTheOnlyAndChosenEntry) {
     FakeSystem fs;
     for (int lang : {0, EnglishStringOffset}) {
-        const QStringList ports = EnumerateComPorts("/dev/ttyUSB0", lang, fs.roots());
+        const QStringList ports =
+            EnumerateComPorts("/dev/ttyUSB0", DemoInterfaceName(lang), fs.roots());
         ASSERT_EQ(ports, QStringList{DemoInterfaceName(lang)});
         EXPECT_EQ(PreselectedPortIndex(ports, "/dev/ttyUSB0"), 0);
         EXPECT_TRUE(IsDemoInterfaceName(ports.first()));
@@ -132,7 +131,7 @@ TEST(PortList, ConfiguredTerminalIsListedForExactPreselection) {
     // A symlink to a terminal, a pty and a configured value with blanks.
     for (const QString& configured : {link, pty.slavePath(), " " + pty.slavePath() + " "}) {
         SCOPED_TRACE(configured.toStdString());
-        const QStringList ports = EnumerateComPorts(configured, 0, fs.roots());
+        const QStringList ports = EnumerateComPorts(configured, DemoInterfaceName(0), fs.roots());
         ASSERT_EQ(ports.size(), 3);
         EXPECT_EQ(ports.last(), DemoInterfaceName(0));
         QStringList sorted = ports.mid(0, 2);
@@ -143,7 +142,8 @@ TEST(PortList, ConfiguredTerminalIsListedForExactPreselection) {
     }
 
     // The same name twice is listed once.
-    const QStringList ports = EnumerateComPorts(dev(fs, "ttyUSB0"), 0, fs.roots());
+    const QStringList ports =
+        EnumerateComPorts(dev(fs, "ttyUSB0"), DemoInterfaceName(0), fs.roots());
     EXPECT_EQ(ports, (QStringList{dev(fs, "ttyUSB0"), DemoInterfaceName(0)}));
 }
 
@@ -156,7 +156,7 @@ TEST(PortList, ConfiguredNameThatIsNoTerminalIsLeftOut) {
     for (const QString& configured :
          {dir.filePath("plain"), dir.filePath("missing"), dir.path(), QString("/dev/null"),
           QString("COM4"), QString("ttyUSB0"), QString()}) {
-        EXPECT_EQ(EnumerateComPorts(configured, 0, fs.roots()), onlySystem)
+        EXPECT_EQ(EnumerateComPorts(configured, DemoInterfaceName(0), fs.roots()), onlySystem)
             << configured.toStdString();
     }
     EXPECT_FALSE(IsTerminalDevice("/dev/null"));
@@ -174,7 +174,7 @@ TEST(PortList, PreselectionComparesExactlyAfterTrimming) {
 
 TEST(PortList, SystemListHoldsNoConsoleAndEndsWithTheDemo) {
     // The real machine: whatever it has, the shape holds.
-    const QStringList ports = EnumerateComPorts(QString());
+    const QStringList ports = EnumerateComPorts(QString(), DemoInterfaceName(0));
     ASSERT_FALSE(ports.isEmpty());
     EXPECT_EQ(ports.last(), DemoInterfaceName(0));
     QStringList system = ports.mid(0, ports.size() - 1);
@@ -201,7 +201,7 @@ TEST(PortList, UsbAdaptersAreOfferedByTheirStableNameWithMakerProductAndSerial) 
     fs.addUsbTty("ttyUSB2", "", "", "", "usb-0403_6001-if00-port0"); // no strings at all
     fs.addTty("ttyS2", true, "4");
 
-    const QList<PortEntry> entries = PortListEntries(QString(), 0, fs.roots());
+    const QList<PortEntry> entries = PortListEntries(QString(), DemoInterfaceName(0), fs.roots());
     QStringList paths, de, en;
     for (const PortEntry& e : entries) {
         paths << e.path;
@@ -214,7 +214,7 @@ TEST(PortList, UsbAdaptersAreOfferedByTheirStableNameWithMakerProductAndSerial) 
     EXPECT_EQ(paths, (QStringList{bare, ftdi, prolific, dev(fs, "ttyACM0"), dev(fs, "ttyS2"),
                                   DemoInterfaceName(0)}));
     // The plain list is the same paths.
-    EXPECT_EQ(EnumerateComPorts(QString(), 0, fs.roots()), paths);
+    EXPECT_EQ(EnumerateComPorts(QString(), DemoInterfaceName(0), fs.roots()), paths);
     EXPECT_EQ(entries[1].device, dev(fs, "ttyUSB1"));
     EXPECT_EQ(entries[1].adapter.serial, "A50285BI");
 

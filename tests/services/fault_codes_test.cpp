@@ -1,5 +1,6 @@
 // The fault code read against replies played on a pseudo-terminal.
 #include "config/strings.h"
+#include "reports/link_texts.h"
 #include "services/fault_codes.h"
 #include "services/hex_number.h"
 #include "support/channel_fixture.h"

@@ -76,7 +76,7 @@ TEST_F(InterfaceCheckTest, ReportsEachStepWithWhatWasSeenAndNeverDialsAUnit) {
         // The window is free again, and the check left a recording.
         EXPECT_TRUE(w.InterfaceCheckButton->isEnabled());
         EXPECT_TRUE(w.ComboBox2->isEnabled());
-        EXPECT_FALSE(w.SerialPort1.Connected());
+        EXPECT_FALSE(w.Session->portOpen());
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         const Recording::File file = lastRecording();
         EXPECT_EQ(file.value("Kind"), "interface check");
@@ -127,6 +127,6 @@ TEST_F(InterfaceCheckTest, ClosingTheWindowDuringACheckEndsItQuietly) {
     w.InterfaceCheckButton->click();
     EXPECT_LT(took.elapsed(), 2000) << "the check waited for the silent interface";
     EXPECT_TRUE(prompts.shown().empty());
-    EXPECT_FALSE(w.SerialPort1.Connected());
+    EXPECT_FALSE(w.Session->portOpen());
     EXPECT_FALSE(w.state.SessionRunning);
 }

@@ -1,6 +1,7 @@
 // The flight recorder through the real window, port and channel against the
 // simulator in its own process: what a session's recording holds, its replay,
 // a folder that cannot be written and a program that is killed.
+#include "reports/link_texts.h"
 #include "support/sim_process.h"
 #include "support/ui/recording_fixture.h"
 

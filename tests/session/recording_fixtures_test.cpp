@@ -3,6 +3,7 @@
 // session read them. A recording a user sends in becomes one more case by
 // being dropped in that folder; see tests/recordings/README.
 #include "link/memory_stream.h"
+#include "reports/link_texts.h"
 #include "services/identification.h"
 #include "services/requests.h"
 #include "sim/replay_engine.h"
@@ -60,7 +61,9 @@ Original originalOf(const Recording::File& file) {
         if (command.startsWith("ATD") && !o.connected && reply.starts_with("CONNECT")) {
             o.connected = true;
             Replayed r(reply.substr(reply.find('\r') + 1));
-            tryReading([&] { ReadIdentification(r.channel, o.id, 0); });
+            tryReading([&] { ReadIdentification(r.channel, o.id); });
+            // Labelled as the window labels them (German).
+            IdentificationTexts(o.id, 0);
         }
         const QRegularExpressionMatch group = groupRead.match(command);
         if (group.hasMatch() && command != "0800") {

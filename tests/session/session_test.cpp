@@ -1,5 +1,6 @@
 // Whole sessions through the real window, port and channel against the
 // simulator in its own process.
+#include "reports/link_texts.h"
 #include "support/pty_pair.h"
 #include "support/scripted_peer.h"
 #include "support/sim_process.h"
@@ -328,6 +329,6 @@ TEST_F(SessionTest, ClosingTheWindowDuringASessionEndsItQuietly) {
     // No "ATH" on the way out and no box for a window that is gone.
     EXPECT_EQ(sim.commands(), SetupToEngine);
     EXPECT_TRUE(prompts.shown().empty());
-    EXPECT_FALSE(w.SerialPort1.Connected());
+    EXPECT_FALSE(w.Session->portOpen());
     EXPECT_FALSE(w.state.SessionRunning);
 }

@@ -2,7 +2,7 @@
 // port and command channel.
 #include "link/command_channel.h"
 #include "link/interface_connection.h"
-#include "link/open_port.h"
+#include "link/port_factory.h"
 #include "link/serial_port.h"
 #include "support/program_port.h"
 
@@ -183,22 +183,22 @@ TEST(VandrixSim, HelpAndBadOptions) {
 }
 
 namespace {
-struct QuietView : ConnectionView {
+struct QuietView : ConnectionObserver {
     TSerialPort& port;
     QString device;
     QStringList panels{"", "", "", ""};
     int errors = 0;
     QuietView(TSerialPort& p, const QString& d) : port(p), device(d) {}
-    void setStatusPanel(int panel, const QString& text) override {
-        if (panel < 4)
-            panels[panel] = text;
+    void attemptStarted(int) override {}
+    bool openPort() override { return OpenConnectionPort(port, device).ok(); }
+    void chipIdentified(const QString& line) override { panels[2] = line; }
+    void connected(int speedCode, ProtocolKind) override {
+        panels[1] = KLineSpeedText(speedCode) + " Baud";
     }
-    void setConnectionState(int) override {}
-    void setFixedBaudMarked(int) override {}
-    bool openPort() override { return OpenConnectionPort(port, device, 0).ok; }
-    void showConnectionError(int, const QString&) override { ++errors; }
-    void resetConnectionView() override {}
-    QString text(int) const override { return {}; }
+    // The boxes the window shows: 305 and 306 only.
+    void attemptFailed(AttemptEnd end, const AttemptSeen&) override {
+        errors += end == AttemptEnd::NoInterface || end == AttemptEnd::NoChip;
+    }
 };
 } // namespace
 
@@ -213,7 +213,7 @@ TEST(VandrixSim, TheRealConnectionSetUpAcceptsIt) {
     InterfaceInfo info;
     ASSERT_TRUE(ConnectInterface(2, ch, InterfaceSettings{}, info, view, nullptr));
     EXPECT_EQ(info.ChipVersion, 2.1);
-    EXPECT_EQ(info.ProtocolKind, 2);
+    EXPECT_EQ(info.Protocol, ProtocolKind::KW2000);
     EXPECT_EQ(view.panels[1], "9600 Baud");
     EXPECT_EQ(view.panels[2], "Vandrix Pro v2.1");
     EXPECT_EQ(ch.ReadReply(true, false), "09G927750FA"); // the identification follows

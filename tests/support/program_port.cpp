@@ -1,16 +1,16 @@
 #include "support/program_port.h"
 
 #include "config/clock.h"
-#include "link/open_port.h"
+#include "link/port_factory.h"
 #include "link/serial_port.h"
 
 #include <chrono>
 #include <stdexcept>
 
 void OpenLikeTheProgram(TCustomSerialPort& port, const QString& device) {
-    const OpenPortResult result = OpenConnectionPort(port, device, 0);
-    if (!result.ok)
-        throw std::runtime_error(result.message.toStdString());
+    const PortOpenError result = OpenConnectionPort(port, device);
+    if (!result.ok())
+        throw std::runtime_error(("cannot open " + device + ": " + result.detail).toStdString());
 }
 
 void UseFastClock(int factor) {

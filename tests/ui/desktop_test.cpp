@@ -1,8 +1,9 @@
 // The window as a Linux desktop program: the port list read afresh when it
 // opens, the start-up hint for an adapter the user may not open, and Qt's
 // own dialogs in the chosen language.
-#include "link/open_port.h"
+#include "link/port_factory.h"
 #include "link/port_list.h"
+#include "reports/link_texts.h"
 #include "support/ui/window_fixture.h"
 #include "ui/application.h"
 #include "ui/form_widgets.h"

@@ -79,7 +79,7 @@ TEST_F(ScreenshotsTest, MainWindowInBothLanguages) {
         emit f.ComboBox2->activated(2);
         for (int i = 0; i < f.PageControl1->pageCount(); ++i)
             f.PageControl1->page(i)->setEnabled(true);
-        f.state.ConnectionState = 2;
+        f.state.ConnectionState = ConnectionState::Connected;
         f.BitBtn3->hide();
         f.BitBtn2->show();
         fillSamples(f);

@@ -1,6 +1,7 @@
 // Start-up of the main window from the configuration file: every key with its
 // default and the values that are easy to get wrong.
 #include "config/strings.h"
+#include "reports/link_texts.h"
 #include "support/pty_pair.h"
 #include "support/ui/window_fixture.h"
 #include "ui/form_widgets.h"
@@ -231,7 +232,7 @@ TEST_F(StartupTest, NotConnectedViewAfterStart) {
          std::initializer_list<QWidget*>{f.BitBtn5, f.BitBtn6, f.BitBtn11, f.CheckBox7})
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
     EXPECT_FALSE(f.CheckBox7->isChecked());
-    EXPECT_EQ(f.state.ConnectionState, 0);
+    EXPECT_EQ(f.state.ConnectionState, ConnectionState::NotConnected);
     EXPECT_EQ(f.StatusBar1->panelText(0), QStringLiteral("Keine Verbindung"));
     EXPECT_EQ(f.ComboBox2->currentIndex(), 0);
     EXPECT_FALSE(f.Memo1->isVisible());

@@ -154,16 +154,16 @@ TEST_F(ViewTest, TabsWrapIntoRowsThatFitThePage) {
 TEST_F(ViewTest, StatusPanelColours) {
     TForm1& f = shownWindow();
     const struct {
-        int state;
+        ConnectionState state;
         QColor background;
         bool whiteText;
     } cases[] = {
-        {0, QColor(128, 0, 0), true},
-        {1, QColor(255, 255, 0), false},
-        {2, QColor(192, 220, 192), false},
+        {ConnectionState::NotConnected, QColor(128, 0, 0), true},
+        {ConnectionState::Connecting, QColor(255, 255, 0), false},
+        {ConnectionState::Connected, QColor(192, 220, 192), false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.state);
+        SCOPED_TRACE(int(c.state));
         f.state.ConnectionState = c.state;
         const QImage image = f.StatusBar1->grab().toImage();
         const QRect panel0 = f.StatusBar1->panelRect(0);
@@ -192,7 +192,7 @@ TEST_F(ViewTest, StatusPanelColours) {
 
 TEST_F(ViewTest, StatusPanelsShowTheirWholeText) {
     TForm1& f = shownWindow();
-    f.state.ConnectionState = 1; // dark text on yellow
+    f.state.ConnectionState = ConnectionState::Connecting; // dark text on yellow
     const struct {
         int panel;
         const char* text;

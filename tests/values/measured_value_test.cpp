@@ -1,13 +1,8 @@
 #include "config/app_locale.h"
+#include "support/qt_printers.h"
 #include "values/measured_value.h"
 
 #include <gtest/gtest.h>
-
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 namespace {
 struct Case {

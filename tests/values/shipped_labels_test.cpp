@@ -1,14 +1,9 @@
 // The label files that ship with the program, for the demo car's units.
+#include "support/qt_printers.h"
 #include "values/label_file.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
-
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) {
-    *os << '"' << s.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 namespace {
 QString dataDir() {

@@ -83,8 +83,9 @@ protected:
 
     // Connected and the identification shown: the tabs are open to the user.
     bool connected() const {
-        return window->state.ConnectionState == 2 && !window->BitBtn2->isHidden() &&
-               window->BitBtn2->isEnabled() && window->TabSheet1->pageEnabled();
+        return window->state.ConnectionState == ConnectionState::Connected &&
+               !window->BitBtn2->isHidden() && window->BitBtn2->isEnabled() &&
+               window->TabSheet1->pageEnabled();
     }
 
     // Presses Connect; once the session is connected, runs whileConnected
@@ -162,14 +163,14 @@ protected:
 
     void expectIdleWindow(const QString& panel0 = QStringLiteral("Keine Verbindung")) {
         EXPECT_EQ(window->StatusBar1->panelText(0), panel0);
-        EXPECT_EQ(window->state.ConnectionState, 0);
+        EXPECT_EQ(window->state.ConnectionState, ConnectionState::NotConnected);
         for (int panel = 1; panel <= 4; ++panel)
             EXPECT_EQ(window->StatusBar1->panelText(panel), "") << "panel " << panel;
         EXPECT_FALSE(window->BitBtn3->isHidden());
         EXPECT_TRUE(window->BitBtn2->isHidden());
         EXPECT_TRUE(window->ComboBox1->isEnabled());
         EXPECT_TRUE(window->ComboBox2->isEnabled());
-        EXPECT_FALSE(window->SerialPort1.Connected());
+        EXPECT_FALSE(window->Session->portOpen());
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }
 };

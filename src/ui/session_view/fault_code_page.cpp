@@ -1,6 +1,7 @@
 // The fault code page: the DTCs row of the session loop and the fault table.
 // Owns: StringGrid1's data rows, state.FaultCodes, BitBtn4 while the page is
 // polled. The clear itself is a request the session loop carries out.
+#include "reports/link_texts.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
 

@@ -2,6 +2,7 @@
 // The program's unit-wide state, owned by the main window so a test can make
 // a window and start from a clean slate.
 #include "config/app_paths.h"
+#include "config/config_values.h"
 #include "config/ini_file.h"
 #include "link/command_channel.h"
 #include "link/interface_connection.h"
@@ -16,23 +17,21 @@
 #include <cstdint>
 #include <memory>
 
-struct SessionState {
+// The interface timing (InterByteTime, BlockDelayTime, KLineBaud) is
+// configuration sent to the chip at each connection.
+struct SessionState : InterfaceTiming {
     // Language chosen at start-up.
     int LanguageOffset = 0; // 0 German, 10000 English
     QString LanguageCode;   // "de" or "en"; empty without configuration file
 
-    // Configuration sent to the chip at each connection.
-    int InterByteTime = 5;
-    int BlockDelayTime = 40;
-    int KLineBaud = 0; // 0 automatic, or 1200 .. 14400
     int FixedBaudMarked = 0;
     double U2 = 0;
     std::array<double, 6> TV{}; // TV0 .. TV5
 
     // Learnt at each connection.
     double ChipVersion = 0;
-    int ProtocolKind = 0;        // 1 KW1281, 2 KW2000
-    int ConnectionState = 0;     // 0 not connected, 1 connecting, 2 connected
+    ::ProtocolKind ProtocolKind = ::ProtocolKind::Unknown;
+    ::ConnectionState ConnectionState = ::ConnectionState::NotConnected; // panel 0's colour
     AttemptSeen LastAttemptSeen; // what the last failed attempt saw
 
     bool StopRequested = false;
@@ -66,9 +65,6 @@ struct SessionState {
     // Where the configuration, the data and the user's files are.
     AppPaths Paths;
 
-    // The dialogue with the interface; made for the window's port when the
-    // first session starts.
-    std::unique_ptr<CommandChannel> Channel;
     BlockBuffer Buffer;       // replies of block requests, entries 1 .. 100
     TecuID Identification;    // of the connected unit
     FaultCodeList FaultCodes; // of the last fault read

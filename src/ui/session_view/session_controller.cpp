@@ -5,8 +5,10 @@
 #include "config/clock.h"
 #include "link/byte_stream.h"
 #include "link/interface_connection.h"
+#include "reports/link_texts.h"
 #include "services/hex_number.h"
 #include "services/requests.h"
+#include "session/diagnostic_session.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
 #include "values/label_file.h"
@@ -43,35 +45,15 @@ void ClearRequestFlags(SessionState& s) {
     s.LogToggled = false;
     s.OutputTestConfirmed = false;
 }
-// Disconnect cut a wait short, so what the interface still sends is of no
-// interest, but "ATH" still lets the unit go. Its answer gets a moment only:
-// closing the port at once would discard the command on its way out.
-void EndCutShortDiagnosis(CommandChannel& channel) {
-    try {
-        ByteStream& port = channel.port();
-        port.ClearBuffer(true, false);
-        channel.SendText(QStringLiteral("ATH\r"));
-        const int64_t until = Clock::nowMs() + 500;
-        for (int64_t left = 500; left > 0; left = until - Clock::nowMs()) {
-            QString c;
-            if (!channel.WaitForInput(int(left)) || (port.ReadStr(c, 1) == 1 && c == u">"))
-                break;
-        }
-    } catch (const std::exception&) {
-        // Gone already: the port is closed next anyway.
-    }
-}
-
-// Silence, "DATA ERROR", a failing port and a reply that cannot be read are
-// the interface's doing; anything else is a fault of the program.
-bool IsCommunicationError(const std::exception& error) {
-    return dynamic_cast<const EDataError*>(&error) || dynamic_cast<const ESerialPort*>(&error) ||
-           dynamic_cast<const EConvertError*>(&error);
-}
 } // namespace
 
 void TForm1::ShowSessionError(const std::exception& error) {
-    if (IsCommunicationError(error)) {
+    if (DiagnosticSession::IsCommunicationError(error)) {
+        // The debug trace says what happened where the interface sent no
+        // "DATA ERROR" itself; the window ends as for any broken link.
+        if (const auto* dataError = dynamic_cast<const EDataError*>(&error))
+            Trace.Note(QStringLiteral("DataError;") +
+                       DataErrorReasonText(dataError->reason, state.LanguageOffset));
         prompts.message(Str(301), Str(304), PromptIcon::Error);
         return;
     }
@@ -153,7 +135,7 @@ void TForm1::ShowConnectedView() {
     for (TTabSheet* sheet : {TabSheet1, TabSheet2, TabSheet3, TabSheet4, TabSheet6, TabSheet8,
                              TabSheet9, TabSheet11, TabSheet12, TabSheet13})
         sheet->setEnabled(true);
-    TabSheet5->setEnabled(state.ProtocolKind == 1);
+    TabSheet5->setEnabled(state.ProtocolKind == ProtocolKind::KW1281);
     TabSheet10->setEnabled(state.ChipVersion >= 2.0);
     PageControl1->update();
     for (QPushButton* b : {BitBtn6, BitBtn11, BitBtn4, BitBtn7, BitBtn13, BitBtn15})
@@ -187,11 +169,7 @@ void TForm1::ConnectOneECU() {
     ComboBox1->setEnabled(false);
     ComboBox2->setEnabled(false);
     clearLabels({Label6, Label7, Label8, Label9, Label97, Label145});
-    StatusBar1->setPanelText(0, Str(7));
-    state.ConnectionState = 1;
-    for (int panel = 1; panel <= 4; ++panel)
-        StatusBar1->setPanelText(panel, QString());
-    StatusBar1->update();
+    ShowConnecting();
     for (int i = 0; i < PageControl1->pageCount(); ++i)
         PageControl1->page(i)->setEnabled(false);
     PageControl1->setActivePage(TabSheet1);
@@ -202,9 +180,7 @@ void TForm1::ConnectOneECU() {
     // Every wait of the session ends when the user disconnects, not only the
     // gaps between requests: a device that never ends its reply must not
     // hold the session.
-    CommandChannel& channel = Channel();
-    channel.setCancelCheck([this] { return state.StopRequested; });
-    const auto stopCancelling = qScopeGuard([&channel] { channel.setCancelCheck({}); });
+    Session->setStopCheck([this] { return state.StopRequested; });
 
     const int address = ComboBox2->currentText().left(3).toInt();
     BeginRecording(RecordingHeader::Kind::Session, {address});
@@ -222,32 +198,25 @@ void TForm1::ConnectOneECU() {
         return;
     }
     try {
-        state.Identification = TecuID{};
-        ReadIdentification(channel, state.Identification, state.LanguageOffset);
-        ShowIdentification();
-        QApplication::restoreOverrideCursor();
-        OpenSessionLabelFile();
-        RestartLiveGraph();
-        ShowConnectedView();
-        while (!state.StopRequested)
-            RunSessionPass();
-        channel.setCancelCheck({});
-        if (!state.Closing)
-            EndDiagnosis(channel);
-    } catch (const ECancelled&) {
-        channel.setCancelCheck({});
-        if (!state.Closing)
-            EndCutShortDiagnosis(channel);
+        Session->run([this] {
+            state.Identification = Session->identify();
+            IdentificationTexts(state.Identification, state.LanguageOffset);
+            ShowIdentification();
+            QApplication::restoreOverrideCursor();
+            OpenSessionLabelFile();
+            RestartLiveGraph();
+            ShowConnectedView();
+            while (!state.StopRequested)
+                RunSessionPass();
+        });
     } catch (const std::exception& error) {
         // The state changes before the box, so nothing reports twice.
         if (!state.Closing) {
-            CloseSessionPort();
             ResetConnectionView();
             ShowSessionError(error);
             return;
         }
     }
-    CloseSessionPort();
     if (!state.Closing)
         ResetConnectionView();
     state.SessionRunning = false;
@@ -256,15 +225,7 @@ void TForm1::ConnectOneECU() {
 }
 
 void TForm1::CloseSessionPort() {
-    try {
-        if (SerialPort1.Connected())
-            SerialPort1.ClearBuffer(true, true);
-    } catch (const std::exception&) {
-    }
-    try {
-        SerialPort1.Close();
-    } catch (const std::exception&) {
-    }
+    Session->closePort();
 }
 
 void TForm1::RunSessionPass() {

@@ -8,12 +8,13 @@
 // the change journal (session/change_journal.cpp) first.
 #include "config/journal_texts.h"
 #include "log/change_journal.h"
+#include "reports/link_texts.h"
 #include "services/hex_number.h"
 #include "services/identification.h"
 #include "services/requests.h"
-#include "session/number_field.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
+#include "ui/session_view/number_field.h"
 #include "values/label_file.h"
 #include "values/measured_value.h"
 
@@ -107,7 +108,8 @@ void TForm1::WriteCodingValues(int coding, int workshopCode, bool undo) {
     // The answer is the identification itself, and SendCommand has taken its
     // first line; a refusal came with its prompt, so nothing is left to read.
     if (WriteCoding(channel, coding, workshopCode))
-        ReadIdentification(channel, answer, state.LanguageOffset, channel.LastReply);
+        ReadIdentification(channel, answer, channel.LastReply);
+    IdentificationTexts(answer, state.LanguageOffset);
     // The unit's new identification first: the undo offered next compares
     // with its coding.
     if (answer.Erfolg)

@@ -5,7 +5,7 @@
 // Owns: Recorder, InterfaceCheckButton.
 #include "config/recorder_texts.h"
 #include "config/strings.h"
-#include "link/open_port.h"
+#include "link/port_factory.h"
 #include "reports/interface_check_text.h"
 #include "services/interface_check.h"
 #include "ui/fonts.h"
@@ -24,7 +24,6 @@
 void TForm1::setUpRecorderAndCheck() {
     if (state.ConfigFileOpen())
         Recorder.setSettings(RecorderSettings::fromConfig(state.ConfigFile));
-    Recorder.attach(SerialPort1);
 
     // Below the report, right of "select all": room the search page leaves.
     InterfaceCheckButton = new QPushButton(TabSheet7);
@@ -112,13 +111,10 @@ void TForm1::InterfaceCheckClick() {
 }
 
 void TForm1::RunInterfaceCheck() {
-    const OpenPortResult opened = OpenConnectionPort(SerialPort1, CurrentPort(),
-                                                     state.LanguageOffset, &Trace, DemoInterface());
-    if (!opened.ok) {
-        QApplication::restoreOverrideCursor();
-        prompts.message(opened.caption, opened.message, PromptIcon::Error);
+    PrepareSession();
+    // A failure is shown by the session's view (ShowPortOpenFailure).
+    if (!Session->openPort(CurrentPort()))
         return;
-    }
     InterfaceCheckResult result;
     QString failure;
     try {

@@ -4,6 +4,7 @@
 #include "config/strings.h"
 #include "link/interface_connection.h"
 #include "reports/kept_scan.h"
+#include "reports/link_texts.h"
 #include "reports/search_report.h"
 #include "services/requests.h"
 #include "ui/form_widgets.h"
@@ -48,13 +49,11 @@ void TForm1::SearchECUs() {
     Memo2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     state.StopRequested = false;
+    // Disconnect lets the address under way finish: no wait is cut short.
+    Session->setStopCheck({});
     for (TLabel* label : {Label6, Label7, Label8, Label9, Label97})
         label->setText(QString());
-    StatusBar1->setPanelText(0, Str(7));
-    state.ConnectionState = 1;
-    for (int panel = 1; panel <= 4; ++panel)
-        StatusBar1->setPanelText(panel, QString());
-    StatusBar1->update();
+    ShowConnecting();
     ShowSearchingView();
 
     QList<int> units;
@@ -98,16 +97,15 @@ void TForm1::SearchECUs() {
             AttemptEnd end = AttemptEnd::Failed;
             if (ConnectInterface(entry.left(3).toInt(), &end)) {
                 unitOpen = true;
-                CommandChannel& channel = Channel();
-                TecuID id;
-                ReadIdentification(channel, id, state.LanguageOffset);
+                TecuID id = Session->identify();
+                IdentificationTexts(id, state.LanguageOffset);
                 add(SearchReport::Identification(id, texts));
-                const FaultReadOutcome outcome = ReadFaultCodes(channel, state.FaultCodes);
+                const FaultReadOutcome outcome = ReadFaultCodes(Channel(), state.FaultCodes);
                 if (outcome == FaultReadOutcome::Found)
                     add(SearchReport::Faults(state.FaultCodes, texts));
                 kept << ScanMark::FaultRead(ScanFaultReadOf(outcome));
                 unitOpen = false;
-                EndDiagnosis(channel);
+                Session->endUnit();
             } else if (end == AttemptEnd::PortNotOpened || end == AttemptEnd::AdapterLost) {
                 // Every further address would fail the same way, each with
                 // a box of its own.

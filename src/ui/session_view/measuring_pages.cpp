@@ -7,10 +7,10 @@
 #include "config/clock.h"
 #include "services/hex_number.h"
 #include "services/requests.h"
-#include "session/number_field.h"
 #include "ui/fonts.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
+#include "ui/session_view/number_field.h"
 #include "values/label_file.h"
 #include "values/measured_value.h"
 
