@@ -145,8 +145,10 @@ void CliLink::run(const std::function<void()>& work) {
             m_out.noteRecording(m_recorder.path());
         reportRecorderFailure();
     });
+    bool workDone = false;
     try {
         work();
+        workDone = true;
         finish();
     } catch (const Interrupted&) {
         hangUpAfterStop();
@@ -166,8 +168,11 @@ void CliLink::run(const std::function<void()>& work) {
     } catch (const std::exception& e) {
         // As the window's communication error: no "ATH" on a broken link.
         closePort();
+        const QString reason = QString::fromLocal8Bit(e.what());
+        // What the command read stands; only the hang-up failed.
         throw CliFailure{Exit::CommunicationError,
-                         text(304) + QLatin1Char('\n') + QString::fromLocal8Bit(e.what())};
+                         text(304) + QLatin1Char('\n') +
+                             (workDone ? text(CliText::FinalAthUnanswered).arg(reason) : reason)};
     }
 }
 
