@@ -5,6 +5,7 @@
 #include "ui/dialog_prompts.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
+#include "ui/termination_signals.h"
 
 int main(int argc, char** argv) {
     VandrixApplication app(argc, argv);
@@ -33,6 +34,9 @@ int main(int argc, char** argv) {
     TForm4 form4(form1.state.LanguageOffset, &form1);
     prompts.setDialogs(&form2, &form3, &form4);
 
+    // A signal ends a session as Disconnect does, then the window.
+    TerminationSignals signalsTaken(form1);
     form1.show();
-    return app.exec();
+    const int status = app.exec();
+    return signalsTaken.received() ? 128 + signalsTaken.received() : status;
 }

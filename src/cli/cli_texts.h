@@ -81,5 +81,6 @@ enum : int {
     ReportUnreadable = 3123,    // %1: the file, %2: the system's reason
     NotAScanReport = 3124,      // %1: the file
     ThisCommandHelpHint = 3125, // %1: the command
+    FinalAthUnanswered = 3126,  // %1: the reason
 };
 } // namespace CliText

@@ -125,6 +125,6 @@ int RunDiff(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     doc.insert(QStringLiteral("onlyInOlder"), unitsJson(d.onlyInOlder, false));
     doc.insert(QStringLiteral("onlyInNewer"), unitsJson(d.onlyInNewer, false));
     for (const QString& line : ScanDifferenceLines(d, c.lang))
-        out.line(line);
+        out.dataLine(line);
     return Exit::Done;
 }

@@ -210,7 +210,10 @@ int RunGroups(const CliContext& c, CliOutput& out, QJsonObject& doc) {
                 }
                 // Tabs also on a terminal: aligned columns would shift as
                 // the values change their width.
-                out.line(rowCells(p).join(QLatin1Char('\t')));
+                QStringList cells = rowCells(p);
+                for (QString& cell : cells)
+                    cell = CliOutput::escaped(cell);
+                out.line(cells.join(QLatin1Char('\t')));
                 if (out.json())
                     polls.append(pollJson(p));
                 Interrupt::throwIfNew();

@@ -106,13 +106,20 @@ void CliLink::run(const std::function<void()>& work) {
             m_out.noteRecording(m_recorder.path());
         reportRecorderFailure();
     });
+    bool workDone = false;
     try {
-        m_session.run(work);
+        m_session.run([&] {
+            work();
+            workDone = true;
+        });
     } catch (const std::exception& e) {
         // As the window's communication error: no "ATH" on a broken link.
         QString reason = QString::fromLocal8Bit(e.what());
         if (const auto* dataError = dynamic_cast<const EDataError*>(&e))
             reason = DataErrorReasonText(dataError->reason, m_context.lang);
+        // What the command read stands; only the hang-up failed.
+        if (workDone)
+            reason = m_context.text(CliText::FinalAthUnanswered).arg(reason);
         throw CliFailure{Exit::CommunicationError,
                          m_context.text(304) + QLatin1Char('\n') + reason};
     }

@@ -11,7 +11,39 @@
 
 namespace {
 const char* const ClearLine = "\r\033[K";
+
+// The string table's messages may break lines with a lone CR.
+QString withLineBreaks(const QString& text) {
+    QString t = text;
+    return t.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), '\n');
+}
 } // namespace
+
+QString CliOutput::escaped(const QString& text, bool keepLineBreaks) {
+    const auto isControl = [keepLineBreaks](char16_t c) {
+        return (c < 0x20 && !(keepLineBreaks && c == u'\n')) || (c >= 0x7f && c < 0xa0);
+    };
+    if (std::none_of(text.begin(), text.end(), [&](QChar c) { return isControl(c.unicode()); }))
+        return text;
+    QString out;
+    out.reserve(text.size() + 8);
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (!isControl(u))
+            out += c;
+        else if (u == u'\t')
+            out += QStringLiteral("\\t");
+        else if (u == u'\r')
+            out += QStringLiteral("\\r");
+        else if (u == u'\n')
+            out += QStringLiteral("\\n");
+        else if (u == 0x1b)
+            out += QStringLiteral("\\e");
+        else
+            out += QStringLiteral("\\x%1").arg(unsigned(u), 2, 16, QLatin1Char('0'));
+    }
+    return out;
+}
 
 CliOutput::CliOutput() {
     m_stdoutTty = isatty(STDOUT_FILENO) == 1;
@@ -41,7 +73,7 @@ void CliOutput::line(const QString& text) {
     if (m_json)
         return;
     endProgress();
-    write(stdout, (text + QLatin1Char('\n')).toLocal8Bit());
+    write(stdout, (withLineBreaks(text) + QLatin1Char('\n')).toLocal8Bit());
 }
 
 void CliOutput::table(const QList<QList<Cell>>& rows) {
@@ -53,10 +85,13 @@ void CliOutput::table(const QList<QList<Cell>>& rows) {
             for (qsizetype c = 0; c + 1 < row.size(); ++c) {
                 if (widths.size() <= c)
                     widths << 0;
-                widths[c] = std::max(widths[c], row[c].text.size());
+                widths[c] = std::max(widths[c], escaped(row[c].text).size());
             }
     }
-    for (const auto& row : rows) {
+    for (const auto& shown : rows) {
+        QList<Cell> row = shown;
+        for (Cell& cell : row)
+            cell.text = escaped(cell.text);
         QString text;
         for (qsizetype c = 0; c < row.size(); ++c) {
             const bool last = c + 1 == row.size();
@@ -90,23 +125,20 @@ void CliOutput::document(const QJsonObject& doc) {
 
 void CliOutput::error(const QString& text) {
     endProgress();
-    QString t = text;
-    // The string table's messages may break lines with a lone CR.
-    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), '\n');
-    write(stderr, (t + QLatin1Char('\n')).toLocal8Bit());
+    write(stderr, (escaped(withLineBreaks(text), true) + QLatin1Char('\n')).toLocal8Bit());
 }
 
 void CliOutput::status(const QString& text) {
     if (m_quiet || !m_stderrTty)
         return;
     endProgress();
-    write(stderr, (text + QLatin1Char('\n')).toLocal8Bit());
+    write(stderr, (escaped(withLineBreaks(text), true) + QLatin1Char('\n')).toLocal8Bit());
 }
 
 void CliOutput::progress(const QString& text) {
     if (m_quiet || !m_stderrTty)
         return;
-    write(stderr, QByteArray(ClearLine) + text.toLocal8Bit());
+    write(stderr, QByteArray(ClearLine) + escaped(text).toLocal8Bit());
     m_progressShown = true;
 }
 

@@ -20,10 +20,20 @@ public:
     bool stdoutIsTerminal() const { return m_stdoutTty; }
     bool stdinIsTerminal() const { return m_stdinTty; }
 
-    // A result line on standard output (text mode only).
+    // A result line on standard output (text mode only). text is the
+    // program's own: a CR in it (the string table breaks lines so) is a line
+    // break; what it quotes from a unit or a file is escaped by the caller.
     void line(const QString& text);
+    // A result line made of what a unit or a file said: every control
+    // character escaped, so a tab or an escape code cannot move the columns
+    // or command the terminal.
+    void dataLine(const QString& text) { line(escaped(text)); }
+    // text with every control character as a visible escape ("\t", "\e",
+    // "\x07"); keepLineBreaks leaves LF as it is.
+    static QString escaped(const QString& text, bool keepLineBreaks = false);
     // Rows of cells: tab-separated for a pipe, in aligned columns on a
-    // terminal. Cells may carry a colour for the terminal.
+    // terminal, the cells' control characters escaped. Cells may carry a
+    // colour for the terminal.
     struct Cell {
         QString text;
         Colour colour = Colour::None;

@@ -93,7 +93,7 @@ int RunScan(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     };
     const auto add = [&](const QStringList& shown, const QStringList& marked) {
         for (const QString& line : shown)
-            out.line(line);
+            out.dataLine(line);
         report << shown;
         kept << marked;
     };

@@ -43,9 +43,23 @@ int RunIdent(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     DescribeUnit(c, out, address, doc);
     ConfirmAirbag(c, out, address);
     CliLink link(c, out, RecordingHeader::Kind::Session, {address});
-    link.run([&] { link.connectUnit(address); });
-    doc.insert(QStringLiteral("identification"), IdentificationJson(link.identification()));
-    out.table(IdentificationRows(c, UnitEntry(address, c.lang), link.identification()));
+    bool read = false;
+    const auto show = [&] {
+        doc.insert(QStringLiteral("identification"), IdentificationJson(link.identification()));
+        out.table(IdentificationRows(c, UnitEntry(address, c.lang), link.identification()));
+    };
+    try {
+        link.run([&] {
+            link.connectUnit(address);
+            read = true;
+        });
+    } catch (const CliFailure&) {
+        // An identification read before the final ATH failed is shown, then the failure.
+        if (read)
+            show();
+        throw;
+    }
+    show();
     return Exit::Done;
 }
 

@@ -433,6 +433,7 @@ constexpr Entry kTable[] = {
     {3123, u"Der Bericht läßt sich nicht lesen: %1: %2"},
     {3124, u"Kein Suchbericht: %1"},
     {3125, u"Hilfe zu diesem Befehl: vandrix-cli %1 --help"},
+    {3126, u"Das abschließende ATH blieb ohne Antwort: %1"},
 
     // English
     {10001, u"Control Unit:"},
@@ -846,6 +847,7 @@ constexpr Entry kTable[] = {
     {13123, u"Cannot read the report: %1: %2"},
     {13124, u"Not a search report: %1"},
     {13125, u"Help on this command: vandrix-cli %1 --help"},
+    {13126, u"The final ATH went unanswered: %1"},
 };
 // clang-format on
 

@@ -1,5 +1,7 @@
 #include "log/change_journal.h"
 
+#include "config/bounded_file.h"
+#include "config/strings.h"
 #include "log/log_reader.h"
 
 #include "config/user_data.h"
@@ -393,19 +395,15 @@ bool ChangeJournalFile::append(const JournalEntry& entry, QString* error) const 
 }
 
 ChangeJournal::ReadResult ChangeJournalFile::readAll(QString* error) const {
-    QFile file(m_path);
-    if (!file.exists())
+    if (!QFileInfo::exists(m_path))
         return {};
-    if (!file.open(QIODevice::ReadOnly)) {
+    // A folder, a device or an endless file in its place is refused with
+    // its reason, never read to the limit as one cut line.
+    const BoundedRead read = ReadBoundedFile(m_path, MaxBytes);
+    if (read.refusal) {
         if (error)
-            *error = file.errorString();
+            *error = read.refusal.text(EnglishStringOffset);
         return {};
     }
-    if (file.size() > MaxBytes) {
-        if (error)
-            *error = QStringLiteral("larger than %1 MB: not a journal of this program")
-                         .arg(MaxBytes / (1024 * 1024));
-        return {};
-    }
-    return ChangeJournal::ParseText(QString::fromUtf8(file.read(MaxBytes + 1)));
+    return ChangeJournal::ParseText(QString::fromUtf8(read.bytes));
 }

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 bool MeasurementLogFile::open() {
     close();
@@ -36,8 +37,14 @@ bool MeasurementLogFile::open() {
 }
 
 void MeasurementLogFile::close() {
+    m_row.clear();
     if (m_file.isOpen())
         m_file.close();
+}
+
+void MeasurementLogFile::addRowCells(const QStringList& cells) {
+    if (m_file.isOpen() && !m_failed)
+        m_row += LogFormat::Cells(cells);
 }
 
 bool MeasurementLogFile::writeCell(const QString& text) {
@@ -55,9 +62,10 @@ bool MeasurementLogFile::writeLine(const QString& text) {
     return write(text.toLocal8Bit() + "\r\n");
 }
 
-bool MeasurementLogFile::write(const QByteArray& bytes) {
+bool MeasurementLogFile::write(const QByteArray& text) {
     if (!m_file.isOpen() || m_failed)
         return false;
+    const QByteArray bytes = std::exchange(m_row, QString()).toLocal8Bit() + text;
     const qint64 before = m_file.size();
     qint64 done = 0;
     while (done < bytes.size()) {

@@ -2,6 +2,7 @@
 
 #include "config/strings.h"
 
+#include <QHash>
 #include <QMap>
 #include <QRegularExpression>
 #include <algorithm>
@@ -51,6 +52,9 @@ const QRegularExpression FaultNumberLine(QStringLiteral("^-- \\d+ --$"));
 const QRegularExpression FaultCodeLine(QStringLiteral("^ (\\d{5,})  ?(.*)$"));
 const QRegularExpression FaultStatusLine(QStringLiteral("^ (-?\\d+) *(.*)$"));
 
+// A code is five digits (1 to 65534, with leading zeros).
+constexpr qsizetype CodeDigits = 5;
+
 // Identification lines put their value at column 30.
 constexpr int ValueColumn = 30;
 
@@ -79,6 +83,7 @@ ScanUnit ParseUnit(const QString& head, const QStringList& body) {
             unit.faultRead = readOfWord(line.mid(FaultReadMark.size()).trimmed());
             marked = true;
         }
+    bool malformed = false;
     for (qsizetype i = 0; i + 2 < body.size(); ++i) {
         if (!FaultNumberLine.match(body[i]).hasMatch())
             continue;
@@ -87,16 +92,26 @@ ScanUnit ParseUnit(const QString& head, const QStringList& body) {
         if (!code.hasMatch() || !status.hasMatch())
             continue;
         ScanFault fault;
-        fault.code = code.captured(1).toInt();
+        bool codeOk = false;
+        bool statusOk = false;
+        fault.code = code.captured(1).toInt(&codeOk);
         fault.codeText = code.captured(2).trimmed();
-        fault.status = status.captured(1).toInt();
+        fault.status = status.captured(1).toInt(&statusOk);
         fault.statusText = status.captured(2).trimmed();
-        unit.faults << fault;
         i += 2;
+        // A number no unit sends (too long for a code) is a malformed line,
+        // never fault 0: the read is not known to hold what the unit said.
+        if (!codeOk || code.capturedLength(1) > CodeDigits || !statusOk) {
+            malformed = true;
+            continue;
+        }
+        unit.faults << fault;
     }
     // Faults listed are a read that worked, marks or not.
     if (!marked && !unit.faults.isEmpty())
         unit.faultRead = ScanFaultRead::Found;
+    if (malformed)
+        unit.faultRead = ScanFaultRead::Unreadable;
     return unit;
 }
 
@@ -213,15 +228,21 @@ ScanDifference DiffScanReports(const ScanReport& older, const ScanReport& newer)
                 diff.notCompared << ScanUnitChange{old, now};
             continue;
         }
-        // Faults pair by code, in report order when a code shows twice.
+        // Faults pair by code, in report order when a code shows twice; a
+        // queue per code keeps a unit of many faults linear.
         QList<bool> oldMatched(old.faults.size(), false);
+        QHash<int, QList<qsizetype>> oldByCode;
+        for (qsizetype i = 0; i < old.faults.size(); ++i)
+            oldByCode[old.faults[i].code] << i;
+        QHash<int, qsizetype> taken; // per code, how many of its queue are matched
         for (const ScanFault& fault : now.faults) {
             qsizetype match = -1;
-            for (qsizetype i = 0; i < old.faults.size(); ++i)
-                if (!oldMatched[i] && old.faults[i].code == fault.code) {
-                    match = i;
-                    break;
-                }
+            const auto queue = oldByCode.constFind(fault.code);
+            if (queue != oldByCode.constEnd()) {
+                qsizetype& next = taken[fault.code];
+                if (next < queue->size())
+                    match = queue->at(next++);
+            }
             if (match < 0) {
                 diff.newFaults << ScanFaultChange{now.address, now.entry, {}, fault};
                 continue;

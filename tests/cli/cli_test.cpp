@@ -4,6 +4,7 @@
 #include "config/recorder_texts.h"
 #include "config/strings.h"
 #include "link/recording.h"
+#include "support/big_scan_report.h"
 #include "support/pty_pair.h"
 #include "support/qt_printers.h"
 #include "support/recording_commands.h"
@@ -718,6 +719,143 @@ TEST_F(CliTest, DiffOfAFileThatCannotBeReadGivesTheSystemsReason) {
     const CliRun endless = RunCli({"diff", "/dev/zero", report, "--ini", ini()});
     EXPECT_EQ(endless.exitCode, 1);
     EXPECT_EQ(endless.err.trimmed(), "Kein Suchbericht: /dev/zero");
+}
+
+TEST_F(CliTest, DiffOfAReportOfAHundredThousandsOfFaultsFindsExactlyWhatChanged) {
+    // About 9 MB each: far beyond a car, within what diff reads.
+    const BigScanReports big = MakeBigScanReports(215000);
+    ASSERT_GT(big.older.size(), 8 * 1024 * 1024);
+    const QString older = dir.filePath("older.txt");
+    const QString newer = dir.filePath("newer.txt");
+    for (const auto& [path, bytes] : {std::pair{older, big.older}, std::pair{newer, big.newer}}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(bytes), bytes.size());
+    }
+    const CliRun r =
+        RunCli({"diff", older, newer, "--ini", ini(), "--lang", "en"}, CliEnvironment(), 600000);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QString unit = "017 [11] - Motor 2: ";
+    EXPECT_EQ(r.lines(), (QStringList{
+                             "fault new: " + unit + "22222 Fehler, status 35 Status",
+                             "fault gone: " + unit + "11111 Fehler, status 35 Status",
+                             "status changed: " + unit +
+                                 "33333 Fehler, status 35 Status -> "
+                                 "161 Status",
+                         }));
+}
+
+TEST_F(CliTest, AFaultCodeTooLongForACodeIsAMalformedLineNeverFaultZero) {
+    const auto report = [](const QByteArray& code) {
+        return "======== 017 [11] - Motor 2 =====\n-> Steuergerät gefunden <-\n \n"
+               "VAG Geräte-Typnummer:         1J0 920 826 C\n"
+               "Bauteilbezeichnung:           KOMBI\n"
+               "Zusatzinformationen:          \n"
+               "VAG Werkstattcode:            04711\n"
+               "Softwarecodierung:            01262\n"
+               "-> 1 Fehlercode(s) <-\n-- 1 --\n " +
+               code + "  Fehler\n 35     Status\n \n \n******** Vandrix Version 1.41 ***\n";
+    };
+    const struct {
+        QByteArray olderCode, newerCode;
+        QString expected;
+    } cases[] = {
+        // Read as 0 this compared equal to a fault 00000.
+        {"99999999999999999999", "00000",
+         "faults not compared: 017 [11] - Motor 2: older report unreadable, newer report read"},
+        {"180100", "18010",
+         "faults not compared: 017 [11] - Motor 2: older report unreadable, newer report read"},
+        {"18010", "18010", "no difference"},
+    };
+    for (const auto& c : cases) {
+        const QString older = dir.filePath("older.txt");
+        const QString newer = dir.filePath("newer.txt");
+        for (const auto& [path, code] :
+             {std::pair{older, c.olderCode}, std::pair{newer, c.newerCode}}) {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(report(code));
+        }
+        const CliRun r = RunCli({"diff", older, newer, "--ini", ini(), "--lang", "en"});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out.trimmed(), c.expected) << c.olderCode.toStdString();
+    }
+}
+
+// A unit whose identification carries a tab and an escape code.
+const QByteArray ControlCharCar = R"([Interface]
+Version=2.1
+[Engine]
+Address=1
+Protocol=KW1281
+Baud=9600
+Ident1=036906034AM
+Ident2=MOT\x09R4\x1B[2J
+Ident3=3152
+Coding=31
+WorkshopCode=12345
+)";
+
+TEST_F(CliTest, ControlCharactersFromAUnitOrAFileAreShownEscaped) {
+    const QString scenario = dir.filePath("controls.ini");
+    QFile f(scenario);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(ControlCharCar);
+    f.close();
+    auto sim = startSim({"--scenario", scenario});
+    const CliRun text = run(*sim, {"ident", "1", "--lang", "en"});
+    ASSERT_EQ(text.exitCode, 0) << text.err.toStdString();
+    EXPECT_FALSE(text.out.contains(QChar(0x1b))) << text.out.toStdString();
+    // One tab between caption and value, the unit's own tab escaped.
+    const QStringList component = text.lines().filter("Component ID:");
+    ASSERT_EQ(component.size(), 1) << text.out.toStdString();
+    EXPECT_EQ(component[0].count('\t'), 1) << component[0].toStdString();
+    EXPECT_TRUE(component[0].endsWith("MOT\\tR4\\e[2J3152")) << component[0].toStdString();
+    // JSON carries the bytes as they came.
+    const QJsonObject doc = run(*sim, {"ident", "1", "--json"}).json();
+    EXPECT_TRUE(doc["identification"].toObject()["component"].toString().contains(
+        QString("MOT\tR4") + QChar(0x1b) + "[2J"));
+
+    // A fault text of a saved report, compared by diff.
+    const auto report = [](const QByteArray& status) {
+        return "======== 017 [11] - Motor 2 =====\n-> Steuergerät gefunden <-\n \n"
+               "VAG Geräte-Typnummer:         1J0 920 826 C\n"
+               "Bauteilbezeichnung:           KOMBI\n"
+               "Zusatzinformationen:          \n"
+               "VAG Werkstattcode:            04711\n"
+               "Softwarecodierung:            01262\n"
+               "-- 1 --\n 18010  Batterie\t\x1b]0;owned\x07\r\n " +
+               status + "     Status\n \n \n******** Vandrix Version 1.41 ***\n";
+    };
+    const QString older = dir.filePath("older.txt");
+    const QString newer = dir.filePath("newer.txt");
+    for (const auto& [path, status] :
+         {std::pair{older, QByteArray("35")}, std::pair{newer, QByteArray("36")}}) {
+        QFile r(path);
+        ASSERT_TRUE(r.open(QIODevice::WriteOnly));
+        r.write(report(status));
+    }
+    const CliRun diff = RunCli({"diff", older, newer, "--ini", ini(), "--lang", "en"});
+    EXPECT_EQ(diff.exitCode, 0) << diff.err.toStdString();
+    EXPECT_EQ(diff.out, "status changed: 017 [11] - Motor 2: 18010 Batterie\\t\\e]0;owned\\x07, "
+                        "status 35 Status -> 36 Status\n");
+}
+
+TEST_F(CliTest, IdentShowsWhatItReadWhenTheFinalAthGoesUnanswered) {
+    auto sim = startSim({"--fault", "silence@ATH"});
+    const CliRun r = run(*sim, {"ident", "1", "--lang", "en"});
+    EXPECT_EQ(r.exitCode, 5);
+    EXPECT_EQ(r.lines().value(1), "VAG Type Number:\t036 906 034 AM") << r.out.toStdString();
+    EXPECT_TRUE(r.err.contains("The final ATH went unanswered: ")) << r.err.toStdString();
+    // The message's own line breaks are line breaks, never an escaped CR.
+    EXPECT_FALSE(r.err.contains('\r') || r.err.contains("\\r")) << r.err.toStdString();
+    EXPECT_EQ(sim->commands().last(), "ATH");
+
+    // Silence lasts: the JSON run needs a simulator of its own.
+    auto second = startSim({"--fault", "silence@ATH"});
+    const QJsonObject doc = run(*second, {"ident", "1", "--json"}).json();
+    EXPECT_EQ(doc["exitCode"].toInt(), 5);
+    EXPECT_EQ(doc["identification"].toObject()["partNumber"].toString(), "036 906 034 AM");
 }
 
 TEST(CliBuild, LinksNoWidgetOrGuiLibrary) {

@@ -146,6 +146,28 @@ TEST(ChangeJournalFile, AJournalThatCannotBeWrittenSaysWhy) {
     }
 }
 
+TEST(ChangeJournalFile, AJournalThatIsNoFileIsRefusedWithItsReason) {
+    QTemporaryDir dir;
+    const QString endless = dir.filePath("endless.csv");
+    ASSERT_TRUE(QFile::link("/dev/zero", endless));
+    QDir(dir.path()).mkpath("folder.csv");
+    const struct {
+        QString path, reason;
+    } cases[] = {
+        // Read to its limit this was one cut line and no reason.
+        {endless, endless + " is larger than 16 MB and is not read"},
+        {dir.filePath("folder.csv"), dir.filePath("folder.csv") + " is a folder, not a file"},
+        {dir.filePath("missing.csv"), ""}, // nothing journalled yet
+    };
+    for (const auto& c : cases) {
+        QString error;
+        const ChangeJournal::ReadResult read = ChangeJournalFile(c.path).readAll(&error);
+        EXPECT_TRUE(read.entries.isEmpty() && read.badLines.isEmpty() && read.cutLine == 0)
+            << c.path.toStdString();
+        EXPECT_EQ(error, c.reason);
+    }
+}
+
 // The identity and the unit's codes before and after read back as written;
 // a line of an older journal reads with no identity at all.
 TEST(ChangeJournal, IdentityReadsBackAndOldLinesHaveNone) {

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -119,6 +120,31 @@ TEST_F(MeasurementLogFileTest, AFullDiskEndsTheFileAfterAWholeCellAndGivesTheSys
     EXPECT_TRUE(log.writeCell("neu"));
     log.close();
     EXPECT_EQ(contents(path("voll.csv")), "12345;67890;\r\n\r\n" + Stars + "\r\nneu;");
+}
+
+TEST_F(MeasurementLogFileTest, ARowGoesInWholeWithItsLineEndOrNotAtAll) {
+    log.bind(path("zeilen.csv"));
+    ASSERT_TRUE(log.open());
+    log.addRowCells({"1", "13,50"});
+    log.addRowCells({"2", "A;"});
+    // A kill now leaves nothing of the row in the file.
+    EXPECT_EQ(contents(path("zeilen.csv")), "");
+    EXPECT_TRUE(log.endLine());
+    EXPECT_EQ(contents(path("zeilen.csv")), "1;13,50;2;A,;\r\n");
+    // A row never ended (a session stopped mid-pass) is dropped by close.
+    log.addRowCells({"3", "4"});
+    log.close();
+    EXPECT_EQ(contents(path("zeilen.csv")), "1;13,50;2;A,;\r\n");
+    {
+        // A full disk takes none of a row: it is cut back whole.
+        ASSERT_TRUE(log.open());
+        const qint64 size = QFileInfo(path("zeilen.csv")).size();
+        FileSizeLimit limit(size + 4);
+        log.addRowCells({"12345", "67890"});
+        EXPECT_FALSE(log.endLine());
+        EXPECT_EQ(QFileInfo(path("zeilen.csv")).size(), size);
+    }
+    log.close();
 }
 
 TEST_F(MeasurementLogFileTest, FailureMessageIsInTheUsersLanguage) {

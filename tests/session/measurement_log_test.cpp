@@ -2,10 +2,12 @@
 // simulator in its own process, recording into a real file, which is then
 // read back the way a spreadsheet would see it.
 #include "config/app_locale.h"
+#include "link/recording.h"
 #include "support/file_size_limit.h"
 #include "support/sim_process.h"
 #include "support/ui/session_fixture.h"
 #include "ui/dialog_prompts.h"
+#include "ui/termination_signals.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -13,6 +15,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <csignal>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -183,9 +186,10 @@ TEST_F(MeasurementLogTest, GroupRecordingWritesHeaderAndTwelveCellRowsInGermanSe
                            "Zeit [ms]", "HH:MM:SS,ms", "Kuehlmittel [°C]", "Tempo [km/h]", "- []",
                            "- []"}));
 
-    // Rows: the complete ones, then the last one without its line end.
-    const QStringList rows = lines.mid(8);
-    EXPECT_FALSE(rows.last().isEmpty()) << "the row after unticking has no line end";
+    // Rows: whole ones only; the pass cut short by unticking leaves none of its cells.
+    QStringList rows = lines.mid(8);
+    EXPECT_TRUE(rows.last().isEmpty()) << "the file ends with a row's line end";
+    rows.removeLast();
     int64_t previous = -1;
     for (const QString& row : rows) {
         SCOPED_TRACE(row.toStdString());
@@ -200,6 +204,52 @@ TEST_F(MeasurementLogTest, GroupRecordingWritesHeaderAndTwelveCellRowsInGermanSe
         EXPECT_GT(slot1, previous);
         previous = slot1;
     }
+}
+
+// SIGTERM in the middle of a logged session ends it as Disconnect does:
+// "ATH" sent, the recording finished, the log's rows whole; then the window
+// closes.
+TEST_F(MeasurementLogTest, SigtermEndsTheSessionAsDisconnectDoesAndClosesTheWindow) {
+    AppLocale::set(QLocale(QLocale::German, QLocale::Germany));
+    const auto sim = startSim();
+    TForm1& w = openWindow(*sim);
+    TerminationSignals taken(w);
+    const QString path = logPath("abbruch.csv");
+    drive(
+        {
+            {"connected", [] { return true; },
+             [&] {
+                 w.PageControl1->setActivePage(w.TabSheet2);
+                 w.PageControl1Change();
+                 w.Edit4->setText("3");
+                 w.CheckBox1->setChecked(true);
+                 w.CheckBox3->setChecked(true);
+                 prompts.expectSaveFile(path);
+                 w.BitBtn5->click();
+             }},
+            {"file chosen", [&] { return w.state.LogFileChosen; }, [&] { w.CheckBox7->click(); }},
+            {"rows", [&] { return lineEnds(path) >= 8 + 3; }, [&] { std::raise(SIGTERM); }},
+        },
+        End::ByItself);
+    EXPECT_EQ(taken.received(), SIGTERM);
+    QElapsedTimer closing;
+    closing.start();
+    while (w.isVisible() && closing.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_FALSE(w.isVisible()) << "the window closes once the session ended";
+    EXPECT_EQ(sim->commands().last(), "ATH");
+
+    const QString text = contents(path);
+    EXPECT_TRUE(text.endsWith("\r\n")) << "no part of a row";
+    const QStringList rows = text.split("\r\n").mid(8, -1);
+    for (const QString& row : rows.mid(0, rows.size() - 1))
+        EXPECT_EQ(cellsOf(row).size(), 12) << row.toStdString();
+
+    // The session's recording is finished: packed, its port's close in it.
+    EXPECT_TRUE(w.Recorder.path().endsWith(".vrec.gz")) << w.Recorder.path().toStdString();
+    const std::optional<Recording::File> recording = Recording::read(w.Recorder.path());
+    ASSERT_TRUE(recording && !recording->chunks.isEmpty());
+    EXPECT_EQ(recording->chunks.last().bytes, "close");
 }
 
 TEST_F(MeasurementLogTest, RawRecordingAppendsToAnExistingFileInEnglishSettings) {

@@ -4,6 +4,7 @@
 #include "sim/replay_engine.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -195,5 +196,26 @@ TEST(Replay, ABodyThatIsNoRecordingIsRefused) {
         QString error;
         EXPECT_FALSE(ReplayEngine::open(dir.filePath("r.vrec"), false, &error)) << c.what;
         EXPECT_TRUE(error.contains("cannot replay")) << c.what;
+    }
+}
+
+// The simulator as a process: a device or a folder in place of a recording
+// ends it at once with the reason, never reading without end.
+TEST(Replay, TheSimulatorRefusesADeviceOrFolderWithItsReason) {
+    QTemporaryDir dir;
+    const struct {
+        QString path, reason;
+    } cases[] = {
+        {"/dev/zero", "cannot replay /dev/zero: not a recording"},
+        {dir.path(), "cannot replay " + dir.path() + ": "},
+    };
+    for (const auto& c : cases) {
+        QProcess sim;
+        sim.start(qEnvironmentVariable("VANDRIX_BIN") + "/vandrix-sim", {"--replay", c.path});
+        ASSERT_TRUE(sim.waitForFinished(20000)) << c.path.toStdString();
+        EXPECT_EQ(sim.exitStatus(), QProcess::NormalExit);
+        EXPECT_NE(sim.exitCode(), 0);
+        const QString err = QString::fromLocal8Bit(sim.readAllStandardError());
+        EXPECT_TRUE(err.startsWith("vandrix-sim: " + c.reason)) << err.toStdString();
     }
 }

@@ -164,9 +164,9 @@ void TForm1::WriteGroupLogCells(size_t slot) {
     std::array<QString, 4> values;
     for (size_t f = 0; f < 4; ++f)
         values[f] = GroupValueBoxes[slot][f]->text();
-    state.MeasurementLog.writeCells(
+    // Written whole when the pass ends: a kill leaves no part of a row.
+    state.MeasurementLog.addRowCells(
         LogFormat::GroupSlotCells(ms, began, values, AppLocale::decimalSeparator()));
-    ReportLogFailure(*this);
 }
 
 void TForm1::EndGroupLogRow() {
@@ -185,8 +185,8 @@ void TForm1::WriteRawLogRow() {
     QStringList shown;
     for (TLabel* box : RawValueBoxes)
         shown << box->text();
-    if (state.MeasurementLog.writeCells(
-            LogFormat::RawRowCells(ms, shown, AppLocale::decimalSeparator())))
-        state.MeasurementLog.endLine();
+    state.MeasurementLog.addRowCells(
+        LogFormat::RawRowCells(ms, shown, AppLocale::decimalSeparator()));
+    state.MeasurementLog.endLine();
     ReportLogFailure(*this);
 }
