@@ -5,7 +5,7 @@
 //   build/tests/make_formula_table tests/values/formula_table.bin
 #include "config/app_locale.h"
 #include "formula_table.h"
-#include "values/measured_value.h"
+#include "long_double_formulas.h"
 
 #include <QFile>
 #include <cfloat>
@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
     for (int type = FormulaTable::FirstType; type <= FormulaTable::LastType; ++type)
         for (int a = FormulaTable::FirstByte; a <= FormulaTable::LastByte; ++a)
             for (int b = FormulaTable::FirstByte; b <= FormulaTable::LastByte; ++b)
-                writer.add(FormatMeasuredValue(type, a, b));
+                writer.add(LongDouble::FormatMeasuredValue(type, a, b));
     QFile out(QString::fromLocal8Bit(argv[1]));
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(writer.file()) < 0 ||
         !out.flush()) {
