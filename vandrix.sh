@@ -13,7 +13,7 @@ cd "$(dirname "$0")"
 PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n
           fonts-liberation2 fonts-dejavu-core poppler-utils clang-format
-          desktop-file-utils appstream)
+          desktop-file-utils appstream ccache)
 # Only for building the Debian package: dpkg-shlibdeps finds its dependencies.
 PACKAGING=(dpkg-dev file)
 BUILD_DIR=${VANDRIX_BUILD_DIR:-build}
@@ -54,7 +54,11 @@ check_format() {
 }
 
 build() {
-    cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    # ccache keeps a second build of the same tree (CI, a worktree) from compiling it all again.
+    local launcher=()
+    command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(dirname "$PWD")}"
+    cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
     cmake --build "$BUILD_DIR" --parallel "$(nproc)"
 }
 

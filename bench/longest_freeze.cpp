@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int TargetMs = 100;
+constexpr int TargetMs = 20;
 constexpr int TickMs = 5;
 
 // A precise timer that keeps the longest time between two of its turns.

@@ -1,5 +1,6 @@
 // vandrix-sim: the simulated interface and car on a pseudo-terminal, for
 // tests, benchmarks and trying the program without hardware.
+#include "sim/kline_host.h"
 #include "sim/simulator_host.h"
 
 #include <QFile>
@@ -41,6 +42,20 @@ Options:
   --chip-version V   the version in the ATZ reply (default 2.1, or the
                      scenario's).
   --fault FAULT      inject a fault; may be repeated or comma-separated.
+  --plain-cable      be a plain K-line cable instead of the interface: every
+                     byte written is echoed, and the scenario's units answer
+                     KW1281 and KW2000 byte by byte. The address must come as
+                     a byte at 5 baud (a terminal carries no breaks); the
+                     rate the program sets is read from the terminal.
+  --line-fault LIST  with --plain-cable: line faults, comma-separated, each
+                     NAME or NAME#N (at the Nth occurrence) or NAME#N+ (from
+                     it on): late-complement, wrong-complement, lost-byte
+                     (the Nth block of a unit loses a byte), no-sync (the
+                     first N addresses get no sync), repeated-sync,
+                     stray-bytes, silence-after (N blocks), ignore-end,
+                     pending and bad-checksum (KW2000 answers); also
+                     rate=N (units speak at N baud) and fast-init (listen
+                     for a KW2000 fast init instead of addresses).
   --help             this text.
 
 FAULT is KIND#N (at the Nth command received, lone CRs counted), or
@@ -83,6 +98,8 @@ int main(int argc, char** argv) {
     // only grow with every request served.
     opt.keepCommands = false;
     QString linkPath;
+    bool plainCable = false;
+    QString lineFaults;
     for (int i = 1; i < argc; ++i) {
         const QString a = QString::fromLocal8Bit(argv[i]);
         auto value = [&](QString* out) {
@@ -95,6 +112,12 @@ int main(int argc, char** argv) {
         if (a == u"--help" || a == u"-h") {
             std::fputs(kHelp, stdout);
             return 0;
+        } else if (a == u"--plain-cable") {
+            plainCable = true;
+        } else if (a == u"--line-fault") {
+            if (!value(&v))
+                return usageError("--line-fault needs a list");
+            lineFaults += (lineFaults.isEmpty() ? "" : ",") + v;
         } else if (a == u"--pace") {
             opt.pace = true;
         } else if (a == u"--replay") {
@@ -139,11 +162,12 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &sigs, nullptr);
 
     SimulatorHost host;
+    PlainCableHost cable;
     QString error;
-    if (!host.start(opt, &error))
+    if (plainCable ? !cable.start(opt.scenarioPath, lineFaults, &error) : !host.start(opt, &error))
         return usageError(error.toLocal8Bit().constData());
 
-    const QByteArray slave = QFile::encodeName(host.slavePath());
+    const QByteArray slave = QFile::encodeName(plainCable ? cable.slavePath() : host.slavePath());
     QByteArray link;
     if (!linkPath.isEmpty()) {
         link = QFile::encodeName(linkPath);
@@ -161,6 +185,7 @@ int main(int argc, char** argv) {
     int sig = 0;
     sigwait(&sigs, &sig);
     host.stop();
+    cable.stop();
     if (!link.isEmpty()) {
         // Only our own link: someone may have pointed it elsewhere meanwhile.
         char target[4096];

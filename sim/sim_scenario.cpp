@@ -1,8 +1,8 @@
 #include "sim/sim_scenario.h"
 
 #include "config/ini_file.h"
+#include "config/strings.h"
 
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <cmath>
 #include <numbers>
@@ -371,12 +371,18 @@ bool SimFault::parseList(const QString& list, std::vector<SimFault>* faults, boo
 }
 
 bool SimScenario::load(const QString& path, SimScenario* out, QString* error) {
-    if (!QFileInfo(path).isFile()) {
+    // A scenario is a few dozen lines: 1 MB and 10,000 entries bound a
+    // mistaken path (a device, a recording) long before the memory.
+    constexpr IniLimits ScenarioLimits{1024 * 1024, 10000};
+    const IniFile ini = IniFile::open(path, ScenarioLimits);
+    if (ini.refusal()) {
         if (error)
-            *error = QStringLiteral("scenario not found: %1").arg(path);
+            *error = ini.refusal().kind == FileRefusal::Missing
+                         ? QStringLiteral("scenario not found: %1").arg(path)
+                         : ini.refusal().text(EnglishStringOffset);
         return false;
     }
-    if (!fromIni(IniFile::open(path), out, error)) {
+    if (!fromIni(ini, out, error)) {
         if (error)
             *error = path + QStringLiteral(": ") + *error;
         return false;

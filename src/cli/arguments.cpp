@@ -226,7 +226,7 @@ int EarlyLanguage(const QStringList& args, const QString& programDir) {
     QString ini = iniOf(args);
     if (ini.isEmpty())
         ini = AppPaths::ForProgram(programDir).prepareConfigFile();
-    return ReadConfigValues(IniFile::open(ini)).English ? EnglishStringOffset : 0;
+    return ReadConfigValues(IniFile::open(ini, ConfigFileLimits)).English ? EnglishStringOffset : 0;
 }
 
 std::optional<int> ParseInvocation(const QStringList& args, const QString& programDir,
@@ -318,8 +318,12 @@ std::optional<int> ParseInvocation(const QStringList& args, const QString& progr
     }
     if (inv.count && inv.seconds)
         return usageError(LoadStr(CliText::CountOrSeconds + lang));
-    if (parser.isSet(QStringLiteral("ini")) && !QFileInfo(inv.iniPath).isReadable())
-        return usageError(LoadStr(CliText::IniUnreadable + lang).arg(inv.iniPath));
+    // A folder, an endless device or a file far too large is no configuration.
+    if (parser.isSet(QStringLiteral("ini"))) {
+        const FileRefusal refusal = IniFile::open(inv.iniPath, ConfigFileLimits).refusal();
+        if (refusal)
+            return usageError(LoadStr(CliText::IniUnreadable + lang).arg(refusal.text(lang)));
+    }
 
     // Positional arguments: their number here, their meaning in the command.
     const qsizetype given = inv.arguments.size();

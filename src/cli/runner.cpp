@@ -33,7 +33,7 @@ CliContext makeContext(const Invocation& inv, const QString& programDir) {
     c.paths = AppPaths::ForProgram(programDir);
     const QString iniPath = inv.iniPath.isEmpty() ? c.paths.prepareConfigFile() : inv.iniPath;
     if (QFileInfo(iniPath).isFile())
-        c.config = IniFile::open(iniPath);
+        c.config = IniFile::open(iniPath, ConfigFileLimits);
     c.values = ReadConfigValues(c.config);
     // As the window: without a configuration file there is no language code,
     // so no label or fault text file is found.

@@ -27,8 +27,8 @@ QList<int> searchAddresses(const CliContext& c, QString& carName) {
             if (address != AirbagAddress)
                 wanted << address;
     if (!inv.car.isEmpty()) {
-        const QList<CarEntry> cars =
-            ReadCarList(IniFile::open(c.paths.findDataFile(QStringLiteral("autoscan.ini"))));
+        const QList<CarEntry> cars = ReadCarList(
+            IniFile::open(c.paths.findDataFile(QStringLiteral("autoscan.ini")), CarListLimits));
         const auto car = std::find_if(cars.begin(), cars.end(), [&](const CarEntry& e) {
             return e.name.compare(inv.car, Qt::CaseInsensitive) == 0;
         });

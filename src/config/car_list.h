@@ -6,6 +6,9 @@
 #include <QList>
 #include <QString>
 
+// A car is one short line: 1 MB and 5,000 cars are far beyond any real list.
+inline constexpr IniLimits CarListLimits{1024 * 1024, 5000};
+
 struct CarEntry {
     QString name;
     QString addressText; // everything after the name's comma

@@ -1,5 +1,7 @@
 #include "config/config_values.h"
 
+#include "config/strings.h"
+
 #include <cmath>
 
 namespace {
@@ -16,6 +18,19 @@ int ConfigInteger(const IniFile& config, const QString& key, int defaultValue) {
     return ok ? value : defaultValue;
 }
 
+int ConfigIntegerInRange(const IniFile& config, const QString& key, int defaultValue, int low,
+                         int high, QStringList* refused, int languageOffset) {
+    const int value = ConfigInteger(config, key, defaultValue);
+    if (value >= low && value <= high)
+        return value;
+    if (refused)
+        *refused << LoadStr(ReaderText::ValueOutOfRange + languageOffset)
+                        .arg(key, configText(config, key),
+                             QString::number(low) + QStringLiteral("..") + QString::number(high),
+                             QString::number(defaultValue));
+    return defaultValue;
+}
+
 double PointNumber(const QString& text) {
     bool ok = false;
     const double value = text.toDouble(&ok); // C locale, no group separators
@@ -28,8 +43,11 @@ ConfigValues ReadConfigValues(const IniFile& config) {
         return v;
     v.Port = configText(config, QStringLiteral("COM-Port"));
     v.English = configText(config, QStringLiteral("Sprache")) == QStringLiteral("en");
-    v.InterByteTime = ConfigInteger(config, QStringLiteral("IBT"), 5);
-    v.BlockDelayTime = ConfigInteger(config, QStringLiteral("BDT"), 40);
+    const int lang = v.English ? EnglishStringOffset : 0;
+    v.InterByteTime = ConfigIntegerInRange(config, QStringLiteral("IBT"), 5, MinTimingValue,
+                                           MaxTimingValue, &v.refused, lang);
+    v.BlockDelayTime = ConfigIntegerInRange(config, QStringLiteral("BDT"), 40, MinTimingValue,
+                                            MaxTimingValue, &v.refused, lang);
     v.KLineBaud = ConfigInteger(config, QStringLiteral("Baud"), 0);
     const QString u2 = configText(config, QStringLiteral("U2"));
     v.U2Defined = !u2.isEmpty();

@@ -4,7 +4,16 @@
 #include "config/ini_file.h"
 
 #include <QString>
+#include <QStringList>
 #include <array>
+
+// vandrix.ini holds a dozen keys: 64 kB and 500 entries leave room for
+// every comment a user may add.
+inline constexpr IniLimits ConfigFileLimits{64 * 1024, 500};
+
+// The ranges the chip takes: ATIBT and ATBDT carry one byte each.
+inline constexpr int MinTimingValue = 0;
+inline constexpr int MaxTimingValue = 255;
 
 struct ConfigValues {
     QString Port;         // "COM-Port", trimmed; empty when the file names none
@@ -15,6 +24,8 @@ struct ConfigValues {
     bool U2Defined = false; // without "U2" no input voltage can be shown
     double U2 = 0;
     std::array<double, 6> TV{}; // TV0 .. TV5, read only when U2 is defined
+    // Values refused for their range, one text each for the debug trace.
+    QStringList refused;
 };
 
 // A closed file gives the defaults.
@@ -23,5 +34,9 @@ ConfigValues ReadConfigValues(const IniFile& config);
 // A decimal integer of section "Config"; anything else, the empty text
 // included, gives defaultValue.
 int ConfigInteger(const IniFile& config, const QString& key, int defaultValue);
+// The same within [low, high]; a number outside gives defaultValue and, when
+// refused is given, a note naming the key, the value and the range.
+int ConfigIntegerInRange(const IniFile& config, const QString& key, int defaultValue, int low,
+                         int high, QStringList* refused, int languageOffset = 0);
 // Always written with "." whatever the regional settings; not a number gives 0.
 double PointNumber(const QString& text);

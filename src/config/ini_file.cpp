@@ -1,6 +1,5 @@
 #include "config/ini_file.h"
 
-#include <QFile>
 #include <QStringDecoder>
 
 namespace {
@@ -46,16 +45,22 @@ QString IniFile::decode(const QByteArray& raw) {
     return text;
 }
 
-IniFile IniFile::open(const QString& path) {
-    QFile f(path);
-    if (path.isEmpty() || !f.open(QIODevice::ReadOnly))
-        return {};
-    IniFile ini = fromBytes(f.readAll());
+IniFile IniFile::open(const QString& path, const IniLimits& limits) {
+    BoundedRead read = ReadBoundedFile(path, limits.maxBytes);
+    IniFile ini;
+    if (!read.refusal) {
+        ini = fromBytes(read.bytes, limits.maxEntries);
+        if (!ini.isOpen()) {
+            read.refusal.kind = FileRefusal::TooMany;
+            read.refusal.limit = limits.maxEntries;
+        }
+    }
     ini.m_path = path;
+    ini.m_refusal = read.refusal;
     return ini;
 }
 
-IniFile IniFile::fromBytes(const QByteArray& bytes) {
+IniFile IniFile::fromBytes(const QByteArray& bytes, qsizetype maxEntries) {
     IniFile ini;
     ini.m_open = true;
     QString text = decode(bytes);
@@ -97,6 +102,8 @@ IniFile IniFile::fromBytes(const QByteArray& bytes) {
         if (value.size() > MaxValueLength)
             value.truncate(MaxValueLength);
         // Lookups take the first of duplicate keys; a section read keeps them all.
+        if (maxEntries >= 0 && --maxEntries < 0)
+            return IniFile();
         const QString folded = key.toLower();
         if (!current->index.contains(folded))
             current->index.insert(folded, int(current->entries.size()));

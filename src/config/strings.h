@@ -57,3 +57,27 @@ inline constexpr int ScanNoDifference = 2041;
 inline constexpr int First = 2002;
 inline constexpr int Last = 2041;
 } // namespace TeamText
+
+// Texts of the file readers and of the graph window's reading and export.
+namespace ReaderText {
+inline constexpr int FileMissing = 2400;        // %1: the file
+inline constexpr int FileIsFolder = 2401;       // %1: the path
+inline constexpr int FileTooLarge = 2402;       // %1: the file, %2: the limit ("16 MB")
+inline constexpr int FileTooManyEntries = 2403; // %1: the file, %2: the limit
+inline constexpr int FileUnreadable = 2404;     // %1: the file, %2: the system's reason
+inline constexpr int ValueOutOfRange = 2405;    // %1: key, %2: value, %3: range, %4: default used
+inline constexpr int GraphReading = 2406;       // progress while a log is read
+inline constexpr int GraphCancel = 2407;
+inline constexpr int GraphColumnsCut = 2408; // %1: columns shown, %2: columns in the log
+inline constexpr int GraphRowsCut = 2409;    // %1: rows shown
+inline constexpr int GraphSavePicture = 2410;
+inline constexpr int GraphSaveReadings = 2411;
+inline constexpr int GraphPictureFilter = 2412;
+inline constexpr int GraphReadingsFilter = 2413;
+inline constexpr int GraphNotWritten = 2414;   // %1: the file, %2: the system's reason
+inline constexpr int GraphScales = 2415;       // title of the legend of scales
+inline constexpr int GraphNoConnection = 2416; // the graph window's caption without a session
+inline constexpr int FileNotAFile = 2417;      // %1: the path
+inline constexpr int First = 2400;
+inline constexpr int Last = 2417;
+} // namespace ReaderText

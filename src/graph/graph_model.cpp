@@ -3,6 +3,8 @@
 #include "log/log_reader.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -87,8 +89,21 @@ void GraphModel::add(const QString& key, const QString& name, const QString& gro
             it = m_series.end() - 1;
         }
         // A reading from before the line's last one would fold the line back.
-        if (it->points.isEmpty() || it->points.last().x() <= t)
+        if (it->points.isEmpty() || it->points.last().x() <= t) {
+            // A pause in the polling (a dialog, another page) breaks the line
+            // instead of drawing a ramp across time without readings.
+            if (!it->points.isEmpty()) {
+                const QString id = key + QLatin1Char('\n') + value.unit;
+                const double last = it->points.last().x();
+                const double gap = t - last;
+                double& interval = m_lastInterval[id];
+                if (gap > std::max(LogBreakSeconds, 4 * interval))
+                    it->points.append(QPointF(last, std::numeric_limits<double>::quiet_NaN()));
+                else
+                    interval = gap;
+            }
             it->points.append(QPointF(t, value.number));
+        }
     }
     prune();
 }
@@ -101,6 +116,9 @@ void GraphModel::prune() {
         qsizetype old = 0;
         while (old < s.points.size() && s.points[old].x() < cutoff)
             ++old;
+        // A break at the front joins nothing any more.
+        while (old < s.points.size() && std::isnan(s.points[old].y()))
+            ++old;
         if (old > 0)
             s.points.remove(0, old);
     }
@@ -108,7 +126,22 @@ void GraphModel::prune() {
     m_textFields.removeIf([cutoff](const TextField& f) { return f.lastSeen < cutoff; });
 }
 
+void GraphModel::addLine(const QString& key, const QString& name, const QString& group,
+                         const QString& unit, QList<QPointF> points) {
+    if (points.isEmpty())
+        return;
+    m_lastTime = std::max(m_lastTime, points.constLast().x());
+    ++m_revision;
+    m_series.append({key, name, group, unit, std::move(points), true});
+}
+
+void GraphModel::addTextField(const QString& key, const QString& name, double lastSeen) {
+    ++m_revision;
+    m_textFields.append({key, name, lastSeen});
+}
+
 void GraphModel::clear() {
+    m_lastInterval.clear();
     m_series.clear();
     m_textFields.clear();
     m_lastTime = 0;
@@ -160,6 +193,8 @@ std::optional<std::pair<double, double>> GraphModel::valueRange(const QString& u
         auto from = std::lower_bound(s.points.begin(), s.points.end(), t0,
                                      [](const QPointF& p, double t) { return p.x() < t; });
         for (auto p = from; p != s.points.end() && p->x() <= t1; ++p) {
+            if (std::isnan(p->y()))
+                continue;
             if (!range)
                 range = std::make_pair(p->y(), p->y());
             range->first = std::min(range->first, p->y());
@@ -191,4 +226,77 @@ void AddRecording(GraphModel& model, const LogRecording& recording) {
                       double(row.blockMs[column.block]) / 1000.0, value);
         }
     }
+}
+
+void AddRecording(GraphModel& model, NumericRecording&& recording) {
+    for (qsizetype c = 0; c < recording.columns.size(); ++c) {
+        const LogColumn& column = recording.columns[c];
+        const QString key = QString::number(c);
+        if (recording.points[c].isEmpty()) {
+            if (recording.hadText[c])
+                model.addTextField(key, column.name, recording.textLastSeen[c]);
+            continue;
+        }
+        model.addLine(key, column.name, column.group, column.unit, std::move(recording.points[c]));
+    }
+}
+
+QList<QList<QPointF>> SplitAtBreaks(const QList<QPointF>& points) {
+    QList<QList<QPointF>> pieces;
+    QList<QPointF> piece;
+    for (const QPointF& p : points) {
+        if (std::isnan(p.y())) {
+            if (!piece.isEmpty())
+                pieces << std::move(piece);
+            piece = {};
+        } else {
+            piece << p;
+        }
+    }
+    if (!piece.isEmpty())
+        pieces << std::move(piece);
+    return pieces;
+}
+
+QList<QPointF> PointsToDraw(const QList<QPointF>& points, double x0, double x1, int width) {
+    auto from = std::lower_bound(points.begin(), points.end(), x0,
+                                 [](const QPointF& p, double t) { return p.x() < t; });
+    auto to = std::upper_bound(from, points.end(), x1,
+                               [](double t, const QPointF& p) { return t < p.x(); });
+    // One beyond each edge, so that a line runs to the border.
+    if (from != points.begin())
+        --from;
+    if (to != points.end())
+        ++to;
+    width = std::max(width, 1);
+    if (to - from <= 2 * qsizetype(width) || x1 <= x0)
+        return QList<QPointF>(from, to);
+
+    QList<QPointF> out;
+    out.reserve(2 * qsizetype(width) + 8);
+    const double perPixel = double(width) / (x1 - x0);
+    auto column = [&](const QPointF& p) {
+        return std::clamp<qint64>(qint64(std::floor((p.x() - x0) * perPixel)), -1, width);
+    };
+    auto it = from;
+    while (it != to) {
+        if (std::isnan(it->y())) {
+            out << *it++;
+            continue;
+        }
+        // One pixel column up to the next break: its smallest and its
+        // largest point, in time order.
+        const qint64 c = column(*it);
+        auto low = it, high = it;
+        for (++it; it != to && !std::isnan(it->y()) && column(*it) == c; ++it) {
+            if (it->y() < low->y())
+                low = it;
+            if (it->y() > high->y())
+                high = it;
+        }
+        out << *std::min(low, high);
+        if (low != high)
+            out << *std::max(low, high);
+    }
+    return out;
 }

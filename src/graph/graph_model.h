@@ -2,6 +2,7 @@
 // The data behind the graph window, free of widgets: readings in (the text a
 // value box shows, or a log cell with its column's unit), one series per
 // field out, grouped by unit so that each unit gets one axis.
+#include <QHash>
 #include <QList>
 #include <QPointF>
 #include <QString>
@@ -10,6 +11,7 @@
 #include <utility>
 
 struct LogRecording;
+struct NumericRecording;
 
 // A shown value split into number and unit.
 struct ShownValue {
@@ -34,7 +36,9 @@ public:
         QString name;  // its label
         QString group; // where it comes from, to tell equal labels apart
         QString unit;
-        QList<QPointF> points; // x in seconds, y the value; x never falls
+        // x in seconds, y the value; x never falls. A NaN value marks a
+        // break: no line joins the points on either side of it.
+        QList<QPointF> points;
         bool visible = true;
     };
 
@@ -46,6 +50,10 @@ public:
     void add(const QString& key, const QString& name, const QString& group, double t,
              const ShownValue& value);
     void clear();
+    // A whole line at once, as a log file gives it.
+    void addLine(const QString& key, const QString& name, const QString& group, const QString& unit,
+                 QList<QPointF> points);
+    void addTextField(const QString& key, const QString& name, double lastSeen);
 
     const QList<Series>& series() const { return m_series; }
     // The legend text: the label, with its group when another line has the same label.
@@ -69,6 +77,7 @@ private:
     void prune();
 
     double m_keepSeconds;
+    QHash<QString, double> m_lastInterval; // by line id, for breaks
     double m_lastTime = 0;
     quint64 m_revision = 0;
     QList<Series> m_series;
@@ -83,3 +92,13 @@ private:
 // Every column of a recording read from a CSV log, as lines of a model; the
 // time axis counts from the recording's start.
 void AddRecording(GraphModel& model, const LogRecording& recording);
+// The same for a log read as numbers; its points move into the model.
+void AddRecording(GraphModel& model, NumericRecording&& recording);
+
+// A line's points as drawn across width pixels of [x0, x1]: all of them
+// while they are few, else the smallest and largest value of each pixel
+// column in time order; the nearest point beyond each edge counts to the
+// edge's column. Breaks stay.
+QList<QPointF> PointsToDraw(const QList<QPointF>& points, double x0, double x1, int width);
+// The pieces of a line between its breaks.
+QList<QList<QPointF>> SplitAtBreaks(const QList<QPointF>& points);

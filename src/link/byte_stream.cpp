@@ -2,6 +2,7 @@
 
 #include "config/clock.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -105,6 +106,26 @@ bool ByteStream::WaitReadable(int ms) {
     if (!Connected())
         throw ESerialPort(SE_PortNotOpen, -1);
     return observed([&] { return waitDevice(ms); });
+}
+
+bool ByteStream::WaitReadable(int ms, const std::function<void(int)>& idle,
+                              bool idleRunsEventLoop) {
+    if (!Connected())
+        throw ESerialPort(SE_PortNotOpen, -1);
+    return observed([&] { return waitWhileIdle(ms, idle, idleRunsEventLoop); });
+}
+
+bool ByteStream::waitWhileIdle(int ms, const std::function<void(int)>& idle, bool) {
+    const int64_t deadline = Clock::nowMs() + ms;
+    for (;;) {
+        const int64_t left = deadline - Clock::nowMs();
+        if (waitDevice(int(std::clamp<int64_t>(left, 0, IdleSliceMs))))
+            return true;
+        if (Clock::nowMs() >= deadline)
+            return false;
+        if (idle)
+            idle(0);
+    }
 }
 
 void ByteStream::CheckHangUp() {

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 
 enum SerialErrorCode {
@@ -83,6 +84,15 @@ public:
     qsizetype write(const QByteArray& bytes);
     // Whether a byte can be read within ms.
     bool WaitReadable(int ms);
+    // The wait seam: whether a byte can be read within ms, calling idle while
+    // nothing has come. idle(maxMs) lets the rest of the program run and may
+    // sleep up to maxMs; with idleRunsEventLoop it sleeps in Qt's event loop,
+    // which a stream that can wake that loop (a descriptor) uses to sleep the
+    // whole wait there. Otherwise the stream looks in short slices.
+    bool WaitReadable(int ms, const std::function<void(int)>& idle, bool idleRunsEventLoop);
+    // The longest slice a wait spends without calling idle, where the stream
+    // cannot wake the event loop itself.
+    static constexpr int IdleSliceMs = 50;
     // Raises when the device has hung up, even while unread bytes are buffered.
     void CheckHangUp();
     void ClearBuffer(bool input, bool output);
@@ -110,6 +120,10 @@ protected:
     virtual QByteArray readDevice(qsizetype maxBytes, int timeoutMs) = 0;
     virtual qsizetype writeDevice(const QByteArray& bytes) = 0;
     virtual bool waitDevice(int ms) = 0;
+    // The wait seam's device side; by default slices of waitDevice with idle
+    // between them.
+    virtual bool waitWhileIdle(int ms, const std::function<void(int)>& idle,
+                               bool idleRunsEventLoop);
     virtual void checkDevice() = 0;
     virtual void discardDevice(bool input, bool output) = 0;
 

@@ -34,43 +34,47 @@ void qtMessagePump(int maxWaitMs) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
+namespace {
+// Only Qt's own pump sleeps in the event loop, where a port's descriptor can
+// wake it; any other pump is called between short looks.
+bool runsEventLoop(const CommandChannel::MessagePump& pump) {
+    const auto* function = pump.target<void (*)(int)>();
+    return function && *function == &qtMessagePump;
+}
+} // namespace
+
 CommandChannel::CommandChannel(ByteStream& port, MessagePump pump)
-    : m_port(port), m_pump(std::move(pump)) {}
+    : m_port(port), m_pump(std::move(pump)), m_pumpRunsEventLoop(runsEventLoop(m_pump)) {}
+
+void CommandChannel::setMessagePump(MessagePump pump) {
+    m_pump = std::move(pump);
+    m_pumpRunsEventLoop = runsEventLoop(m_pump);
+}
 
 void CommandChannel::SendText(const QString& text) {
     m_port.WriteStr(text);
 }
 
 bool CommandChannel::readChar(QChar& c, int ms) {
-    const int64_t deadline = Clock::nowMs() + ms;
-    for (;;) {
-        checkCancelled();
-        const int64_t left = deadline - Clock::nowMs();
-        // Short slices keep the window alive while the interface is silent.
-        if (m_port.WaitReadable(int(std::clamp<int64_t>(left, 0, PumpSliceMs)))) {
-            QString s;
-            if (m_port.ReadStr(s, 1) == 1) {
-                c = s.at(0);
-                return true;
-            }
-        }
-        if (Clock::nowMs() >= deadline)
-            return false;
-        processMessages();
-    }
+    if (!WaitForInput(ms))
+        return false;
+    QString s;
+    if (m_port.ReadStr(s, 1) != 1)
+        return false;
+    c = s.at(0);
+    return true;
 }
 
 bool CommandChannel::WaitForInput(int ms) {
-    const int64_t deadline = Clock::nowMs() + ms;
-    for (;;) {
+    checkCancelled();
+    // Between looks the window's messages run, and a Disconnect among them
+    // ends the wait at once.
+    const auto idle = [this](int maxWaitMs) {
+        if (m_pump)
+            m_pump(maxWaitMs);
         checkCancelled();
-        const int64_t left = deadline - Clock::nowMs();
-        if (m_port.WaitReadable(int(std::clamp<int64_t>(left, 0, PumpSliceMs))))
-            return true;
-        if (Clock::nowMs() >= deadline)
-            return false;
-        processMessages();
-    }
+    };
+    return m_port.WaitReadable(std::max(ms, 0), idle, m_pumpRunsEventLoop);
 }
 
 QString CommandChannel::ReadReplyLine(bool appendCR) {

@@ -38,7 +38,7 @@ public:
     QString LastReply;
 
     ByteStream& port() { return m_port; }
-    void setMessagePump(MessagePump pump) { m_pump = std::move(pump); }
+    void setMessagePump(MessagePump pump);
     // Asked inside every wait; when it returns true the wait throws
     // ECancelled. Empty: waits run to their end.
     void setCancelCheck(std::function<bool()> cancelled) { m_cancelled = std::move(cancelled); }
@@ -57,8 +57,6 @@ public:
     // Longer than any reply line of the interface: a device that never ends
     // its line is a communication error, not a line still arriving.
     static constexpr int MaxLineChars = 512;
-    // Longest time a wait leaves the window without processing its messages.
-    static constexpr int PumpSliceMs = 50;
 
 private:
     // Waits up to ms for one character, processing messages meanwhile.
@@ -70,6 +68,7 @@ private:
 
     ByteStream& m_port;
     MessagePump m_pump;
+    bool m_pumpRunsEventLoop = false;
     std::function<bool()> m_cancelled;
 };
 

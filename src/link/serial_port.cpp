@@ -2,9 +2,12 @@
 
 #include "config/clock.h"
 
+#include <QAbstractEventDispatcher>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
+#include <QSocketNotifier>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -154,6 +157,7 @@ void TCustomSerialPort::applyLineSettings() {
 }
 
 void TCustomSerialPort::closeDevice() {
+    m_notifier.reset(); // before the descriptor goes
     // An unplugged adapter refuses the flush; the descriptor is released anyway.
     tcflush(m_fd, TCIOFLUSH);
     ::close(m_fd);
@@ -178,6 +182,33 @@ bool TCustomSerialPort::waitDevice(int ms) {
         return true;
     // Hang-up or error without data: the adapter is gone.
     throw ESerialPort::hungUp();
+}
+
+bool TCustomSerialPort::waitWhileIdle(int ms, const std::function<void(int)>& idle,
+                                      bool idleRunsEventLoop) {
+    if (!idle || !idleRunsEventLoop || !QAbstractEventDispatcher::instance())
+        return ByteStream::waitWhileIdle(ms, idle, idleRunsEventLoop);
+    if (waitDevice(0))
+        return true;
+    if (!m_notifier)
+        m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+    m_notifier->setEnabled(true);
+    const auto disable = qScopeGuard([this] {
+        if (m_notifier)
+            m_notifier->setEnabled(false);
+    });
+    const int64_t deadline = Clock::nowMs() + ms;
+    for (;;) {
+        const int64_t left = deadline - Clock::nowMs();
+        if (left <= 0)
+            return waitDevice(0);
+        idle(int(left));
+        // idle may have closed the port (the window closing during a wait).
+        if (!Connected())
+            throw ESerialPort(SE_PortNotOpen, -1);
+        if (waitDevice(0))
+            return true;
+    }
 }
 
 void TCustomSerialPort::checkDevice() {

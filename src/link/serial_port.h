@@ -6,6 +6,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
+
+class QSocketNotifier;
 
 // clang-format off
 enum TBaudRate {
@@ -36,6 +39,10 @@ protected:
     qsizetype writeDevice(const QByteArray& bytes) override;
     // A hang-up without data raises SE_ReadFailed.
     bool waitDevice(int ms) override;
+    // Sleeps in the event loop, woken by the descriptor, so a silent
+    // interface never keeps the window from its events.
+    bool waitWhileIdle(int ms, const std::function<void(int)>& idle,
+                       bool idleRunsEventLoop) override;
     void checkDevice() override;
     void discardDevice(bool input, bool output) override;
 
@@ -45,6 +52,9 @@ private:
     QString m_port = QStringLiteral("COM1");
     TBaudRate m_baud = br9600;
     int m_fd = -1;
+    // Wakes the event loop when the descriptor is readable; enabled only
+    // inside a wait, so pending bytes never keep the loop spinning.
+    std::unique_ptr<QSocketNotifier> m_notifier;
     // Bytes taken from the device but not yet handed out; one system call
     // serves many one-character reads.
     QByteArray m_rx;

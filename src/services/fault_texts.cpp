@@ -5,7 +5,7 @@
 
 namespace {
 IniFile openIfFile(const QString& path) {
-    return QFileInfo(path).isFile() ? IniFile::open(path) : IniFile();
+    return QFileInfo(path).isFile() ? IniFile::open(path, FaultTextLimits) : IniFile();
 }
 } // namespace
 
@@ -24,7 +24,7 @@ FaultTexts FaultTexts::open(const QStringList& dataDirs, const QString& language
         for (const QString& folder : dataDirs) {
             const QString path = QDir(folder).filePath(name);
             if (QFileInfo(path).isFile())
-                return IniFile::open(path);
+                return IniFile::open(path, FaultTextLimits);
         }
         return IniFile();
     };

@@ -7,6 +7,10 @@
 #include <QString>
 #include <QStringList>
 
+// A code text file lists at most 65,534 codes, one line each: 16 MB and
+// 100,000 entries leave room for long texts and comments.
+inline constexpr IniLimits FaultTextLimits{16 * 1024 * 1024, 100000};
+
 struct FaultTexts {
     IniFile Codes;    // dtc_list_<lang>.ini
     IniFile Statuses; // dtc_status_<lang>.ini

@@ -1,6 +1,7 @@
 // Start-up of TForm1: reading "vandrix.ini", the language, the port list, the
 // debug trace, every caption, the control unit lists and the state before the
 // first connection. Owns the captions of all controls and the banner at show.
+#include "config/config_values.h"
 #include "config/ini_edit.h"
 #include "config/strings.h"
 #include "link/open_port.h"
@@ -84,8 +85,11 @@ void TForm1::FormCreate() {
 
     // 2. The configuration beside the program, or the user's when installed.
     const QString configPath = state.Paths.prepareConfigFile();
-    if (!configPath.isEmpty() && QFileInfo(configPath).isFile())
-        state.ConfigFile = IniFile::open(configPath);
+    // Anything at that path is read or refused with its reason: a folder or
+    // an endless device must not pass for "no configuration".
+    if (!configPath.isEmpty() &&
+        (QFileInfo::exists(configPath) || QFileInfo(configPath).isSymLink()))
+        state.ConfigFile = IniFile::open(configPath, ConfigFileLimits);
 
     // 3. The port list. The configured port and the language are looked at
     // early so a configured terminal and the demo entry's wording are right.
@@ -104,6 +108,10 @@ void TForm1::FormCreate() {
     // 4. Everything the file says.
     if (state.ConfigFileOpen())
         applyConfiguration();
+    else if (state.ConfigFile.refusal().kind != FileRefusal::None &&
+             state.ConfigFile.refusal().kind != FileRefusal::Missing)
+        prompts.message(Str(301), state.ConfigFile.refusal().text(state.LanguageOffset),
+                        PromptIcon::Error);
 
     // 5. Id 0 has no English twin.
     setWindowTitle(QStringLiteral("Vandrix  |  ") + LoadStr(0));
@@ -189,13 +197,20 @@ void TForm1::FormCreate() {
 void TForm1::applyConfiguration() {
     const IniFile& config = state.ConfigFile;
 
-    state.InterByteTime = readInteger(config, QStringLiteral("IBT"), 5);
-    state.BlockDelayTime = readInteger(config, QStringLiteral("BDT"), 40);
+    const bool english = config.readString(ConfigSection, QStringLiteral("Sprache")).trimmed() ==
+                         QStringLiteral("en");
+    // The chip takes one byte for each; anything else is noted in the trace.
+    QStringList refused;
+    state.InterByteTime =
+        ConfigIntegerInRange(config, QStringLiteral("IBT"), 5, MinTimingValue, MaxTimingValue,
+                             &refused, english ? EnglishStringOffset : 0);
+    state.BlockDelayTime =
+        ConfigIntegerInRange(config, QStringLiteral("BDT"), 40, MinTimingValue, MaxTimingValue,
+                             &refused, english ? EnglishStringOffset : 0);
     StatusBar1->setPanelText(5, QString::number(state.InterByteTime) + QLatin1Char('|') +
                                     QString::number(state.BlockDelayTime));
 
-    if (config.readString(ConfigSection, QStringLiteral("Sprache")).trimmed() ==
-        QStringLiteral("en")) {
+    if (english) {
         state.LanguageOffset = EnglishStringOffset;
         state.LanguageCode = QStringLiteral("en");
     } else {
@@ -234,6 +249,8 @@ void TForm1::applyConfiguration() {
     }
 
     startDebugTrace();
+    for (const QString& note : refused)
+        Trace.Note(note);
 }
 
 void TForm1::startDebugTrace() {
@@ -327,8 +344,9 @@ void TForm1::RememberPort(const QString& port) {
     if (!state.Paths.configWritable() || IsDemoInterfaceName(port) || !state.ConfigFileOpen() ||
         state.ConfigFile.path() != state.Paths.configFile())
         return;
-    const QString stored =
-        IniFile::open(state.Paths.configFile()).readString(ConfigSection, "COM-Port").trimmed();
+    const QString stored = IniFile::open(state.Paths.configFile(), ConfigFileLimits)
+                               .readString(ConfigSection, "COM-Port")
+                               .trimmed();
     if (stored != port &&
         !WriteIniValue(state.Paths.configFile(), ConfigSection, QStringLiteral("COM-Port"), port))
         qCWarning(lcFiles) << "cannot record the port in" << state.Paths.configFile();

@@ -2,11 +2,13 @@
 
 #include "config/app_locale.h"
 #include "config/strings.h"
+#include "log/log_reader.h"
 #include "ui/prompts.h"
 
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -14,9 +16,11 @@
 #include <QLegend>
 #include <QLineSeries>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPen>
 #include <QPixmap>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSet>
@@ -27,15 +31,24 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <memory>
 
 namespace {
 
-// Twelve colours apart enough to tell lines of four full groups from each
-// other; the chart's theme repeats after five.
+// Sixteen colours apart enough to tell the lines of four full groups from
+// each other; the chart's theme repeats after five.
 const QColor LineColours[] = {
     {31, 119, 180}, {214, 39, 40},   {44, 160, 44}, {255, 127, 14}, {148, 103, 189}, {23, 190, 207},
     {140, 86, 75},  {227, 119, 194}, {90, 90, 90},  {188, 189, 34}, {0, 0, 140},     {120, 0, 40},
+    {0, 110, 60},   {255, 200, 0},   {0, 170, 255}, {170, 110, 0},
 };
+
+// Pieces of one line beyond this are joined: breaks closer together than a
+// few pixels cannot be seen anyway.
+constexpr int MaxPiecesPerLine = 64;
+
+// Logs from this size on are read with a progress box that can cancel.
+constexpr qint64 ProgressFromBytes = 4 * 1024 * 1024;
 
 QString LineId(const GraphModel::Series& s) {
     return s.key + QLatin1Char('\n') + s.unit;
@@ -47,18 +60,13 @@ QIcon Swatch(const QColor& colour) {
     return QIcon(pixmap);
 }
 
-// Lines only need the points they show, and one beyond each edge so that
-// they run to the border instead of stopping short of it.
-QList<QPointF> PointsWithin(const QList<QPointF>& points, double x0, double x1) {
-    auto from = std::lower_bound(points.begin(), points.end(), x0,
-                                 [](const QPointF& p, double t) { return p.x() < t; });
-    auto to = std::upper_bound(from, points.end(), x1,
-                               [](double t, const QPointF& p) { return t < p.x(); });
-    if (from != points.begin())
-        --from;
-    if (to != points.end())
-        ++to;
-    return QList<QPointF>(from, to);
+// Whole seconds between time labels, about eight labels across the span.
+double TimeStep(double span) {
+    for (double step : {1.0, 2.0, 5.0, 10.0, 15.0, 30.0, 60.0, 120.0, 300.0, 600.0, 900.0, 1800.0,
+                        3600.0, 7200.0})
+        if (span / step <= 8)
+            return step;
+    return std::ceil(span / 8 / 3600) * 3600;
 }
 
 // low and high widened to whole steps of 1, 2 or 5 times a power of ten,
@@ -149,6 +157,7 @@ void GraphWindow::createControls() {
     // A drag picks a time span; the right button steps back out.
     m_view->setRubberBand(QChartView::HorizontalRubberBand);
     m_view->setToolTip(str(TeamText::GraphZoomHint));
+    m_view->viewport()->installEventFilter(this);
 
     auto* linesTitle = new QLabel(str(TeamText::GraphLines), this);
     m_lineList = new QListWidget(this);
@@ -203,26 +212,48 @@ void GraphWindow::addReading(const QString& key, const QString& name, const QStr
 }
 
 bool GraphWindow::openLog(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // A large log is read with a box that shows how far and can cancel;
+    // the window keeps painting meanwhile.
+    std::unique_ptr<QProgressDialog> progressBox;
+    const LogProgress progress = [&](qint64 done, qint64 total) {
+        if (!progressBox && total >= ProgressFromBytes) {
+            progressBox = std::make_unique<QProgressDialog>(
+                str(ReaderText::GraphReading), str(ReaderText::GraphCancel), 0, 1000, this);
+            progressBox->setObjectName(QStringLiteral("LogProgress"));
+            progressBox->setWindowModality(Qt::WindowModal);
+            progressBox->setMinimumDuration(300);
+        }
+        if (progressBox) {
+            progressBox->setValue(int(total > 0 ? done * 1000 / total : 0));
+            QCoreApplication::processEvents();
+            if (progressBox->wasCanceled())
+                return false;
+        }
+        return true;
+    };
+    NumericLog log = ReadLogNumbers(path, LogReadLimits{}, progress);
+    progressBox.reset();
+    if (log.cancelled)
+        return false;
+    if (log.refusal) {
         m_prompts.message(str(301),
-                          str(TeamText::GraphUnreadable) + QLatin1Char('\n') + path +
-                              QLatin1Char('\n') + file.errorString(),
+                          str(TeamText::GraphUnreadable) + QLatin1Char('\n') +
+                              log.refusal.text(m_languageOffset),
                           PromptIcon::Error);
         return false;
     }
-    // The log is written in the system's 8-bit code page.
-    const QList<LogRecording> found = ReadLogRecordings(QString::fromLocal8Bit(file.readAll()));
-    QList<LogRecording> usable;
-    for (const LogRecording& r : found)
-        if (!r.rows.isEmpty() && !r.columns.isEmpty())
-            usable << r;
+    QList<NumericRecording> usable;
+    for (NumericRecording& r : log.recordings)
+        if (r.rows > 0 && !r.columns.isEmpty())
+            usable << std::move(r);
     if (usable.isEmpty()) {
         m_prompts.message(str(301), str(TeamText::GraphNotALog) + QLatin1Char('\n') + path,
                           PromptIcon::Error);
         return false;
     }
-    m_recordings = usable;
+    m_recordings = std::move(usable);
+    m_logNote =
+        log.rowsCut ? str(ReaderText::GraphRowsCut).arg(LogReadLimits{}.maxReadings) : QString();
     setWindowTitle(str(TeamText::GraphTitle) + QStringLiteral(" [") + QFileInfo(path).fileName() +
                    QLatin1Char(']'));
     m_recording->clear();
@@ -240,12 +271,17 @@ void GraphWindow::showRecording(int index) {
     if (index < 0 || index >= m_recordings.size())
         return;
     m_recording->setCurrentIndex(index);
-    const LogRecording& r = m_recordings[index];
-    m_model.clear();
-    AddRecording(m_model, r);
-    m_sourceLabel->setText(QStringList({r.started, r.unitEntry, r.partNumber, r.title})
+    // The points are shared with the copy kept for the recording box.
+    NumericRecording r = m_recordings[index];
+    QStringList notes{m_logNote};
+    if (r.columnsInLog > r.columns.size())
+        notes << str(ReaderText::GraphColumnsCut).arg(r.columns.size()).arg(r.columnsInLog);
+    m_sourceLabel->setText((QStringList({r.started, r.unitEntry, r.partNumber, r.title}) + notes)
                                .filter(QRegularExpression(QStringLiteral("\\S")))
                                .join(QStringLiteral("  |  ")));
+    m_model.clear();
+    AddRecording(m_model, std::move(r));
+    m_zoomHistory.clear();
     follow();
 }
 
@@ -303,9 +339,48 @@ void GraphWindow::zoomTo(double t0, double t1) {
     // Looking at a span of the past stops the scrolling.
     if (m_source == Source::Live)
         setPaused(true);
+    if (t0 != m_x0 || t1 != m_x1)
+        m_zoomHistory.append({m_x0, m_x1});
     m_x0 = t0;
     m_x1 = t1;
     redraw();
+}
+
+void GraphWindow::stepBack() {
+    if (m_zoomHistory.isEmpty()) {
+        follow();
+        return;
+    }
+    const auto [t0, t1] = m_zoomHistory.takeLast();
+    if (m_source == Source::Live)
+        setPaused(true);
+    m_x0 = t0;
+    m_x1 = t1;
+    redraw();
+}
+
+bool GraphWindow::eventFilter(QObject* watched, QEvent* event) {
+    // The chart's own right click zooms out by a factor; a user expects the
+    // span looked at before.
+    if (watched == m_view->viewport() &&
+        (event->type() == QEvent::MouseButtonPress ||
+         event->type() == QEvent::MouseButtonRelease) &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        if (event->type() == QEvent::MouseButtonRelease)
+            stepBack();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+int GraphWindow::colourCount() {
+    return int(std::size(LineColours));
+}
+
+QList<QLineSeries*> GraphWindow::lineSegments(int index) const {
+    if (index < 0 || index >= m_model.series().size())
+        return {};
+    return m_lines.value(LineId(m_model.series()[index]));
 }
 
 void GraphWindow::setLineVisible(int index, bool visible) {
@@ -314,9 +389,8 @@ void GraphWindow::setLineVisible(int index, bool visible) {
 }
 
 QLineSeries* GraphWindow::line(int index) const {
-    if (index < 0 || index >= m_model.series().size())
-        return nullptr;
-    return m_lines.value(LineId(m_model.series()[index]));
+    const QList<QLineSeries*> pieces = lineSegments(index);
+    return pieces.isEmpty() ? nullptr : pieces.first();
 }
 
 void GraphWindow::onTimer() {
@@ -328,9 +402,10 @@ void GraphWindow::onTimer() {
 void GraphWindow::onXRangeChanged(double min, double max) {
     if (m_settingRange)
         return;
-    // The rubber band or the right button moved the time axis.
+    // The rubber band moved the time axis.
     if (m_source == Source::Live)
         setPaused(true);
+    m_zoomHistory.append({m_x0, m_x1});
     m_x0 = min;
     m_x1 = max;
     syncLines();
@@ -340,7 +415,16 @@ void GraphWindow::onXRangeChanged(double min, double max) {
 void GraphWindow::setXRange(double x0, double x1) {
     m_settingRange = true;
     m_timeAxis->setRange(x0, x1);
+    setTimeTicks();
     m_settingRange = false;
+}
+
+void GraphWindow::setTimeTicks() {
+    // Labels on whole seconds, wherever the span starts.
+    const double step = TimeStep(m_timeAxis->max() - m_timeAxis->min());
+    m_timeAxis->setTickType(QValueAxis::TicksDynamic);
+    m_timeAxis->setTickAnchor(0);
+    m_timeAxis->setTickInterval(step);
 }
 
 void GraphWindow::redraw() {
@@ -351,10 +435,6 @@ void GraphWindow::redraw() {
         m_x1 = std::max(last, first + m_spanSeconds);
         m_x0 = m_x1 - m_spanSeconds;
     }
-    // Whole seconds on a long span, tenths on a short one.
-    const QString format = m_x1 - m_x0 >= 10 ? QStringLiteral("%.0f") : QStringLiteral("%.1f");
-    if (m_timeAxis->labelFormat() != format)
-        m_timeAxis->setLabelFormat(format);
     setXRange(m_x0, m_x1);
     syncLines();
     fitValueAxes();
@@ -392,37 +472,55 @@ void GraphWindow::syncLines() {
         const GraphModel::Series& s = all[i];
         const QString id = LineId(s);
         wanted.insert(id);
-        QLineSeries* series = m_lines.value(id);
-        if (!series) {
-            series = new QLineSeries;
-            m_chart->addSeries(series);
-            QPen pen(LineColours[m_nextColour++ % std::size(LineColours)]);
+        QList<QLineSeries*>& pieces = m_lines[id];
+        const auto addPiece = [&](const QColor& colour) {
+            auto* piece = new QLineSeries;
+            m_chart->addSeries(piece);
+            QPen pen(colour);
             pen.setWidthF(1.5);
-            series->setPen(pen);
-            series->attachAxis(m_timeAxis);
-            QValueAxis* axis = m_axes.value(s.unit);
-            series->attachAxis(axis);
+            piece->setPen(pen);
+            piece->attachAxis(m_timeAxis);
+            piece->attachAxis(m_axes.value(s.unit));
+            pieces << piece;
+            return piece;
+        };
+        if (pieces.isEmpty()) {
+            QLineSeries* series = addPiece(LineColours[m_nextColour++ % std::size(LineColours)]);
             // An axis takes the colour of its unit's first line.
             if (std::none_of(all.begin(), all.begin() + i,
                              [&](const GraphModel::Series& o) { return o.unit == s.unit; }))
-                axis->setTitleBrush(series->color());
-            m_lines.insert(id, series);
+                m_axes.value(s.unit)->setTitleBrush(series->color());
         }
         const QString name = m_model.legendName(i);
-        if (series->name() != name)
-            series->setName(name);
-        if (series->isVisible() != s.visible)
-            series->setVisible(s.visible);
-        if (s.visible)
-            series->replace(PointsWithin(s.points, m_x0, m_x1));
+        if (pieces.first()->name() != name)
+            pieces.first()->setName(name);
+        QList<QList<QPointF>> drawn;
+        if (s.visible) {
+            const int width = std::max(1, int(m_chart->plotArea().width()));
+            drawn = SplitAtBreaks(PointsToDraw(s.points, m_x0, m_x1, width));
+            while (drawn.size() > MaxPiecesPerLine)
+                drawn[drawn.size() - 2] += drawn.takeLast();
+        }
+        while (pieces.size() < drawn.size())
+            addPiece(pieces.first()->color());
+        for (qsizetype k = 0; k < pieces.size(); ++k) {
+            if (pieces[k]->isVisible() != s.visible)
+                pieces[k]->setVisible(s.visible);
+            if (k < drawn.size())
+                pieces[k]->replace(drawn[k]);
+            else if (pieces[k]->count() > 0)
+                pieces[k]->clear();
+        }
     }
     for (auto it = m_lines.begin(); it != m_lines.end();) {
         if (wanted.contains(it.key())) {
             ++it;
             continue;
         }
-        m_chart->removeSeries(it.value());
-        delete it.value();
+        for (QLineSeries* piece : it.value()) {
+            m_chart->removeSeries(piece);
+            delete piece;
+        }
         it = m_lines.erase(it);
     }
     for (auto it = m_axes.begin(); it != m_axes.end();) {
@@ -456,7 +554,7 @@ void GraphWindow::syncLines() {
         // Every change to an item lays the list out again: only real ones.
         if (item->data(Qt::UserRole).toString() != LineId(s)) {
             item->setData(Qt::UserRole, LineId(s));
-            item->setIcon(Swatch(m_lines.value(LineId(s))->color()));
+            item->setIcon(Swatch(m_lines.value(LineId(s)).first()->color()));
         }
         item->setCheckState(s.visible ? Qt::Checked : Qt::Unchecked);
     }

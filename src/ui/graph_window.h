@@ -47,7 +47,10 @@ public:
     // after telling the user, when there is nothing to plot.
     bool openLog(const QString& path);
     void showRecording(int index);
-    QList<LogRecording> recordings() const { return m_recordings; }
+    const QList<NumericRecording>& recordings() const { return m_recordings; }
+    // What the window said about the log beyond its lines (columns or rows
+    // left out); empty when it shows all of it.
+    QString logNote() const { return m_logNote; }
 
     const GraphModel& model() const { return m_model; }
     Source source() const { return m_source; }
@@ -58,6 +61,12 @@ public:
     void follow();             // live: back to the newest span; file: the whole recording
     void setSpan(int seconds); // width of the followed span
     void zoomTo(double t0, double t1);
+    // The span shown before the last zoom (the right button).
+    void stepBack();
+    // The pieces a line is drawn in: more than one where polling paused.
+    QList<QLineSeries*> lineSegments(int index) const;
+    // How many colours pass before one repeats.
+    static int colourCount();
     void setLineVisible(int index, bool visible);
     // Opens a file window for a log the user chooses.
     void chooseLog();
@@ -91,13 +100,17 @@ private:
     void onLineItemChanged(QListWidgetItem* item);
     void setXRange(double x0, double x1);
     void fitValueAxes();
+    void setTimeTicks();
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void syncLines();
 
     Prompts& m_prompts;
     int m_languageOffset;
     Source m_source;
     GraphModel m_model;
-    QList<LogRecording> m_recordings;
+    QList<NumericRecording> m_recordings;
+    QString m_logNote;
+    QList<std::pair<double, double>> m_zoomHistory;
     QString m_logFolder;
 
     bool m_paused = false;
@@ -112,8 +125,9 @@ private:
     QChart* m_chart;
     QChartView* m_view;
     QValueAxis* m_timeAxis;
-    QHash<QString, QLineSeries*> m_lines; // by series key and unit
-    QHash<QString, QValueAxis*> m_axes;   // by unit
+    // By series key and unit: the first piece, then the pieces after breaks.
+    QHash<QString, QList<QLineSeries*>> m_lines;
+    QHash<QString, QValueAxis*> m_axes; // by unit
     QListWidget* m_lineList;
     QLabel* m_textValues;
     QPushButton* m_pause;

@@ -4,6 +4,7 @@
 // the entries of ComboBox3 and the ticks of CheckListBox1.
 #include "config/app_locale.h"
 #include "config/car_list.h"
+#include "services/fault_texts.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
 
@@ -28,7 +29,7 @@ void TForm1::LoadCarList() {
     state.CarList.clear();
     const QString path = DataFile(QStringLiteral("autoscan.ini"));
     if (QFileInfo(path).isFile()) {
-        const IniFile file = IniFile::open(path);
+        const IniFile file = IniFile::open(path, CarListLimits);
         for (const QString& line : file.readSection(QStringLiteral("Carlist")))
             state.CarList << line.mid(line.indexOf(QLatin1Char('=')) + 1);
     }
@@ -51,8 +52,9 @@ void TForm1::LoadDtcTextFiles() {
         DataFile(QStringLiteral("dtc_list_") + state.LanguageCode + QStringLiteral(".ini"));
     const QString status =
         DataFile(QStringLiteral("dtc_status_") + state.LanguageCode + QStringLiteral(".ini"));
-    state.DtcTextFile = QFileInfo(list).isFile() ? IniFile::open(list) : IniFile();
-    state.DtcStatusFile = QFileInfo(status).isFile() ? IniFile::open(status) : IniFile();
+    state.DtcTextFile = QFileInfo(list).isFile() ? IniFile::open(list, FaultTextLimits) : IniFile();
+    state.DtcStatusFile =
+        QFileInfo(status).isFile() ? IniFile::open(status, FaultTextLimits) : IniFile();
 
     QString panel;
     if (state.DtcTextFileOpen() && state.DtcStatusFileOpen())

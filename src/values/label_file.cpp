@@ -45,14 +45,14 @@ IniFile OpenLabelFile(const QString& programDir, const QString& languageCode,
 
     const QString path = LabelFilePath(programDir, languageCode, partNumber);
     if (QFileInfo(path).isFile())
-        return IniFile::open(path);
+        return IniFile::open(path, LabelFileLimits);
 
     const QFileInfo wanted(path);
     const QDir folder = wanted.dir();
     const QStringList files = folder.entryList(QDir::Files);
     for (const QString& file : files) {
         if (file.compare(wanted.fileName(), Qt::CaseInsensitive) == 0)
-            return IniFile::open(folder.filePath(file));
+            return IniFile::open(folder.filePath(file), LabelFileLimits);
     }
     return {};
 }

@@ -7,6 +7,11 @@
 #include <QString>
 #include <QStringList>
 
+// A label file names at most 255 groups of four fields, the raw bytes and
+// the adaptation channels with their help: 4 MB and 20,000 entries are ten
+// times the largest known.
+inline constexpr IniLimits LabelFileLimits{4 * 1024 * 1024, 20000};
+
 // The part number (VAGTyp) with every blank removed: the label file's name
 // without ".ini", also shown in the status bar.
 QString LabelFileName(const QString& partNumber);
@@ -14,8 +19,8 @@ QString LabelFileName(const QString& partNumber);
 QString LabelFilePath(const QString& programDir, const QString& languageCode,
                       const QString& partNumber);
 // The unit's label file opened for reading, or a closed IniFile when there is
-// none. The name matches without regard to case: label files handed around
-// by users do not always keep the part number's letter case.
+// none (refused, when the file is there but not read). The name matches without regard to case:
+// label files handed around by users do not always keep the part number's letter case.
 IniFile OpenLabelFile(const QString& programDir, const QString& languageCode,
                       const QString& partNumber);
 // The same from the first of dataDirs that has the unit's file, so a user's

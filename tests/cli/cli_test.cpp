@@ -707,3 +707,27 @@ TEST(CliTexts, EveryTextOfTheFrontEndExistsInBothLanguages) {
     }
     EXPECT_GT(count, 0);
 }
+
+// A configuration that is no file is an error with its reason, never silent
+// defaults or the whole memory; a timing outside the chip's byte is not sent.
+TEST_F(CliTest, ConfigurationIsBoundedAndItsTimingsInRange) {
+    const struct {
+        QString ini;
+        const char* expected;
+    } refused[] = {
+        {"/dev/zero", "/dev/zero ist größer als 64 kB und wird nicht gelesen"},
+        {dir.path(), "ist ein Ordner, keine Datei"},
+        {dir.filePath("none.ini"), "none.ini gibt es nicht"},
+    };
+    for (const auto& c : refused) {
+        const CliRun r = RunCli({"ident", "1", "--port", "demo", "--ini", c.ini});
+        EXPECT_EQ(r.exitCode, 1) << c.ini.toStdString();
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.expected))) << r.err.toStdString();
+    }
+
+    auto sim = startSim();
+    const CliRun r = run(*sim, {"ident", "1"}, "IBT=256\r\nBDT=-7\r\n");
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(sim->commands().filter(QRegularExpression("^AT(IBT|BDT)")),
+              QStringList({"ATIBT05", "ATBDT28"}));
+}

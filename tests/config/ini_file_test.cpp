@@ -1,8 +1,12 @@
+#include "config/car_list.h"
+#include "config/config_values.h"
 #include "config/ini_file.h"
+#include "config/strings.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 TEST(IniFile, ValueRules) {
     const IniFile ini = IniFile::fromBytes("; comment line\r\n"
@@ -87,4 +91,90 @@ TEST(IniFile, MissingFileGivesDefaults) {
     const IniFile ini = IniFile::open(f.fileName());
     EXPECT_TRUE(ini.isOpen());
     EXPECT_EQ(ini.readSection("carlist"), (QStringList{"Golf=1,9,17", "Polo=1,3"}));
+}
+
+// Every INI reader takes a file within its format's limits and refuses the
+// rest with the reason, at once: a folder, an endless device, a pipe without
+// a writer, a file too large or with too many entries.
+TEST(IniFile, RefusesWhatIsNoFileOrTooLarge) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("pipe.ini");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString sparse = dir.filePath("sparse.ini");
+    {
+        QFile f(sparse);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(ConfigFileLimits.maxBytes + 1));
+    }
+    const QString many = dir.filePath("many.ini");
+    {
+        QFile f(many);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Carlist]\n");
+        for (qsizetype i = 0; i <= CarListLimits.maxEntries; ++i)
+            f.write("c=x,1\n");
+    }
+    const QString symlinkToZero = dir.filePath("zero.ini");
+    ASSERT_TRUE(QFile::link("/dev/zero", symlinkToZero));
+
+    const struct {
+        QString path;
+        IniLimits limits;
+        FileRefusal::Kind kind;
+        const char* text;
+    } cases[] = {
+        {"/dev/zero", ConfigFileLimits, FileRefusal::TooLarge, "/dev/zero is larger than 64 kB"},
+        {symlinkToZero, CarListLimits, FileRefusal::TooLarge, "is larger than 1 MB"},
+        {sparse, ConfigFileLimits, FileRefusal::TooLarge, "is larger than 64 kB"},
+        {many, CarListLimits, FileRefusal::TooMany, "has more than 5000 entries"},
+        {dir.path(), ConfigFileLimits, FileRefusal::Folder, "is a folder, not a file"},
+        {dir.filePath("none"), ConfigFileLimits, FileRefusal::Missing, "none does not exist"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        const IniFile ini = IniFile::open(c.path, c.limits);
+        EXPECT_FALSE(ini.isOpen());
+        EXPECT_EQ(ini.refusal().kind, c.kind);
+        EXPECT_TRUE(ini.refusal().text(EnglishStringOffset).contains(c.text))
+            << ini.refusal().text(EnglishStringOffset).toStdString();
+        EXPECT_EQ(ini.readString("Config", "IBT", "5"), "5");
+    }
+    // A pipe that nobody writes reads as an empty file, not as a wait.
+    const IniFile pipe = IniFile::open(fifo, ConfigFileLimits);
+    EXPECT_TRUE(pipe.isOpen());
+    EXPECT_FALSE(pipe.refusal());
+    // At the limit exactly is still read.
+    {
+        QFile f(many);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[Carlist]\n");
+        for (qsizetype i = 0; i < CarListLimits.maxEntries; ++i)
+            f.write("c=x,1\n");
+    }
+    EXPECT_EQ(IniFile::open(many, CarListLimits).readSection("Carlist").size(),
+              CarListLimits.maxEntries);
+}
+
+TEST(ConfigValues, TimingsOutsideTheChipsByteGiveTheirDefaultWithANote) {
+    const struct {
+        const char* ibt;
+        const char* bdt;
+        int interByte, blockDelay;
+        int notes;
+    } cases[] = {
+        {"0", "255", 0, 255, 0},
+        {"-1", "256", 5, 40, 2},
+        {"7", "-7", 7, 40, 1},
+        {"abc", "", 5, 40, 0}, // not a number is the old default without a note
+    };
+    for (const auto& c : cases) {
+        const IniFile ini =
+            IniFile::fromBytes(QByteArray("[Config]\nIBT=") + c.ibt + "\nBDT=" + c.bdt + "\n");
+        const ConfigValues v = ReadConfigValues(ini);
+        EXPECT_EQ(v.InterByteTime, c.interByte) << c.ibt;
+        EXPECT_EQ(v.BlockDelayTime, c.blockDelay) << c.bdt;
+        ASSERT_EQ(v.refused.size(), c.notes) << c.ibt << " " << c.bdt;
+    }
+    const ConfigValues v = ReadConfigValues(IniFile::fromBytes("[Config]\nBDT=-7\n"));
+    EXPECT_EQ(v.refused, QStringList{"Konfiguration: BDT=-7 liegt nicht in 0..255, es gilt 40"});
 }

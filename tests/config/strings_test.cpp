@@ -1,6 +1,7 @@
 #include "config/strings.h"
 
 #include <gtest/gtest.h>
+#include <vector>
 
 #include <climits>
 #include <set>
@@ -133,7 +134,12 @@ TEST(LoadStr, EveryUsedIdIsFilledAndClean) {
 
 // The team's own texts: each in both languages, with the same placeholders.
 TEST(LoadStr, TeamTextsHaveBothLanguagesAndTheSamePlaceholders) {
-    for (int id = TeamText::First; id <= TeamText::Last; ++id) {
+    std::vector<int> ids;
+    for (int id = TeamText::First; id <= TeamText::Last; ++id)
+        ids.push_back(id);
+    for (int id = ReaderText::First; id <= ReaderText::Last; ++id)
+        ids.push_back(id);
+    for (int id : ids) {
         const QString de = LoadStr(id);
         const QString en = LoadStr(En + id);
         ASSERT_FALSE(de.isEmpty()) << "id " << id;
@@ -145,6 +151,7 @@ TEST(LoadStr, TeamTextsHaveBothLanguagesAndTheSamePlaceholders) {
     }
     EXPECT_TRUE(LoadStr(TeamText::Last + 1).isEmpty());
     EXPECT_TRUE(LoadStr(TeamText::First - 1).isEmpty());
+    EXPECT_TRUE(LoadStr(ReaderText::Last + 1).isEmpty());
 }
 
 TEST(LoadStr, ControlUnitEntriesCarryRisingAddresses) {

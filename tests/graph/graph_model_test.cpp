@@ -2,6 +2,8 @@
 #include "graph/graph_model.h"
 #include "log/log_reader.h"
 
+#include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
@@ -137,4 +139,33 @@ TEST(GraphModel, ARecordingOfTheLogBecomesLines) {
     EXPECT_EQ(model.series()[1].points, Points({{0.15, 13.5}}));
     EXPECT_EQ(model.series()[1].unit, "V");
     EXPECT_EQ(model.textFields(), QStringList({"Bitmuster"}));
+}
+
+// A pause in polling breaks a live line; drawing keeps at most a min/max
+// pair per pixel column and keeps the breaks.
+TEST(GraphModel, APauseBreaksTheLineAndDrawingIsBoundedByPixels) {
+    GraphModel model;
+    const auto reading = [](double v) { return ShownValue{ShownValue::Number, v, "V"}; };
+    model.add("k", "U", "", 0.0, reading(1));
+    model.add("k", "U", "", 0.1, reading(2));
+    model.add("k", "U", "", 0.2, reading(3));
+    model.add("k", "U", "", 9.0, reading(4)); // a dialog was open
+    const QList<QPointF>& points = model.series()[0].points;
+    ASSERT_EQ(points.size(), 5);
+    EXPECT_TRUE(std::isnan(points[3].y()));
+    EXPECT_EQ(SplitAtBreaks(points).size(), 2);
+    EXPECT_EQ(model.valueRange("V", 0, 10), std::make_pair(1.0, 4.0));
+
+    QList<QPointF> dense;
+    for (int i = 0; i < 100000; ++i)
+        dense << QPointF(i * 0.001, (i % 7) - 3.0);
+    const QList<QPointF> drawn = PointsToDraw(dense, 10, 90, 200);
+    EXPECT_LE(drawn.size(), 2 * 202);
+    const auto [low, high] =
+        std::minmax_element(drawn.begin(), drawn.end(),
+                            [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
+    EXPECT_EQ(low->y(), -3.0);
+    EXPECT_EQ(high->y(), 3.0);
+    EXPECT_TRUE(std::is_sorted(drawn.begin(), drawn.end(),
+                               [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); }));
 }

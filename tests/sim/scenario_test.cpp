@@ -107,3 +107,14 @@ TEST(SimScenario, DemoCarHasTheAgreedUnits) {
     EXPECT_EQ(warm, "05 0A BE"); // 90 °C
     EXPECT_EQ(exchange(e, "ATD04"), "ERROR\r>");
 }
+
+TEST(SimScenario, EndlessDeviceOrFolderIsRefusedWithItsReason) {
+    SimScenario s;
+    QString error;
+    EXPECT_FALSE(SimScenario::load("/dev/zero", &s, &error));
+    EXPECT_EQ(error, "/dev/zero is larger than 1 MB and is not read");
+    EXPECT_FALSE(SimScenario::load("/", &s, &error));
+    EXPECT_EQ(error, "/ is a folder, not a file");
+    EXPECT_FALSE(SimScenario::load("/nonexistent.ini", &s, &error));
+    EXPECT_EQ(error, "scenario not found: /nonexistent.ini");
+}

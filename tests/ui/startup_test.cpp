@@ -189,6 +189,35 @@ TEST_F(StartupTest, DebugTraceThatCannotBeCreatedIsReportedAndStartUpGoesOn) {
     EXPECT_EQ(f.ComboBox2->count(), 96);
 }
 
+// A timing outside the chip's byte gives its default and a line in the
+// trace; a configuration that is an endless device is refused with a box,
+// never read until the memory runs out.
+TEST_F(StartupTest, TimingsOutOfRangeAndAnEndlessConfigurationAreRefused) {
+    writeIni(config("IBT=300\nBDT=-7\nDebug=ja\nSplash=nein\n"));
+    prompts.expectMessage(QStringLiteral("Log-Datei wird geschrieben"), QString(),
+                          PromptIcon::Warning);
+    TForm1& f = makeWindow();
+    EXPECT_EQ(f.state.InterByteTime, 5);
+    EXPECT_EQ(f.state.BlockDelayTime, 40);
+    EXPECT_EQ(f.StatusBar1->panelText(5), QStringLiteral("5|40"));
+    f.Trace.Close();
+    QFile trace(dir.filePath(QStringLiteral("debug.txt")));
+    ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+    const QString text = QString::fromLocal8Bit(trace.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("IBT=300 liegt nicht in 0..255, es gilt 5")));
+    EXPECT_TRUE(text.contains(QStringLiteral("BDT=-7 liegt nicht in 0..255, es gilt 40")));
+    prompts.verifyDone();
+    window.reset();
+
+    QFile::remove(dir.filePath(QStringLiteral("vandrix.ini")));
+    ASSERT_TRUE(
+        QFile::link(QStringLiteral("/dev/zero"), dir.filePath(QStringLiteral("vandrix.ini"))));
+    prompts.expectMessageContaining(QStringLiteral("ist größer als 64 kB und wird nicht gelesen"));
+    TForm1& g = makeWindow();
+    EXPECT_FALSE(g.state.ConfigFileOpen());
+    EXPECT_EQ(g.state.BlockDelayTime, 40);
+}
+
 TEST_F(StartupTest, NotConnectedViewAfterStart) {
     writeIni(config("Splash=nein\n"));
     TForm1& f = makeWindow();

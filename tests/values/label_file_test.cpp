@@ -155,3 +155,22 @@ TEST(LabelFileSearch, UsersOwnFileComesBeforeTheShippedOne) {
         OpenLabelFile(QStringList{user.filePath("missing"), shipped.path()}, "de", "1J0920826C")
             .isOpen());
 }
+
+// A label file that is an endless device (here found through the search
+// without regard to case) is refused: the session goes on without names.
+TEST(LabelFileSearch, EndlessOrOversizedFileIsRefusedNotRead) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath("labelfiles_de"));
+    ASSERT_TRUE(QFile::link("/dev/zero", dir.filePath("labelfiles_de/036906034am.ini")));
+    const IniFile zero = OpenLabelFile(dir.path(), "de", "036 906 034 AM");
+    EXPECT_FALSE(zero.isOpen());
+    EXPECT_EQ(zero.refusal().kind, FileRefusal::TooLarge);
+    EXPECT_EQ(LookupGroupLabel(zero, 1, 1, 6), "6");
+
+    QFile big(dir.filePath("labelfiles_de/1J0920826C.ini"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(big.resize(LabelFileLimits.maxBytes + 1));
+    big.close();
+    EXPECT_EQ(OpenLabelFile(dir.path(), "de", "1J0 920 826 C").refusal().kind,
+              FileRefusal::TooLarge);
+}

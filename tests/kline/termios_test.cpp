@@ -1,0 +1,152 @@
+// The termios driver on pseudo-terminals: rates set and read back, what a
+// terminal lacks answered as unsupported, echo handling with a peer that
+// echoes, and a whole session against the plain-cable simulator (real time).
+#include "kline/kline_core.h"
+#include "kline/line_runner.h"
+#include "kline/termios_kline.h"
+#include "sim/kline_host.h"
+#include "support/pty_pair.h"
+
+#include <QDir>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace kline;
+
+TEST(KLineTermios, RatesAreSetAndReadBackOnBothSides) {
+    PtyPair pty;
+    TermiosKLine port;
+    ASSERT_TRUE(port.open(pty.slavePath().toStdString()).ok);
+    for (const int rate : {10400, 9600, 4800, 1200, 5}) {
+        int actual = 0;
+        ASSERT_TRUE(port.setRate(rate, &actual).ok) << rate;
+        EXPECT_EQ(actual, rate);
+        int master = 0;
+        ASSERT_EQ(termios2GetRate(pty.masterFd(), &master), 0);
+        EXPECT_EQ(master, rate); // what the plain-cable simulator reads
+    }
+}
+
+TEST(KLineTermios, WhatATerminalLacksIsUnsupportedNotAFailure) {
+    PtyPair pty;
+    TermiosKLine port;
+    ASSERT_TRUE(port.open(pty.slavePath().toStdString()).ok);
+    const PortResult lines = port.setModemLines(true, false);
+    EXPECT_FALSE(lines.ok);
+    EXPECT_TRUE(lines.unsupported);
+    const PortResult latency = port.setLowLatency(true);
+    EXPECT_FALSE(latency.ok);
+    EXPECT_TRUE(latency.unsupported);
+    // A terminal takes breaks and shows nothing of them.
+    EXPECT_TRUE(port.setBreak(true).ok);
+    EXPECT_TRUE(port.setBreak(false).ok);
+    EXPECT_TRUE(port.flushInput().ok);
+}
+
+TEST(KLineTermios, OpeningNothingAndAPulledAdapter) {
+    TermiosKLine port;
+    EXPECT_FALSE(port.open("/dev/nonexistent-kline").ok);
+    PtyPair pty;
+    ASSERT_TRUE(port.open(pty.slavePath().toStdString()).ok);
+    pty.closeMaster();
+    RxByte b[4];
+    EXPECT_FALSE(port.waitUntil(port.now() + msec(500)) && port.receive(b, 4) >= 0);
+}
+
+namespace {
+
+// Writes bytes, collects what comes back that is not its own.
+class Collector : public CoEndpoint {
+public:
+    std::vector<uint8_t> got;
+    void send(std::vector<uint8_t> b) { write(std::move(b)); }
+    void received(const RxByte* bytes, size_t n, Micros now) override {
+        for (size_t i = 0; i < n; ++i)
+            got.push_back(bytes[i].value);
+        CoEndpoint::received(bytes, n, now);
+    }
+};
+
+} // namespace
+
+TEST(KLineTermios, EchoesOfACableAreTakenOutAndTheAnswerPassed) {
+    PtyPair pty;
+    TermiosKLine port;
+    ASSERT_TRUE(port.open(pty.slavePath().toStdString()).ok);
+    // The peer echoes each byte as the cable does, then answers its complement.
+    std::atomic<bool> stop{false};
+    std::thread peer([&] {
+        while (!stop) {
+            pollfd p{pty.masterFd(), POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0)
+                continue;
+            uint8_t b[64];
+            const ssize_t n = ::read(pty.masterFd(), b, sizeof b);
+            for (ssize_t i = 0; i < n; ++i) {
+                const uint8_t out[2] = {b[i], uint8_t(~b[i])};
+                [[maybe_unused]] const ssize_t w = ::write(pty.masterFd(), out, 2);
+            }
+        }
+    });
+    Collector c;
+    LineRunner runner(port, c);
+    c.send({0x12});
+    runner.runUntil(port.now() + msec(2000), [&] { return !c.got.empty(); });
+    stop = true;
+    peer.join();
+    EXPECT_EQ(c.got, (std::vector<uint8_t>{0xED}));
+    EXPECT_EQ(runner.echo().mode(), EchoFilter::Mode::Present);
+}
+
+// The whole plain-cable path in real time: termios driver, core and the unit
+// simulator behind a pseudo-terminal, the address written at 5 baud.
+TEST(KLinePlainCable, ConnectsReadsAndEndsAgainstTheSimulator) {
+    PlainCableHost host;
+    QString error;
+    const QString scenario =
+        QDir(qEnvironmentVariable("VANDRIX_DATA")).filePath("scenarios/demo_car.ini");
+    ASSERT_TRUE(host.start(scenario, "rate=10400", &error)) << error.toStdString();
+    TermiosKLine port;
+    ASSERT_TRUE(port.open(host.slavePath().toStdString()).ok);
+    Timing t;
+    t.latency = msec(30); // a loaded machine: wide margins
+    KLineCore core(t);
+    LineRunner runner(port, core);
+    std::vector<CoreEvent> events;
+    auto until = [&](CoreEvent::Kind kind, Micros limit) {
+        events.clear();
+        return runner.runUntil(port.now() + limit, [&] {
+            CoreEvent e;
+            while (core.takeEvent(&e))
+                events.push_back(e);
+            return !events.empty() &&
+                   (events.back().kind == kind || events.back().kind == CoreEvent::ConnectFailed ||
+                    events.back().kind == CoreEvent::LinkLost);
+        });
+    };
+    ConnectParams p;
+    p.address = 1;
+    p.method = FiveBaudMethod::UartByte;
+    core.connect(p, port.now());
+    ASSERT_TRUE(until(CoreEvent::Identified, msec(15000)));
+    ASSERT_EQ(events.back().kind, CoreEvent::Identified) << busFaultName(events.back().fault);
+    EXPECT_EQ(events.back().identification.lines.front(), "036906034AM");
+    EXPECT_EQ(runner.echo().mode(), EchoFilter::Mode::Present);
+    Request r;
+    r.kind = RequestKind::Group;
+    r.number = 1;
+    ASSERT_TRUE(core.request(r, port.now()));
+    ASSERT_TRUE(until(CoreEvent::Answered, msec(5000)));
+    EXPECT_EQ(events.back().reply.outcome, Outcome::Ok);
+    EXPECT_EQ(events.back().reply.bytes.size(), 12u);
+    r.kind = RequestKind::ReadFaults;
+    ASSERT_TRUE(core.request(r, port.now()));
+    ASSERT_TRUE(until(CoreEvent::Answered, msec(5000)));
+    EXPECT_EQ(events.back().reply.outcome, Outcome::Ok) << busFaultName(events.back().reply.fault);
+    EXPECT_EQ(events.back().reply.faults.size(), 1u);
+    core.disconnect(port.now());
+    EXPECT_TRUE(until(CoreEvent::Ended, msec(3000)));
+}
