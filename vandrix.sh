@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Build, start and test Vandrix on Debian 12.
-#   ./vandrix.sh run          install what is missing, build, start the program
-#   ./vandrix.sh test         install what is missing, build, run every test; fails
+#   ./vandrix.sh run          install what is missing, build the programs, start the window
+#   ./vandrix.sh test         install what is missing, build everything, run every test; fails
 #                             also on a source file not formatted per .clang-format
 #   ./vandrix.sh format       format every source file per .clang-format
 #   ./vandrix.sh package      build a Debian package (build/vandrix_*.deb)
@@ -15,7 +15,7 @@ cd "$(dirname "$0")"
 PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n
           fonts-liberation2 fonts-dejavu-core poppler-utils clang-format
-          desktop-file-utils appstream ccache)
+          desktop-file-utils appstream ccache zlib1g-dev)
 # Only for building the Debian package: dpkg-shlibdeps finds its dependencies.
 PACKAGING=(dpkg-dev file)
 BUILD_DIR=${VANDRIX_BUILD_DIR:-build}
@@ -73,19 +73,23 @@ check_format() {
     [ "$bad" -eq 0 ]
 }
 
+# build ON builds everything, tests included; build OFF only the three programs,
+# their data and what installs them, so a first start does not wait for the tests.
 build() {
+    local testing=$1
     # ccache keeps a second build of the same tree (CI, a worktree) from compiling it all again.
     local launcher=()
     command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
     export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(dirname "$PWD")}"
-    cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+    cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
+        -DBUILD_TESTING="$testing" >/dev/null
     cmake --build "$BUILD_DIR" --parallel "$(nproc)"
 }
 
 case "${1:-}" in
 run)
     install_missing "${PACKAGES[@]}"
-    build
+    build OFF
     if [ -x "$BUILD_DIR/bin/vandrix" ]; then
         if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
             echo "No display found. To try the program without one, install xvfb and run:" >&2
@@ -102,7 +106,7 @@ test)
     install_missing "${PACKAGES[@]}"
     formatted=0
     check_format || formatted=1
-    build
+    build ON
     (cd "$BUILD_DIR" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j2)
     if [ "$formatted" -ne 0 ]; then
         echo "Some files are not formatted; ./vandrix.sh format formats them." >&2
@@ -115,7 +119,7 @@ format)
     ;;
 package)
     install_missing "${PACKAGES[@]}" "${PACKAGING[@]}"
-    build
+    build OFF
     (cd "$BUILD_DIR" && cpack -G DEB)
     ls "$BUILD_DIR"/vandrix_*.deb
     ;;
@@ -142,7 +146,7 @@ test-arm64)
     ;;
 screenshots)
     install_missing "${PACKAGES[@]}"
-    build
+    build ON
     "$BUILD_DIR/tools/user_guide_pictures" docs
     ;;
 *)

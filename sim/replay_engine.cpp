@@ -45,6 +45,9 @@ std::vector<ReplayExchange> ReplayEngine::exchangesOf(const Recording::File& fil
             if (chunk.bytes.startsWith("open") || chunk.bytes.startsWith("close"))
                 replying = false;
             break;
+        default:
+            // A plain cable's K-line bytes lie below the text dialogue served here.
+            break;
         }
     }
     return out;
@@ -58,7 +61,18 @@ std::unique_ptr<ReplayEngine> ReplayEngine::open(const QString& path, bool pace,
             *error = QStringLiteral("cannot replay %1: %2").arg(path, why);
         return nullptr;
     }
-    return std::make_unique<ReplayEngine>(exchangesOf(*file), pace);
+    // A file that only starts like a recording serves nothing that was said.
+    std::vector<ReplayExchange> exchanges = exchangesOf(*file);
+    if (exchanges.empty() || file->badLines.size() > file->chunks.size()) {
+        if (error)
+            *error = QStringLiteral("cannot replay %1: %2")
+                         .arg(path, file->chunks.isEmpty() || exchanges.empty()
+                                        ? QStringLiteral("it holds no recorded commands")
+                                        : QStringLiteral("%1 of its lines are no recording lines")
+                                              .arg(file->badLines.size()));
+        return nullptr;
+    }
+    return std::make_unique<ReplayEngine>(std::move(exchanges), pace);
 }
 
 void ReplayEngine::receive(std::string_view bytes, int64_t nowUs) {

@@ -75,10 +75,12 @@ QString SimulatorHost::defaultScenarioPath() {
 bool SimulatorHost::start(const QString& scenarioPath, QString* error) {
     SimOptions o;
     // The demo entry may be given a recording instead of a car.
-    if (Recording::looksLikeRecording(scenarioPath) || scenarioPath.endsWith(Recording::Suffix))
+    if (Recording::looksLikeRecording(scenarioPath) || scenarioPath.endsWith(Recording::Suffix) ||
+        scenarioPath.endsWith(QLatin1String(Recording::Suffix) + Recording::CompressedSuffix))
         o.replayPath = scenarioPath;
     else
         o.scenarioPath = scenarioPath;
+    o.pace = m_paced;
     return start(o, error);
 }
 

@@ -49,6 +49,10 @@ public:
     // recording given as the scenario is replayed.
     bool start(const QString& scenarioPath, QString* error = nullptr);
     bool start(const SimOptions& options, QString* error = nullptr);
+    // start(scenarioPath) answers at the pace of the real 19200-baud wire (a
+    // recording: at its recorded pace), as the demo a user chooses should;
+    // tests keep the unpaced default.
+    void setPaced(bool paced) { m_paced = paced; }
     // Stops serving and closes the pty; safe to call twice.
     void stop();
 
@@ -78,6 +82,7 @@ private:
     std::FILE* m_transcript = nullptr;
     QString m_slavePath;
     std::atomic<bool> m_dropped{false};
+    bool m_paced = false;
     mutable std::mutex m_commandsLock;
     QStringList m_commands;
 };

@@ -273,7 +273,7 @@ int main(int argc, char** argv) {
     chooseUnit(window, 1);
     for (int i = 0; i < window.CheckListBox1->count(); ++i) {
         QListWidgetItem* unit = window.CheckListBox1->item(i);
-        if (QList<int>{1, 2, 3, 9, 17}.contains(unit->text().left(3).toInt()))
+        if (QList<int>{1, 2, 3, 9, 23}.contains(unit->text().left(3).toInt()))
             unit->setCheckState(Qt::Checked);
     }
     ok = ok && runShots(window, Search, folder, [&] { window.BitBtn3Click(); });

@@ -14,6 +14,10 @@ int main(int argc, char** argv) {
     // The demo interface runs only once its port entry is opened, and outlives
     // the window that uses it.
     SimulatorHost demo;
+    // A user's demo answers as fast as a real interface can, not a thousand
+    // times faster: a page polled flat out would burn a core and fill the
+    // recordings folder.
+    demo.setPaced(true);
     TForm1Options options;
     options.demoInterface = MakeDemoStarter(demo, SimulatorHost::defaultScenarioPath());
     options.demoReplay = [&demo](const QString& recording) {

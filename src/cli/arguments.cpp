@@ -101,10 +101,20 @@ QString optionColumns(const QStringList& names, int lang) {
 }
 
 QString exitColumns(int lang) {
+    const QList<QPair<int, int>> statuses = {
+        {Exit::Done, CliText::ExitDone},
+        {Exit::Usage, CliText::ExitDone + 1},
+        {Exit::PortNotOpened, CliText::ExitDone + 2},
+        {Exit::NoInterface, CliText::ExitDone + 3},
+        {Exit::UnitSilent, CliText::ExitDone + 4},
+        {Exit::CommunicationError, CliText::ExitDone + 5},
+        {Exit::Refused, OutcomeText::ExitRefused},
+        {Exit::OutcomeUnknown, OutcomeText::ExitOutcomeUnknown},
+        {Exit::Interrupted, CliText::ExitSignals},
+    };
     QList<QPair<QString, QString>> rows;
-    for (int code = 0; code <= 5; ++code)
-        rows << qMakePair(QString::number(code), LoadStr(CliText::ExitDone + code + lang));
-    rows << qMakePair(QStringLiteral("130"), LoadStr(CliText::ExitSignals + lang));
+    for (const auto& [status, text] : statuses)
+        rows << qMakePair(QString::number(status), LoadStr(text + lang));
     return columns(rows);
 }
 

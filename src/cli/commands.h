@@ -25,5 +25,6 @@ int RequireAddress(const CliContext& context, const QString& text);
 // The airbag unit is reached only past its warning: asked on a terminal,
 // --yes elsewhere. Fails with the usage status when not confirmed.
 void ConfirmAirbag(const CliContext& context, CliOutput& out, int address);
-// "address", "unit" and "port" of a unit command's document.
-void DescribeUnit(const CliContext& context, int address, QJsonObject& doc);
+// "address", "unit" and "port" of a unit command's document, and the status
+// line that names the unit.
+void DescribeUnit(const CliContext& context, CliOutput& out, int address, QJsonObject& doc);

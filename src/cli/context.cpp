@@ -31,13 +31,24 @@ QString UnitEntry(int address, int lang) {
 
 std::optional<int> ParseAddress(const QString& text, int lang) {
     const QString t = text.trimmed();
+    const auto digitsOf = [](const QString& s, int base) {
+        return !s.isEmpty() && s.size() <= 3 && std::all_of(s.begin(), s.end(), [base](QChar c) {
+            const char16_t u = c.unicode();
+            return (u >= u'0' && u <= u'9') ||
+                   (base == 16 && ((u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F')));
+        });
+    };
     bool ok = false;
     int address = -1;
-    if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
-        address = t.mid(2).toInt(&ok, 16);
-    } else if (!t.isEmpty() && t.size() <= 3 &&
-               std::all_of(t.begin(), t.end(), [](QChar c) { return c >= u'0' && c <= u'9'; })) {
-        address = t.toInt(&ok, 10);
+    // Bare and with "0x" the hexadecimal address of the brackets, as workshops
+    // write it; after "#" the decimal number the list entry begins with.
+    if (t.startsWith(u'#')) {
+        if (digitsOf(t.mid(1), 10))
+            address = t.mid(1).toInt(&ok, 10);
+    } else {
+        const QString hex = t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive) ? t.mid(2) : t;
+        if (digitsOf(hex, 16))
+            address = hex.toInt(&ok, 16);
     }
     if (!ok || UnitEntry(address, lang).isEmpty())
         return std::nullopt;

@@ -11,15 +11,21 @@
 
 class CliOutput;
 
-// The exit statuses of the front end; the signals add 128 + their number.
+// Every exit status of the front end, as the README and --help list them.
 namespace Exit {
-enum : int {
+enum Status : int {
     Done = 0,
-    Usage = 1,
+    Usage = 1, // also a confirmation not given, a value out of range refused before sending
     PortNotOpened = 2,
     NoInterface = 3,
     UnitSilent = 4,
     CommunicationError = 5,
+    Refused = 6,        // the unit refused: a fault read or clear, a login, a coding, an adaptation
+    OutcomeUnknown = 7, // the link dropped after a write was sent
+    // 128 + the signal's number.
+    Interrupted = 130,
+    ReaderGone = 141,
+    Terminated = 143,
 };
 }
 
@@ -62,8 +68,9 @@ struct CliContext {
 // The control unit list entry of an address ("001 [01] - Motor (ECU)");
 // empty when the list has no such unit.
 QString UnitEntry(int address, int lang);
-// An address as the user wrote it: decimal as the list entry begins, or
-// hexadecimal with "0x". Only addresses of the list count.
+// An address as the user wrote it: hexadecimal as in the list's brackets
+// (17, 0x17), or "#" and the decimal number the list entry begins with (#23).
+// Only addresses of the list count.
 std::optional<int> ParseAddress(const QString& text, int lang);
 // Every address of the list, in list order.
 QList<int> ListAddresses();

@@ -30,6 +30,9 @@ ScanReport readReport(const CliContext& c, const QString& path) {
     ScanReport report = ParseScanReport(QString::fromUtf8(bytes));
     if (report.units.isEmpty())
         throw CliFailure{Exit::Usage, c.text(CliText::NotAScanReport).arg(path)};
+    // A search that stopped part way has not looked at every unit it meant to.
+    if (!report.complete)
+        throw CliFailure{Exit::Usage, c.text(OutcomeText::ScanReportIncomplete).arg(path)};
     return report;
 }
 
@@ -43,6 +46,35 @@ QJsonArray unitsJson(const QList<ScanUnit>& units, bool withPart) {
         QJsonObject o = unitJson(u.address, u.entry);
         if (withPart)
             o.insert(QStringLiteral("partNumber"), u.partNumber);
+        list.append(o);
+    }
+    return list;
+}
+
+QJsonObject identJson(const ScanUnit& u) {
+    return {{QStringLiteral("partNumber"), u.partNumber},
+            {QStringLiteral("component"), u.component},
+            {QStringLiteral("coding"), u.coding},
+            {QStringLiteral("workshopCode"), u.workshopCode}};
+}
+
+QString readWord(ScanFaultRead read) {
+    return ScanMark::FaultRead(read).section(QLatin1Char(' '), -1);
+}
+
+// replaced and recoded: the identification before and after; notCompared:
+// what each read came to.
+QJsonArray unitChangesJson(const QList<ScanUnitChange>& changes, bool reads) {
+    QJsonArray list;
+    for (const ScanUnitChange& change : changes) {
+        QJsonObject o = unitJson(change.after.address, change.after.entry);
+        if (reads) {
+            o.insert(QStringLiteral("olderRead"), readWord(change.before.faultRead));
+            o.insert(QStringLiteral("newerRead"), readWord(change.after.faultRead));
+        } else {
+            o.insert(QStringLiteral("before"), identJson(change.before));
+            o.insert(QStringLiteral("after"), identJson(change.after));
+        }
         list.append(o);
     }
     return list;
@@ -84,6 +116,9 @@ int RunDiff(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     doc.insert(QStringLiteral("different"), !d.isEmpty());
     doc.insert(QStringLiteral("appeared"), unitsJson(d.appeared, true));
     doc.insert(QStringLiteral("disappeared"), unitsJson(d.disappeared, true));
+    doc.insert(QStringLiteral("replaced"), unitChangesJson(d.replaced, false));
+    doc.insert(QStringLiteral("recoded"), unitChangesJson(d.recoded, false));
+    doc.insert(QStringLiteral("notCompared"), unitChangesJson(d.notCompared, true));
     doc.insert(QStringLiteral("newFaults"), changesJson(d.newFaults, false, true));
     doc.insert(QStringLiteral("goneFaults"), changesJson(d.goneFaults, true, false));
     doc.insert(QStringLiteral("changedStatus"), changesJson(d.changedStatus, true, true));

@@ -17,15 +17,18 @@
 
 #include <QDateTime>
 #include <QJsonArray>
+#include <algorithm>
 #include <array>
 
 namespace {
 
 constexpr int PollInterval = 20; // ms after each group, as the page pauses
+constexpr int FieldNumbers[] = {1, 2, 3, 4};
 
 struct GroupReading {
     int group = 0;
     bool answered = false;
+    QString reason;    // when not answered: "refused", or "unreadable" (no field could be read)
     int64_t began = 0; // ms since the start, when its request went out
     std::array<QString, 4> names;
     std::array<QString, 4> values; // as the value boxes show them
@@ -56,6 +59,14 @@ Poll poll(CommandChannel& channel, const IniFile& labels, const QList<int>& grou
         r.group = groups[k];
         r.began = Clock::nowMs() - start;
         r.answered = ReadGroup(channel, buffer, r.group);
+        if (!r.answered) {
+            r.reason = QStringLiteral("refused");
+        } else if (std::all_of(std::begin(FieldNumbers), std::end(FieldNumbers),
+                               [&](int f) { return buffer.field(f).type < 0; })) {
+            // A reply came, but not one field of it was a number.
+            r.answered = false;
+            r.reason = QStringLiteral("unreadable");
+        }
         for (int f = 1; f <= 4; ++f) {
             const BlockBuffer::Field field = buffer.field(f);
             // A refusal shows as the page shows it: no names, "NA".
@@ -89,9 +100,11 @@ QJsonObject pollJson(const Poll& p) {
         QJsonArray fields;
         for (size_t f = 0; f < 4; ++f)
             fields.append(ValueJson(r.names[f], r.values[f]));
-        groups.append(QJsonObject{{QStringLiteral("group"), r.group},
-                                  {QStringLiteral("answered"), r.answered},
-                                  {QStringLiteral("fields"), fields}});
+        groups.append(QJsonObject{
+            {QStringLiteral("group"), r.group},
+            {QStringLiteral("answered"), r.answered},
+            {QStringLiteral("reason"), r.reason.isEmpty() ? QJsonValue() : QJsonValue(r.reason)},
+            {QStringLiteral("fields"), fields}});
     }
     const int64_t ms = p.groups.first().began;
     return {{QStringLiteral("ms"), double(ms)},
@@ -134,8 +147,12 @@ int RunGroups(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     const Invocation& inv = c.invocation;
     const int address = RequireAddress(c, inv.arguments.value(0));
     const QList<int> groups = groupNumbers(c);
+    // One document comes out only at the end: without a bound it would grow
+    // in memory for ever.
+    if (inv.json && !inv.count && !inv.seconds)
+        throw CliFailure{Exit::Usage, c.text(OutcomeText::GroupsJsonNeedsBound)};
+    DescribeUnit(c, out, address, doc);
     ConfirmAirbag(c, out, address);
-    DescribeUnit(c, address, doc);
     QJsonArray groupList;
     for (int g : groups)
         groupList.append(g);

@@ -32,6 +32,15 @@ QString outcomeWord(CheckOutcome outcome) {
     return QStringLiteral("not run");
 }
 
+// "step: what arrived" for each step that failed.
+QString failedSteps(const CliContext& c, const InterfaceCheckResult& result) {
+    QStringList lines;
+    for (const CheckRow& row : InterfaceCheckRows(result, scaleOf(c), c.lang))
+        if (row.outcome == CheckOutcome::Failed)
+            lines << row.step + QStringLiteral(": ") + row.seen;
+    return lines.join(QLatin1Char('\n'));
+}
+
 InterfaceCheckResult runCheck(const CliContext& c, CliOutput& out) {
     InterfaceCheckResult result;
     CliLink link(c, out, RecordingHeader::Kind::Check);
@@ -96,7 +105,9 @@ int RunCheck(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     doc.insert(QStringLiteral("chipVersion"), result.chipVersion);
     doc.insert(QStringLiteral("inputs"), inputs);
     out.table(table);
-    return result.passed() ? Exit::Done : Exit::NoInterface;
+    if (!result.passed())
+        throw CliFailure{Exit::NoInterface, failedSteps(c, result)};
+    return Exit::Done;
 }
 
 int RunVoltages(const CliContext& c, CliOutput& out, QJsonObject& doc) {
@@ -112,13 +123,8 @@ int RunVoltages(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     doc.insert(QStringLiteral("port"), c.portName);
 
     const InterfaceCheckResult result = runCheck(c, out);
-    if (result.step(CheckStep::Chip).outcome != CheckOutcome::Passed) {
-        QStringList lines;
-        for (const CheckRow& row : InterfaceCheckRows(result, scaleOf(c), c.lang))
-            if (row.outcome == CheckOutcome::Failed)
-                lines << row.step + QStringLiteral(": ") + row.seen;
-        throw CliFailure{Exit::NoInterface, lines.join(QLatin1Char('\n'))};
-    }
+    if (result.step(CheckStep::Chip).outcome != CheckOutcome::Passed)
+        throw CliFailure{Exit::NoInterface, failedSteps(c, result)};
     if (result.chipVersion < result.FirstVersionWithInputs)
         throw CliFailure{Exit::NoInterface,
                          c.text(CliText::ChipWithoutInputs).arg(result.chipVersion)};

@@ -133,10 +133,16 @@ void CliLink::run(const std::function<void()>& work) {
     header.blockDelayTime = m_context.values.BlockDelayTime;
     header.kLineBaud = m_context.values.KLineBaud;
     m_recorder.begin(header);
+    if (m_recorder.isRecording())
+        m_out.noteRecording(m_recorder.path());
     reportRecorderFailure();
     // Ends after the port is closed, so the recording holds the close too.
     const auto endRecording = qScopeGuard([this] {
+        const bool noted = m_recorder.isRecording();
         m_recorder.end();
+        // Ending packs the file under its final name.
+        if (noted)
+            m_out.noteRecording(m_recorder.path());
         reportRecorderFailure();
     });
     try {

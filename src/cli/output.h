@@ -40,6 +40,10 @@ public:
     // A progress line that the next one overwrites; terminal only.
     void progress(const QString& text);
     void endProgress();
+    // The recording of the run, for its JSON document.
+    void noteRecording(const QString& path) { m_recording = path; }
+    const QString& recording() const { return m_recording; }
+
     // Asks on the terminal; true for yes. A stop or end of input is no.
     bool confirm(const QString& question, const QString& yesNo);
 
@@ -54,4 +58,5 @@ private:
     bool m_stdinTty = false;
     bool m_colour = false;
     bool m_progressShown = false;
+    QString m_recording;
 };

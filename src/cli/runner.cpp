@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/output.h"
+#include "cli/shapes.h"
 #include "config/app_locale.h"
 #include "link/port_list.h"
 
@@ -75,7 +76,7 @@ int RunCli(const QStringList& args, const QString& programDir, CliOutput& out) {
     out.setQuiet(inv.quiet);
     CliContext context = makeContext(inv, programDir);
 
-    QJsonObject doc{{QStringLiteral("command"), inv.command}};
+    QJsonObject doc = CommandSkeleton(inv.command);
     int status = Exit::Done;
     try {
         // The port list and the comparison of two files need no port.
@@ -93,6 +94,8 @@ int RunCli(const QStringList& args, const QString& programDir, CliOutput& out) {
         doc.insert(QStringLiteral("interrupted"), true);
     }
     doc.insert(QStringLiteral("exitCode"), status);
+    if (!out.recording().isEmpty())
+        doc.insert(QStringLiteral("recording"), out.recording());
     if (inv.json)
         out.document(doc);
     return status;

@@ -66,21 +66,36 @@ int RunScan(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     texts.statusText = [&](int status) { return faultTexts.statusText(status); };
 
     QJsonArray units;
-    QStringList report;
+    QStringList report; // as shown
+    QStringList kept;   // as kept: the report with the marks of each read
+    qsizetype searched = 0;
     CliLink link(c, out, RecordingHeader::Kind::Search, addresses);
-    // As the window, also a search cut short keeps what it found so far.
-    const auto keep = [&] {
+    // As the window, also a search cut short keeps what it found so far, and
+    // says so.
+    const auto keep = [&](bool complete) {
         doc.insert(QStringLiteral("units"), units);
         doc.insert(QStringLiteral("report"), report.join(QLatin1Char('\n')));
+        doc.insert(QStringLiteral("complete"), complete);
+        doc.insert(QStringLiteral("cutShort"), !complete);
+        if (!complete) {
+            kept << ScanMark::CutShort();
+            out.error(c.text(OutcomeText::ScanCutShort).arg(searched).arg(addresses.size()));
+        }
         if (report.isEmpty())
             return;
-        const KeptScan kept = SaveScanReport(report.join(QLatin1Char('\n')), carName);
-        if (!kept.saved()) {
-            out.error(c.text(TeamText::ScanNotSaved).arg(kept.failure));
+        const KeptScan saved = SaveScanReport(kept.join(QLatin1Char('\n')), carName);
+        if (!saved.saved()) {
+            out.error(c.text(TeamText::ScanNotSaved).arg(saved.failure));
             return;
         }
-        doc.insert(QStringLiteral("saved"), kept.path);
-        out.status(c.text(TeamText::ScanSaved).arg(QDir::toNativeSeparators(kept.path)));
+        doc.insert(QStringLiteral("saved"), saved.path);
+        out.status(c.text(TeamText::ScanSaved).arg(QDir::toNativeSeparators(saved.path)));
+    };
+    const auto add = [&](const QStringList& shown, const QStringList& marked) {
+        for (const QString& line : shown)
+            out.line(line);
+        report << shown;
+        kept << marked;
     };
     try {
         link.run([&] {
@@ -94,20 +109,37 @@ int RunScan(const CliContext& c, CliOutput& out, QJsonObject& doc) {
                     CommandChannel& channel = link.connectUnit(addresses[i]);
                     unit.found = true;
                     unit.identification = link.identification();
-                    outcome = ReadFaultCodes(channel, unit.faults);
+                    try {
+                        outcome = ReadFaultCodes(channel, unit.faults);
+                    } catch (const std::exception&) {
+                        // The report stops here; the kept file says this
+                        // unit's fault memory was not read.
+                        unit.faults.clear();
+                        const QStringList shown =
+                            SearchReport::UnitHeader(unit.entry) +
+                            SearchReport::Identification(unit.identification, texts);
+                        add(shown, KeptUnitLines(shown + SearchReport::UnitEnd(),
+                                                 ScanFaultRead::Unreadable)
+                                       .mid(0, shown.size() + 1));
+                        throw;
+                    }
                     link.endUnit();
                 } catch (const CliFailure& failure) {
                     // A unit that does not answer is part of the report.
                     if (failure.exitCode != Exit::UnitSilent)
                         throw;
                 }
+                // As the search page: a refused read shows no faults there.
+                if (outcome != FaultReadOutcome::Found)
+                    unit.faults.clear();
                 const QStringList lines = SearchReport::Unit(unit, texts);
-                for (const QString& line : lines)
-                    out.line(line);
-                report << lines;
+                add(lines, unit.found ? KeptUnitLines(lines, ScanFaultReadOf(outcome)) : lines);
+                ++searched;
                 QJsonObject u{{QStringLiteral("address"), addresses[i]},
                               {QStringLiteral("unit"), unit.entry},
-                              {QStringLiteral("found"), unit.found}};
+                              {QStringLiteral("found"), unit.found},
+                              {QStringLiteral("identification"), QJsonValue()},
+                              {QStringLiteral("faults"), QJsonValue()}};
                 if (unit.found) {
                     u.insert(QStringLiteral("identification"),
                              IdentificationJson(unit.identification));
@@ -119,13 +151,11 @@ int RunScan(const CliContext& c, CliOutput& out, QJsonObject& doc) {
         });
     } catch (...) {
         out.endProgress();
-        keep();
+        keep(false);
         throw;
     }
     out.endProgress();
-    for (const QString& line : SearchReport::Closing(texts))
-        out.line(line);
-    report << SearchReport::Closing(texts);
-    keep();
+    add(SearchReport::Closing(texts), SearchReport::Closing(texts));
+    keep(true);
     return Exit::Done;
 }

@@ -4,6 +4,8 @@
 #include "config/app_locale.h"
 #include "log/log_format.h"
 
+#include <QRegularExpression>
+
 namespace {
 QString oneLine(QString text) {
     text.remove(QLatin1Char('\r'));
@@ -39,14 +41,25 @@ QList<QStringList> IdentificationRows(const CliContext& c, const QString& unitEn
             {c.text(20), oneLine(extra)},   {c.text(19), oneLine(id.WSC)}};
 }
 
+namespace {
+// The digits of an optional line, leading zeros kept; null when the unit gave
+// none. The record carries them behind a caption of the chosen language
+// ("Tool: 0004711"), which is no data.
+QJsonValue digitsJson(const QString& text) {
+    static const QRegularExpression digits(QStringLiteral("(\\d+)$"));
+    const QRegularExpressionMatch m = digits.match(text.trimmed());
+    return m.hasMatch() ? QJsonValue(m.captured(1)) : QJsonValue();
+}
+} // namespace
+
 QJsonObject IdentificationJson(const TecuID& id) {
     return {{QStringLiteral("partNumber"), oneLine(id.VAGTyp)},
             {QStringLiteral("component"), oneLine(id.Part)},
             {QStringLiteral("extra"), oneLine(id.Zusatz)},
-            {QStringLiteral("workshopCode"), id.WSC},
-            {QStringLiteral("coding"), id.Coding},
-            {QStringLiteral("device"), id.EXT},
-            {QStringLiteral("importer"), id.IMP}};
+            {QStringLiteral("workshopCode"), digitsJson(id.WSC)},
+            {QStringLiteral("coding"), digitsJson(id.Coding)},
+            {QStringLiteral("device"), digitsJson(id.EXT)},
+            {QStringLiteral("importer"), digitsJson(id.IMP)}};
 }
 
 QList<QStringList> FaultRows(const CliContext& c, const FaultCodeList& faults,
@@ -62,7 +75,7 @@ QList<QStringList> FaultRows(const CliContext& c, const FaultCodeList& faults,
 }
 
 QString NoFaultMessage(const CliContext& c, FaultReadOutcome outcome) {
-    return c.text(outcome == FaultReadOutcome::Unsupported ? 68 : 40);
+    return c.text(FaultOutcomeMessageId(outcome));
 }
 
 QJsonObject FaultsJson(const CliContext& c, FaultReadOutcome outcome, const FaultCodeList& faults,
@@ -76,12 +89,52 @@ QJsonObject FaultsJson(const CliContext& c, FaultReadOutcome outcome, const Faul
                                 {QStringLiteral("status"), fault.status},
                                 {QStringLiteral("text"), texts.codeText(fault.code)},
                                 {QStringLiteral("statusText"), texts.statusText(fault.status)}});
-    QJsonObject doc{{QStringLiteral("outcome"),
-                     outcome == FaultReadOutcome::Found   ? QStringLiteral("found")
-                     : outcome == FaultReadOutcome::Empty ? QStringLiteral("empty")
-                                                          : QStringLiteral("unsupported")},
-                    {QStringLiteral("faults"), list}};
-    if (outcome != FaultReadOutcome::Found)
-        doc.insert(QStringLiteral("message"), NoFaultMessage(c, outcome));
+    // A refused read lists nothing, but not an empty list: nothing was read.
+    return {{QStringLiteral("outcome"), FaultOutcomeWord(outcome)},
+            {QStringLiteral("faults"),
+             outcome == FaultReadOutcome::Refused ? QJsonValue() : QJsonValue(list)},
+            {QStringLiteral("message"), outcome == FaultReadOutcome::Found
+                                            ? QJsonValue()
+                                            : QJsonValue(NoFaultMessage(c, outcome))}};
+}
+
+QJsonObject CommandSkeleton(const QString& command) {
+    static const QList<QPair<QString, QStringList>> keys = {
+        {QStringLiteral("ports"), {QStringLiteral("ports")}},
+        {QStringLiteral("check"),
+         {QStringLiteral("port"), QStringLiteral("passed"), QStringLiteral("steps"),
+          QStringLiteral("chip"), QStringLiteral("chipVersion"), QStringLiteral("inputs")}},
+        {QStringLiteral("ident"),
+         {QStringLiteral("port"), QStringLiteral("address"), QStringLiteral("unit"),
+          QStringLiteral("identification")}},
+        {QStringLiteral("faults"),
+         {QStringLiteral("port"), QStringLiteral("address"), QStringLiteral("unit"),
+          QStringLiteral("faults"), QStringLiteral("cleared"), QStringLiteral("faultsAfterClear")}},
+        {QStringLiteral("groups"),
+         {QStringLiteral("port"), QStringLiteral("address"), QStringLiteral("unit"),
+          QStringLiteral("groups"), QStringLiteral("log"), QStringLiteral("polls")}},
+        {QStringLiteral("readiness"),
+         {QStringLiteral("port"), QStringLiteral("address"), QStringLiteral("unit"),
+          QStringLiteral("code"), QStringLiteral("items"), QStringLiteral("message")}},
+        {QStringLiteral("voltages"), {QStringLiteral("port"), QStringLiteral("inputs")}},
+        {QStringLiteral("scan"),
+         {QStringLiteral("port"), QStringLiteral("units"), QStringLiteral("report"),
+          QStringLiteral("saved"), QStringLiteral("complete"), QStringLiteral("cutShort")}},
+        {QStringLiteral("diff"),
+         {QStringLiteral("older"), QStringLiteral("newer"), QStringLiteral("different"),
+          QStringLiteral("appeared"), QStringLiteral("disappeared"), QStringLiteral("replaced"),
+          QStringLiteral("recoded"), QStringLiteral("notCompared"), QStringLiteral("newFaults"),
+          QStringLiteral("goneFaults"), QStringLiteral("changedStatus"),
+          QStringLiteral("onlyInOlder"), QStringLiteral("onlyInNewer")}},
+    };
+    QJsonObject doc{{QStringLiteral("command"), command},
+                    {QStringLiteral("exitCode"), QJsonValue()},
+                    {QStringLiteral("error"), QJsonValue()},
+                    {QStringLiteral("interrupted"), false},
+                    {QStringLiteral("recording"), QJsonValue()}};
+    for (const auto& [name, own] : keys)
+        if (name == command)
+            for (const QString& key : own)
+                doc.insert(key, QJsonValue());
     return doc;
 }

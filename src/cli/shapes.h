@@ -32,8 +32,12 @@ QJsonObject IdentificationJson(const TecuID& id);
 // code cell's line break becomes a blank.
 QList<QStringList> FaultRows(const CliContext& context, const FaultCodeList& faults,
                              const FaultTexts& texts);
-// {"outcome", "faults": [...], "message" when there are none}.
+// {"outcome" ("found", "empty", "unsupported", "refused"), "faults": [...] (null
+// when refused), "message" (null when faults were found)}.
 QJsonObject FaultsJson(const CliContext& context, FaultReadOutcome outcome,
                        const FaultCodeList& faults, const FaultTexts& texts);
+// A command's document before it ran: every key it can have, null until read,
+// so a failed run has the shape of a successful one.
+QJsonObject CommandSkeleton(const QString& command);
 // The text the fault page shows when it has no fault rows.
 QString NoFaultMessage(const CliContext& context, FaultReadOutcome outcome);

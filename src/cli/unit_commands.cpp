@@ -30,18 +30,20 @@ void ConfirmAirbag(const CliContext& c, CliOutput& out, int address) {
         throw CliFailure{Exit::Usage, c.text(CliText::AirbagNeedsConfirmation)};
 }
 
-void DescribeUnit(const CliContext& c, int address, QJsonObject& doc) {
+void DescribeUnit(const CliContext& c, CliOutput& out, int address, QJsonObject& doc) {
     doc.insert(QStringLiteral("port"), c.portName);
     doc.insert(QStringLiteral("address"), address);
     doc.insert(QStringLiteral("unit"), UnitEntry(address, c.lang));
+    // Addresses are read as hexadecimal: the first line says which unit that was.
+    out.status(UnitEntry(address, c.lang));
 }
 
 int RunIdent(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     const int address = RequireAddress(c, c.invocation.arguments.value(0));
+    DescribeUnit(c, out, address, doc);
     ConfirmAirbag(c, out, address);
     CliLink link(c, out, RecordingHeader::Kind::Session, {address});
     link.run([&] { link.connectUnit(address); });
-    DescribeUnit(c, address, doc);
     doc.insert(QStringLiteral("identification"), IdentificationJson(link.identification()));
     out.table(IdentificationRows(c, UnitEntry(address, c.lang), link.identification()));
     return Exit::Done;
@@ -67,45 +69,67 @@ int RunFaults(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     // Decided before the car is touched: nobody may be asked later.
     if (clear && !c.invocation.yes && !out.stdinIsTerminal())
         throw CliFailure{Exit::Usage, c.text(CliText::ClearNeedsConfirmation)};
+    DescribeUnit(c, out, address, doc);
     ConfirmAirbag(c, out, address);
-    DescribeUnit(c, address, doc);
     const FaultTexts texts = FaultTexts::open(c.paths.dataDirs(), c.languageCode);
 
     // A confirmation that was not given ends as a usage error, on a terminal too.
     bool declined = false;
+    bool clearSent = false;
     CliLink link(c, out, RecordingHeader::Kind::Session, {address});
-    link.run([&] {
-        CommandChannel& channel = link.connectUnit(address);
-        FaultCodeList faults;
-        FaultReadOutcome outcome = ReadFaultCodes(channel, faults);
-        doc.insert(QStringLiteral("faults"), FaultsJson(c, outcome, faults, texts));
-        printFaults(c, out, outcome, faults, texts);
-        if (!clear)
-            return;
-        const bool confirmed =
-            c.invocation.yes ||
-            out.confirm(c.text(33) + QLatin1Char('\n') + c.text(34), c.text(CliText::YesNo));
-        Interrupt::throwIfNew();
-        doc.insert(QStringLiteral("cleared"), confirmed);
-        if (!confirmed) {
-            out.line(c.text(CliText::NotCleared));
-            declined = true;
-            return;
+    try {
+        link.run([&] {
+            CommandChannel& channel = link.connectUnit(address);
+            FaultCodeList faults;
+            FaultReadOutcome outcome = ReadFaultCodes(channel, faults);
+            doc.insert(QStringLiteral("faults"), FaultsJson(c, outcome, faults, texts));
+            // Nothing is known of the memory: no table, and nothing to clear
+            // against what the user saw.
+            if (outcome == FaultReadOutcome::Refused)
+                throw CliFailure{Exit::Refused, NoFaultMessage(c, outcome)};
+            printFaults(c, out, outcome, faults, texts);
+            if (!clear)
+                return;
+            const bool confirmed =
+                c.invocation.yes ||
+                out.confirm(c.text(33) + QLatin1Char('\n') + c.text(34), c.text(CliText::YesNo));
+            Interrupt::throwIfNew();
+            doc.insert(QStringLiteral("cleared"), false);
+            if (!confirmed) {
+                out.line(c.text(CliText::NotCleared));
+                declined = true;
+                return;
+            }
+            clearSent = true;
+            if (!ClearFaultCodes(channel))
+                throw CliFailure{Exit::Refused, c.text(OutcomeText::ClearRefused)};
+            clearSent = false;
+            doc.insert(QStringLiteral("cleared"), true);
+            outcome = ReadFaultCodes(channel, faults);
+            doc.insert(QStringLiteral("faultsAfterClear"), FaultsJson(c, outcome, faults, texts));
+            out.line(QString());
+            out.line(c.text(CliText::AfterClearing));
+            if (outcome == FaultReadOutcome::Refused)
+                throw CliFailure{Exit::Refused, NoFaultMessage(c, outcome)};
+            printFaults(c, out, outcome, faults, texts);
+        });
+    } catch (const CliFailure& failure) {
+        // "05" went out and the link broke before its answer: whether the
+        // memory was cleared is not known.
+        if (clearSent && failure.exitCode == Exit::CommunicationError) {
+            doc.insert(QStringLiteral("cleared"), QJsonValue());
+            throw CliFailure{Exit::OutcomeUnknown, c.text(OutcomeText::ExitOutcomeUnknown) +
+                                                       QLatin1Char('\n') + failure.message};
         }
-        ClearFaultCodes(channel);
-        outcome = ReadFaultCodes(channel, faults);
-        doc.insert(QStringLiteral("faultsAfterClear"), FaultsJson(c, outcome, faults, texts));
-        out.line(QString());
-        out.line(c.text(CliText::AfterClearing));
-        printFaults(c, out, outcome, faults, texts);
-    });
+        throw;
+    }
     return declined ? Exit::Usage : Exit::Done;
 }
 
 int RunReadiness(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     const int address = RequireAddress(c, c.invocation.arguments.value(0));
+    DescribeUnit(c, out, address, doc);
     ConfirmAirbag(c, out, address);
-    DescribeUnit(c, address, doc);
     int byte = -1;
     CliLink link(c, out, RecordingHeader::Kind::Session, {address});
     link.run([&] {

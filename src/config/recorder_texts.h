@@ -13,4 +13,6 @@ inline constexpr int SeenNoChipName = 717; // %1: the reset answer as received
 inline constexpr int SeenUnitSilent = 718; // %1: the unit's address, "01"
 inline constexpr int SeenErrorWord = 719;  // %1: the address, %2: the word
 inline constexpr int RecorderOff = 720;    // %1: the file or folder and the reason
+// %1: the folder, its size and the limit; nothing was removed
+inline constexpr int RecordingsOverLimit = 721;
 } // namespace TeamText

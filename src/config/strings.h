@@ -81,3 +81,26 @@ inline constexpr int FileNotAFile = 2417;      // %1: the path
 inline constexpr int First = 2400;
 inline constexpr int Last = 2417;
 } // namespace ReaderText
+// What a read or write came to, where "nothing found" would mislead: refused
+// and unreadable reads, kept scans compared, and the command line's outcomes.
+namespace OutcomeText {
+inline constexpr int FaultMemoryRefused = 2500;
+inline constexpr int ScanUnitReplaced = 2501; // %1: the unit, %2, %3: part number and component
+inline constexpr int ScanUnitRecoded = 2502;  // %1: the unit, %2, %3: coding and workshop code
+inline constexpr int ScanCodingAndWorkshop = 2503; // %1: coding, %2: workshop code
+inline constexpr int ScanFaultsNotCompared = 2504; // %1: the unit, %2, %3: older, newer read
+inline constexpr int ReadFound = 2505;
+inline constexpr int ReadEmpty = 2506;
+inline constexpr int ReadUnsupported = 2507;
+inline constexpr int ReadRefused = 2508;
+inline constexpr int ReadUnreadable = 2509;
+inline constexpr int ReadNotRecorded = 2510;
+inline constexpr int ScanReportIncomplete = 2511; // %1: the file
+inline constexpr int ClearRefused = 2512;
+inline constexpr int ExitRefused = 2513;
+inline constexpr int ExitOutcomeUnknown = 2514;
+inline constexpr int GroupsJsonNeedsBound = 2515;
+inline constexpr int ScanCutShort = 2516; // %1: units searched, %2: units ticked
+inline constexpr int First = 2500;
+inline constexpr int Last = 2516;
+} // namespace OutcomeText

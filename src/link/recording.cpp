@@ -1,6 +1,13 @@
 #include "link/recording.h"
 
 #include <QFile>
+#include <algorithm>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+#include <zlib.h>
 
 namespace Recording {
 
@@ -79,9 +86,48 @@ std::optional<QByteArray> unescape(QByteArrayView text) {
     return out;
 }
 
+namespace {
+QByteArray hexPairs(QByteArrayView bytes) {
+    QByteArray out;
+    out.reserve(bytes.size() * 3);
+    for (const char c : bytes) {
+        if (!out.isEmpty())
+            out += ' ';
+        out += Hex[(uchar(c) >> 4) & 0xF];
+        out += Hex[uchar(c) & 0xF];
+    }
+    return out;
+}
+
+std::optional<QByteArray> fromHexPairs(QByteArrayView text) {
+    QByteArray out;
+    for (const QByteArray& pair : text.toByteArray().split(' ')) {
+        if (pair.isEmpty())
+            continue;
+        if (pair.size() != 2 || hexDigit(pair[0]) < 0 || hexDigit(pair[1]) < 0)
+            return std::nullopt;
+        out += char(hexDigit(pair[0]) * 16 + hexDigit(pair[1]));
+    }
+    return out;
+}
+} // namespace
+
 QByteArray chunkLine(const Chunk& chunk) {
-    QByteArray line = QByteArray::number(qlonglong(chunk.ms)).rightJustified(7, ' ');
+    QByteArray time = QByteArray::number(qlonglong(chunk.ms));
+    if (chunk.isKLine())
+        time += '.' + QByteArray::number(std::clamp(chunk.micros, 0, 999)).rightJustified(3, '0');
+    QByteArray line = time.rightJustified(chunk.isKLine() ? 11 : 7, ' ');
     line += ' ';
+    switch (chunk.direction) {
+    case Direction::KLineSent:
+        return line + "K> " + hexPairs(chunk.bytes);
+    case Direction::KLineReceived:
+        return line + "K< " + hexPairs(chunk.bytes);
+    case Direction::KLineEdge:
+        return line + "K! " + escape(chunk.bytes);
+    default:
+        break;
+    }
     line += char(chunk.direction);
     line += ' ';
     line += escape(chunk.bytes);
@@ -103,8 +149,46 @@ std::optional<Chunk> parseChunk(QByteArrayView line) {
     const qsizetype digits = i;
     while (i < line.size() && line[i] >= '0' && line[i] <= '9')
         ++i;
-    if (i == digits || i - digits > 15 || i + 3 > line.size() || line[i] != ' ' ||
-        line[i + 2] != ' ')
+    if (i == digits || i - digits > 15)
+        return std::nullopt;
+    Chunk chunk;
+    chunk.ms = line.sliced(digits, i - digits).toLongLong();
+    // A K-line line: "ms.uuu K> ..." with the microseconds after the dot.
+    if (i < line.size() && line[i] == '.') {
+        if (i + 4 > line.size())
+            return std::nullopt;
+        const QByteArrayView micros = line.sliced(i + 1, 3);
+        for (const char c : micros)
+            if (c < '0' || c > '9')
+                return std::nullopt;
+        chunk.micros = micros.toInt();
+        i += 4;
+        if (i + 4 > line.size() || line[i] != ' ' || line[i + 1] != 'K' || line[i + 3] != ' ')
+            return std::nullopt;
+        const QByteArrayView rest = line.sliced(i + 4);
+        std::optional<QByteArray> bytes;
+        switch (line[i + 2]) {
+        case '>':
+            chunk.direction = Direction::KLineSent;
+            bytes = fromHexPairs(rest);
+            break;
+        case '<':
+            chunk.direction = Direction::KLineReceived;
+            bytes = fromHexPairs(rest);
+            break;
+        case '!':
+            chunk.direction = Direction::KLineEdge;
+            bytes = unescape(rest);
+            break;
+        default:
+            return std::nullopt;
+        }
+        if (!bytes)
+            return std::nullopt;
+        chunk.bytes = std::move(*bytes);
+        return chunk;
+    }
+    if (i + 3 > line.size() || line[i] != ' ' || line[i + 2] != ' ')
         return std::nullopt;
     const char mark = line[i + 1];
     if (mark != '>' && mark != '<' && mark != '*')
@@ -112,8 +196,6 @@ std::optional<Chunk> parseChunk(QByteArrayView line) {
     std::optional<QByteArray> bytes = unescape(line.sliced(i + 3));
     if (!bytes)
         return std::nullopt;
-    Chunk chunk;
-    chunk.ms = line.sliced(digits, i - digits).toLongLong();
     chunk.direction = Direction(mark);
     chunk.bytes = std::move(*bytes);
     return chunk;
@@ -158,26 +240,136 @@ File parse(const QByteArray& text) {
     return file;
 }
 
-std::optional<File> read(const QString& path, QString* error) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
+std::optional<QByteArray> load(const QString& path, qint64 maxBytes, QString* error,
+                               QByteArrayView mustStartWith) {
+    auto fail = [error](const QString& reason) {
         if (error)
-            *error = f.errorString();
+            *error = reason;
         return std::nullopt;
+    };
+    QFile f(path);
+    // Opened here first: a folder, a missing file or a refusal says why.
+    if (!f.open(QIODevice::ReadOnly))
+        return fail(f.errorString());
+    const int fd = ::dup(f.handle());
+    if (fd < 0)
+        return fail(QString::fromLocal8Bit(strerror(errno)));
+    // gzip reads a file that is not compressed as it is.
+    gzFile in = gzdopen(fd, "rb");
+    if (!in) {
+        ::close(fd);
+        return fail(QString::fromLocal8Bit(strerror(errno)));
     }
-    const QByteArray text = f.readAll();
-    if (!text.startsWith(FirstLine)) {
+    QByteArray text;
+    char buffer[65536];
+    for (;;) {
+        const int n = gzread(in, buffer, sizeof buffer);
+        if (n < 0) {
+            int code = 0;
+            const QString why = QString::fromLocal8Bit(gzerror(in, &code));
+            gzclose(in);
+            return fail(code == Z_ERRNO ? QString::fromLocal8Bit(strerror(errno)) : why);
+        }
+        if (n == 0)
+            break;
+        if (text.size() + n > maxBytes) {
+            gzclose(in);
+            return fail(QStringLiteral("larger than %1 MB").arg(maxBytes / (1024 * 1024)));
+        }
+        text.append(buffer, n);
+        // An endless file of something else ends at its first buffer.
+        if (text.size() >= mustStartWith.size() && !text.startsWith(mustStartWith)) {
+            gzclose(in);
+            return text;
+        }
+    }
+    gzclose(in);
+    return text;
+}
+
+std::optional<File> read(const QString& path, QString* error) {
+    const std::optional<QByteArray> text = load(path, MaxBytes, error, FirstLine);
+    if (!text)
+        return std::nullopt;
+    if (!text->startsWith(FirstLine)) {
         if (error)
             *error = QStringLiteral("not a recording (the first line is not \"%1\")")
                          .arg(QLatin1String(FirstLine));
         return std::nullopt;
     }
-    return parse(text);
+    return parse(*text);
 }
 
 bool looksLikeRecording(const QString& path) {
     QFile f(path);
-    return f.open(QIODevice::ReadOnly) && f.read(sizeof FirstLine - 1) == FirstLine;
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const int fd = ::dup(f.handle());
+    if (fd < 0)
+        return false;
+    gzFile in = gzdopen(fd, "rb");
+    if (!in) {
+        ::close(fd);
+        return false;
+    }
+    char start[sizeof FirstLine - 1];
+    const int n = gzread(in, start, sizeof start);
+    gzclose(in);
+    return n == int(sizeof start) && memcmp(start, FirstLine, sizeof start) == 0;
+}
+
+bool compress(const QString& from, const QString& to, QString* error) {
+    auto fail = [error](int code) {
+        if (error)
+            *error = QString::fromLocal8Bit(strerror(code));
+        return false;
+    };
+    const QByteArray toName = QFile::encodeName(to);
+    const int in = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return fail(errno);
+    const int out = ::open(toName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (out < 0) {
+        const int why = errno;
+        ::close(in);
+        return fail(why);
+    }
+    // The fastest level: a part is packed between two requests of a session.
+    gzFile gz = gzdopen(out, "wb1");
+    if (!gz) {
+        ::close(in);
+        ::close(out);
+        ::unlink(toName.constData());
+        return fail(ENOMEM);
+    }
+    char buffer[65536];
+    int why = 0;
+    for (;;) {
+        const ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            why = errno;
+            break;
+        }
+        if (n == 0)
+            break;
+        errno = 0;
+        if (gzwrite(gz, buffer, unsigned(n)) != int(n)) {
+            why = errno ? errno : EIO;
+            break;
+        }
+    }
+    ::close(in);
+    errno = 0;
+    const int closed = gzclose(gz); // closes out, writing what it holds
+    if (!why && closed != Z_OK)
+        why = errno ? errno : EIO;
+    if (why) {
+        ::unlink(toName.constData());
+        return fail(why);
+    }
+    return true;
 }
 
 } // namespace Recording

@@ -16,6 +16,26 @@
 // received from it or "*" for an event of the port (open, close, failure),
 // then the bytes with backslash, CR, LF, other control characters and every
 // byte above 127 escaped.
+//
+// A plain K-line cable adds the bytes on the K-line itself beside that text
+// dialogue, with the time to the microsecond (milliseconds, a dot and three
+// digits) and the bytes as hexadecimal pairs:
+//
+//      812.340 K> 01 0A
+//      813.467 K< 01 F5
+//      900.000 K! break 25
+//      925.000 K! release
+//
+// "K>" bytes the cable put on the line, "K<" bytes read from it (the cable's
+// own echo included), "K!" an edge of the line: "break" when the program
+// pulls it low (with the intended length in milliseconds), "release" when it
+// lets it go. A replay of the text dialogue skips these lines; readers of an
+// older program count them as lines that are no chunk.
+//
+// A finished recording is compressed (gzip, ".vrec.gz"); every reader takes
+// both forms. A long session continues in parts: "# Part: 2" and
+// "# Continues: <previous file>" in the header of each part after the first,
+// each part a recording of its own.
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -28,14 +48,31 @@ namespace Recording {
 
 inline constexpr char FirstLine[] = "# Vandrix recording";
 inline constexpr char Suffix[] = ".vrec";
+inline constexpr char CompressedSuffix[] = ".gz"; // after Suffix
+// Readers refuse recordings that are larger, unpacked: a part is 10 MB.
+inline constexpr qint64 MaxBytes = 256LL * 1024 * 1024;
 
-enum class Direction : char { Sent = '>', Received = '<', Event = '*' };
+enum class Direction : char {
+    Sent = '>',
+    Received = '<',
+    Event = '*',
+    // On a plain K-line cable: the line's own bytes and edges.
+    KLineSent = 'T',
+    KLineReceived = 'R',
+    KLineEdge = 'E',
+};
 
 struct Chunk {
     int64_t ms = 0;
+    int micros = 0; // 0 to 999 past ms; kept for the K-line kinds only
     Direction direction = Direction::Event;
-    QByteArray bytes; // unescaped; an event's text in UTF-8
+    QByteArray bytes; // unescaped; an event's text in UTF-8; a K-line edge's text
+    bool isKLine() const { return char(direction) >= 'A' && char(direction) <= 'Z'; }
 };
+
+// A K-line edge's text.
+inline constexpr char BreakWord[] = "break";
+inline constexpr char ReleaseWord[] = "release";
 
 // Printable ASCII stays as it is; "\" becomes "\\", CR "\r", LF "\n", every
 // other byte "\xNN" with upper-case digits. Header values keep the bytes
@@ -63,12 +100,22 @@ struct File {
     QString value(const QString& key) const;
 };
 
-// Reads a recording; nothing, with the reason in error, when the file cannot
-// be read or does not start with FirstLine.
+// Reads a recording, plain or compressed; nothing, with the reason in error,
+// when the file cannot be read, is larger than MaxBytes unpacked or does not
+// start with FirstLine.
 std::optional<File> read(const QString& path, QString* error = nullptr);
 File parse(const QByteArray& text);
+// The text of a recording file, unpacked when it is compressed; nothing, with
+// the reason, when it cannot be read or passes maxBytes. A text that does not
+// start with mustStartWith is returned as far as it was read.
+std::optional<QByteArray> load(const QString& path, qint64 maxBytes, QString* error = nullptr,
+                               QByteArrayView mustStartWith = {});
 
-// Whether path names a file that starts like a recording.
+// Whether path names a file that starts like a recording, in either form.
 bool looksLikeRecording(const QString& path);
+
+// Compresses from into to, a file this call creates (never one that exists);
+// false with the system's reason when it cannot, and then to is not left.
+bool compress(const QString& from, const QString& to, QString* error);
 
 } // namespace Recording

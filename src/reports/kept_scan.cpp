@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
+#include <algorithm>
 
 namespace {
 // A car name as part of a file name: no folder separators, no blanks.
@@ -37,4 +38,24 @@ KeptScan SaveScanReport(const QString& report, const QString& carName, const QDa
         kept.failure =
             QDir::toNativeSeparators(kept.path) + QStringLiteral(": ") + file.errorString();
     return kept;
+}
+
+ScanFaultRead ScanFaultReadOf(FaultReadOutcome outcome) {
+    switch (outcome) {
+    case FaultReadOutcome::Found:
+        return ScanFaultRead::Found;
+    case FaultReadOutcome::Empty:
+        return ScanFaultRead::Empty;
+    case FaultReadOutcome::Unsupported:
+        return ScanFaultRead::Unsupported;
+    case FaultReadOutcome::Refused:
+        break;
+    }
+    return ScanFaultRead::Refused;
+}
+
+QStringList KeptUnitLines(QStringList shown, ScanFaultRead read) {
+    const qsizetype at = std::max<qsizetype>(0, shown.size() - 2);
+    shown.insert(at, ScanMark::FaultRead(read));
+    return shown;
 }

@@ -10,6 +10,41 @@ namespace {
 
 const QString HeadMark = QStringLiteral("======== ");
 const QString EndMark = QStringLiteral("******** ");
+const QString FaultReadMark = QStringLiteral("## faults: ");
+const QString CutShortMark = QStringLiteral("## search: cut short");
+
+struct ReadWord {
+    ScanFaultRead read;
+    const char* word;
+    int text;
+};
+const ReadWord ReadWords[] = {
+    {ScanFaultRead::Found, "found", OutcomeText::ReadFound},
+    {ScanFaultRead::Empty, "empty", OutcomeText::ReadEmpty},
+    {ScanFaultRead::Unsupported, "unsupported", OutcomeText::ReadUnsupported},
+    {ScanFaultRead::Refused, "refused", OutcomeText::ReadRefused},
+    {ScanFaultRead::Unreadable, "unreadable", OutcomeText::ReadUnreadable},
+    {ScanFaultRead::Unknown, "unknown", OutcomeText::ReadNotRecorded},
+};
+
+const ReadWord& wordOf(ScanFaultRead read) {
+    for (const ReadWord& w : ReadWords)
+        if (w.read == read)
+            return w;
+    return ReadWords[std::size(ReadWords) - 1];
+}
+
+ScanFaultRead readOfWord(const QString& word) {
+    for (const ReadWord& w : ReadWords)
+        if (word == QLatin1String(w.word))
+            return w.read;
+    return ScanFaultRead::Unknown;
+}
+
+// Compared only where the read is known to have worked.
+bool known(ScanFaultRead read) {
+    return read == ScanFaultRead::Found || read == ScanFaultRead::Empty;
+}
 
 // The fault lines: "-- 1 --", " 18010  text", " 35     text".
 const QRegularExpression FaultNumberLine(QStringLiteral("^-- \\d+ --$"));
@@ -31,7 +66,19 @@ ScanUnit ParseUnit(const QString& head, const QStringList& body) {
     unit.found = body.size() > 3 && !body[2].trimmed().isEmpty();
     if (!unit.found)
         return unit;
-    unit.partNumber = body[2].mid(ValueColumn).trimmed();
+    const auto value = [&](qsizetype i) {
+        return i < body.size() ? body[i].mid(ValueColumn).trimmed() : QString();
+    };
+    unit.partNumber = value(2);
+    unit.component = value(3);
+    unit.workshopCode = value(5);
+    unit.coding = value(6);
+    bool marked = false;
+    for (const QString& line : body)
+        if (line.startsWith(FaultReadMark)) {
+            unit.faultRead = readOfWord(line.mid(FaultReadMark.size()).trimmed());
+            marked = true;
+        }
     for (qsizetype i = 0; i + 2 < body.size(); ++i) {
         if (!FaultNumberLine.match(body[i]).hasMatch())
             continue;
@@ -47,6 +94,9 @@ ScanUnit ParseUnit(const QString& head, const QStringList& body) {
         unit.faults << fault;
         i += 2;
     }
+    // Faults listed are a read that worked, marks or not.
+    if (!marked && !unit.faults.isEmpty())
+        unit.faultRead = ScanFaultRead::Found;
     return unit;
 }
 
@@ -68,7 +118,24 @@ QString UnitText(const ScanUnit& u) {
     return u.partNumber.isEmpty() ? u.entry : u.entry + QStringLiteral(" (") + u.partNumber + ')';
 }
 
+QString IdentText(const ScanUnit& u) {
+    return u.component.isEmpty() ? u.partNumber : u.partNumber + QLatin1Char(' ') + u.component;
+}
+
 } // namespace
+
+namespace ScanMark {
+QString FaultRead(ScanFaultRead read) {
+    return FaultReadMark + QLatin1String(wordOf(read).word);
+}
+QString CutShort() {
+    return CutShortMark;
+}
+} // namespace ScanMark
+
+QString ScanFaultReadText(ScanFaultRead read, int languageOffset) {
+    return LoadStr(wordOf(read).text + languageOffset);
+}
 
 ScanReport ParseScanReport(const QString& text) {
     QStringList lines = text.split(QLatin1Char('\n'));
@@ -92,6 +159,9 @@ ScanReport ParseScanReport(const QString& text) {
         } else if (line.startsWith(EndMark)) {
             finishUnit();
             report.complete = true;
+        } else if (line == CutShortMark) {
+            finishUnit();
+            report.cutShort = true;
         } else if (!head.isEmpty()) {
             body << line;
         }
@@ -129,6 +199,20 @@ ScanDifference DiffScanReports(const ScanReport& older, const ScanReport& newer)
         }
         if (!now.found)
             continue;
+        if (old.partNumber != now.partNumber || old.component != now.component)
+            diff.replaced << ScanUnitChange{old, now};
+        else if (old.coding != now.coding || old.workshopCode != now.workshopCode)
+            diff.recoded << ScanUnitChange{old, now};
+        if (!known(old.faultRead) || !known(now.faultRead)) {
+            // Nothing to say when neither read could have shown a fault.
+            const auto failed = [](ScanFaultRead r) {
+                return r == ScanFaultRead::Refused || r == ScanFaultRead::Unreadable;
+            };
+            if (!old.faults.isEmpty() || !now.faults.isEmpty() || failed(old.faultRead) ||
+                failed(now.faultRead))
+                diff.notCompared << ScanUnitChange{old, now};
+            continue;
+        }
         // Faults pair by code, in report order when a code shows twice.
         QList<bool> oldMatched(old.faults.size(), false);
         for (const ScanFault& fault : now.faults) {
@@ -165,6 +249,20 @@ QStringList ScanDifferenceLines(const ScanDifference& d, int languageOffset) {
         lines << text(TeamText::ScanUnitAppeared).arg(UnitText(u));
     for (const ScanUnit& u : d.disappeared)
         lines << text(TeamText::ScanUnitDisappeared).arg(UnitText(u));
+    for (const ScanUnitChange& c : d.replaced)
+        lines << text(OutcomeText::ScanUnitReplaced)
+                     .arg(c.after.entry, IdentText(c.before), IdentText(c.after));
+    for (const ScanUnitChange& c : d.recoded)
+        lines << text(OutcomeText::ScanUnitRecoded)
+                     .arg(c.after.entry,
+                          text(OutcomeText::ScanCodingAndWorkshop)
+                              .arg(c.before.coding, c.before.workshopCode),
+                          text(OutcomeText::ScanCodingAndWorkshop)
+                              .arg(c.after.coding, c.after.workshopCode));
+    for (const ScanUnitChange& c : d.notCompared)
+        lines << text(OutcomeText::ScanFaultsNotCompared)
+                     .arg(c.after.entry, ScanFaultReadText(c.before.faultRead, languageOffset),
+                          ScanFaultReadText(c.after.faultRead, languageOffset));
     for (const ScanFaultChange& c : d.newFaults)
         lines << text(TeamText::ScanFaultNew).arg(c.entry, FaultText(c.after), StatusText(c.after));
     for (const ScanFaultChange& c : d.goneFaults)

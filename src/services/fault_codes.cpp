@@ -1,5 +1,7 @@
 #include "services/fault_codes.h"
 
+#include "config/strings.h"
+
 #include "services/hex_number.h"
 #include "services/requests.h"
 
@@ -11,8 +13,9 @@ FaultReadOutcome ReadFaultCodes(CommandChannel& channel, FaultCodeList& result) 
         result = list;
         return outcome;
     };
+    // A refusal says nothing of the fault memory: never "no errors stored".
     if (!RequestFaultCodes(channel))
-        return done(FaultReadOutcome::Empty);
+        return done(FaultReadOutcome::Refused);
     const QString prompt = QStringLiteral(">");
     if (channel.LastReply == QLatin1String("0A")) {
         while (channel.ReadReply(true, false) != prompt) {
@@ -26,6 +29,33 @@ FaultReadOutcome ReadFaultCodes(CommandChannel& channel, FaultCodeList& result) 
             list.append({code, status});
     }
     return done(list.isEmpty() ? FaultReadOutcome::Empty : FaultReadOutcome::Found);
+}
+
+int FaultOutcomeMessageId(FaultReadOutcome outcome) {
+    switch (outcome) {
+    case FaultReadOutcome::Unsupported:
+        return 68;
+    case FaultReadOutcome::Refused:
+        return OutcomeText::FaultMemoryRefused;
+    case FaultReadOutcome::Found:
+    case FaultReadOutcome::Empty:
+        break;
+    }
+    return 40;
+}
+
+QString FaultOutcomeWord(FaultReadOutcome outcome) {
+    switch (outcome) {
+    case FaultReadOutcome::Found:
+        return QStringLiteral("found");
+    case FaultReadOutcome::Empty:
+        return QStringLiteral("empty");
+    case FaultReadOutcome::Unsupported:
+        return QStringLiteral("unsupported");
+    case FaultReadOutcome::Refused:
+        break;
+    }
+    return QStringLiteral("refused");
 }
 
 QString FaultCodeDigits(int code) {

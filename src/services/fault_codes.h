@@ -15,9 +15,18 @@ using FaultCodeList = QList<FaultCode>;
 
 enum class FaultReadOutcome {
     Found,       // at least one entry
-    Empty,       // no entry, or the unit refused "02"
+    Empty,       // the unit said it holds no fault
     Unsupported, // the unit answered "0A": it has no fault read
+    Refused,     // the unit refused "02" ("NA", "ERROR", "?", an empty line, a bare prompt):
+                 // nothing is known of its fault memory
 };
+
+// The string table id shown in place of fault rows: 40 "no errors stored",
+// 68 for a unit without a fault read, the refusal's own text.
+int FaultOutcomeMessageId(FaultReadOutcome outcome);
+// The outcome as a word for scripts and kept scans: "found", "empty",
+// "unsupported", "refused".
+QString FaultOutcomeWord(FaultReadOutcome outcome);
 
 // "02", then every fault line up to the prompt into list, in reply order.
 // Lines for "no fault" (code 0 or 0xFFFF, status 0x88) are skipped. A line

@@ -125,9 +125,18 @@ bool RequestFaultCodes(CommandChannel& channel) {
     return channel.SendCommand(QStringLiteral("02"));
 }
 
-void ClearFaultCodes(CommandChannel& channel) {
-    if (channel.SendCommand(QStringLiteral("05")))
-        dropRestOfReply(channel);
+bool ClearFaultCodes(CommandChannel& channel) {
+    // Units acknowledge a clear with the prompt alone; only an error word is
+    // a refusal.
+    channel.SendText(QStringLiteral("05\r"));
+    const QString line = channel.ReadReply(true, false);
+    if (line == Prompt)
+        return true;
+    const bool refused = line == QLatin1String("NA") || line == QLatin1String("ERROR") ||
+                         line == QLatin1String("?") || line.isEmpty() ||
+                         line == QLatin1String("\r");
+    dropRestOfReply(channel);
+    return !refused;
 }
 
 bool RequestReadiness(CommandChannel& channel) {

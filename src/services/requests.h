@@ -46,8 +46,10 @@ bool SendLogin(CommandChannel& channel, int code, int workshopCode);
 
 // "02": true when the first fault line arrived; ReadFaultCodes reads the rest.
 bool RequestFaultCodes(CommandChannel& channel);
-// "05"; the answer is not examined.
-void ClearFaultCodes(CommandChannel& channel);
+// "05": false when the unit refused it with an error word ("NA", "ERROR",
+// "?", an empty line); the prompt alone or any other answer is accepted, and
+// a read after it tells what the memory holds.
+bool ClearFaultCodes(CommandChannel& channel);
 
 // "15", "09"+channel, "03": true when a line arrived in LastReply; the caller
 // then reads the prompt with ReadReply.

@@ -1,10 +1,13 @@
 // The change journal around every coding write and adaptation save, and the
-// undo it makes possible.
+// undo it makes possible. Which change may be undone, and when, is decided
+// in log/change_journal; this file only asks it and shows the answer.
 // Owns: CodingLastChange, CodingUndoButton, AdaptationLastChange,
 // AdaptationUndoButton.
 #include "log/change_journal.h"
+#include "config/journal_texts.h"
 #include "config/strings.h"
 #include "config/user_data.h"
+#include "services/requests.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
 
@@ -23,30 +26,49 @@ QString JournalFailure(const TForm1& w, int id, const QString& reason) {
            QLatin1Char('\n') + reason;
 }
 
-// "Letzte Änderung: 01262 → 1263" with the date and workshop code as a tip.
+QString ChangeText(const TForm1& w, const JournalEntry& e, const QString& after) {
+    return e.isCoding() ? w.Str(TeamText::LastCodingChange).arg(e.before, after)
+                        : w.Str(TeamText::LastAdaptationChange)
+                              .arg(QString::number(e.channel), e.before, after);
+}
+
+// "Letzte Änderung: 01262 → 1263" with the date and workshop code as a tip,
+// and the undo offered only where the journal allows it.
 void ShowChange(const TForm1& w, TLabel* label, QPushButton* undo,
-                const std::optional<JournalEntry>& last) {
-    label->setVisible(last.has_value());
-    undo->setVisible(last.has_value());
-    if (!last) {
-        label->clear();
+                const ChangeJournal::UndoState& state, const QString& note) {
+    using Offer = ChangeJournal::UndoState::Offer;
+    const bool shown = state.change.has_value();
+    label->setVisible(shown || !note.isEmpty());
+    undo->setVisible(shown);
+    if (!shown) {
+        label->setText(note);
+        label->setToolTip(QString());
         return;
     }
-    const QString text =
-        last->isCoding() ? w.Str(TeamText::LastCodingChange).arg(last->before, last->requested)
-                         : w.Str(TeamText::LastAdaptationChange)
-                               .arg(QString::number(last->channel), last->before, last->requested);
-    label->setText(text);
+    const JournalEntry& last = state.change->sent;
+    const QString text = ChangeText(w, last, state.change->after());
+    QString why;
+    if (state.offer == Offer::ValueMoved)
+        why = w.Str(TeamText::UndoValueMoved)
+                  .arg(last.isCoding() ? w.state.Identification.Coding : w.Label115->text(),
+                       state.change->after());
+    else if (state.offer == Offer::ResultOpen)
+        why = w.Str(TeamText::UndoResultOpen);
+    else if (state.offer == Offer::NotIdentified)
+        why = w.Str(TeamText::UndoNotIdentified);
+    label->setText(note.isEmpty() ? text : note);
     // When and by whom in the tip: the label has room for one line only.
     label->setToolTip(
-        text + (last->undo ? QLatin1Char(' ') + w.Str(TeamText::ChangeUndone) : QString()) +
+        text + (last.undo ? QLatin1Char(' ') + w.Str(TeamText::ChangeUndone) : QString()) +
         QLatin1Char('\n') +
         w.Str(TeamText::ChangeDetails)
-            .arg(QLocale().toString(last->time, QLocale::ShortFormat), last->workshopCode));
-    undo->setText(w.Str(TeamText::UndoTo).arg(last->before));
+            .arg(QLocale().toString(last.time, QLocale::ShortFormat), last.workshopCode) +
+        (why.isEmpty() ? QString() : QLatin1Char('\n') + why));
+    undo->setText(w.Str(TeamText::UndoTo).arg(last.before));
+    undo->setToolTip(why);
     bool number = false;
-    last->before.toInt(&number);
-    undo->setEnabled(w.state.SessionRunning && number);
+    last.before.toInt(&number);
+    undo->setEnabled(w.state.SessionRunning && number && state.offer == Offer::Undo);
 }
 
 } // namespace
@@ -55,10 +77,20 @@ QString TForm1::ChangeJournalPath() const {
     return UserDataPath(QStringLiteral("changes.csv"));
 }
 
+ChangeJournal::UnitNow TForm1::JournalUnit() const {
+    const TecuID& id = state.Identification;
+    return {UnitAddress(*this),
+            UnitIdentity::fromIdentification(id.VAGTyp, id.Part, id.Zusatz, id.EXT, id.IMP),
+            id.Coding, id.WSC};
+}
+
 bool TForm1::JournalChangeSent(JournalEntry& entry) {
+    const ChangeJournal::UnitNow unit = JournalUnit();
     entry.time = QDateTime::currentDateTime();
-    entry.address = UnitAddress(*this);
-    entry.partNumber = state.Identification.VAGTyp;
+    entry.address = unit.address;
+    entry.setIdentity(unit.identity);
+    entry.codingBefore = unit.coding;
+    entry.workshopBefore = unit.workshopCode;
     entry.stage = JournalEntry::Stage::Sent;
     QString reason;
     if (ChangeJournalFile(ChangeJournalPath()).append(entry, &reason))
@@ -69,9 +101,12 @@ bool TForm1::JournalChangeSent(JournalEntry& entry) {
 }
 
 void TForm1::JournalChangeResult(JournalEntry entry, bool accepted, const QString& readBack) {
+    const TecuID& now = state.Identification;
     entry.time = QDateTime::currentDateTime();
     entry.stage = accepted ? JournalEntry::Stage::Accepted : JournalEntry::Stage::Refused;
     entry.readBack = readBack;
+    entry.codingAfter = accepted ? now.Coding : entry.codingBefore;
+    entry.workshopAfter = accepted ? now.WSC : entry.workshopBefore;
     QString reason;
     if (!ChangeJournalFile(ChangeJournalPath()).append(entry, &reason))
         prompts.message(Str(301), JournalFailure(*this, TeamText::JournalResultUnwritten, reason),
@@ -79,19 +114,73 @@ void TForm1::JournalChangeResult(JournalEntry entry, bool accepted, const QStrin
     ShowLastChanges();
 }
 
-std::optional<JournalEntry> TForm1::LastChange(bool adaptation) const {
-    return ChangeJournal::LastAccepted(ChangeJournalFile(ChangeJournalPath()).read(),
-                                       UnitAddress(*this), state.Identification.VAGTyp, adaptation);
+ChangeJournal::UndoState TForm1::UndoOffer(bool adaptation) const {
+    // An adaptation channel's value is known while the page shows it.
+    const auto shown = [this](int channel) -> std::optional<QString> {
+        if (channel == state.AdaptationChannel && !Label115->text().isEmpty())
+            return Label115->text();
+        return std::nullopt;
+    };
+    return ChangeJournal::UndoFor(ChangeJournalFile(ChangeJournalPath()).read(), JournalUnit(),
+                                  adaptation, shown);
 }
 
-void TForm1::ShowLastChanges() {
-    const QList<JournalEntry> entries = ChangeJournalFile(ChangeJournalPath()).read();
-    const int address = UnitAddress(*this);
+void TForm1::ShowLastChanges(const QString& codingNote, const QString& adaptationNote) {
+    ShowChange(*this, CodingLastChange, CodingUndoButton, UndoOffer(false), codingNote);
+    ShowChange(*this, AdaptationLastChange, AdaptationUndoButton, UndoOffer(true), adaptationNote);
+}
+
+void TForm1::ResolveOpenChanges() {
+    // A change whose result the journal could not record (the link dropped,
+    // the program was killed) is completed from the value the unit holds now.
+    const ChangeJournalFile journal(ChangeJournalPath());
+    const ChangeJournal::UnitNow unit = JournalUnit();
+    QString notes[2]; // coding, adaptation
+    for (const JournalEntry& open : ChangeJournal::OpenChanges(journal.read(), unit)) {
+        QString now;
+        if (open.isCoding()) {
+            now = unit.coding;
+        } else {
+            CommandChannel& channel = Channel();
+            if (RequestAdaptation(channel, open.channel)) {
+                state.Buffer.Clear();
+                now = ReadAdaptationReply(channel, state.Buffer);
+            }
+        }
+        QString& note = notes[open.isCoding() ? 0 : 1];
+        if (now.isEmpty()) {
+            note = Str(TeamText::OpenChangeUnread).arg(open.before, open.requested);
+            continue;
+        }
+        const JournalEntry done =
+            ChangeJournal::Completion(open, unit, now, QDateTime::currentDateTime());
+        QString reason;
+        if (!journal.append(done, &reason)) {
+            prompts.message(Str(301),
+                            JournalFailure(*this, TeamText::JournalResultUnwritten, reason),
+                            PromptIcon::Error);
+            note = Str(TeamText::OpenChangeUnread).arg(open.before, open.requested);
+            continue;
+        }
+        note = Str(done.stage == JournalEntry::Stage::Applied ? TeamText::OpenChangeApplied
+                                                              : TeamText::OpenChangeNotApplied)
+                   .arg(open.before, open.requested, now);
+    }
+    ShowLastChanges(notes[0], notes[1]);
+}
+
+QString TForm1::UndoQuestion(const JournalEntry& change, const QString& now) const {
+    QString question = Str(81);
+    question.replace(QStringLiteral(". "), QStringLiteral(".\r\n"));
+    const QString unit = ComboBox2->currentText();
     const QString part = state.Identification.VAGTyp;
-    ShowChange(*this, CodingLastChange, CodingUndoButton,
-               ChangeJournal::LastAccepted(entries, address, part, false));
-    ShowChange(*this, AdaptationLastChange, AdaptationUndoButton,
-               ChangeJournal::LastAccepted(entries, address, part, true));
+    const QString names =
+        change.isCoding()
+            ? Str(TeamText::UndoCodingQuestion).arg(unit, part, now, change.before)
+            : Str(TeamText::UndoAdaptationQuestion)
+                  .arg(unit, part, QString::number(change.channel), now, change.before);
+    return QString(names).replace(QLatin1Char('\n'), QStringLiteral("\r\n")) +
+           QStringLiteral("\r\n\r\n") + question;
 }
 
 void TForm1::CodingUndoClick() {

@@ -32,6 +32,6 @@ void TForm1::ShowFaultCodes(FaultReadOutcome outcome) {
     StringGrid1->setRowCount(2);
     StringGrid1->setCell(0, 1, QString());
     StringGrid1->setCell(1, 1, QString());
-    StringGrid1->setCell(2, 1, Str(outcome == FaultReadOutcome::Unsupported ? 68 : 40));
+    StringGrid1->setCell(2, 1, Str(FaultOutcomeMessageId(outcome)));
     StringGrid1->setCell(3, 1, QString());
 }

@@ -64,8 +64,19 @@ void TForm1::BeginRecording(RecordingHeader::Kind kind, const QList<int>& units)
 void TForm1::ReportRecorderFailure() {
     if (state.Closing)
         return;
+    // A box while the session polls would hold the link until the user
+    // answers: the status bar says it now, the box comes once the session ends.
+    if (state.SessionRunning && !m_checkRunning) {
+        if (const std::optional<QString> failure = Recorder.pendingFailure())
+            StatusBar1->setToolTip(Str(TeamText::RecorderOff).arg(*failure));
+        return;
+    }
+    StatusBar1->setToolTip(QString());
     if (const std::optional<QString> failure = Recorder.takeUnreportedFailure())
         prompts.message(QString(), Str(TeamText::RecorderOff).arg(*failure), PromptIcon::Warning);
+    if (const std::optional<QString> notice = Recorder.takeNotice())
+        prompts.message(QString(), Str(TeamText::RecordingsOverLimit).arg(*notice),
+                        PromptIcon::Information);
 }
 
 void TForm1::InterfaceCheckClick() {

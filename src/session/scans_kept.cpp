@@ -1,5 +1,6 @@
-// Every control unit search keeps its report, as shown, in the user's data
-// folder, named by date, time and the car when one was chosen.
+// Every control unit search keeps its report, as shown plus the marks of its
+// reads, in the user's data folder, named by date, time and the car when one
+// was chosen.
 // Owns: ScanSavedLabel.
 #include "config/strings.h"
 #include "reports/kept_scan.h"
@@ -28,9 +29,10 @@ QString ShownPath(const QFontMetrics& metrics, const QString& pattern, const QSt
 
 } // namespace
 
-void TForm1::KeepScanReport() {
-    const KeptScan kept = SaveScanReport(
-        Memo2->toPlainText(), ComboBox3->currentIndex() > 0 ? ComboBox3->currentText() : QString());
+void TForm1::KeepScanReport(const QStringList& lines) {
+    const KeptScan kept =
+        SaveScanReport(lines.join(QLatin1Char('\n')),
+                       ComboBox3->currentIndex() > 0 ? ComboBox3->currentText() : QString());
     const QFontMetrics metrics = ScanSavedLabel->fontMetrics();
     const int width = ScanSavedLabel->width();
     if (kept.saved()) {

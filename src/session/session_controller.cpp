@@ -166,7 +166,7 @@ void TForm1::ShowConnectedView() {
     state.LoggingActive = false;
     Memo3->clear();
     Memo4->clear();
-    ShowLastChanges();
+    ResolveOpenChanges();
     if (state.LabelFileOpen()) {
         Memo3->setPlainText(LabelHelpLines(state.LabelFile, QStringLiteral("Coding")).join('\n'));
         Memo5->setPlainText(LabelHelpLines(state.LabelFile, QStringLiteral("Login")).join('\n'));

@@ -6,6 +6,7 @@
 // BitBtn15, Label133; state AdaptationChannel, AdaptationSaved and
 // OutputTestConfirmed. Every coding write and adaptation save goes through
 // the change journal (session/change_journal.cpp) first.
+#include "config/journal_texts.h"
 #include "log/change_journal.h"
 #include "services/hex_number.h"
 #include "services/identification.h"
@@ -107,12 +108,15 @@ void TForm1::WriteCodingValues(int coding, int workshopCode, bool undo) {
     // first line; a refusal came with its prompt, so nothing is left to read.
     if (WriteCoding(channel, coding, workshopCode))
         ReadIdentification(channel, answer, state.LanguageOffset, channel.LastReply);
+    // The unit's new identification first: the undo offered next compares
+    // with its coding.
+    if (answer.Erfolg)
+        state.Identification = answer;
     JournalChangeResult(entry, answer.Erfolg, answer.Coding);
     if (!answer.Erfolg) {
         prompts.message(QString(), Str(82), PromptIcon::Error);
         return;
     }
-    state.Identification = answer;
     const QString keptImporter = Label145->text();
     ShowIdentification();
     Label145->setText(keptImporter);
@@ -304,35 +308,54 @@ void TForm1::OutputTestStep() {
 }
 
 void TForm1::CarryOutUndoRequests() {
-    // Putting an earlier value back is a change like any other: the same
-    // question first, the same journal lines around it.
+    // Putting an earlier value back is a change like any other: a question
+    // first, the same journal lines around it. It is only ever offered onto
+    // the change it undoes: this unit, still holding what the change left.
     if (state.CodingUndoRequested) {
         state.CodingUndoRequested = false;
         const auto busy = BusyWith(CodingUndoButton);
-        const std::optional<JournalEntry> last = LastChange(false);
-        const auto coding = last ? DecimalNumber(last->before) : std::nullopt;
+        const ChangeJournal::UndoState undo = UndoOffer(false);
+        if (undo.offer != ChangeJournal::UndoState::Offer::Undo ||
+            !ChangeJournal::IsUndoable(*undo.change, JournalUnit(), state.Identification.Coding))
+            return ShowLastChanges();
+        const JournalEntry& last = undo.change->sent;
+        const auto coding = DecimalNumber(last.before);
         if (!coding || !InWordRange(*coding))
             return;
         // The workshop code the unit holds now signs the undo.
         const auto workshopCode = DecimalNumber(state.Identification.WSC)
-                                      .value_or(DecimalNumber(last->workshopCode).value_or(0));
-        if (!ConfirmReprogramming(*this))
+                                      .value_or(DecimalNumber(last.workshopCode).value_or(0));
+        if (!prompts.question(QString(), UndoQuestion(last, state.Identification.Coding),
+                              PromptIcon::Question, false))
             return;
         WriteCodingValues(*coding, workshopCode, true);
     }
     if (state.AdaptationUndoRequested) {
         state.AdaptationUndoRequested = false;
         const auto busy = BusyWith(AdaptationUndoButton);
-        const std::optional<JournalEntry> last = LastChange(true);
-        const auto value = last ? DecimalNumber(last->before) : std::nullopt;
+        const ChangeJournal::UndoState undo = UndoOffer(true);
+        if (undo.offer != ChangeJournal::UndoState::Offer::Undo)
+            return ShowLastChanges();
+        const JournalEntry& last = undo.change->sent;
+        const auto value = DecimalNumber(last.before);
         if (!value || !InWordRange(*value))
             return;
-        if (!ConfirmReprogramming(*this))
-            return;
         // The channel's value now: on the page when it shows that channel,
-        // otherwise what the change set it to.
-        const bool shown = last->channel == state.AdaptationChannel && !Label115->text().isEmpty();
-        SaveAdaptationValue(last->channel, *value, shown ? Label115->text() : last->requested,
-                            true);
+        // otherwise read from the unit; the question names the channel.
+        QString now;
+        if (last.channel == state.AdaptationChannel && !Label115->text().isEmpty()) {
+            now = Label115->text();
+        } else if (RequestAdaptation(Channel(), last.channel)) {
+            state.Buffer.Clear();
+            now = ReadAdaptationReply(Channel(), state.Buffer);
+        }
+        if (!ChangeJournal::IsUndoable(*undo.change, JournalUnit(), now)) {
+            prompts.message(QString(), Str(TeamText::UndoValueMoved).arg(now, undo.change->after()),
+                            PromptIcon::Error);
+            return ShowLastChanges();
+        }
+        if (!prompts.question(QString(), UndoQuestion(last, now), PromptIcon::Question, false))
+            return;
+        SaveAdaptationValue(last.channel, *value, now, true);
     }
 }

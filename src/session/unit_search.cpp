@@ -3,6 +3,7 @@
 // Owns: Memo2's text and scroll bars, the window's busy view during a search.
 #include "config/strings.h"
 #include "link/interface_connection.h"
+#include "reports/kept_scan.h"
 #include "reports/search_report.h"
 #include "services/requests.h"
 #include "ui/form_widgets.h"
@@ -67,7 +68,15 @@ void TForm1::SearchECUs() {
     texts.codeText = [this](int code) { return DtcCodeText(code); };
     texts.statusText = [this](int status) { return DtcStatusText(status); };
     // The report grows as the search goes, so it stops where a failure struck.
-    auto add = [this](const QStringList& lines) { addLines(Memo2, lines); };
+    // The kept copy also marks each fault read and a search cut short, so a
+    // comparison knows a refused read from an empty memory.
+    QStringList kept;
+    auto add = [&](const QStringList& lines) {
+        addLines(Memo2, lines);
+        kept << lines;
+    };
+    bool unitOpen = false; // connected, its fault read not yet marked
+    bool complete = true;
     // Either end leaves the report readable line by line, its "====" rules
     // unwrapped.
     auto showReportWhole = [this] {
@@ -88,17 +97,22 @@ void TForm1::SearchECUs() {
 
             AttemptEnd end = AttemptEnd::Failed;
             if (ConnectInterface(entry.left(3).toInt(), &end)) {
+                unitOpen = true;
                 CommandChannel& channel = Channel();
                 TecuID id;
                 ReadIdentification(channel, id, state.LanguageOffset);
                 add(SearchReport::Identification(id, texts));
-                if (ReadFaultCodes(channel, state.FaultCodes) == FaultReadOutcome::Found)
+                const FaultReadOutcome outcome = ReadFaultCodes(channel, state.FaultCodes);
+                if (outcome == FaultReadOutcome::Found)
                     add(SearchReport::Faults(state.FaultCodes, texts));
+                kept << ScanMark::FaultRead(ScanFaultReadOf(outcome));
+                unitOpen = false;
                 EndDiagnosis(channel);
             } else if (end == AttemptEnd::PortNotOpened || end == AttemptEnd::AdapterLost) {
                 // Every further address would fail the same way, each with
                 // a box of its own.
                 adapterLost = end == AttemptEnd::AdapterLost;
+                complete = false;
                 break;
             } else {
                 add(SearchReport::NotFound(texts));
@@ -106,8 +120,11 @@ void TForm1::SearchECUs() {
                     ShowSearchingView();
             }
             add(SearchReport::UnitEnd());
-            if (state.StopRequested)
+            if (state.StopRequested) {
+                for (int rest = i + 1; rest < CheckListBox1->count(); ++rest)
+                    complete = complete && CheckListBox1->item(rest)->checkState() != Qt::Checked;
                 break;
+            }
         }
     } catch (const std::exception&) {
         // The report stops where the failure struck; the window is usable
@@ -116,7 +133,9 @@ void TForm1::SearchECUs() {
         state.SessionRunning = false;
         if (state.Closing)
             return;
-        KeepScanReport();
+        if (unitOpen)
+            kept << ScanMark::FaultRead(ScanFaultRead::Unreadable);
+        KeepScanReport(kept << ScanMark::CutShort());
         showReportWhole();
         ResetConnectionView();
         BitBtn6->setEnabled(false);
@@ -124,7 +143,9 @@ void TForm1::SearchECUs() {
     }
 
     add(SearchReport::Closing(texts));
-    KeepScanReport();
+    if (!complete)
+        kept << ScanMark::CutShort();
+    KeepScanReport(kept);
     showReportWhole();
     Memo2->moveCursor(QTextCursor::End);
     Memo2->ensureCursorVisible();

@@ -419,13 +419,22 @@ public:
     // The line before a change goes out; false, after telling the user, when
     // the journal cannot take it: then nothing may be sent.
     bool JournalChangeSent(JournalEntry& entry);
-    // The line after the unit's answer.
+    // The line after the unit's answer; the session's identification is the
+    // unit's after the change.
     void JournalChangeResult(JournalEntry entry, bool accepted, const QString& readBack);
-    // The newest change the connected unit accepted: its coding, or any of
-    // its adaptation channels.
-    std::optional<JournalEntry> LastChange(bool adaptation) const;
-    // Shows the last changes to the connected unit and offers their undo.
-    void ShowLastChanges();
+    // The connected unit as the journal names it.
+    ChangeJournal::UnitNow JournalUnit() const;
+    // The newest change to the connected unit (its coding, or any of its
+    // adaptation channels) and whether it may be undone now.
+    ChangeJournal::UndoState UndoOffer(bool adaptation) const;
+    // Shows the last changes to the connected unit and offers their undo;
+    // a note replaces the change's line (a result just read back).
+    void ShowLastChanges(const QString& codingNote = {}, const QString& adaptationNote = {});
+    // At connection: completes the changes whose result was not recorded
+    // from the values the unit holds now, then shows the last changes.
+    void ResolveOpenChanges();
+    // The undo's question: the unit, its value now and the value put back.
+    QString UndoQuestion(const JournalEntry& change, const QString& now) const;
     void CodingUndoClick();
     void AdaptationUndoClick();
     void CarryOutUndoRequests();
@@ -434,7 +443,7 @@ public:
     void SaveAdaptationValue(int channel, int value, const QString& before, bool undo);
 
     // Scans kept (session/scans_kept.cpp): the search report to a file.
-    void KeepScanReport();
+    void KeepScanReport(const QStringList& lines);
 
     // ------------------------------------------------------------ errors
     // Runs a handler; an error that escapes it is shown in the box of last resort.

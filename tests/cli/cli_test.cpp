@@ -77,6 +77,8 @@ TEST_F(CliTest, HelpVersionAndUsageErrors) {
     } cases[] = {
         {{"--help"}, 0, "Befehle:"},
         {{"--help", "--lang", "en"}, 0, "130  ended with Ctrl-C"},
+        {{"--help", "--lang", "en"}, 0, "6    the control unit refused"},
+        {{"--help", "--lang", "en"}, 0, "7    outcome unknown: the link dropped"},
         {{"faults", "--help", "--lang", "en"},
          0,
          "Usage: vandrix-cli faults ADDR [--clear [--yes]]"},
@@ -119,20 +121,37 @@ TEST_F(CliTest, HelpVersionAndUsageErrors) {
                     .err.endsWith("Hilfe zu einem Befehl: vandrix-cli BEFEHL --help\n"));
 }
 
-TEST_F(CliTest, UnitAddressesAreTheListsDecimalOrHexadecimal) {
+TEST_F(CliTest, UnitAddressesAreHexadecimalOrTheListsNumberAfterAHash) {
     auto sim = startSim();
-    for (const char* address : {"17", "017", "0x11"}) {
+    // The demo car's instrument cluster: 17 as workshops write it, 23 in the list.
+    for (const char* address : {"17", "017", "0x17", "#23", "#023"}) {
         const CliRun r = run(*sim, {"ident", address});
         EXPECT_EQ(r.exitCode, 0) << address << r.err.toStdString();
-        EXPECT_EQ(r.lines().value(0), "Steuergerät:\t017 [11] - Motor 2") << address;
+        EXPECT_EQ(r.lines().value(0), "Steuergerät:\t023 [17] - Kombiinstrument") << address;
     }
-    for (const char* address : {"10", "0x0A", "1a", "0017", "256"}) {
+    // "#17" is the list's 017 [11], a unit the demo car does not have.
+    const CliRun engine2 = run(*sim, {"ident", "#17"});
+    EXPECT_EQ(engine2.exitCode, 4);
+    EXPECT_TRUE(engine2.err.contains("017 [11] - Motor 2")) << engine2.err.toStdString();
+    for (const char* address : {"10", "0x0A", "1g", "0017", "256", "#", "#1a", "#0x17", "+17"}) {
         const CliRun r = run(*sim, {"ident", address});
         EXPECT_EQ(r.exitCode, 1) << address;
         EXPECT_TRUE(r.err.contains("Keine Adresse eines Steuergeräts der Liste")) << address;
     }
     EXPECT_EQ(sim->commands().filter(QRegularExpression("^ATD")),
-              QStringList({"ATD11", "ATD11", "ATD11"}));
+              QStringList({"ATD17", "ATD17", "ATD17", "ATD17", "ATD17", "ATD11"}));
+}
+
+TEST_F(CliTest, TheFirstStatusLineNamesTheUnitReached) {
+    auto sim = startSim();
+    PtyPair terminal; // standard error is the user's terminal
+    QProcess p;
+    p.setStandardErrorFile(terminal.slavePath());
+    StartCli(p, {"readiness", "15", "--yes", "--port", sim->terminalPath(), "--ini", ini()});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0);
+    const QString err = QString::fromUtf8(terminal.read(2000)).remove('\r');
+    EXPECT_EQ(err.split('\n').value(0), "021 [15] - Airbag") << err.toStdString();
 }
 
 TEST_F(CliTest, WithoutAPortTheCommandListsThePortsAndTouchesNothing) {
@@ -165,7 +184,7 @@ TEST_F(CliTest, IdentInTextAndJson) {
                            "Zusatzinformationen:\t", "VAG Werkstattcode:\t12345"}));
     EXPECT_EQ(text.err, "");
 
-    const CliRun json = run(*sim, {"ident", "21", "--json", "--yes", "--lang", "en"});
+    const CliRun json = run(*sim, {"ident", "15", "--json", "--yes", "--lang", "en"});
     ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
     const QJsonObject doc = json.json();
     EXPECT_EQ(doc["command"].toString(), "ident");
@@ -177,11 +196,12 @@ TEST_F(CliTest, IdentInTextAndJson) {
     EXPECT_EQ(id["component"].toString(), "04 AIRBAG VW80003");
     EXPECT_EQ(id["workshopCode"].toString(), "12345");
     EXPECT_EQ(id["coding"].toString(), "12882");
-    EXPECT_EQ(id["device"].toString(), "Tool: 0004711");
-    EXPECT_EQ(id["importer"].toString(), "Importer: 444");
+    // Data, not captions of the chosen language: the digits, leading zeros kept.
+    EXPECT_EQ(id["device"].toString(), "0004711");
+    EXPECT_EQ(id["importer"].toString(), "444");
 
     // Every session ends with "ATH"; the airbag unit is only reached with --yes.
-    const CliRun airbag = run(*sim, {"ident", "21"});
+    const CliRun airbag = run(*sim, {"ident", "15"});
     EXPECT_EQ(airbag.exitCode, 1);
     EXPECT_TRUE(airbag.err.contains("Das Airbag-Steuergerät braucht eine Bestätigung"));
     const QStringList commands = sim->commands();
@@ -458,6 +478,12 @@ TEST_F(CliTest, CheckReportsEveryStepAndNeverDialsAUnit) {
     EXPECT_EQ(dead.exitCode, 3);
     EXPECT_EQ(dead.lines().value(0), "Aufwecken\tfehlgeschlagen\tnichts empfangen");
     EXPECT_EQ(dead.lines().value(2), "Chip und Version\tnicht ausgeführt\t");
+    // A failed check says why on standard error and in the document.
+    EXPECT_TRUE(dead.err.startsWith("Aufwecken: nichts empfangen")) << dead.err.toStdString();
+    const CliRun deadJson = run(*silent, {"check", "--json"});
+    EXPECT_EQ(deadJson.exitCode, 3);
+    EXPECT_EQ(deadJson.json()["error"].toString(), deadJson.err.trimmed());
+    EXPECT_FALSE(deadJson.json()["passed"].toBool());
 }
 
 TEST_F(CliTest, ScanReportsTheUnitsOfACarInListOrder) {
@@ -467,7 +493,7 @@ TEST_F(CliTest, ScanReportsTheUnitsOfACarInListOrder) {
     const QStringList heads = r.lines().filter(QRegularExpression("^========"));
     EXPECT_EQ(heads.size(), 6);
     EXPECT_TRUE(heads.value(3).startsWith("======== 005 [05] - Start Authentifikation "));
-    EXPECT_TRUE(heads.value(5).startsWith("======== 017 [11] - Motor 2 "));
+    EXPECT_TRUE(heads.value(5).startsWith("======== 023 [17] - Kombiinstrument "));
     EXPECT_EQ(r.lines().last(), "******** Vandrix Version 1.41 " + QString(43, '*'));
     const QStringList found = r.lines().filter("Steuergerät gefunden");
     EXPECT_EQ(found.size(), 5);
@@ -513,10 +539,10 @@ TEST_F(CliTest, EachCommandIsOneRecordingOfTheBytesItExchanged) {
         const char* units;
         const char* fileEnd;
     } cases[] = {
-        {{"faults", "3"}, "session", "003 [03]", "_003.vrec"},
+        {{"faults", "3"}, "session", "003 [03]", "_003.vrec.gz"},
         // A search is one recording of all its units, the silent one too.
-        {{"scan", "1", "5", "17"}, "search", "001 [01], 005 [05], 017 [11]", "_search.vrec"},
-        {{"check"}, "interface check", "", "_check.vrec"},
+        {{"scan", "1", "5", "17"}, "search", "001 [01], 005 [05], 023 [17]", "_search.vrec.gz"},
+        {{"check"}, "interface check", "", "_check.vrec.gz"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -599,9 +625,20 @@ TEST_F(CliTest, AScanKeepsItsReportWhereTheWindowKeepsIt) {
             .hasMatch())
         << scans[0].toStdString();
     EXPECT_EQ(r.json()["saved"].toString(), scans[0]);
+    // The kept file is the report plus the marks of each fault read.
+    const auto unmarked = [](const QString& kept) {
+        QStringList lines = kept.split('\n');
+        lines.removeIf([](const QString& l) { return l.startsWith("## "); });
+        return lines.join('\n');
+    };
     QFile f(scans[0]);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(f.readAll()), r.json()["report"].toString() + "\n");
+    const QString keptText = QString::fromUtf8(f.readAll());
+    EXPECT_EQ(unmarked(keptText), r.json()["report"].toString() + "\n");
+    EXPECT_EQ(keptText.count("\n## faults: "), 4);          // the units found
+    EXPECT_TRUE(keptText.contains("\n## faults: found\n")); // the ABS unit's two faults
+    EXPECT_FALSE(r.json()["report"].toString().contains("## "));
+    EXPECT_TRUE(r.json()["complete"].toBool());
 
     // The text printed is the report kept, so either can be compared later.
     const CliRun text = run(*sim, {"scan", "1", "3"});
@@ -610,7 +647,7 @@ TEST_F(CliTest, AScanKeepsItsReportWhereTheWindowKeepsIt) {
     ASSERT_EQ(added.size(), 1);
     QFile g(added[0]);
     ASSERT_TRUE(g.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(g.readAll()), text.out);
+    EXPECT_EQ(unmarked(QString::fromUtf8(g.readAll())), text.out);
 }
 
 TEST_F(CliTest, DiffOfTwoReportsSaysEachFindingOnALine) {
@@ -738,4 +775,145 @@ TEST_F(CliTest, ConfigurationIsBoundedAndItsTimingsInRange) {
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(sim->commands().filter(QRegularExpression("^AT(IBT|BDT)")),
               QStringList({"ATIBT05", "ATBDT28"}));
+}
+
+namespace {
+// Engine refuses its fault read, ABS refuses a clear; the instrument cluster
+// answers everything.
+const QByteArray RefusingCar = R"([Interface]
+Version=2.1
+[Engine]
+Address=1
+Protocol=KW1281
+Baud=9600
+Ident1=036906034AM
+Ident2=1,4l R4/4V MOT3152
+Ident3=0001
+Coding=31
+WorkshopCode=12345
+Dtc=00532:35
+Refuse=02
+[ABS]
+Address=3
+Protocol=KW1281
+Baud=9600
+Ident1=1J0907379P
+Ident2=ABS/ASR 20 IE CAN
+Ident3=0001
+Coding=3604
+WorkshopCode=12345
+Dtc=00283:35
+Refuse=05
+)";
+} // namespace
+
+TEST_F(CliTest, ARefusedFaultReadOrClearIsNeverSuccess) {
+    const QString scenario = dir.filePath("refusing.ini");
+    QFile f(scenario);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(RefusingCar);
+    f.close();
+    auto sim = startSim({"--scenario", scenario});
+
+    const CliRun text = run(*sim, {"faults", "1"});
+    EXPECT_EQ(text.exitCode, 6);
+    EXPECT_EQ(text.out, "") << "no \"no errors stored\"";
+    EXPECT_EQ(text.err.trimmed(), LoadStr(OutcomeText::FaultMemoryRefused));
+    EXPECT_EQ(sim->commands().last(), "ATH");
+
+    // The same keys as a read that worked; nothing read is null.
+    const QJsonObject refused = run(*sim, {"faults", "1", "--json", "--lang", "en"}).json();
+    const QJsonObject found = run(*sim, {"faults", "3", "--json", "--lang", "en"}).json();
+    EXPECT_EQ(refused.keys(), found.keys());
+    EXPECT_EQ(refused["exitCode"].toInt(), 6);
+    EXPECT_EQ(refused["faults"]["outcome"].toString(), "refused");
+    EXPECT_TRUE(refused["faults"]["faults"].isNull());
+    EXPECT_EQ(refused["error"].toString(), LoadStr(10000 + OutcomeText::FaultMemoryRefused));
+    EXPECT_TRUE(found["error"].isNull());
+    EXPECT_TRUE(found["cleared"].isNull());
+    // The document names the run's recording.
+    EXPECT_TRUE(userFiles("recordings").contains(found["recording"].toString()))
+        << found["recording"].toString().toStdString();
+
+    const CliRun clear = run(*sim, {"faults", "3", "--clear", "--yes", "--json"});
+    EXPECT_EQ(clear.exitCode, 6);
+    EXPECT_FALSE(clear.json()["cleared"].toBool());
+    EXPECT_TRUE(clear.json()["cleared"].isBool());
+    EXPECT_EQ(clear.err.trimmed(), LoadStr(OutcomeText::ClearRefused));
+    EXPECT_EQ(sim->commands().mid(sim->commands().lastIndexOf("02")),
+              QStringList({"02", "05", "ATH"}));
+}
+
+TEST_F(CliTest, AClearWhoseAnswerNeverCameHasAnUnknownOutcome) {
+    auto sim = startSim({"--fault", "unplug@05"});
+    const CliRun r = run(*sim, {"faults", "3", "--clear", "--yes", "--json"});
+    EXPECT_EQ(r.exitCode, 7);
+    EXPECT_TRUE(r.err.startsWith(LoadStr(OutcomeText::ExitOutcomeUnknown))) << r.err.toStdString();
+    EXPECT_TRUE(r.json()["cleared"].isNull());
+}
+
+TEST_F(CliTest, KeptScansMarkRefusedReadsAndDiffNeverCallsThemGone) {
+    auto normal = startSim();
+    ASSERT_EQ(run(*normal, {"scan", "1", "3"}).exitCode, 0);
+    const QString older = userFiles("scans").value(0);
+
+    const QString scenario = dir.filePath("refusing.ini");
+    QFile f(scenario);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(RefusingCar).replace("Dtc=00283:35\nRefuse=05", "Refuse=02"));
+    f.close();
+    auto refusing = startSim({"--scenario", scenario});
+    QThread::sleep(1); // a second file name
+    const CliRun scan = run(*refusing, {"scan", "1", "3", "--json"});
+    ASSERT_EQ(scan.exitCode, 0) << scan.err.toStdString();
+    EXPECT_EQ(scan.json()["units"][1]["faults"]["outcome"].toString(), "refused");
+    QStringList files = userFiles("scans");
+    files.removeOne(older);
+    ASSERT_EQ(files.size(), 1);
+    const QString newer = files[0];
+    QFile kept(newer);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(kept.readAll().contains("\n## faults: refused\n \n \n"));
+
+    // The ABS unit had two faults; its memory was not read now: not "gone".
+    const CliRun diff = RunCli({"diff", older, newer, "--ini", ini(), "--lang", "en"});
+    EXPECT_EQ(diff.exitCode, 0) << diff.err.toStdString();
+    EXPECT_FALSE(diff.out.contains("fault gone")) << diff.out.toStdString();
+    EXPECT_TRUE(diff.out.contains(
+        "faults not compared: 003 [03] - ABS Bremsen: older report read, newer report refused"))
+        << diff.out.toStdString();
+}
+
+TEST_F(CliTest, AScanCutShortSaysSoAndCannotBeCompared) {
+    auto sim = startSim({"--fault", "unplug@02#2"});
+    const CliRun r = run(*sim, {"scan", "1", "3", "9", "--json"});
+    EXPECT_EQ(r.exitCode, 5);
+    EXPECT_TRUE(r.json()["cutShort"].toBool());
+    EXPECT_FALSE(r.json()["complete"].toBool());
+    const QStringList scans = userFiles("scans");
+    ASSERT_EQ(scans.size(), 1);
+    QFile f(scans[0]);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString kept = QString::fromUtf8(f.readAll());
+    EXPECT_TRUE(kept.contains("\n## faults: unreadable\n## search: cut short\n"))
+        << kept.toStdString();
+    EXPECT_FALSE(kept.contains("******** Vandrix"));
+    const CliRun diff = RunCli({"diff", scans[0], scans[0], "--ini", ini()});
+    EXPECT_EQ(diff.exitCode, 1);
+    EXPECT_TRUE(diff.err.startsWith("Der Suchbericht ist unvollständig")) << diff.err.toStdString();
+}
+
+TEST_F(CliTest, GroupsAsOneJsonDocumentNeedABound) {
+    auto sim = startSim();
+    const CliRun r = run(*sim, {"groups", "1", "1", "--json"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("monitor")) << r.err.toStdString();
+    EXPECT_FALSE(sim->commands().contains("ATZ"));
+    // A refused group is not answered, with its reason.
+    const CliRun bounded = run(*sim, {"groups", "1", "1", "250", "--count", "1", "--json"});
+    ASSERT_EQ(bounded.exitCode, 0) << bounded.err.toStdString();
+    const QJsonArray groups = bounded.json()["polls"][0]["groups"].toArray();
+    EXPECT_TRUE(groups[0]["reason"].isNull());
+    EXPECT_FALSE(groups[1]["answered"].toBool());
+    EXPECT_EQ(groups[1]["reason"].toString(), "refused");
 }

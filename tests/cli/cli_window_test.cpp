@@ -34,7 +34,7 @@ Readiness=0b01100101
 Dtc=00532:35, 18010:36
 
 [Instruments]
-Address=17
+Address=23
 Protocol=KW1281
 Baud=9600
 Ident1=1J0920826C
@@ -110,7 +110,7 @@ protected:
 
 TEST_F(CliWindowTest, IdentificationIsTheInfoPagesCopy) {
     for (const char* language : {"de", "en"}) {
-        for (int address : {1, 17}) {
+        for (int address : {1, 23}) {
             SCOPED_TRACE(std::string(language) + " " + std::to_string(address));
             TForm1& w = openWindow(language);
             chooseUnit(address);
@@ -120,7 +120,7 @@ TEST_F(CliWindowTest, IdentificationIsTheInfoPagesCopy) {
                 copy = clipboardLines();
             });
             ASSERT_EQ(copy.size(), 6);
-            const CliRun r = cli({"ident", QString::number(address)});
+            const CliRun r = cli({"ident", QString::number(address, 16)});
             ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
             EXPECT_EQ(r.lines(), copy);
         }
@@ -267,7 +267,7 @@ TEST_F(CliWindowTest, ScanPrintsTheSearchPagesReport) {
         w.ComboBox2->setCurrentIndex(1);
         w.ComboBox2Change();
         for (int i = 0; i < w.CheckListBox1->count(); ++i)
-            if (QList<int>{1, 5, 17}.contains(w.CheckListBox1->item(i)->text().left(3).toInt()))
+            if (QList<int>{1, 5, 23}.contains(w.CheckListBox1->item(i)->text().left(3).toInt()))
                 w.CheckListBox1->item(i)->setCheckState(Qt::Checked);
         w.BitBtn3->click();
         const QStringList report = w.Memo2->toPlainText().split('\n');

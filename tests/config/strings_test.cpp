@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -139,6 +140,8 @@ TEST(LoadStr, TeamTextsHaveBothLanguagesAndTheSamePlaceholders) {
         ids.push_back(id);
     for (int id = ReaderText::First; id <= ReaderText::Last; ++id)
         ids.push_back(id);
+    for (int id = OutcomeText::First; id <= OutcomeText::Last; ++id)
+        ids.push_back(id);
     for (int id : ids) {
         const QString de = LoadStr(id);
         const QString en = LoadStr(En + id);
@@ -152,6 +155,7 @@ TEST(LoadStr, TeamTextsHaveBothLanguagesAndTheSamePlaceholders) {
     EXPECT_TRUE(LoadStr(TeamText::Last + 1).isEmpty());
     EXPECT_TRUE(LoadStr(TeamText::First - 1).isEmpty());
     EXPECT_TRUE(LoadStr(ReaderText::Last + 1).isEmpty());
+    EXPECT_TRUE(LoadStr(OutcomeText::Last + 1).isEmpty());
 }
 
 TEST(LoadStr, ControlUnitEntriesCarryRisingAddresses) {

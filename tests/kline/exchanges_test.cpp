@@ -52,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
             1, Protocol::KW1281, 9600, {"036906034AM", "1,4l R4/4V MOT", "3152"}, 31, -1, -1},
         ConnectCase{2, Protocol::KW2000, 10400, {"09G927750FA", "AQ 250 6F", "0542"}, 21, -1, -1},
         // A fourth line comes only on request ("more" flag).
-        ConnectCase{17,
+        ConnectCase{0x17,
                     Protocol::KW1281,
                     9600,
                     {"1J0920826C", "KOMBI+WEGFAHRSP VDO", "V57", "VWZ7Z0W0123456"},
@@ -145,15 +145,15 @@ INSTANTIATE_TEST_SUITE_P(
                     }},
         RequestCase{"Kw1281Clear", 3, req(RequestKind::ClearFaults), Outcome::Ok, {}},
         RequestCase{"Kw1281ReadinessUnknown", 1, req(RequestKind::Readiness), Outcome::Refused, {}},
-        RequestCase{"Kw1281AdaptationRead", 17, req(RequestKind::AdaptationRead, 9), Outcome::Ok,
+        RequestCase{"Kw1281AdaptationRead", 0x17, req(RequestKind::AdaptationRead, 9), Outcome::Ok,
                     [](const Reply& r) {
                         EXPECT_EQ(r.value, 12388);
                         EXPECT_EQ(r.bytes.size(), 6u);
                     }},
-        RequestCase{"Kw1281AdaptationSave", 17, req(RequestKind::AdaptationSave, 30, 130),
+        RequestCase{"Kw1281AdaptationSave", 0x17, req(RequestKind::AdaptationSave, 30, 130),
                     Outcome::Ok, [](const Reply& r) { EXPECT_EQ(r.value, 130); }},
         RequestCase{"Kw1281AdaptationOutOfRange",
-                    17,
+                    0x17,
                     req(RequestKind::AdaptationSave, 30, 200),
                     Outcome::Refused,
                     {}},
@@ -165,9 +165,10 @@ INSTANTIATE_TEST_SUITE_P(
                     }},
         RequestCase{
             "Kw1281CodingTooHigh", 1, req(RequestKind::Coding, 0, 40000, 1), Outcome::Rejected, {}},
-        RequestCase{"Kw1281Login", 17, req(RequestKind::Login, 0, 12345, 1), Outcome::Ok, {}},
-        RequestCase{"Kw1281WrongLogin", 17, req(RequestKind::Login, 0, 1, 1), Outcome::Refused, {}},
-        RequestCase{"Kw1281OutputTest", 17, req(RequestKind::OutputTestStep), Outcome::Ok,
+        RequestCase{"Kw1281Login", 0x17, req(RequestKind::Login, 0, 12345, 1), Outcome::Ok, {}},
+        RequestCase{
+            "Kw1281WrongLogin", 0x17, req(RequestKind::Login, 0, 1, 1), Outcome::Refused, {}},
+        RequestCase{"Kw1281OutputTest", 0x17, req(RequestKind::OutputTestStep), Outcome::Ok,
                     [](const Reply& r) { EXPECT_EQ(r.value, 1039); }},
         RequestCase{
             "Kw1281OutputTestRefused", 21, req(RequestKind::OutputTestStep), Outcome::Refused, {}},
@@ -192,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(KLineExchanges, OutputTestsStepToTheirEndAndStartAgain) {
     VirtualCar car;
-    ASSERT_EQ(car.connect(17)->kind, CoreEvent::Identified);
+    ASSERT_EQ(car.connect(0x17)->kind, CoreEvent::Identified);
     std::vector<int> seen;
     for (int i = 0; i < 6; ++i) {
         const Reply r = car.ask(req(RequestKind::OutputTestStep));
@@ -214,7 +215,7 @@ TEST(KLineExchanges, ClearedFaultsReadAsNone) {
 // the session), and codings decoded from real identification blocks.
 TEST(KLineExchanges, TesterBlocksMatchPublishedCaptures) {
     VirtualCar car;
-    ASSERT_EQ(car.connect(17)->kind, CoreEvent::Identified);
+    ASSERT_EQ(car.connect(0x17)->kind, CoreEvent::Identified);
     struct {
         Request request;
         std::vector<uint8_t> bytes; // as captured, counter included
@@ -315,7 +316,7 @@ TEST(KLineExchanges, TheAddressByteAt5BaudWorksLikeBreakEdges) {
     VirtualCar car;
     ConnectParams p;
     p.method = FiveBaudMethod::UartByte;
-    const auto e = car.connect(17, p);
+    const auto e = car.connect(0x17, p);
     ASSERT_TRUE(e && e->kind == CoreEvent::Identified) << (e ? busFaultName(e->fault) : "none");
     bool wroteAt5 = false;
     for (const auto& a : car.testerActions)

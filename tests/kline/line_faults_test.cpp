@@ -46,7 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"NoSyncEver", "no-sync#9", 1, false, BusFault::NoSync, Outcome::Ok, 2},
         FaultCase{"UnitAt10400", "rate=10400", 1, true, BusFault::None, Outcome::Ok, 0},
         FaultCase{"UnitAt4800", "rate=4800", 1, true, BusFault::None, Outcome::Ok, 0},
-        FaultCase{"UnitAt1200", "rate=1200", 17, true, BusFault::None, Outcome::Ok, 0},
+        FaultCase{"UnitAt1200", "rate=1200", 0x17, true, BusFault::None, Outcome::Ok, 0},
         FaultCase{"RepeatedSync", "repeated-sync", 1, true, BusFault::None, Outcome::Ok, 0},
         FaultCase{"StrayBytes", "stray-bytes", 1, true, BusFault::None, Outcome::Ok, 0},
         FaultCase{"LateComplementInIdentification", "late-complement#3", 1, true, BusFault::None,

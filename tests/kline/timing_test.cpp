@@ -9,7 +9,7 @@ class KLineTiming : public testing::TestWithParam<int> {};
 
 TEST_P(KLineTiming, EveryWindowIsMetAtThisLatency) {
     VirtualCar car("", msec(GetParam()));
-    for (const int address : {1, 2, 17}) {
+    for (const int address : {1, 2, 0x17}) {
         const auto e = car.connect(address);
         ASSERT_TRUE(e && e->kind == CoreEvent::Identified)
             << address << " " << (e ? busFaultName(e->fault) : "none");

@@ -1,5 +1,6 @@
 // The flight recorder on the byte stream's observer hook: the recording's
 // text form, what a recording holds, the size limit and write failures.
+#include "config/clock.h"
 #include "config/ini_file.h"
 #include "link/command_channel.h"
 #include "link/flight_recorder.h"
@@ -12,6 +13,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 
 namespace {
@@ -131,7 +133,12 @@ TEST(FlightRecorder, RecordsEveryChunkLineByLineWithTheHeader) {
                                "* close"};
     EXPECT_EQ(chunks, expected);
     EXPECT_EQ(file->chunks[8].ms, file->chunks[7].ms + 500);
-    EXPECT_TRUE(readAll(recorder.path()).contains("\n    500 < \\xB5\n"));
+    // Packed once finished, and read in that form.
+    EXPECT_EQ(QFileInfo(recorder.path()).fileName(), "2026-03-01_09-30-05_001.vrec.gz");
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("recordings/2026-03-01_09-30-05_001.vrec")));
+    EXPECT_TRUE(Recording::looksLikeRecording(recorder.path()));
+    EXPECT_TRUE(
+        Recording::load(recorder.path(), Recording::MaxBytes)->contains("\n    500 < \\xB5\n"));
 }
 
 TEST(FlightRecorder, TheFolderKeepsTheNewestUpToTheLimitAndNeverTheRunningOne) {
@@ -152,7 +159,8 @@ TEST(FlightRecorder, TheFolderKeepsTheNewestUpToTheLimitAndNeverTheRunningOne) {
         file.flush(); // before the time is set, or writing sets it anew
         file.setFileTime(now.addSecs(-60 * f.age), QFileDevice::FileModificationTime);
     }
-    FlightRecorder::prune(dir.path(), 1500, dir.filePath("running.vrec"));
+    // Nothing protected by count or age here.
+    FlightRecorder::prune(dir.path(), 1500, dir.filePath("running.vrec"), {0, 0, now});
     QStringList left = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
     // 900 running + d 200 + c 300 = 1400; b would pass 1500, and a is older.
     EXPECT_EQ(left, (QStringList{"c.vrec", "d.vrec", "notes.txt", "running.vrec"}));
@@ -230,4 +238,217 @@ TEST(RecorderSettings, KeyAufzeichnungSwitchesOffOrSetsTheLimit) {
         EXPECT_EQ(s.enabled, c.enabled) << c.ini.constData();
         EXPECT_EQ(s.limitBytes, c.limit) << c.ini.constData();
     }
+}
+
+namespace {
+void makeFile(const QString& path, qint64 size, const QDateTime& modified) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(size, 'x'));
+    file.flush();
+    file.setFileTime(modified, QFileDevice::FileModificationTime);
+}
+
+QStringList names(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files, QDir::Name);
+}
+
+// A recorder on a port whose every write is answered with `reply`.
+struct Traffic {
+    MemoryByteStream port;
+    FlightRecorder recorder;
+    Traffic(const QString& folder, RecorderSettings settings) : recorder(settings, folder) {
+        port.setResponder([](const QByteArray&) { return QByteArray(60, 'R') + "\r>"; });
+        recorder.attach(port);
+    }
+};
+} // namespace
+
+// The last 20 sessions and those of the last 7 days are never removed; when
+// they alone pass the limit, nothing is removed and the user hears it once.
+TEST(FlightRecorder, RecentSessionsAreProtectedFromTheLimit) {
+    QTemporaryDir dir;
+    const QDateTime now = QDateTime::currentDateTime();
+    // 24 sessions of 100 bytes, one a day; session 0 in two parts, packed.
+    for (int day = 0; day < 24; ++day) {
+        const QString stem = dir.filePath(QStringLiteral("s%1").arg(day, 2, 10, QChar('0')));
+        makeFile(stem + ".vrec.gz", 100, now.addDays(-day));
+        if (day == 23)
+            makeFile(stem + ".part2.vrec.gz", 100, now.addDays(-day));
+    }
+    // 2500 bytes in all; the limit leaves room for 2200: the oldest session
+    // (both parts) and the next go, the 20 newest never.
+    FlightRecorder::PruneResult r = FlightRecorder::prune(dir.path(), 2200, QString());
+    EXPECT_FALSE(r.protectedOverLimit);
+    EXPECT_EQ(r.removed, 3);
+    QStringList left = names(dir.path());
+    EXPECT_EQ(left.size(), 22);
+    EXPECT_FALSE(left.contains("s23.vrec.gz"));
+    EXPECT_FALSE(left.contains("s23.part2.vrec.gz"));
+    EXPECT_FALSE(left.contains("s22.vrec.gz"));
+    // The 20 newest alone pass a limit of 1500: nothing goes.
+    r = FlightRecorder::prune(dir.path(), 1500, QString());
+    EXPECT_TRUE(r.protectedOverLimit);
+    EXPECT_EQ(r.removed, 0);
+    EXPECT_EQ(names(dir.path()).size(), 22);
+    // Young ones are protected beyond the 20: all 22 are younger than 30 days.
+    r = FlightRecorder::prune(dir.path(), 2100, QString(), {20, 30, now});
+    EXPECT_TRUE(r.protectedOverLimit);
+    EXPECT_EQ(names(dir.path()).size(), 22);
+
+    // The recorder says so once in a run, at its first part.
+    RecorderSettings settings;
+    settings.limitBytes = 1000;
+    Traffic t(dir.path(), settings);
+    ASSERT_TRUE(t.recorder.begin(engineHeader()));
+    t.recorder.end();
+    const std::optional<QString> notice = t.recorder.takeNotice();
+    ASSERT_TRUE(notice);
+    EXPECT_TRUE(notice->startsWith(dir.path())) << notice->toStdString();
+    ASSERT_TRUE(t.recorder.begin(engineHeader()));
+    t.recorder.end();
+    EXPECT_FALSE(t.recorder.takeNotice());
+}
+
+// A recording another instance is writing holds its lock: pruning leaves it.
+TEST(FlightRecorder, PruningSkipsALockedRecording) {
+    QTemporaryDir dir;
+    const QDateTime old = QDateTime::currentDateTime().addDays(-30);
+    for (int i = 0; i < 25; ++i)
+        makeFile(dir.filePath(QStringLiteral("old%1.vrec").arg(i, 2, 10, QChar('0'))), 100,
+                 old.addSecs(i));
+    Traffic other(dir.path(), {});
+    RecordingHeader h = engineHeader();
+    ASSERT_TRUE(other.recorder.begin(h));
+    const QString running = other.recorder.path();
+    QFile::setPermissions(running, QFile::ReadOwner | QFile::WriteOwner);
+    QFile(running).setFileTime(old.addSecs(-60), QFileDevice::FileModificationTime);
+    // Protected by neither count nor age: only the lock keeps it.
+    FlightRecorder::prune(dir.path(), QFileInfo(running).size(), QString(),
+                          {0, 0, QDateTime::currentDateTime()});
+    EXPECT_EQ(names(dir.path()), QStringList{QFileInfo(running).fileName()});
+    other.recorder.end();
+}
+
+// Two runs within the same second, or beside a packed recording of that
+// name, never share a file.
+TEST(FlightRecorder, NamesAreTakenAtomically) {
+    QTemporaryDir dir;
+    Traffic a(dir.path(), {}), b(dir.path(), {}), c(dir.path(), {});
+    ASSERT_TRUE(a.recorder.begin(engineHeader()));
+    ASSERT_TRUE(b.recorder.begin(engineHeader()));
+    EXPECT_EQ(QFileInfo(a.recorder.path()).fileName(), "2026-03-01_09-30-05_001.vrec");
+    EXPECT_EQ(QFileInfo(b.recorder.path()).fileName(), "2026-03-01_09-30-05_001-2.vrec");
+    a.recorder.end(); // now 2026-03-01_09-30-05_001.vrec.gz
+    ASSERT_TRUE(c.recorder.begin(engineHeader()));
+    EXPECT_EQ(QFileInfo(c.recorder.path()).fileName(), "2026-03-01_09-30-05_001-3.vrec");
+    b.recorder.end();
+    c.recorder.end();
+    EXPECT_EQ(names(dir.path()).size(), 3);
+}
+
+// A long session goes on in parts, each packed and readable on its own; the
+// limit is checked as each starts and removes only unprotected recordings.
+TEST(FlightRecorder, ALongSessionContinuesInParts) {
+    QTemporaryDir dir;
+    const QDateTime old = QDateTime::currentDateTime().addDays(-30);
+    for (int i = 0; i < 25; ++i)
+        makeFile(dir.filePath(QStringLiteral("old%1.vrec.gz").arg(i, 2, 10, QChar('0'))), 1000,
+                 old.addSecs(i));
+    RecorderSettings settings;
+    settings.partBytes = 4000;
+    settings.limitBytes = 26000;
+    Traffic t(dir.path(), settings);
+    ASSERT_TRUE(t.recorder.begin(engineHeader()));
+    t.port.Open();
+    for (int i = 0; i < 150; ++i) {
+        t.port.write("0801\r");
+        QString reply;
+        t.port.ReadStr(reply, 100);
+    }
+    t.recorder.end();
+    QStringList parts = names(dir.path()).filter("2026-03-01");
+    ASSERT_GE(parts.size(), 3) << parts.join(' ').toStdString();
+    for (const QString& name : parts) {
+        EXPECT_TRUE(name.endsWith(".vrec.gz")) << name.toStdString();
+        const std::optional<Recording::File> f = Recording::read(dir.filePath(name));
+        ASSERT_TRUE(f) << name.toStdString();
+        EXPECT_TRUE(f->badLines.isEmpty());
+        EXPECT_FALSE(f->chunks.isEmpty());
+    }
+    const std::optional<Recording::File> second =
+        Recording::read(dir.filePath("2026-03-01_09-30-05_001.part2.vrec.gz"));
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->value("Part"), "2");
+    EXPECT_EQ(second->value("Continues"), "2026-03-01_09-30-05_001.vrec.gz");
+    EXPECT_EQ(second->value("Unit"), "001 [01]");
+    // The old sessions made room as parts were added; the 19 newest of them
+    // are among the 20 newest sessions and stay.
+    const qsizetype oldLeft = names(dir.path()).filter("old").size();
+    EXPECT_LT(oldLeft, 25);
+    EXPECT_GE(oldLeft, 19);
+    EXPECT_TRUE(names(dir.path()).contains("old24.vrec.gz"));
+    EXPECT_EQ(FlightRecorder::sessionOf("2026-03-01_09-30-05_001.part12.vrec.gz"),
+              "2026-03-01_09-30-05_001");
+}
+
+// On a real full filesystem the recorder gives the system's reason.
+TEST(FlightRecorder, AFullFilesystemGivesTheSystemsReason) {
+    QTemporaryDir dir;
+    const QByteArray at = QFile::encodeName(dir.path());
+    if (::mount("tmpfs", at.constData(), "tmpfs", 0, "size=16k") != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here: " << strerror(errno);
+    struct Unmount {
+        QByteArray at;
+        ~Unmount() { ::umount(at.constData()); }
+    } unmount{at};
+    Traffic t(dir.path(), {});
+    ASSERT_TRUE(t.recorder.begin(engineHeader()));
+    t.port.Open();
+    for (int i = 0; i < 1000 && t.recorder.isRecording(); ++i)
+        t.port.write("0801\r");
+    ASSERT_FALSE(t.recorder.isRecording());
+    const std::optional<QString> failure = t.recorder.takeUnreportedFailure();
+    ASSERT_TRUE(failure);
+    EXPECT_TRUE(failure->endsWith(QString::fromLocal8Bit(strerror(ENOSPC))))
+        << failure->toStdString();
+}
+
+// A plain cable's K-line bytes and edges, to the microsecond, beside the text.
+TEST(Recording, KLineBytesAndEdgesReadBackAsWritten) {
+    QTemporaryDir dir;
+    Traffic t(dir.path(), {});
+    ASSERT_TRUE(t.recorder.begin(engineHeader()));
+    const int64_t startUs = Clock::nowUs();
+    t.recorder.kLineBreak(true, 25, startUs + 900000);
+    t.recorder.kLineBreak(false, 0, startUs + 925000);
+    t.recorder.kLineBytes(true, QByteArray("\x01\x0A", 2), startUs + 1812340);
+    t.recorder.kLineBytes(false, QByteArray("\x01\xF5\x00", 3), startUs + 1813467);
+    t.recorder.end();
+    const QByteArray text = *Recording::load(t.recorder.path(), Recording::MaxBytes);
+    EXPECT_TRUE(text.contains(" K> 01 0A\n")) << text.constData();
+    EXPECT_TRUE(text.contains(" K< 01 F5 00\n"));
+    EXPECT_TRUE(text.contains(" K! break 25\n"));
+    EXPECT_TRUE(text.contains(" K! release\n"));
+    const Recording::File file = Recording::parse(text);
+    EXPECT_TRUE(file.badLines.isEmpty());
+    QList<Recording::Chunk> kline;
+    for (const Recording::Chunk& c : file.chunks)
+        if (c.isKLine())
+            kline << c;
+    ASSERT_EQ(kline.size(), 4);
+    EXPECT_EQ(kline[0].direction, Recording::Direction::KLineEdge);
+    EXPECT_EQ(kline[0].bytes, "break 25");
+    EXPECT_EQ(kline[2].direction, Recording::Direction::KLineSent);
+    EXPECT_EQ(kline[3].direction, Recording::Direction::KLineReceived);
+    EXPECT_EQ(kline[3].bytes, QByteArray("\x01\xF5\x00", 3));
+    // The start is taken a little before startUs: the times are at least so.
+    EXPECT_GE(kline[3].ms * 1000 + kline[3].micros, 1813467);
+    EXPECT_EQ((kline[3].ms * 1000 + kline[3].micros) - (kline[2].ms * 1000 + kline[2].micros),
+              1127);
+    for (const Recording::Chunk& c : kline)
+        EXPECT_EQ(Recording::parseChunk(Recording::chunkLine(c))->bytes, c.bytes);
+    for (const char* bad :
+         {"   12.34 K> 01", "   12.345 K> 0", "   12.345 K? 01", "  1.234 > x", "   12.345 K> 0G"})
+        EXPECT_FALSE(Recording::parseChunk(bad)) << bad;
 }

@@ -134,3 +134,49 @@ TEST(ScanDiff, UnitsAndFaultsThatCameWentOrChanged) {
                      "searched only in the older report: 009 [09] - Zentralelektrik",
                      "searched only in the newer report: 025 [19] - CAN Gateway"}));
 }
+
+TEST(ScanDiff, AFaultIsGoneOnlyWhenBothReadsWorked) {
+    // The newer unit lists no faults: marked empty, refused or unreadable, or
+    // without a mark (a report of before the marks).
+    const QString before = Report({UnitLines(Kombi, "1J0920826C", {{18010, 35}})});
+    const auto newer = [](const QString& mark) {
+        QStringList unit = UnitLines(Kombi, "1J0920826C", {});
+        if (!mark.isEmpty())
+            unit.insert(unit.size() - 2, mark);
+        return Report({unit});
+    };
+    EXPECT_EQ(DiffScanReports(before, newer("## faults: empty")).goneFaults.size(), 1);
+    for (const QString& mark : {QString("## faults: refused"), QString("## faults: unreadable"),
+                                QString("## faults: unsupported"), QString()}) {
+        SCOPED_TRACE(mark.toStdString());
+        const ScanDifference d = DiffScanReports(before, newer(mark));
+        EXPECT_TRUE(d.goneFaults.isEmpty());
+        ASSERT_EQ(d.notCompared.size(), 1);
+    }
+    EXPECT_EQ(ScanDifferenceLines(DiffScanReports(before, newer("## faults: refused")), 10000),
+              QStringList({"faults not compared: 017 [11] - Motor 2: older report read, newer "
+                           "report refused"}));
+    // Marks are not units: an old reader's view of the report is unchanged.
+    const ScanReport marked =
+        ParseScanReport(newer("## faults: refused") + "## search: cut short\n");
+    ASSERT_EQ(marked.units.size(), 1);
+    EXPECT_EQ(marked.units[0].faultRead, ScanFaultRead::Refused);
+    EXPECT_TRUE(marked.cutShort);
+}
+
+TEST(ScanDiff, AReplacedOrRecodedUnitIsNamed) {
+    const QString before = Report({UnitLines(Kombi, "1J0920826C", {})});
+    QStringList recoded = UnitLines(Kombi, "1J0920826C", {});
+    recoded.replaceInStrings("01262", "01263");
+    const ScanDifference r = DiffScanReports(before, Report({recoded}));
+    ASSERT_EQ(r.recoded.size(), 1);
+    EXPECT_TRUE(r.replaced.isEmpty());
+    EXPECT_EQ(ScanDifferenceLines(r, 10000),
+              QStringList({"unit recoded: 017 [11] - Motor 2: coding 01262, workshop code 04711 "
+                           "-> coding 01263, workshop code 04711"}));
+    const ScanDifference p = DiffScanReports(before, Report({UnitLines(Kombi, "1J0920826D", {})}));
+    ASSERT_EQ(p.replaced.size(), 1);
+    EXPECT_EQ(p.replaced[0].before.partNumber, "1J0920826C");
+    EXPECT_EQ(p.replaced[0].after.partNumber, "1J0920826D");
+    EXPECT_TRUE(p.recoded.isEmpty());
+}

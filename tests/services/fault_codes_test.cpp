@@ -1,4 +1,5 @@
 // The fault code read against replies played on a pseudo-terminal.
+#include "config/strings.h"
 #include "services/fault_codes.h"
 #include "services/hex_number.h"
 #include "support/channel_fixture.h"
@@ -18,8 +19,12 @@ TEST_F(FaultCodes, FaultCodeReplies) {
         {"465A-xx-A1\r0101A1\r>", Found, {{18010, 0xA1}, {257, 0xA1}}},
         {"4657 23\r0012 88\r0000 23\rFFFF 23\r465A 00\r>", Found, {{18007, 35}, {18010, 0}}},
         {"FFFF 88\r>", Empty, {}},
-        {"NA\r>", Empty, {}},
-        {">", Empty, {}},
+        // A refusal is no "no errors stored": nothing is known of the memory.
+        {"NA\r>", Refused, {}},
+        {"ERROR\r>", Refused, {}},
+        {"?\r>", Refused, {}},
+        {"\r>", Refused, {}},
+        {">", Refused, {}},
         {"0A\r>", Unsupported, {}},
         {"0A\r0000 00\rzz\r>", Unsupported, {}},
     };
@@ -47,6 +52,16 @@ TEST_F(FaultCodes, FaultLineThatIsNotHexEndsTheRead) {
     pty.write("4657 23\r"); // no prompt
     FaultCodeList list;
     EXPECT_THROW(ReadFaultCodes(channel, list), EDataError);
+}
+
+TEST(FaultCodeText, EachOutcomeHasItsOwnMessageAndWord) {
+    using enum FaultReadOutcome;
+    EXPECT_EQ(FaultOutcomeMessageId(Empty), 40);
+    EXPECT_EQ(FaultOutcomeMessageId(Found), 40);
+    EXPECT_EQ(FaultOutcomeMessageId(Unsupported), 68);
+    EXPECT_EQ(FaultOutcomeMessageId(Refused), OutcomeText::FaultMemoryRefused);
+    EXPECT_EQ(FaultOutcomeWord(Refused), "refused");
+    EXPECT_EQ(FaultOutcomeWord(Unsupported), "unsupported");
 }
 
 TEST(FaultCodeText, DigitsAndTableCell) {

@@ -262,6 +262,23 @@ TEST_F(Requests, AdaptationReadAndSave) {
     EXPECT_EQ(pty.read(), "1001012C\r112CC73039\r05\r");
 }
 
+TEST_F(Requests, AClearIsRefusedOnlyByAnErrorWord) {
+    struct Case {
+        const char* reply;
+        bool accepted;
+    } cases[] = {
+        {">", true},         {"00\r>", true}, {"NA\r>", false},
+        {"ERROR\r>", false}, {"?\r>", false}, {"\r>", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reply);
+        pty.write(c.reply);
+        EXPECT_EQ(ClearFaultCodes(channel), c.accepted);
+        EXPECT_TRUE(replyConsumed());
+        EXPECT_EQ(pty.read(), "05\r");
+    }
+}
+
 TEST_F(Requests, SingleValuesLeaveThePromptToTheCaller) {
     struct Case {
         std::function<bool()> call;

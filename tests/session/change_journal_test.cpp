@@ -22,6 +22,7 @@ Baud=9600
 Ident1=TK0920826C
 Ident2=Testkombi
 Ident3=V57
+Ident4=IMMO-IDENTIFIKATION VWZ7Z0W0123456
 Coding=1262
 WorkshopCode=12345
 CodingMax=20000
@@ -62,6 +63,15 @@ protected:
     std::function<bool()> promptsDone() {
         return [this] { return prompts.pending() == 0; };
     }
+    QByteArray journalText() const {
+        QFile f(journalPath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void setJournalText(const QByteArray& text) const {
+        QFile f(journalPath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text);
+    }
 
     std::unique_ptr<SimProcess> sim;
 };
@@ -97,14 +107,19 @@ TEST_F(ChangeJournalTest, CodingWriteIsJournalledAndCanBeUndone) {
              EXPECT_TRUE(w.CodingUndoButton->isVisible());
              EXPECT_TRUE(w.CodingUndoButton->isEnabled());
              EXPECT_EQ(w.CodingUndoButton->text(), "&Zurück auf 01262");
-             // The same question as a write; No sends and journals nothing.
-             prompts.expectQuestion(false, Question);
+             // The question names the unit and both values; No sends and
+             // journals nothing.
+             prompts.expectQuestion(false,
+                                    "Steuergerät " + w.ComboBox2->currentText() +
+                                        ", Teilenummer TK0 920 826 C\r\nCodierung jetzt: 01263\r\n"
+                                        "Rückgängig schreibt: 01262\r\n\r\n" +
+                                        Question);
              w.CodingUndoButton->click();
          }},
         {"undo declined", promptsDone(),
          [&] {
              EXPECT_EQ(journal().size(), 2);
-             prompts.expectQuestion(true, Question);
+             prompts.expectQuestion(true);
              prompts.expectMessage(w.Str(83));
              w.CodingUndoButton->click();
          }},
@@ -139,11 +154,12 @@ TEST_F(ChangeJournalTest, AJournalThatCannotBeWrittenStopsTheWrite) {
     QDir(dir.path()).mkpath("data-home");
     writeFile("data-home/vandrix", "in the way");
     TForm1& w = openWindow();
-    // The recordings cannot be written either, and say so once.
-    prompts.expectMessageContaining("nicht mehr aufgezeichnet");
     drive({
         {"connected", [] { return true; },
          [&] {
+             // The recordings cannot be written either: the status bar says so
+             // while the session runs, a box once it has ended.
+             EXPECT_TRUE(w.StatusBar1->toolTip().contains("nicht mehr aufgezeichnet"));
              w.PageControl1->setActivePage(w.TabSheet4);
              w.Edit7->setText("1300");
              prompts.expectQuestion(true);
@@ -163,7 +179,8 @@ TEST_F(ChangeJournalTest, AJournalThatCannotBeWrittenStopsTheWrite) {
              prompts.expectMessageContaining("Änderungsprotokoll");
              w.BitBtn8Click();
          }},
-        {"refused too", promptsDone()},
+        {"refused too", promptsDone(),
+         [&] { prompts.expectMessageContaining("nicht mehr aufgezeichnet"); }},
     });
     EXPECT_TRUE(sent("^07").isEmpty());
     EXPECT_TRUE(sent("^10.{6}$").isEmpty());
@@ -202,8 +219,13 @@ TEST_F(ChangeJournalTest, AdaptationSaveIsJournalledAndItsChannelUndone) {
         {"refused", promptsDone(),
          [&] {
              EXPECT_EQ(w.AdaptationLastChange->text(), "Letzte Änderung Kanal 2: 300 → 500");
-             // The undo puts channel 2 back while the page shows channel 1.
-             prompts.expectQuestion(true, Question);
+             // The undo puts channel 2 back while the page shows channel 1:
+             // it reads the channel and names it.
+             prompts.expectQuestion(true,
+                                    "Steuergerät " + w.ComboBox2->currentText() +
+                                        ", Teilenummer TK0 920 826 C\r\nKanal 2 jetzt: 500\r\n"
+                                        "Rückgängig schreibt in Kanal 2: 300\r\n\r\n" +
+                                        Question);
              prompts.expectMessage(w.Str(83));
              w.AdaptationUndoButton->click();
          }},
@@ -222,5 +244,73 @@ TEST_F(ChangeJournalTest, AdaptationSaveIsJournalledAndItsChannelUndone) {
     EXPECT_EQ(lines[5].before, "500");
     EXPECT_EQ(lines[5].requested, "300");
     EXPECT_TRUE(lines[5].undo);
+    expectIdleWindow();
+}
+
+// The journal names the car: another car of the model (another immobiliser
+// text), a unit recoded since, and a change whose result never reached the
+// journal are not undone; the last is completed at the next connection.
+TEST_F(ChangeJournalTest, UndoOnlyOntoTheSameCarStillHoldingTheValueLeft) {
+    TForm1& w = openWindow();
+    drive({
+        {"connected", [] { return true; },
+         [&] {
+             w.PageControl1->setActivePage(w.TabSheet4);
+             w.Edit7->setText("1263");
+             prompts.expectQuestion(true);
+             prompts.expectMessage(w.Str(83));
+             w.BitBtn7Click();
+         }},
+        {"written", promptsDone()},
+    });
+    const QByteArray written = journalText();
+    ASSERT_TRUE(written.contains("IMMO-IDENTIFIKATION VWZ7Z0W0123456"));
+    ASSERT_EQ(journal().size(), 2);
+    EXPECT_EQ(journal()[1].codingAfter, "01263");
+
+    // Another car of the same model.
+    setJournalText(QByteArray(written).replace("VWZ7Z0W0123456", "VWZ7Z0W0999999"));
+    drive(
+        {{"connected", [] { return true; }, [&] { EXPECT_TRUE(w.CodingUndoButton->isHidden()); }}});
+
+    // This car, but its coding is no longer what the change left.
+    setJournalText(QByteArray(written).replace(";01263;", ";01300;"));
+    drive({{"connected", [] { return true; },
+            [&] {
+                EXPECT_FALSE(w.CodingUndoButton->isHidden());
+                EXPECT_FALSE(w.CodingUndoButton->isEnabled());
+                EXPECT_TRUE(w.CodingUndoButton->toolTip().contains("jetzt 01263, nicht 01300"));
+            }}});
+
+    // Killed after "sent": no result line. The unit's coding is read back at
+    // the next connection and completes the change.
+    setJournalText(written.left(written.lastIndexOf('\n', written.size() - 2) + 1));
+    ASSERT_EQ(journal().size(), 1);
+    drive({{"connected", [] { return true; },
+            [&] {
+                EXPECT_EQ(w.CodingLastChange->text(),
+                          "Ergebnis nachgetragen: 01262 → 01263 wurde übernommen (jetzt 01263)");
+                EXPECT_TRUE(w.CodingUndoButton->isEnabled());
+            }}});
+    QList<JournalEntry> lines = journal();
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[1].stage, JournalEntry::Stage::Applied);
+    EXPECT_EQ(lines[1].readBack, "01263");
+
+    // A change that did not reach the unit: not applied, and the undo offers
+    // nothing from two changes back.
+    const QByteArray sentOnly = written.left(written.lastIndexOf('\n', written.size() - 2) + 1);
+    setJournalText(QByteArray(sentOnly).replace(";01263;sent", ";01400;sent"));
+    drive({{"connected", [] { return true; },
+            [&] {
+                EXPECT_EQ(
+                    w.CodingLastChange->text(),
+                    "Ergebnis nachgetragen: 01262 → 01400 wurde nicht übernommen (jetzt 01263)");
+                EXPECT_TRUE(w.CodingUndoButton->isHidden());
+            }}});
+    lines = journal();
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines[1].stage, JournalEntry::Stage::NotApplied);
+    EXPECT_EQ(sent("^07").size(), 1);
     expectIdleWindow();
 }

@@ -1,5 +1,5 @@
 // The fault code page in whole sessions against the simulator: the table with
-// its texts, the units without faults or without a fault read, the clear
+// its texts, the units without faults, without a fault read or refusing it, the clear
 // after the warning, and a fault line that is no number.
 #include "support/sim_process.h"
 #include "support/ui/session_fixture.h"
@@ -42,6 +42,18 @@ Ident3=0001
 Coding=1
 WorkshopCode=12345
 DtcSupported=0
+
+[RefusesFaultRead]
+Address=4
+Protocol=KW1281
+Baud=9600
+Ident1=RE0FUSE004
+Ident2=Pruefairbag
+Ident3=0001
+Coding=1
+WorkshopCode=12345
+Dtc=00532:35
+Refuse=02
 )";
 
 QStringList row(const TForm1& w, int r) {
@@ -99,6 +111,9 @@ TEST_F(FaultCodePageTest, UnitsWithoutFaultsOrWithoutAFaultReadSayWhy) {
     } cases[] = {
         {2, "Keine Fehler gespeichert"}, // the unit's own "no fault" line FFFF 88
         {3, "Funktion DTC Auslesen wird vom Steuergerät nicht unterstüzt."}, // "0A"
+        // "NA": the memory may hold faults, so never "no errors stored".
+        {4, "Der Fehlerspeicher ließ sich nicht lesen: das Steuergerät hat die Anfrage "
+            "abgelehnt."},
     };
     for (const auto& c : cases) {
         TForm1& w = openWindow(*sim, c.address);

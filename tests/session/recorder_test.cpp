@@ -56,12 +56,14 @@ TEST_F(RecorderTest, ASessionIsRecordedAsTheInterfaceSawItAndTheTraceNamesTheFil
     // The user's data folder, named by date, time and unit.
     EXPECT_EQ(QFileInfo(w.Recorder.path()).absolutePath(),
               QFileInfo(RecordingsFolder()).absoluteFilePath());
-    EXPECT_TRUE(QFileInfo(w.Recorder.path()).fileName().endsWith("_003.vrec"));
+    EXPECT_TRUE(QFileInfo(w.Recorder.path()).fileName().endsWith("_003.vrec.gz"));
 
     w.Trace.Close();
     QFile trace(dir.filePath("debug.txt"));
     ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(trace.readAll().contains(("Recording " + w.Recorder.path()).toLocal8Bit()));
+    // The file as it was written; packed once the session ended.
+    const QString written = w.Recorder.path().chopped(int(qstrlen(Recording::CompressedSuffix)));
+    EXPECT_TRUE(trace.readAll().contains(("Recording " + written).toLocal8Bit()));
 }
 
 TEST_F(RecorderTest, KeyAufzeichnungNeinRecordsNothing) {
@@ -99,7 +101,7 @@ TEST_F(RecorderTest, ASearchIsOneRecordingOfEveryUnitTried) {
     const Recording::File file = lastRecording();
     EXPECT_EQ(file.value("Kind"), "search");
     EXPECT_EQ(file.value("Unit"), "001 [01], 005 [05]");
-    EXPECT_TRUE(QFileInfo(w.Recorder.path()).fileName().endsWith("_search.vrec"));
+    EXPECT_TRUE(QFileInfo(w.Recorder.path()).fileName().endsWith("_search.vrec.gz"));
     EXPECT_EQ(RecordedCommands(file), sim.commands());
     EXPECT_TRUE(sim.commands().contains("ATD01") && sim.commands().contains("ATD05"));
 }

@@ -177,7 +177,7 @@ TEST_F(RecordingTest, WritesTheSimulatorsUnits) {
     const QString target = qEnvironmentVariable("VANDRIX_WRITE_RECORDINGS");
     if (target.isEmpty())
         GTEST_SKIP() << "set VANDRIX_WRITE_RECORDINGS to a folder to write the recordings";
-    for (const int unit : {1, 2, 3, 9, 17, 21}) {
+    for (const int unit : {1, 2, 3, 9, 21, 23}) {
         SimProcess sim;
         ASSERT_TRUE(sim.started());
         makeWindow(sim.terminalPath());

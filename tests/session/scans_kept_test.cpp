@@ -36,11 +36,30 @@ Ident3=V57
 Coding=1262
 WorkshopCode=4711
 Dtc=18010:35, 00257:161
+
+[Brakes]
+Address=3
+Protocol=KW1281
+Baud=9600
+Ident1=1J0907379G
+Ident2=ABS VDO
+Ident3=0001
+Coding=1
+WorkshopCode=4711
+Dtc=00532:35
+Refuse=02
 )";
 
 QByteArray contents(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A kept report without its mark lines: the text the search page showed.
+QString withoutMarks(const QString& kept) {
+    QStringList lines = kept.split('\n');
+    lines.removeIf([](const QString& line) { return line.startsWith("## "); });
+    return lines.join('\n');
 }
 
 } // namespace
@@ -79,7 +98,7 @@ TEST_F(ScansKeptTest, EverySearchLeavesItsReportOnDisk) {
             .hasMatch())
         << first.toStdString();
     const QString firstPath = scansFolder + '/' + first;
-    EXPECT_EQ(QString::fromUtf8(contents(firstPath)), w.Memo2->toPlainText() + '\n');
+    EXPECT_EQ(withoutMarks(QString::fromUtf8(contents(firstPath))), w.Memo2->toPlainText() + '\n');
     EXPECT_EQ(w.ScanSavedLabel->toolTip(), "Bericht gespeichert: " + firstPath);
     EXPECT_TRUE(w.ScanSavedLabel->text().endsWith(first)) << w.ScanSavedLabel->text().toStdString();
     EXPECT_TRUE(w.ScanSavedLabel->isVisible());
@@ -87,6 +106,9 @@ TEST_F(ScansKeptTest, EverySearchLeavesItsReportOnDisk) {
     EXPECT_TRUE(report.complete);
     ASSERT_EQ(report.units.size(), 2);
     EXPECT_EQ(report.units[1].faults.size(), 2);
+    EXPECT_EQ(report.units[0].faultRead, ScanFaultRead::Empty);
+    EXPECT_EQ(report.units[1].faultRead, ScanFaultRead::Found);
+    EXPECT_FALSE(report.cutShort);
 
     // Without a car the name is the date and time alone; a second search in
     // the same second keeps both.
@@ -113,4 +135,52 @@ TEST_F(ScansKeptTest, EverySearchLeavesItsReportOnDisk) {
     EXPECT_TRUE(w.ScanSavedLabel->toolTip().startsWith("Bericht nicht gespeichert: "));
     EXPECT_EQ(prompts.shown().size(), 0u);
     expectIdleWindow();
+}
+
+TEST_F(ScansKeptTest, KeptScansMarkARefusedReadAndASearchCutShort) {
+    const auto search = [&](const SimProcess& car, std::initializer_list<int> addresses) {
+        const QStringList before = scans();
+        TForm1& w = makeWindow(car.terminalPath());
+        w.ComboBox2->setCurrentIndex(1);
+        w.ComboBox2Change();
+        for (int i = 0; i < w.CheckListBox1->count(); ++i)
+            for (int a : addresses)
+                if (w.CheckListBox1->item(i)->text().left(3).toInt() == a)
+                    w.CheckListBox1->item(i)->setCheckState(Qt::Checked);
+        w.show();
+        w.BitBtn3->click();
+        QStringList added = scans();
+        added.removeIf([&](const QString& name) { return before.contains(name); });
+        EXPECT_EQ(added.size(), 1);
+        return added.isEmpty() ? QString()
+                               : QString::fromUtf8(contents(scansFolder + '/' + added[0]));
+    };
+
+    // Unit 3 refuses its fault read: the page shows no faults, the file says why.
+    const QString whole = search(*sim, {1, 3, 17});
+    EXPECT_EQ(withoutMarks(whole), window->Memo2->toPlainText() + '\n');
+    const ScanReport first = ParseScanReport(whole);
+    EXPECT_TRUE(first.complete);
+    EXPECT_FALSE(first.cutShort);
+    ASSERT_EQ(first.units.size(), 3);
+    EXPECT_EQ(first.units[1].faultRead, ScanFaultRead::Refused);
+    EXPECT_TRUE(first.units[1].faults.isEmpty());
+    EXPECT_EQ(first.units[2].faultRead, ScanFaultRead::Found);
+
+    // A failure in the first fault read cuts the search short.
+    SimProcess failing(
+        {"--scenario", dir.filePath(QStringLiteral("scenario.ini")), "--fault", "dataerror@02"});
+    ASSERT_TRUE(failing.started());
+    prompts.expectMessage(QString(), "Vandrix", PromptIcon::Error);
+    const ScanReport cut = ParseScanReport(search(failing, {1, 3, 17}));
+    prompts.verifyDone();
+    EXPECT_FALSE(cut.complete);
+    EXPECT_TRUE(cut.cutShort);
+    ASSERT_EQ(cut.units.size(), 1);
+    EXPECT_EQ(cut.units[0].faultRead, ScanFaultRead::Unreadable);
+
+    // The unread memory makes no fault "gone".
+    const ScanDifference diff = DiffScanReports(first, cut);
+    EXPECT_TRUE(diff.goneFaults.isEmpty());
+    EXPECT_EQ(diff.notCompared.size(), 1);
 }

@@ -310,7 +310,7 @@ TEST_F(SessionTest, AProgramErrorEndsTheSessionWithABoxNamingItAndATraceLine) {
 TEST_F(SessionTest, TheDemoInterfaceNeedsNoHardware) {
     TForm1& w = makeWindow(QString(), {});
     ASSERT_TRUE(IsDemoInterfaceName(w.ComboBox1->currentText()));
-    chooseUnit(17);
+    chooseUnit(23);
     QString part;
     runSession([&] { part = w.Label6->text(); });
     EXPECT_EQ(part, "1J0 920 826 C");

@@ -4,9 +4,12 @@
 #include "support/sim_process.h"
 #include "support/ui/session_fixture.h"
 
+#include "reports/scan_diff.h"
+
 #include <QCheckBox>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 
 namespace {
 
@@ -172,6 +175,9 @@ TEST_F(UnitSearchTest, EnglishReportWithoutCodeTextsKeepsTheStatusTexts) {
 TEST_F(UnitSearchTest, DisconnectFinishesTheCurrentAddressThenCloses) {
     // Slow units, so the third address is still being read when the user acts.
     auto sim = startSim({"--kline-ms", "60"});
+    const QByteArray userData = qgetenv("XDG_DATA_HOME");
+    const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", userData); });
+    qputenv("XDG_DATA_HOME", dir.filePath("data-home").toUtf8());
     TForm1& w = openSearch(sim->terminalPath(), {1, 2, 3, 17, 5});
     bool pressed = false;
     QTimer user;
@@ -194,6 +200,15 @@ TEST_F(UnitSearchTest, DisconnectFinishesTheCurrentAddressThenCloses) {
     EXPECT_EQ(sim->commands().filter(QRegularExpression("^ATD")),
               QStringList({"ATD01", "ATD02", "ATD03"}));
     expectSearchOver();
+    // The kept file says the ticked units 17 and 5 were never searched.
+    const QDir scans(dir.filePath("data-home/vandrix/scans"));
+    const QStringList kept = scans.entryList(QDir::Files);
+    ASSERT_EQ(kept.size(), 1);
+    QFile file(scans.filePath(kept[0]));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const ScanReport saved = ParseScanReport(QString::fromUtf8(file.readAll()));
+    EXPECT_TRUE(saved.cutShort);
+    EXPECT_EQ(saved.units.size(), 3);
 }
 
 TEST_F(UnitSearchTest, AFailureWhileReadingFaultsStopsTheReportAndFreesTheWindow) {

@@ -109,3 +109,23 @@ TEST(SimulatorHost, KeepsABoundedRecordOfCommandsAndNoneWhenAskedTo) {
         EXPECT_EQ(kept.count("ATI"), kept.size() - 1);
     }
 }
+
+// The demo a user chooses answers at the pace of the real wire: the reset
+// answer's 24 characters take 0.52 ms each at 19200 baud (20 of them allow
+// for where the simulator starts its clock).
+TEST(SimulatorHost, APacedDemoAnswersNoFasterThanTheWire) {
+    SimulatorHost host;
+    host.setPaced(true);
+    QString error;
+    ASSERT_TRUE(host.start(demoCar(), &error)) << error.toStdString();
+    TSerialPort port;
+    OpenLikeTheProgram(port, host.slavePath());
+    CommandChannel ch(port);
+    const auto sent = std::chrono::steady_clock::now();
+    ch.SendText("ATZ\r");
+    EXPECT_EQ(ch.ReadReplyLine(false), "RESET");
+    EXPECT_EQ(ch.ReadReplyLine(false), "Vandrix Pro v2.1");
+    EXPECT_EQ(ch.ReadReplyLine(false), ">");
+    EXPECT_GE(std::chrono::steady_clock::now() - sent, std::chrono::microseconds(20 * 520));
+    host.stop();
+}

@@ -3,6 +3,8 @@
 #include "link/recording.h"
 #include "sim/replay_engine.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -132,4 +134,66 @@ TEST(Replay, BytesBeforeTheFirstCommandOrAfterAReopenAnswerNothing) {
     EXPECT_EQ(exchanges[2].command, "C");
     ASSERT_EQ(exchanges[2].reply.size(), 1u);
     EXPECT_EQ(exchanges[2].reply[0].bytes, "two\r");
+}
+
+namespace {
+std::string served(ReplayEngine& engine, std::string_view command) {
+    engine.receive(command, 0);
+    std::string out;
+    engine.takeOutput(0, out);
+    return out;
+}
+
+void write(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+} // namespace
+
+// Both forms are served; a plain cable's K-line lines lie below the text
+// dialogue and are skipped.
+TEST(Replay, ServesPackedRecordingsAndSkipsKLineLines) {
+    QTemporaryDir dir;
+    const QByteArray withKLine = QByteArray(Session).replace(
+        "    400 > 0801\\r\n",
+        "    400 > 0801\\r\n    401.250 K> 03 01 08 01 03\n    402.000 K! break 25\n"
+        "    410.500 K< 03 01 E7 01\n");
+    ASSERT_NE(withKLine, Session);
+    write(dir.filePath("plain.vrec"), withKLine);
+    QString error;
+    ASSERT_TRUE(
+        Recording::compress(dir.filePath("plain.vrec"), dir.filePath("packed.vrec.gz"), &error))
+        << error.toStdString();
+    for (const char* name : {"plain.vrec", "packed.vrec.gz"}) {
+        const std::unique_ptr<ReplayEngine> engine =
+            ReplayEngine::open(dir.filePath(name), false, &error);
+        ASSERT_TRUE(engine) << name << ": " << error.toStdString();
+        EXPECT_EQ(served(*engine, "0801\r"), "01 19 A0\r>") << name;
+        EXPECT_EQ(engine->mismatches(), 0);
+    }
+    // The packed form is never overwritten.
+    EXPECT_FALSE(
+        Recording::compress(dir.filePath("plain.vrec"), dir.filePath("packed.vrec.gz"), &error));
+}
+
+// A file that starts like a recording but holds none is refused, as an empty
+// or binary one is.
+TEST(Replay, ABodyThatIsNoRecordingIsRefused) {
+    QTemporaryDir dir;
+    const struct {
+        const char* what;
+        QByteArray text;
+    } cases[] = {
+        {"header only", "# Vandrix recording\n# Unit: 001 [01]\n"},
+        {"bad lines only", "# Vandrix recording\nhello\nworld\n12 ? x\n"},
+        {"mostly bad lines", "# Vandrix recording\n 1 > ATZ\\r\nx\ny\nz\n"},
+        {"no command", "# Vandrix recording\n 1 < RESET\\r\n"},
+    };
+    for (const auto& c : cases) {
+        write(dir.filePath("r.vrec"), c.text);
+        QString error;
+        EXPECT_FALSE(ReplayEngine::open(dir.filePath("r.vrec"), false, &error)) << c.what;
+        EXPECT_TRUE(error.contains("cannot replay")) << c.what;
+    }
 }

@@ -79,7 +79,7 @@ TEST(SimScenario, DemoCarHasTheAgreedUnits) {
     };
     for (const Expect& x :
          {Expect{1, "036906034AM", 1}, Expect{2, "09G927750FA", 2}, Expect{3, "1J0907379P", 1},
-          Expect{9, "1C0959799B", 1}, Expect{17, "1J0920826C", 1}, Expect{21, "1C0909605F", 1}}) {
+          Expect{9, "1C0959799B", 1}, Expect{23, "1J0920826C", 1}, Expect{21, "1C0909605F", 1}}) {
         const SimUnit* u = s.unit(x.address);
         ASSERT_NE(u, nullptr) << x.address;
         ASSERT_GE(u->ident.size(), 3u) << x.address;
@@ -88,8 +88,8 @@ TEST(SimScenario, DemoCarHasTheAgreedUnits) {
     }
     EXPECT_EQ(s.units.size(), 6u);
     EXPECT_EQ(s.unit(3)->dtcs.size(), 2u);
-    EXPECT_EQ(s.unit(17)->loginCode, 12345);
-    EXPECT_FALSE(s.unit(17)->outputTests.empty());
+    EXPECT_EQ(s.unit(23)->loginCode, 12345);
+    EXPECT_FALSE(s.unit(23)->outputTests.empty());
 
     // The engine's groups 1..10 are full and alive; its coolant warms up.
     SimEngine e(s);
