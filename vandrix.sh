@@ -138,7 +138,7 @@ test-arm64)
     command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
     export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(dirname "$PWD")}"
     cmake -S . -B "$ARM64_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake "${launcher[@]}" >/dev/null
+        -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake -DBUILD_TESTING=ON "${launcher[@]}" >/dev/null
     cmake --build "$ARM64_BUILD_DIR" --parallel "$(nproc)" --target "${ARM64_TESTS[@]}" data_files
     regex="^($(IFS='|'; echo "${ARM64_TESTS[*]}"))\$"
     (cd "$ARM64_BUILD_DIR" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" \
