@@ -27,16 +27,11 @@ ARM64_BUILD_DIR=${VANDRIX_ARM64_BUILD_DIR:-build-arm64}
 # What runs under emulation: the formula table and the other library tests,
 # the command line against the simulator, and the termios driver (skipped,
 # with its reason, where the emulator lacks termios2).
-ARM64_TESTS=(values_formula_table_test values_label_file_test values_measured_value_test
-             values_readiness_voltage_test values_shipped_labels_test
-             config_app_paths_test config_ini_edit_test config_ini_file_test config_strings_test
-             log_change_journal_test log_log_format_test log_log_numbers_test log_log_reader_test
-             log_measurement_log_file_test
-             reports_copy_texts_test reports_report_page_test reports_scan_diff_test
-             reports_search_report_test
-             services_fault_codes_test services_fault_texts_test services_identification_test
-             services_interface_check_test services_requests_test
-             cli_test kline_termios_test)
+ARM64_TESTS=(cli_test kline_termios_test)
+for f in tests/{values,config,log,reports,services}/*_test.cpp; do
+    d=${f#tests/}
+    ARM64_TESTS+=("${d%%/*}_$(basename "$f" .cpp)")
+done
 
 install_missing() {
     local missing=()

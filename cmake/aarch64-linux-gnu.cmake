@@ -24,6 +24,15 @@ set(QT_HOST_PATH /usr CACHE PATH "Prefix of the native Qt tools")
 set(QT_HOST_PATH_CMAKE_DIR /usr/lib/${CMAKE_HOST_SYSTEM_PROCESSOR}-linux-gnu/cmake
     CACHE PATH "CMake files of the native Qt tools")
 
+# zlib's headers are the same on every processor; the arm64 development
+# package would pull in the arm64 C headers and, with them, an upgrade of the
+# machine's kernel headers. The arm64 run-time library (a dependency of Qt)
+# links as well.
+set(VANDRIX_ARM64_ZLIB /usr/lib/aarch64-linux-gnu/libz.so.1)
+if(NOT EXISTS /usr/lib/aarch64-linux-gnu/libz.so AND EXISTS ${VANDRIX_ARM64_ZLIB})
+  set(ZLIB_LIBRARY ${VANDRIX_ARM64_ZLIB} CACHE FILEPATH "arm64 zlib")
+endif()
+
 # The arm64 C library of multiarch lives at the usual paths, so qemu needs no -L.
 find_program(VANDRIX_QEMU qemu-aarch64 REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${VANDRIX_QEMU})
