@@ -18,6 +18,8 @@ PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmar
           desktop-file-utils appstream ccache zlib1g-dev)
 # Only for building the Debian package: dpkg-shlibdeps finds its dependencies.
 PACKAGING=(dpkg-dev file)
+# Only for the tests: lintian checks the package last made by ./vandrix.sh package.
+TESTING=(lintian)
 BUILD_DIR=${VANDRIX_BUILD_DIR:-build}
 # The arm64 cross build: Debian's cross compiler, the arm64 Qt and test
 # libraries beside the native ones (multiarch), qemu-user to run the tests.
@@ -98,7 +100,7 @@ run)
     fi
     ;;
 test)
-    install_missing "${PACKAGES[@]}"
+    install_missing "${PACKAGES[@]}" "${TESTING[@]}"
     formatted=0
     check_format || formatted=1
     build ON

@@ -1,5 +1,7 @@
 #include "config/app_paths.h"
 
+#include "config/user_data.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -77,10 +79,9 @@ QString AppPaths::prepareConfigFile() const {
         return QString();
     }
     // The copy keeps the installed file's read-only mode; the user owns it.
-    if (QDir().mkpath(QFileInfo(m_configFile).path()) &&
+    if (MakePrivateFolder(QFileInfo(m_configFile).path()) &&
         QFile::copy(m_shippedConfig, m_configFile)) {
-        QFile::setPermissions(m_configFile, QFile::ReadOwner | QFile::WriteOwner |
-                                                QFile::ReadGroup | QFile::ReadOther);
+        QFile::setPermissions(m_configFile, PrivateFileMode);
         qCDebug(lcFiles) << "configuration" << m_configFile << "made from" << m_shippedConfig;
         return m_configFile;
     }
@@ -111,7 +112,7 @@ QString AppPaths::userFile(const QString& relativePath) const {
     if (m_userDataDir.isEmpty())
         return QString();
     const QString path = QDir(m_userDataDir).filePath(relativePath);
-    if (!QDir().mkpath(QFileInfo(path).path()))
+    if (!MakePrivateFolder(QFileInfo(path).path()))
         return QString();
     return path;
 }

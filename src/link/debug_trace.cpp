@@ -3,6 +3,7 @@
 #include "config/app_locale.h"
 #include "config/ini_file.h"
 #include "config/strings.h"
+#include "config/user_data.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -26,12 +27,15 @@ bool DebugTrace::Start(const QString& path, const QString& versionText, const QD
     m_failureReason.clear();
     m_file.setFileName(path);
     // The user's data folder of an installed program may not exist yet.
-    QDir().mkpath(QFileInfo(path).path());
+    MakePrivateFolder(QFileInfo(path).path());
     // Unbuffered, so a full disk shows at the line that hit it.
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered,
+                     PrivateFileMode)) {
         m_failureReason = m_file.errorString();
         return false;
     }
+    // A trace left readable by an earlier version is the user's alone from now on.
+    m_file.setPermissions(PrivateFileMode);
     if (!writeLine(QStringLiteral("Vandrix ") + versionText) || !writeLine(HeaderDateTime(now)) ||
         !writeLine(QString(40, QLatin1Char('-')))) {
         m_failureReason = m_file.errorString();

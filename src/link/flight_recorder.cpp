@@ -131,12 +131,9 @@ bool FlightRecorder::begin(const RecordingHeader& header) {
     end();
     if (!m_settings.enabled || failed())
         return false;
-    if (!QDir(m_folder).exists()) {
-        if (!QDir().mkpath(m_folder)) {
-            fail(m_folder, QStringLiteral("the folder cannot be made"));
-            return false;
-        }
-        QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (!MakePrivateFolder(m_folder)) {
+        fail(m_folder, QStringLiteral("the folder cannot be made"));
+        return false;
     }
     m_header = header;
     m_part = 1;

@@ -2,6 +2,8 @@
 
 #include "log/log_reader.h"
 
+#include "config/user_data.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -329,9 +331,7 @@ bool ChangeJournalFile::append(const JournalEntry& entry, QString* error) const 
     };
     const QFileInfo info(m_path);
     // A folder that cannot be made shows in the open's own reason below.
-    if (!info.absoluteDir().exists() && QDir().mkpath(info.absolutePath()))
-        QFile::setPermissions(info.absolutePath(),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    MakePrivateFolder(info.absolutePath());
     const QByteArray name = QFile::encodeName(m_path);
     const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)

@@ -3,6 +3,7 @@
 #include "log/log_format.h"
 
 #include "config/strings.h"
+#include "config/user_data.h"
 
 #include <QFileInfo>
 #include <cerrno>
@@ -22,7 +23,9 @@ bool MeasurementLogFile::open() {
     // Append, also when the file seemed missing: another program may have
     // created it since, and its content must survive. Unbuffered: every
     // write reaches the system at once.
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+    // A new log is the user's alone; one that exists keeps its mode.
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+                     PrivateFileMode)) {
         fail(m_file.errorString());
         return false;
     }

@@ -4,8 +4,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 // A car name as part of a file name: no folder separators, no blanks.
@@ -25,18 +29,33 @@ KeptScan SaveScanReport(const QString& report, const QString& carName, const QDa
     if (!carName.trimmed().isEmpty())
         base += QLatin1Char('_') + FileNamePart(carName);
     // Two searches in one second keep two reports.
+    // A folder that cannot be made shows in the file's own reason below.
+    MakePrivateFolder(folder);
+    // The name is taken by making the file, mode 0600, never by looking first:
+    // two instances in one second keep apart, and the save below keeps the mode.
     KeptScan kept;
     kept.path = folder + QLatin1Char('/') + base + QStringLiteral(".txt");
-    for (int n = 2; QFile::exists(kept.path); ++n)
+    for (int n = 2; n < 1000; ++n) {
+        const int fd = ::open(QFile::encodeName(kept.path).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            break;
+        }
+        if (errno != EEXIST)
+            break;
         kept.path = folder + QLatin1Char('/') + base + QStringLiteral("-%1.txt").arg(n);
+    }
 
-    // A folder that cannot be made shows in the file's own reason below.
-    QDir().mkpath(folder);
     QSaveFile file(kept.path);
     if (!file.open(QIODevice::WriteOnly) || file.write((report + QLatin1Char('\n')).toUtf8()) < 0 ||
-        !file.commit())
+        !file.commit()) {
         kept.failure =
             QDir::toNativeSeparators(kept.path) + QStringLiteral(": ") + file.errorString();
+        // No empty report left behind for a list of kept scans to trip over.
+        if (QFileInfo(kept.path).size() == 0)
+            QFile::remove(kept.path);
+    }
     return kept;
 }
 

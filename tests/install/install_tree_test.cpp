@@ -167,6 +167,11 @@ TEST_F(InstallTree, ProgramsDataAndDesktopFilesGoWhereALinuxDesktopLooks) {
         "share/applications/" + AppId + ".desktop",
         "share/icons/hicolor/scalable/apps/" + AppId + ".svg",
         "share/metainfo/" + AppId + ".metainfo.xml",
+        "share/man/man1/vandrix.1.gz",
+        "share/man/man1/vandrix-cli.1.gz",
+        "share/man/man1/vandrix-sim.1.gz",
+        "share/doc/vandrix/copyright",
+        "share/doc/vandrix/changelog.Debian.gz",
     };
     for (const QString& path : expected)
         EXPECT_TRUE(QFileInfo(prefix(path)).isFile()) << path.toStdString();
@@ -174,8 +179,9 @@ TEST_F(InstallTree, ProgramsDataAndDesktopFilesGoWhereALinuxDesktopLooks) {
         EXPECT_TRUE(QFileInfo(prefix(program)).isExecutable()) << program;
 
     // Nothing else: no build leftovers, no data beside the programs.
-    const QStringList places{"bin/vandrix", "share/vandrix/", "share/applications/", "share/icons/",
-                             "share/metainfo/"};
+    const QStringList places{"bin/vandrix",       "share/vandrix/",  "share/applications/",
+                             "share/icons/",      "share/metainfo/", "share/man/man1/",
+                             "share/doc/vandrix/"};
     for (const QString& path : snapshot(prefix()).keys()) {
         if (QFileInfo(prefix(path)).isDir())
             continue;
