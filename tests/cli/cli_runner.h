@@ -2,6 +2,8 @@
 // vandrix-cli as a process, the way a shell script runs it: standard input
 // and output are pipes, the regional settings are German unless a test says
 // otherwise.
+#include "support/built_program.h"
+
 #include <QByteArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -40,7 +42,7 @@ inline QProcessEnvironment CliEnvironment(const QString& locale = QStringLiteral
 inline void StartCli(QProcess& p, const QStringList& args,
                      const QProcessEnvironment& env = CliEnvironment()) {
     p.setProcessEnvironment(env);
-    p.start(CliExecutable(), args);
+    StartBuiltProgram(p, CliExecutable(), args);
     p.waitForStarted(5000);
     p.closeWriteChannel();
 }

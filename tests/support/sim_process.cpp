@@ -1,5 +1,7 @@
 #include "support/sim_process.h"
 
+#include "support/built_program.h"
+
 #include <QFile>
 #include <QThread>
 
@@ -14,7 +16,7 @@ SimProcess::SimProcess(const QStringList& options) {
     if (!data.isEmpty())
         args << QStringLiteral("--scenario") << data + QStringLiteral("/scenarios/demo_car.ini");
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
-    m_process.start(executable(), args + options);
+    StartBuiltProgram(m_process, executable(), args + options);
     if (!m_process.waitForStarted(5000))
         return;
     for (int i = 0; i < 50 && !m_process.canReadLine(); ++i)
