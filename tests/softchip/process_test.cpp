@@ -12,23 +12,21 @@
 
 namespace {
 
-struct PlainView : ConnectionView {
+struct PlainView : ConnectionObserver {
     ByteStream* port = nullptr;
     QString panels[4];
-    QList<int> errors;
-    void setStatusPanel(int panel, const QString& t) override {
-        if (panel < 4)
-            panels[panel] = t;
-    }
-    void setConnectionState(int) override {}
-    void setFixedBaudMarked(int) override {}
+    QList<AttemptEnd> errors;
+    void attemptStarted(int) override {}
     bool openPort() override {
         port->Open();
         return true;
     }
-    void showConnectionError(int id, const QString&) override { errors << id; }
-    void resetConnectionView() override {}
-    QString text(int id) const override { return QStringLiteral("<%1>").arg(id); }
+    void chipIdentified(const QString& line) override { panels[2] = line; }
+    void connected(int speedCode, ProtocolKind protocol) override {
+        panels[1] = KLineSpeedText(speedCode) + QStringLiteral(" Baud");
+        panels[3] = ProtocolName(protocol);
+    }
+    void attemptFailed(AttemptEnd end, const AttemptSeen&) override { errors << end; }
 };
 
 SoftChipStream::Opener cableAt(const QString& path) {
@@ -74,7 +72,7 @@ TEST(SoftChipProcess, ConnectsReadsAndEndsThroughTheProgramsSetup) {
         << int(info.End);
     EXPECT_EQ(view.panels[1], "10400 Baud");
     EXPECT_EQ(view.panels[2], "Vandrix Pro SW v1.0");
-    EXPECT_EQ(view.panels[3], "<24>KW 1281");
+    EXPECT_EQ(view.panels[3], "KW 1281");
     EXPECT_LT(info.ChipVersion, 2.0);
     const QStringList ident = reply(channel);
     EXPECT_EQ(ident.value(0), "036906034AM");
