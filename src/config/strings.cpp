@@ -333,9 +333,6 @@ constexpr Entry kTable[] = {
     {2514, u"Ergebnis unbekannt: die Verbindung brach ab, nachdem ein Schreibauftrag gesendet war"},
     {2515, u"groups --json braucht --count oder --seconds: ein JSON-Dokument entsteht erst am Ende. Fortlaufend, als JSON Lines, fragt monitor ab."},
     {2516, u"Suche abgebrochen nach %1 von %2 Steuergeräten."},
-    {2700, u"% der Skala"},
-    {2701, u"Demo-Auto"},
-    {2702, u"Fehlertexte: "},
     // The link's failures as the front ends word them.
     {2600, u"Kein Port gewählt."},
     {2601, u"Diesen Port gibt es nicht. Ist der Adapter eingesteckt?"},
@@ -348,6 +345,9 @@ constexpr Entry kTable[] = {
     {2611, u"Das Interface schwieg 5 s lang."},
     {2612, u"Die Antwort des Interface endete nicht mit \">\"."},
     {2613, u"Das Interface sendete eine Zeile ohne Ende."},
+    {2700, u"% der Skala"},
+    {2701, u"Demo-Auto"},
+    {2702, u"Fehlertexte: "},
     // Team texts of the command-line front end (German).
     {3001, u"Aufruf: vandrix-cli %1 [OPTIONEN]"},
     {3002, u"Diagnose der Steuergeräte über ein Interface mit Vandrix Pro Chip, ohne Fenster."},
@@ -747,9 +747,6 @@ constexpr Entry kTable[] = {
     {12514, u"outcome unknown: the link dropped after a write was sent"},
     {12515, u"groups --json needs --count or --seconds: a JSON document is only complete at the end. monitor polls without end, as JSON Lines."},
     {12516, u"Search cut short after %1 of %2 units."},
-    {12700, u"% of scale"},
-    {12701, u"Demo car"},
-    {12702, u"DTC's: "},
     // The link's failures as the front ends word them.
     {12600, u"No port chosen."},
     {12601, u"There is no such port. Is the adapter plugged in?"},
@@ -762,6 +759,9 @@ constexpr Entry kTable[] = {
     {12611, u"The interface was silent for 5 s."},
     {12612, u"The interface's answer did not end with \">\"."},
     {12613, u"The interface sent a line without end."},
+    {12700, u"% of scale"},
+    {12701, u"Demo car"},
+    {12702, u"DTC's: "},
     // Team texts of the command-line front end (English).
     {13001, u"Usage: vandrix-cli %1 [OPTIONS]"},
     {13002, u"Diagnoses control units through an interface with a Vandrix Pro chip, without a window."},

@@ -178,7 +178,6 @@ QString PortShortName(const PortEntry& entry) {
     return path.startsWith(QLatin1Char('/')) ? QFileInfo(path).fileName() : path;
 }
 
-
 int PreselectedPortIndex(const QStringList& entries, const QString& configuredPort) {
     if (entries.isEmpty())
         return -1;
