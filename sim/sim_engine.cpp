@@ -7,24 +7,6 @@ namespace {
 // Not hexadecimal at any place a reader looks (first two, 4-5, 7-8, last two).
 constexpr std::string_view kGarbage = "ZQ#\xB5\xFE?!~ x";
 
-bool hexValue(std::string_view s, unsigned* v) {
-    if (s.empty() || s.size() > 8)
-        return false;
-    unsigned r = 0;
-    for (const char c : s) {
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            return false;
-        r = r * 16 + unsigned(d);
-    }
-    *v = r;
-    return true;
-}
-
 unsigned clampTo(int v, int hi) {
     return unsigned(std::clamp(v, 0, hi));
 }
@@ -246,11 +228,12 @@ void SimEngine::atCommand(std::string_view cmd) {
     } else if (cmd == "I") {
         line("Vandrix Pro v" + m_scenario.chipVersion);
     } else if ((cmd.starts_with("IBT") || cmd.starts_with("BDT")) && cmd.size() <= 5 &&
-               hexValue(cmd.substr(3), &v)) {
+               ChipReplies::hexValue(cmd.substr(3), &v)) {
         // The timing only matters on a real K-line.
     } else if (cmd.size() == 2 && cmd[0] == 'N' && cmd[1] >= '0' && cmd[1] <= '5') {
         m_baudCode = cmd[1] - '0';
-    } else if (cmd.starts_with("D") && cmd.size() <= 3 && hexValue(cmd.substr(1), &v)) {
+    } else if (cmd.starts_with("D") && cmd.size() <= 3 &&
+               ChipReplies::hexValue(cmd.substr(1), &v)) {
         connect(int(v));
     } else if (cmd.size() == 2 && cmd[0] == 'A' && cmd[1] >= '0' && cmd[1] <= '5' &&
                m_scenario.analogPresent[size_t(cmd[1] - '0')]) {
@@ -299,15 +282,16 @@ void SimEngine::unitRequest(std::string_view cmd) {
             return;
         }
     unsigned dummy = 0;
-    if (cmd.size() % 2 != 0 || cmd.size() > 10 || !hexValue(cmd.substr(0, 2), &dummy) ||
-        (cmd.size() > 2 && !hexValue(cmd.substr(2), &dummy))) {
+    if (cmd.size() % 2 != 0 || cmd.size() > 10 ||
+        !ChipReplies::hexValue(cmd.substr(0, 2), &dummy) ||
+        (cmd.size() > 2 && !ChipReplies::hexValue(cmd.substr(2), &dummy))) {
         line("?");
         return;
     }
     const std::string_view svc = cmd.substr(0, 2);
     const std::string_view rest = cmd.substr(2);
     unsigned arg = 0;
-    hexValue(rest, &arg);
+    ChipReplies::hexValue(rest, &arg);
     const int64_t t = m_nowUs / 1000;
     const uint32_t salt = uint32_t(m_unit->address) << 20;
     UnitState& st = *m_unitState;

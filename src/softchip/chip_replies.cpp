@@ -98,6 +98,24 @@ void ChipReplies::identification(const std::vector<std::string>& lines, int codi
     }
 }
 
+bool ChipReplies::hexValue(std::string_view s, unsigned* v) {
+    if (s.empty() || s.size() > 8)
+        return false;
+    unsigned r = 0;
+    for (const char c : s) {
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return false;
+        r = r * 16 + unsigned(d);
+    }
+    *v = r;
+    return true;
+}
+
 int ChipReplies::speedCode(int baud) {
     switch (baud) {
     case 1200:

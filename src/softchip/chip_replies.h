@@ -37,6 +37,9 @@ public:
     // The speed code of a K-line rate in the CONNECT line: 1 to 5 for 1200,
     // 2400, 4800, 9600 and 14400, 6 for 10400, 0 for anything else.
     static int speedCode(int baud);
+    // A command's hexadecimal argument (capital digits, 1 to 8 of them) as
+    // the chip reads it; false for anything else.
+    static bool hexValue(std::string_view s, unsigned* v);
 
 private:
     void decimal(int64_t value, int digits);

@@ -10,24 +10,6 @@ constexpr char kOverflow = '\x01';
 // The chip's word for a request the unit refuses.
 constexpr std::string_view kRefused = "NA";
 
-bool hexValue(std::string_view s, unsigned* v) {
-    if (s.empty() || s.size() > 8)
-        return false;
-    unsigned r = 0;
-    for (const char c : s) {
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            return false;
-        r = r * 16 + unsigned(d);
-    }
-    *v = r;
-    return true;
-}
-
 // The rate of an ATN code. 14400 is beyond what a K-line unit speaks: on a
 // plain cable it means automatic, as does 0.
 int rateOfCode(int code) {
@@ -119,7 +101,7 @@ void SoftChip::atCommand(std::string_view cmd, Micros now) {
     } else if (cmd == "I") {
         m_replies.line(NameLine);
     } else if ((cmd.starts_with("IBT") || cmd.starts_with("BDT")) && cmd.size() <= 5 &&
-               hexValue(cmd.substr(3), &v)) {
+               ChipReplies::hexValue(cmd.substr(3), &v)) {
         // The chip's timing settings, kept inside the protocols' windows.
         Timing t = m_core.timing();
         if (cmd[0] == 'I')
@@ -129,7 +111,8 @@ void SoftChip::atCommand(std::string_view cmd, Micros now) {
         m_core.setTiming(t);
     } else if (cmd.size() == 2 && cmd[0] == 'N' && cmd[1] >= '0' && cmd[1] <= '5') {
         m_fixedRate = rateOfCode(cmd[1] - '0');
-    } else if (cmd.starts_with("D") && cmd.size() <= 3 && hexValue(cmd.substr(1), &v)) {
+    } else if (cmd.starts_with("D") && cmd.size() <= 3 &&
+               ChipReplies::hexValue(cmd.substr(1), &v)) {
         drop(now);
         if (v == 0 || v > 0x7F) {
             m_replies.line("ERROR");
@@ -152,15 +135,15 @@ void SoftChip::atCommand(std::string_view cmd, Micros now) {
 
 void SoftChip::unitRequest(std::string_view cmd, Micros now) {
     unsigned arg = 0;
-    if (cmd.size() % 2 != 0 || cmd.size() > 10 || !hexValue(cmd.substr(0, 2), &arg) ||
-        (cmd.size() > 2 && !hexValue(cmd.substr(2), &arg))) {
+    if (cmd.size() % 2 != 0 || cmd.size() > 10 || !ChipReplies::hexValue(cmd.substr(0, 2), &arg) ||
+        (cmd.size() > 2 && !ChipReplies::hexValue(cmd.substr(2), &arg))) {
         m_replies.line("?");
         return;
     }
     const std::string_view svc = cmd.substr(0, 2);
     const std::string_view rest = cmd.substr(2);
     arg = 0;
-    hexValue(rest, &arg);
+    ChipReplies::hexValue(rest, &arg);
     Request r;
     if ((svc == "08" || svc == "04") && rest.size() == 2) {
         const bool basic = svc == "04";
