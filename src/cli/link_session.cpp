@@ -74,6 +74,9 @@ CommandChannel& CliLink::connectUnit(int address) {
 }
 
 DemoStarter CliLink::demoInterface() {
+    // As the window's demo: at the pace of the real wire, so a loop over the
+    // demo neither burns a core nor floods the recordings folder.
+    m_demo.setPaced(true);
     const QString recording = DemoRecordingPath(m_context.config, m_recorder.folder());
     return MakeDemoStarter(m_demo,
                            recording.isEmpty() ? SimulatorHost::defaultScenarioPath() : recording);
@@ -82,6 +85,9 @@ DemoStarter CliLink::demoInterface() {
 void CliLink::reportRecorderFailure() {
     if (const std::optional<QString> failure = m_recorder.takeUnreportedFailure())
         m_out.error(m_context.text(TeamText::RecorderOff).arg(*failure));
+    // The window says this in a box; a script reads it on stderr.
+    if (const std::optional<QString> notice = m_recorder.takeNotice())
+        m_out.error(m_context.text(TeamText::RecordingsOverLimit).arg(*notice));
 }
 
 void CliLink::run(const std::function<void()>& work) {

@@ -578,6 +578,23 @@ TEST_F(CliTest, EachCommandIsOneRecordingOfTheBytesItExchanged) {
     EXPECT_EQ(userFiles("recordings").size(), 4);
 }
 
+// Recent recordings alone past the limit: nothing is removed, and the run
+// says so on stderr, as the window does in a box.
+TEST_F(CliTest, ProtectedRecordingsPastTheLimitAreKeptAndSaidSo) {
+    auto sim = startSim();
+    const QString folder = dataHome + "/vandrix/recordings";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile big(folder + "/2026-01-01_00-00-00_001.vrec.gz");
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    big.write(QByteArray(2 * 1024 * 1024, 'x'));
+    big.close();
+    const CliRun r = run(*sim, {"ident", "1"}, "Aufzeichnung=1\r\n");
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(LoadStr(TeamText::RecordingsOverLimit).section('\n', 0, 0)))
+        << r.err.toStdString();
+    EXPECT_TRUE(big.exists());
+}
+
 TEST_F(CliTest, ARecordingThatCannotBeWrittenIsSaidOnceAndTheCommandGoesOn) {
     auto sim = startSim();
     // Permissions do not bind the administrator; /proc refuses everyone.
