@@ -1,7 +1,8 @@
 #pragma once
-// What the session benchmarks share: the simulator in its own process behind
-// a fixed link, the real main window in a program folder of its own, prompts
+// What the session benchmarks share (the simulator is SimProcess behind a
+// fixed link): the real main window in a program folder of its own, prompts
 // that answer nothing but keep what was said, and the figures of this process.
+#include "support/sim_process.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
 #include "ui/prompts.h"
@@ -18,16 +19,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <functional>
 #include <memory>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 namespace Bench {
 
@@ -58,81 +53,6 @@ struct QuietPrompts : Prompts {
     void banner() override {}
     QString saveFile(const SaveFileRequest&) override { return {}; }
     bool print(QPrinter&) override { return false; }
-};
-
-// vandrix-sim with the demo car, reached through a link that stays the same
-// from one start to the next, so one window can connect to each. Started
-// without QProcess: its notices would wake the window's event loop when the
-// simulator ends, which an adapter pulled out does not do.
-class Simulator {
-public:
-    explicit Simulator(QString link) : m_link(std::move(link)) {}
-    ~Simulator() { stop(); }
-
-    bool start(const QStringList& options = {}, const QString& transcript = {}) {
-        stop();
-        QFile::remove(m_link);
-        QStringList args{binDir() + "/vandrix-sim", "--scenario",
-                         binDir() + "/scenarios/demo_car.ini", "--link", m_link};
-        if (!transcript.isEmpty())
-            args << "--transcript" << transcript;
-        args += options;
-        std::vector<QByteArray> bytes;
-        for (const QString& a : args)
-            bytes.push_back(QFile::encodeName(a));
-        std::vector<char*> argv;
-        for (QByteArray& b : bytes)
-            argv.push_back(b.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        const int failed = posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (failed) {
-            m_pid = -1;
-            std::fprintf(stderr, "vandrix-sim did not start: %s\n", strerror(failed));
-            return false;
-        }
-        // Ready once its link points at the terminal it serves.
-        for (int waited = 0; waited < 5000; waited += 5) {
-            if (QFileInfo(m_link).exists())
-                return true;
-            int status = 0;
-            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_pid = -1;
-                break;
-            }
-            usleep(5000);
-        }
-        std::fprintf(stderr, "vandrix-sim did not start\n");
-        stop();
-        return false;
-    }
-    // The simulator's end, as when the adapter is pulled out: the kernel
-    // closes its side of the terminal at once.
-    void kill() {
-        if (m_pid > 0)
-            ::kill(m_pid, SIGKILL);
-    }
-    void stop() {
-        if (m_pid <= 0)
-            return;
-        ::kill(m_pid, SIGTERM);
-        int status = 0;
-        for (int waited = 0; waited < 3000 && waitpid(m_pid, &status, WNOHANG) == 0; waited += 5)
-            usleep(5000);
-        if (waitpid(m_pid, &status, WNOHANG) == 0) {
-            ::kill(m_pid, SIGKILL);
-            waitpid(m_pid, &status, 0);
-        }
-        m_pid = -1;
-    }
-    const QString& link() const { return m_link; }
-
-private:
-    QString m_link;
-    pid_t m_pid = -1;
 };
 
 // The real window, configured for the simulator's link, in a program folder of

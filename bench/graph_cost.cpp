@@ -41,8 +41,8 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     qputenv("XDG_DATA_HOME", dir.filePath("data-home").toUtf8());
     const QString transcript = dir.filePath("transcript.txt");
-    Bench::Simulator sim(dir.filePath("link"));
-    if (!sim.start({"--pace"}, transcript))
+    SimProcess sim(SimProcess::AtLink{}, dir.filePath("link"));
+    if (!sim.start({"--pace", "--transcript", transcript}))
         return 1;
     Bench::Window window(sim.link());
     TForm1& form = *window.form;

@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const double seconds = argc > 1 ? QString(argv[1]).toDouble() : 5.0;
     QTemporaryDir work;
-    Bench::Simulator sim(work.filePath("tty"));
+    SimProcess sim(SimProcess::AtLink{}, work.filePath("tty"));
     if (!sim.start())
         return 1;
     Bench::Window window(sim.link());

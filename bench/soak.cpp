@@ -52,7 +52,7 @@ int worker(int argc, char** argv, int target, quint32 seed) {
     QApplication app(argc, argv);
     QRandomGenerator random(seed);
     QTemporaryDir work;
-    Bench::Simulator sim(work.filePath("tty"));
+    SimProcess sim(SimProcess::AtLink{}, work.filePath("tty"));
     if (!sim.start())
         return 1;
     Bench::Window window(sim.link());
@@ -66,7 +66,7 @@ int worker(int argc, char** argv, int target, quint32 seed) {
     while (polls < target) {
         const QString fault = randomFault(random);
         QFile::remove(transcript);
-        if (!sim.start({"--fault", fault}, transcript))
+        if (!sim.start({"--fault", fault, "--transcript", transcript}))
             return 1;
         int64_t connectedAt = 0;
         Bench::runClick(w, 20, [&] {

@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(2, QString(argv[1]).toInt()) : 10;
     QTemporaryDir work;
-    Bench::Simulator sim(work.filePath("tty"));
+    SimProcess sim(SimProcess::AtLink{}, work.filePath("tty"));
     if (!sim.start())
         return 1;
     Bench::Window window(sim.link());

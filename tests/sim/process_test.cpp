@@ -5,72 +5,16 @@
 #include "link/port_factory.h"
 #include "link/serial_port.h"
 #include "support/program_port.h"
+#include "support/sim_process.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <csignal>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
-
-// vandrix-sim as a child, with its first line of output already read; raw
-// POSIX so the test sees exit status, stdout and the link as they are.
-struct SimChild {
-    pid_t pid = -1;
-    int out = -1;
-    QString firstLine;
-
-    explicit SimChild(const QStringList& args) {
-        const QByteArray bin = qgetenv("VANDRIX_BIN") + "/vandrix-sim";
-        std::vector<QByteArray> store{bin};
-        for (const QString& a : args)
-            store.push_back(a.toLocal8Bit());
-        std::vector<char*> argv;
-        for (QByteArray& s : store)
-            argv.push_back(s.data());
-        argv.push_back(nullptr);
-        int fds[2];
-        if (::pipe(fds) != 0)
-            return;
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
-        posix_spawn_file_actions_addclose(&fa, fds[0]);
-        if (posix_spawn(&pid, bin.constData(), &fa, nullptr, argv.data(), environ) != 0)
-            pid = -1;
-        posix_spawn_file_actions_destroy(&fa);
-        ::close(fds[1]);
-        out = fds[0];
-        QByteArray line;
-        char c;
-        pollfd p{out, POLLIN, 0};
-        while (::poll(&p, 1, 10000) == 1 && ::read(out, &c, 1) == 1 && c != '\n')
-            line += c;
-        firstLine = QString::fromLocal8Bit(line);
-    }
-    // The exit status after SIGTERM, or -1.
-    int terminate() {
-        if (pid < 0)
-            return -1;
-        ::kill(pid, SIGTERM);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    ~SimChild() {
-        terminate();
-        if (out >= 0)
-            ::close(out);
-    }
-};
 
 QStringList readUntilPrompt(CommandChannel& ch) {
     QStringList lines;
@@ -85,9 +29,9 @@ TEST(VandrixSim, ServesTheProgramsDialogueAndRecordsIt) {
     QTemporaryDir dir;
     const QString link = dir.filePath("ttyVANDRIX");
     const QString transcript = dir.filePath("transcript.txt");
-    SimChild sim({"--link", link, "--transcript", transcript});
-    ASSERT_TRUE(sim.firstLine.startsWith("/dev/pts/")) << sim.firstLine.toStdString();
-    EXPECT_EQ(QFileInfo(link).symLinkTarget(), sim.firstLine);
+    SimProcess sim({"--link", link, "--transcript", transcript});
+    ASSERT_TRUE(sim.firstLine().startsWith("/dev/pts/")) << sim.firstLine().toStdString();
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), sim.firstLine());
 
     {
         TSerialPort port;
@@ -141,10 +85,10 @@ TEST(VandrixSim, ServesTheProgramsDialogueAndRecordsIt) {
 }
 
 TEST(VandrixSim, FaultsFromTheCommandLineReachTheProgram) {
-    SimChild sim({"--fault", "dataerror@02", "--fault", "unplug@0801"});
-    ASSERT_TRUE(sim.firstLine.startsWith("/dev/pts/"));
+    SimProcess sim({"--fault", "dataerror@02", "--fault", "unplug@0801"});
+    ASSERT_TRUE(sim.firstLine().startsWith("/dev/pts/"));
     TSerialPort port;
-    OpenLikeTheProgram(port, sim.firstLine);
+    OpenLikeTheProgram(port, sim.firstLine());
     CommandChannel ch(port);
 
     ch.SendText("ATD01\r");
@@ -157,11 +101,8 @@ TEST(VandrixSim, FaultsFromTheCommandLineReachTheProgram) {
 }
 
 TEST(VandrixSim, HelpAndBadOptions) {
-    SimChild help({"--help"});
-    QByteArray text = help.firstLine.toLocal8Bit();
-    char buf[4096];
-    for (ssize_t n; (n = ::read(help.out, buf, sizeof buf)) > 0;)
-        text.append(buf, n);
+    SimProcess help({"--help"});
+    const QByteArray text = help.firstLine().toLocal8Bit() + help.restOfOutput();
     EXPECT_EQ(help.terminate(), 0);
     for (const char* word :
          {"--scenario", "--link", "--transcript", "--pace", "--kline-ms", "--fault", "silence",
@@ -173,12 +114,9 @@ TEST(VandrixSim, HelpAndBadOptions) {
     for (const QStringList& args :
          {QStringList{"--fault", "boom@1"}, QStringList{"--line-fault", "no-sync#2"},
           QStringList{"--plain-cable", "--line-fault", "bogus"}}) {
-        SimChild bad(args);
-        EXPECT_EQ(bad.firstLine, "") << args.join(' ').toStdString();
-        int status = 0;
-        ::waitpid(bad.pid, &status, 0);
-        bad.pid = -1;
-        EXPECT_EQ(WEXITSTATUS(status), 2) << args.join(' ').toStdString();
+        SimProcess bad(args);
+        EXPECT_EQ(bad.firstLine(), "") << args.join(' ').toStdString();
+        EXPECT_EQ(bad.exitStatus(), 2) << args.join(' ').toStdString();
     }
 }
 
@@ -205,11 +143,11 @@ struct QuietView : ConnectionObserver {
 // The connection set-up reads a fixed number of lines per wake-up CR and
 // per reset; the simulator's replies must line up with it exactly.
 TEST(VandrixSim, TheRealConnectionSetUpAcceptsIt) {
-    SimChild sim({});
-    ASSERT_TRUE(sim.firstLine.startsWith("/dev/pts/"));
+    SimProcess sim;
+    ASSERT_TRUE(sim.firstLine().startsWith("/dev/pts/"));
     TSerialPort port;
     CommandChannel ch(port);
-    QuietView view(port, sim.firstLine);
+    QuietView view(port, sim.firstLine());
     InterfaceInfo info;
     ASSERT_TRUE(ConnectInterface(2, ch, InterfaceSettings{}, info, view, nullptr));
     EXPECT_EQ(info.ChipVersion, 2.1);
