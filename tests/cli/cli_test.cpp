@@ -10,6 +10,7 @@
 #include "support/recording_commands.h"
 #include "support/scoped_env.h"
 #include "support/sim_process.h"
+#include "support/test_scenarios.h"
 
 #include <QDir>
 #include <QFile>
@@ -803,18 +804,7 @@ TEST_F(CliTest, AFaultCodeTooLongForACodeIsAMalformedLineNeverFaultZero) {
 }
 
 // A unit whose identification carries a tab and an escape code.
-const QByteArray ControlCharCar = R"([Interface]
-Version=2.1
-[Engine]
-Address=1
-Protocol=KW1281
-Baud=9600
-Ident1=036906034AM
-Ident2=MOT\x09R4\x1B[2J
-Ident3=3152
-Coding=31
-WorkshopCode=12345
-)";
+const QByteArray ControlCharCar = TestScenario("control_characters.ini");
 
 TEST_F(CliTest, ControlCharactersFromAUnitOrAFileAreShownEscaped) {
     const QString scenario = dir.filePath("controls.ini");
@@ -933,31 +923,7 @@ TEST_F(CliTest, ConfigurationIsBoundedAndItsTimingsInRange) {
 namespace {
 // Engine refuses its fault read, ABS refuses a clear; the instrument cluster
 // answers everything.
-const QByteArray RefusingCar = R"([Interface]
-Version=2.1
-[Engine]
-Address=1
-Protocol=KW1281
-Baud=9600
-Ident1=036906034AM
-Ident2=1,4l R4/4V MOT3152
-Ident3=0001
-Coding=31
-WorkshopCode=12345
-Dtc=00532:35
-Refuse=02
-[ABS]
-Address=3
-Protocol=KW1281
-Baud=9600
-Ident1=1J0907379P
-Ident2=ABS/ASR 20 IE CAN
-Ident3=0001
-Coding=3604
-WorkshopCode=12345
-Dtc=00283:35
-Refuse=05
-)";
+const QByteArray RefusingCar = TestScenario("refusing_units.ini");
 } // namespace
 
 TEST_F(CliTest, ARefusedFaultReadOrClearIsNeverSuccess) {

@@ -4,6 +4,7 @@
 #include "cli_runner.h"
 #include "config/app_locale.h"
 #include "support/sim_process.h"
+#include "support/test_scenarios.h"
 #include "support/ui/session_fixture.h"
 
 #include <QCheckBox>
@@ -14,38 +15,7 @@
 
 namespace {
 
-const char Car[] = R"([Interface]
-Version=2.1
-A0=860
-A1=512
-
-[Engine]
-Address=1
-Protocol=KW1281
-Baud=9600
-Ident1=036906034AM
-Ident2=1,4l R4/4V MOT
-Ident3=3152
-Coding=31
-WorkshopCode=12345
-G1=1 25 170 | 5 10 150 | 20 25 131 | 16 0 0b11011
-G3=1 25 170 | 25 40 2 | 3 100 18 | 9 50 138
-Readiness=0b01100101
-Dtc=00532:35, 18010:36
-
-[Instruments]
-Address=23
-Protocol=KW1281
-Baud=9600
-Ident1=1J0920826C
-Ident2=KOMBI+WEGFAHRSP VDO
-Ident3=V57
-Ident4=VWZ7Z0W0123456
-Coding=1262
-WorkshopCode=12345
-DeviceNumber=4711
-Importer=444
-)";
+const QByteArray Car = TestScenario("cli_and_window.ini");
 
 // Clipboard lines with the window's CRs inside values dropped, as the front
 // end prints them.

@@ -3,6 +3,7 @@
 // request, a journal that cannot be written stops the write, and the pages
 // offer to put the earlier value back.
 #include "support/sim_process.h"
+#include "support/test_scenarios.h"
 #include "support/ui/session_fixture.h"
 
 #include "log/change_journal.h"
@@ -12,25 +13,7 @@
 
 namespace {
 
-const char Scenario[] = R"([Interface]
-Version=2.1
-
-[Kombi]
-Address=17
-Protocol=KW1281
-Baud=9600
-Ident1=TK0920826C
-Ident2=Testkombi
-Ident3=V57
-Ident4=IMMO-IDENTIFIKATION VWZ7Z0W0123456
-Coding=1262
-WorkshopCode=12345
-CodingMax=20000
-K1=7
-K1Range=0..10
-K2=300
-K2Range=0..65535
-)";
+const QByteArray Scenario = TestScenario("change_journal.ini");
 
 const QString Question = QString::fromUtf8(
     "Das Umprogrammieren des Steuergerätes kann Störungen verursachen.\r\n"

@@ -2,59 +2,14 @@
 // its texts, the units without faults, without a fault read or refusing it, the clear
 // after the warning, and a fault line that is no number.
 #include "support/sim_process.h"
+#include "support/test_scenarios.h"
 #include "support/ui/session_fixture.h"
 
 #include <vector>
 
 namespace {
 
-const char Scenario[] = R"([Interface]
-Version=2.1
-
-[Faulty]
-Address=1
-Protocol=KW1281
-Baud=9600
-Ident1=FA0LTY0001
-Ident2=Pruefmotor
-Ident3=0001
-Coding=1
-WorkshopCode=12345
-Dtc=18007:35, 00257:161, 00290:99
-
-[Clean]
-Address=2
-Protocol=KW1281
-Baud=9600
-Ident1=CL0EAN0002
-Ident2=Pruefgetriebe
-Ident3=0001
-Coding=1
-WorkshopCode=12345
-
-[NoFaultRead]
-Address=3
-Protocol=KW1281
-Baud=9600
-Ident1=N0DTC00003
-Ident2=Pruefbremse
-Ident3=0001
-Coding=1
-WorkshopCode=12345
-DtcSupported=0
-
-[RefusesFaultRead]
-Address=4
-Protocol=KW1281
-Baud=9600
-Ident1=RE0FUSE004
-Ident2=Pruefairbag
-Ident3=0001
-Coding=1
-WorkshopCode=12345
-Dtc=00532:35
-Refuse=02
-)";
+const QByteArray Scenario = TestScenario("fault_codes.ini");
 
 QStringList row(const TForm1& w, int r) {
     QStringList cells;

@@ -5,6 +5,7 @@
 #include "link/recording.h"
 #include "support/file_size_limit.h"
 #include "support/sim_process.h"
+#include "support/test_scenarios.h"
 #include "support/ui/session_fixture.h"
 #include "ui/dialog_prompts.h"
 #include "ui/termination_signals.h"
@@ -22,22 +23,7 @@
 
 namespace {
 
-const char LogScenario[] = R"([Interface]
-Version=2.1
-
-[Probe]
-Address=1
-Protocol=KW1281
-Baud=9600
-Ident1=PR0BE00815
-Ident2=Pruefmotor
-Ident3=0001
-Coding=1
-WorkshopCode=12345
-G1=6 100 135 | 22 10 123 | 8 10 42 | 1 25 250
-G3=5 10 90 | 7 100 42
-Raw=7, 255, 0x41, 0, 1, 2, 3, 4, 5, 200
-)";
+const QByteArray LogScenario = TestScenario("measurement_log.ini");
 
 const char LogLabels[] = R"([Groups]
 G1.1=Bordspannung

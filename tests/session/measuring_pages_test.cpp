@@ -2,6 +2,7 @@
 // against the simulator in its own process, playing a test unit whose values
 // hold still so every label can be checked exactly.
 #include "support/sim_process.h"
+#include "support/test_scenarios.h"
 #include "support/ui/session_fixture.h"
 #include "ui/fonts.h"
 #include "values/measured_value.h"
@@ -14,38 +15,7 @@
 
 namespace {
 
-const char ProbeScenario[] = R"([Interface]
-Version=2.1
-
-[Probe]
-Address=1
-Protocol=KW1281
-Baud=9600
-Ident1=PR0BE00815
-Ident2=Pruefmotor
-Ident3=0001
-Coding=1
-WorkshopCode=12345
-G1=1 25 170 | 5 10 130 | 6 100 140 | 16 0 0b101
-G2=7 100 42 | 2 100 100
-G3=5 10 90  | 5 10 91  | 5 10 92   | 5 10 93
-B1=1 25 40  | 5 10 90  | 6 100 120 | 16 0 3
-Raw=7, 255, 0x41, 0, 1, 2, 3, 4, 5, 200
-RawBasic=9, 8, 7, 6, 5, 4, 3, 2, 1, 100
-V1=300
-V2=0x55
-
-[NoRaw]
-Address=2
-Protocol=KW1281
-Baud=9600
-Ident1=PR0BE00816
-Ident2=Pruefgetriebe
-Ident3=0001
-Coding=1
-WorkshopCode=12345
-G1=7 100 0
-)";
+const QByteArray ProbeScenario = TestScenario("measuring_pages.ini");
 
 const char ProbeLabels[] = R"([Groups]
 G1.1=Drehzahl

@@ -3,6 +3,7 @@
 // readiness bytes and analogue inputs hold still.
 #include "config/app_locale.h"
 #include "support/sim_process.h"
+#include "support/test_scenarios.h"
 #include "support/ui/session_fixture.h"
 #include "ui/fonts.h"
 
@@ -11,45 +12,7 @@
 
 namespace {
 
-const char ReadinessScenario[] = R"([Interface]
-Version=2.1
-A0=0
-A2=200
-A4=1023
-A5=512
-
-[Open]
-Address=1
-Protocol=KW1281
-Baud=9600
-Ident1=PR0BE00815
-Ident2=Pruefmotor
-Ident3=0001
-Coding=1
-WorkshopCode=12345
-Readiness=0x65
-
-[Done]
-Address=2
-Protocol=KW1281
-Baud=9600
-Ident1=PR0BE00816
-Ident2=Pruefgetriebe
-Ident3=0001
-Coding=1
-WorkshopCode=12345
-Readiness=0
-
-[Unknown]
-Address=3
-Protocol=KW1281
-Baud=9600
-Ident1=PR0BE00817
-Ident2=Pruefbremse
-Ident3=0001
-Coding=1
-WorkshopCode=12345
-)";
+const QByteArray ReadinessScenario = TestScenario("readiness.ini");
 
 const QString Check = TForm1::ReadinessCheckMark();
 const QString Cross = TForm1::ReadinessCrossMark();

@@ -1,6 +1,7 @@
 // Every control unit search keeps its report in the user's data folder: a
 // search against the simulator leaves on disk what the window shows.
 #include "support/sim_process.h"
+#include "support/test_scenarios.h"
 #include "support/ui/session_fixture.h"
 
 #include "reports/scan_diff.h"
@@ -13,42 +14,7 @@
 
 namespace {
 
-const char Scenario[] = R"([Interface]
-Version=2.1
-
-[Engine]
-Address=1
-Protocol=KW1281
-Baud=9600
-Ident1=036906034AM
-Ident2=1,4l R4/4V MOT
-Ident3=3152
-Coding=31
-WorkshopCode=12345
-
-[Instruments]
-Address=17
-Protocol=KW1281
-Baud=9600
-Ident1=1J0920826C
-Ident2=KOMBI VDO
-Ident3=V57
-Coding=1262
-WorkshopCode=4711
-Dtc=18010:35, 00257:161
-
-[Brakes]
-Address=3
-Protocol=KW1281
-Baud=9600
-Ident1=1J0907379G
-Ident2=ABS VDO
-Ident3=0001
-Coding=1
-WorkshopCode=4711
-Dtc=00532:35
-Refuse=02
-)";
+const QByteArray Scenario = TestScenario("kept_scans.ini");
 
 QByteArray contents(const QString& path) {
     QFile f(path);

@@ -2,6 +2,7 @@
 // the real window, port and channel against the simulator in its own process,
 // with every prompt answered from a script.
 #include "support/sim_process.h"
+#include "support/test_scenarios.h"
 #include "support/ui/session_fixture.h"
 #include "values/measured_value.h"
 
@@ -14,42 +15,7 @@
 
 namespace {
 
-const char Scenario[] = R"([Interface]
-Version=2.1
-
-[Kombi]
-Address=17
-Protocol=KW1281
-Baud=9600
-Ident1=TK0920826C
-Ident2=Testkombi
-Ident3=V57
-Coding=1262
-WorkshopCode=12345
-DeviceNumber=4711
-CodingMax=20000
-LoginCode=4711
-OutputTests=01039, 00771
-K1=7
-K1Range=0..10
-K1Block=7 100 42 | 1 25 170 | 5 10 130 | 16 0 5
-K2=300
-K2Range=0..65535
-K2Block=36 5 200 | 54 1 44
-K7=40
-K7Range=10..250
-
-[NoWorkshopCode]
-Address=9
-Protocol=KW1281
-Baud=9600
-Ident1=TZ0959799B
-Ident2=Testzentrale
-Ident3=0004
-Coding=259
-LoginCode=1
-K0=3
-)";
+const QByteArray Scenario = TestScenario("unit_changes.ini");
 
 const char Labels[] = R"([Adaption]
 K1T=Testkanal eins

@@ -2,6 +2,7 @@
 // missing and with faults, Disconnect between addresses, and a failure while
 // a unit's faults are read.
 #include "support/sim_process.h"
+#include "support/test_scenarios.h"
 #include "support/ui/session_fixture.h"
 
 #include "reports/scan_diff.h"
@@ -13,51 +14,7 @@
 
 namespace {
 
-const char Scenario[] = R"([Interface]
-Version=2.1
-
-[Engine]
-Address=1
-Protocol=KW1281
-Baud=9600
-Ident1=036906034AM
-Ident2=1,4l R4/4V MOT
-Ident3=3152
-Coding=31
-WorkshopCode=12345
-
-[Gearbox]
-Address=2
-Protocol=KW2000
-Baud=9600
-Ident1=09G927750FA
-Ident2=AQ 250 6F
-Ident3=0542
-Coding=21
-WorkshopCode=12345
-
-[Brakes]
-Address=3
-Protocol=KW1281
-Baud=9600
-Ident1=1J0907379P
-Ident2=ABS 20 IE
-Ident3=0001
-Coding=3604
-WorkshopCode=12345
-DtcSupported=0
-
-[Instruments]
-Address=17
-Protocol=KW1281
-Baud=9600
-Ident1=1J0920826C
-Ident2=KOMBI VDO
-Ident3=V57
-Coding=1262
-WorkshopCode=4711
-Dtc=18010:35, 00257:161
-)";
+const QByteArray Scenario = TestScenario("unit_search.ini");
 
 const QString Blank = QStringLiteral(" ");
 
