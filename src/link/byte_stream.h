@@ -47,6 +47,9 @@ public:
     virtual void streamOpened(const QString& /*name*/, int64_t /*timeMs*/) {}
     virtual void streamClosed(int64_t /*timeMs*/) {}
     virtual void streamFailed(const QString& /*what*/, int64_t /*timeMs*/) {}
+    // What the dialogue above the stream made of the traffic, where the bytes
+    // alone do not say it (why a reply was given up).
+    virtual void streamNote(const QByteArray& /*what*/, int64_t /*timeMs*/) {}
 };
 
 // The port's timeouts in ms. A read waits for its first byte: not at all
@@ -107,6 +110,9 @@ public:
     // each character goes out as its low byte. Reads wait readWaitMs().
     int ReadStr(QString& str, int count);
     int WriteStr(const QString& str);
+
+    // Passes a note of the dialogue to the observer, with the time.
+    void noteEvent(const QByteArray& what);
 
     // One observer at a time; nullptr detaches. Not owned.
     void setTrafficObserver(TrafficObserver* observer) { m_observer = observer; }

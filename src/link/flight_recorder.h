@@ -133,6 +133,7 @@ public:
     void streamOpened(const QString& name, int64_t timeMs) override;
     void streamClosed(int64_t timeMs) override;
     void streamFailed(const QString& what, int64_t timeMs) override;
+    void streamNote(const QByteArray& what, int64_t timeMs) override;
 
     // The bytes on a plain cable's K-line, beside the text dialogue; timeUs
     // on the microsecond clock of Clock::nowUs().

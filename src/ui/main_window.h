@@ -447,9 +447,15 @@ public:
     // The newest change to the connected unit (its coding, or any of its
     // adaptation channels) and whether it may be undone now.
     ChangeJournal::UndoState UndoOffer(bool adaptation) const;
+    // What the user must know of the journal file itself: a last line cut
+    // short (skipped) or a journal that cannot be read; empty when it is whole.
+    QString JournalNotice() const;
     // Shows the last changes to the connected unit and offers their undo;
-    // a note replaces the change's line (a result just read back).
-    void ShowLastChanges(const QString& codingNote = {}, const QString& adaptationNote = {});
+    // a note replaces the change's line (a result just read back). The
+    // journal's notice, read now unless given, takes the line where no note
+    // does and is always in the tooltip.
+    void ShowLastChanges(const QString& codingNote = {}, const QString& adaptationNote = {},
+                         std::optional<QString> journalNotice = std::nullopt);
     // At connection: completes the changes whose result was not recorded
     // from the values the unit holds now, then shows the last changes.
     void ResolveOpenChanges();

@@ -35,14 +35,16 @@ QString ChangeText(const TForm1& w, const JournalEntry& e, const QString& after)
 // "Letzte Änderung: 01262 → 1263" with the date and workshop code as a tip,
 // and the undo offered only where the journal allows it.
 void ShowChange(const TForm1& w, TLabel* label, QPushButton* undo,
-                const ChangeJournal::UndoState& state, const QString& note) {
+                const ChangeJournal::UndoState& state, QString note, const QString& notice) {
     using Offer = ChangeJournal::UndoState::Offer;
     const bool shown = state.change.has_value();
+    if (note.isEmpty())
+        note = notice;
     label->setVisible(shown || !note.isEmpty());
     undo->setVisible(shown);
     if (!shown) {
         label->setText(note);
-        label->setToolTip(QString());
+        label->setToolTip(notice);
         return;
     }
     const JournalEntry& last = state.change->sent;
@@ -63,7 +65,8 @@ void ShowChange(const TForm1& w, TLabel* label, QPushButton* undo,
         QLatin1Char('\n') +
         w.Str(TeamText::ChangeDetails)
             .arg(QLocale().toString(last.time, QLocale::ShortFormat), last.workshopCode) +
-        (why.isEmpty() ? QString() : QLatin1Char('\n') + why));
+        (why.isEmpty() ? QString() : QLatin1Char('\n') + why) +
+        (notice.isEmpty() ? QString() : QLatin1Char('\n') + notice));
     undo->setText(w.Str(TeamText::UndoTo).arg(last.before));
     undo->setToolTip(why);
     bool number = false;
@@ -93,7 +96,7 @@ bool TForm1::JournalChangeSent(JournalEntry& entry) {
     entry.workshopBefore = unit.workshopCode;
     entry.stage = JournalEntry::Stage::Sent;
     QString reason;
-    if (ChangeJournalFile(ChangeJournalPath()).append(entry, &reason))
+    if (ChangeJournalFile(ChangeJournalPath(), state.LanguageOffset).append(entry, &reason))
         return true;
     prompts.message(Str(301), JournalFailure(*this, TeamText::JournalUnwritable, reason),
                     PromptIcon::Error);
@@ -108,7 +111,7 @@ void TForm1::JournalChangeResult(JournalEntry entry, bool accepted, const QStrin
     entry.codingAfter = accepted ? now.Coding : entry.codingBefore;
     entry.workshopAfter = accepted ? now.WSC : entry.workshopBefore;
     QString reason;
-    if (!ChangeJournalFile(ChangeJournalPath()).append(entry, &reason))
+    if (!ChangeJournalFile(ChangeJournalPath(), state.LanguageOffset).append(entry, &reason))
         prompts.message(Str(301), JournalFailure(*this, TeamText::JournalResultUnwritten, reason),
                         PromptIcon::Error);
     ShowLastChanges();
@@ -125,15 +128,31 @@ ChangeJournal::UndoState TForm1::UndoOffer(bool adaptation) const {
                                   adaptation, shown);
 }
 
-void TForm1::ShowLastChanges(const QString& codingNote, const QString& adaptationNote) {
-    ShowChange(*this, CodingLastChange, CodingUndoButton, UndoOffer(false), codingNote);
-    ShowChange(*this, AdaptationLastChange, AdaptationUndoButton, UndoOffer(true), adaptationNote);
+QString TForm1::JournalNotice() const {
+    const QString path = QDir::toNativeSeparators(ChangeJournalPath());
+    QString error;
+    const ChangeJournal::ReadResult read = ChangeJournalFile(ChangeJournalPath()).readAll(&error);
+    if (!error.isEmpty())
+        return Str(TeamText::JournalUnreadable).arg(path, error);
+    if (read.cutLine > 0)
+        return Str(TeamText::JournalCutLine).arg(path, QString::number(read.cutLine));
+    return {};
+}
+
+void TForm1::ShowLastChanges(const QString& codingNote, const QString& adaptationNote,
+                             std::optional<QString> journalNotice) {
+    const QString notice = journalNotice ? *journalNotice : JournalNotice();
+    ShowChange(*this, CodingLastChange, CodingUndoButton, UndoOffer(false), codingNote, notice);
+    ShowChange(*this, AdaptationLastChange, AdaptationUndoButton, UndoOffer(true), adaptationNote,
+               notice);
 }
 
 void TForm1::ResolveOpenChanges() {
     // A change whose result the journal could not record (the link dropped,
     // the program was killed) is completed from the value the unit holds now.
-    const ChangeJournalFile journal(ChangeJournalPath());
+    const ChangeJournalFile journal(ChangeJournalPath(), state.LanguageOffset);
+    // Before a completion is appended: that removes a cut last line.
+    const QString notice = JournalNotice();
     const ChangeJournal::UnitNow unit = JournalUnit();
     QString notes[2]; // coding, adaptation
     for (const JournalEntry& open : ChangeJournal::OpenChanges(journal.read(), unit)) {
@@ -166,7 +185,7 @@ void TForm1::ResolveOpenChanges() {
                                                               : TeamText::OpenChangeNotApplied)
                    .arg(open.before, open.requested, now);
     }
-    ShowLastChanges(notes[0], notes[1]);
+    ShowLastChanges(notes[0], notes[1], notice);
 }
 
 QString TForm1::UndoQuestion(const JournalEntry& change, const QString& now) const {
