@@ -153,8 +153,7 @@ TEST(FlightRecorder, ARecordingNamesWhyADialogueBrokeOff) {
         {"", DataErrorReason::Silence, "data error: silence"},
         {"01 02 03\r", DataErrorReason::NoPrompt, "data error: no prompt"},
         {QByteArray(600, '7'), DataErrorReason::EndlessLine, "data error: endless line"},
-        {"DATA ERROR\r>", DataErrorReason::InterfaceSaid,
-         "data error: interface sent DATA ERROR"},
+        {"DATA ERROR\r>", DataErrorReason::InterfaceSaid, "data error: interface sent DATA ERROR"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.event);
