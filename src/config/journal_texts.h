@@ -1,7 +1,7 @@
 #pragma once
 // Texts of the change journal: its header, its undo, changes whose result
-// was not recorded and a journal that cannot be read whole, by what they say (German at the id,
-// English at id + EnglishStringOffset).
+// was not recorded and a journal that cannot be read whole, by what they
+// say (German at the id, English at id + EnglishStringOffset).
 namespace TeamText {
 // %1: the unit, %2: its part number, %3: its coding now, %4: the coding undo writes
 inline constexpr int UndoCodingQuestion = 740;
