@@ -34,6 +34,7 @@ const QList<OptionInfo>& optionInfos() {
         {{QStringLiteral("log")}, CliText::LogOption, QStringLiteral("FILE")},
         {{QStringLiteral("all")}, CliText::AllOption, {}},
         {{QStringLiteral("car")}, CliText::CarOption, QStringLiteral("NAME")},
+        {{QStringLiteral("expert")}, CliText::ExpertOption, {}},
     };
     return infos;
 }
@@ -183,6 +184,32 @@ const QList<CommandInfo>& CommandInfos() {
          {QStringLiteral("count"), QStringLiteral("seconds"), QStringLiteral("log"),
           QStringLiteral("yes")},
          {addr, qMakePair(QStringLiteral("G"), int(GroupArgument))}},
+        {QStringLiteral("monitor"),
+         MonitorCommand,
+         QStringLiteral("ADDR G [G...] [--log FILE]"),
+         {QStringLiteral("count"), QStringLiteral("seconds"), QStringLiteral("log"),
+          QStringLiteral("yes")},
+         {addr, qMakePair(QStringLiteral("G"), int(GroupArgument))}},
+        {QStringLiteral("raw"),
+         RawCommand,
+         QStringLiteral("ADDR [--count N | --seconds S]"),
+         {QStringLiteral("count"), QStringLiteral("seconds"), QStringLiteral("yes")},
+         {addr}},
+        {QStringLiteral("single"),
+         SingleCommand,
+         QStringLiteral("ADDR CHANNEL [--count N | --seconds S]"),
+         {QStringLiteral("count"), QStringLiteral("seconds"), QStringLiteral("yes")},
+         {addr, qMakePair(QStringLiteral("CHANNEL"), int(ChannelArgument))}},
+        {QStringLiteral("basic"),
+         BasicCommand,
+         QStringLiteral("ADDR G [--count N | --seconds S]"),
+         {QStringLiteral("count"), QStringLiteral("seconds"), QStringLiteral("yes")},
+         {addr, qMakePair(QStringLiteral("G"), int(BasicGroupArgument))}},
+        {QStringLiteral("request"),
+         RequestCommand,
+         QStringLiteral("ADDR HEX [HEX...] [--yes] [--expert]"),
+         {QStringLiteral("yes"), QStringLiteral("expert")},
+         {addr, qMakePair(QStringLiteral("HEX"), int(HexArgument))}},
         {QStringLiteral("readiness"),
          ReadinessCommand,
          QStringLiteral("ADDR"),
@@ -305,6 +332,7 @@ std::optional<int> ParseInvocation(const QStringList& args, const QString& progr
     inv.yes = parser.isSet(QStringLiteral("yes"));
     inv.clear = parser.isSet(QStringLiteral("clear"));
     inv.all = parser.isSet(QStringLiteral("all"));
+    inv.expert = parser.isSet(QStringLiteral("expert"));
     inv.car = parser.value(QStringLiteral("car"));
     inv.logPath = parser.value(QStringLiteral("log"));
 
@@ -339,17 +367,22 @@ std::optional<int> ParseInvocation(const QStringList& args, const QString& progr
     const qsizetype given = inv.arguments.size();
     qsizetype least = 0;
     qsizetype most = 0;
-    if (info->name == u"ident" || info->name == u"faults" || info->name == u"readiness")
+    if (info->name == u"ident" || info->name == u"faults" || info->name == u"readiness" ||
+        info->name == u"raw")
         least = most = 1;
-    else if (info->name == u"groups")
+    else if (info->name == u"groups" || info->name == u"monitor")
         least = 2, most = 5;
+    else if (info->name == u"single" || info->name == u"basic")
+        least = most = 2;
+    else if (info->name == u"request")
+        least = 2, most = given;
     else if (info->name == u"diff")
         least = most = 2;
     else if (info->name == u"scan")
         most = given;
     if (given < least)
         return usageError(LoadStr(CliText::Missing + lang).arg(info->arguments.value(given).first));
-    if (info->name == u"groups" && given > most)
+    if ((info->name == u"groups" || info->name == u"monitor") && given > most)
         return usageError(LoadStr(CliText::TooManyGroups + lang));
     if (given > most)
         return usageError(

@@ -82,5 +82,26 @@ enum : int {
     NotAScanReport = 3124,      // %1: the file
     ThisCommandHelpHint = 3125, // %1: the command
     FinalAthUnanswered = 3126,  // %1: the reason
+
+    // The page commands, the raw request and the monitor.
+    RawCommand = 3150,
+    SingleCommand = 3151,
+    BasicCommand = 3152,
+    RequestCommand = 3153,
+    MonitorCommand = 3154,
+    ExpertOption = 3155,
+    ChannelArgument = 3156,
+    BasicGroupArgument = 3157,
+    HexArgument = 3158,
+    InvalidChannel = 3159,          // %1: the argument
+    InvalidBasicGroup = 3160,       // %1: the argument
+    InterfaceCommandRefused = 3161, // %1: the argument
+    NotInCatalogue = 3162,          // %1: the argument
+    RequestOutOfRange = 3163,       // %1: the argument
+    WriteNeedsConfirmation = 3164,
+    ConfirmWrite = 3165,   // %1: the writing requests
+    RequestRefused = 3166, // %1: the request
+    NotSent = 3167,
+    UnsendableRequest = 3168, // %1: the argument
 };
 } // namespace CliText

@@ -47,6 +47,7 @@ struct Invocation {
     bool yes = false;
     bool clear = false;
     bool all = false;
+    bool expert = false;
     QString car;
     std::optional<int> count;
     std::optional<double> seconds;

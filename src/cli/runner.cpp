@@ -21,7 +21,9 @@ CommandFunction commandFunction(const QString& name) {
         {QStringLiteral("ident"), RunIdent},       {QStringLiteral("faults"), RunFaults},
         {QStringLiteral("groups"), RunGroups},     {QStringLiteral("readiness"), RunReadiness},
         {QStringLiteral("voltages"), RunVoltages}, {QStringLiteral("scan"), RunScan},
-        {QStringLiteral("diff"), RunDiff},
+        {QStringLiteral("diff"), RunDiff},         {QStringLiteral("raw"), RunRaw},
+        {QStringLiteral("single"), RunSingle},     {QStringLiteral("basic"), RunBasic},
+        {QStringLiteral("request"), RunRequest},   {QStringLiteral("monitor"), RunMonitor},
     };
     for (const auto& [n, f] : table)
         if (n == name)
