@@ -87,7 +87,7 @@ TEST_F(CliPagesTest, PagesInJsonCarryNumbersNamesAndRefusals) {
 
     const CliRun basic = run({"basic", "1", "2", "--json", "--lang", "en"});
     ASSERT_EQ(basic.exitCode, 0) << basic.err.toStdString();
-    const QJsonArray fields = basic.json()["readings"].toArray()[0]["fields"].toArray();
+    const QJsonArray fields = basic.json()["readings"].toArray()[0].toObject()["fields"].toArray();
     ASSERT_EQ(fields.size(), 4);
     EXPECT_EQ(fields[0]["unit"].toString(), "upm");
     EXPECT_GE(fields[0]["number"].toDouble(), 800);
@@ -147,13 +147,13 @@ TEST_F(CliPagesTest, RequestsPrintTheirReplyLinesAndStopAtARefusal) {
     EXPECT_EQ(requests[0]["request"].toString(), "02");
     EXPECT_FALSE(requests[0]["writes"].toBool());
     EXPECT_EQ(requests[0]["lines"].toArray().size(), 2);
-    EXPECT_EQ(json.json()["identification"]["partNumber"].toString(), "1J0907379P");
+    EXPECT_EQ(json.json()["identification"].toObject()["partNumber"].toString(), "1J0 907 379 P");
 
     // A group the unit does not have: the refusal ends the list, status 6.
     const qsizetype before = sim->commands().size();
     const CliRun refused = run({"request", "1", "0863", "0801", "--json"});
     EXPECT_EQ(refused.exitCode, 6);
-    EXPECT_TRUE(refused.json()["requests"].toArray()[0]["refused"].toBool());
+    EXPECT_TRUE(refused.json()["requests"].toArray()[0].toObject()["refused"].toBool());
     sent = sim->commands().mid(before);
     EXPECT_TRUE(sent.contains("0863"));
     EXPECT_FALSE(sent.contains("0801"));
@@ -204,7 +204,7 @@ TEST_F(CliPagesTest, MonitorStreamsJsonLinesUntilCtrlCWithWholeRowsAndATH) {
         const QJsonArray groups = poll["groups"].toArray();
         ASSERT_EQ(groups.size(), 2) << line.toStdString();
         EXPECT_EQ(groups[1]["group"].toInt(), 3);
-        EXPECT_EQ(groups[0]["fields"].toArray()[0]["unit"].toString(), "upm");
+        EXPECT_EQ(groups[0].toObject()["fields"].toArray()[0].toObject()["unit"].toString(), "upm");
     }
 
     QFile f(csv);
