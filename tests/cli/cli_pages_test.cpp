@@ -1,11 +1,13 @@
 // vandrix-cli's page commands, raw request and monitor against vandrix-sim,
 // both as processes.
 #include "cli_runner.h"
+#include "support/qt_printers.h"
 #include "support/sim_process.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -218,6 +220,89 @@ TEST_F(CliPagesTest, MonitorStreamsJsonLinesUntilCtrlCWithWholeRowsAndATH) {
     EXPECT_EQ(rows[6], QString("Gruppe 1;").repeated(6) + QString("Gruppe 3;").repeated(6));
     for (const QString& row : rows.mid(8))
         EXPECT_EQ(row.count(';'), 12) << row.toStdString();
+}
+
+// The commands of --help, in its order: the indented words of "Commands:".
+QStringList helpCommands() {
+    const CliRun r = RunCli({"--help", "--lang", "en"});
+    const QString section = r.out.section("Commands:\n", 1).section("\n\n", 0, 0);
+    static const QRegularExpression command("^  ([a-z-]+)  ", QRegularExpression::MultilineOption);
+    QStringList commands;
+    for (auto it = command.globalMatch(section); it.hasNext();)
+        commands << it.next().captured(1);
+    return commands;
+}
+
+// The long options a command's help lists, common ones included.
+QSet<QString> helpOptions(const QString& command) {
+    const CliRun r = RunCli({command, "--help", "--lang", "en"});
+    static const QRegularExpression option("^  (?:-[a-z], )?(--[a-z-]+)",
+                                           QRegularExpression::MultilineOption);
+    QSet<QString> options;
+    for (auto it = option.globalMatch(r.out); it.hasNext();)
+        options.insert(it.next().captured(1));
+    return options;
+}
+
+QString completionFile(const char* name) {
+    QFile f(QStringLiteral(VANDRIX_COMPLETION_DIR "/") + name);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+// What bash offers for the last word typed; after a blank, for a new one.
+QStringList bashOffers(const QString& typed) {
+    QProcess bash;
+    bash.start("bash", {"-c",
+                        "source \"$1\"; COMP_WORDS=($2); [[ $2 == *' ' ]] && COMP_WORDS+=(''); "
+                        "COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _vandrix_cli; "
+                        "printf '%s\\n' \"${COMPREPLY[@]}\"",
+                        "bash", QStringLiteral(VANDRIX_COMPLETION_DIR "/vandrix-cli.bash"), typed});
+    EXPECT_TRUE(bash.waitForFinished(10000));
+    return QString::fromUtf8(bash.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+TEST(CliCompletion, BashOffersTheCommandsAndOptionsOfTheHelp) {
+    const QStringList commands = helpCommands();
+    ASSERT_GE(commands.size(), 14);
+    EXPECT_EQ(bashOffers("vandrix-cli "), commands);
+    // After an option's value the command is still found.
+    EXPECT_EQ(bashOffers("vandrix-cli --port demo fa"), QStringList{"faults"});
+    EXPECT_EQ(bashOffers("vandrix-cli --lang "), QStringList({"de", "en"}));
+    for (const QString& command : commands) {
+        SCOPED_TRACE(command.toStdString());
+        const QStringList offered = bashOffers("vandrix-cli " + command + " 1 --");
+        EXPECT_EQ(QSet<QString>(offered.begin(), offered.end()), helpOptions(command));
+    }
+}
+
+TEST(CliCompletion, ZshNamesTheCommandsAndOptionsOfTheHelp) {
+    const QString zsh = completionFile("_vandrix-cli");
+    ASSERT_FALSE(zsh.isEmpty());
+    const QStringList commands = helpCommands();
+    static const QRegularExpression described("^  '([a-z-]+):",
+                                              QRegularExpression::MultilineOption);
+    QStringList listed;
+    for (auto it = described.globalMatch(zsh); it.hasNext();)
+        listed << it.next().captured(1);
+    EXPECT_EQ(listed, commands);
+
+    static const QRegularExpression longOption("--[a-z-]+");
+    const auto optionsIn = [](const QString& text) {
+        QSet<QString> found;
+        for (auto it = longOption.globalMatch(text); it.hasNext();)
+            found.insert(it.next().captured(0));
+        return found;
+    };
+    const QSet<QString> common =
+        optionsIn(zsh.section("local -a common=(", 1).section("\n)", 0, 0));
+    for (const QString& command : commands) {
+        SCOPED_TRACE(command.toStdString());
+        const QRegularExpression own("^  " + command + " +'([^']*)'$",
+                                     QRegularExpression::MultilineOption);
+        const QRegularExpressionMatch m = own.match(zsh);
+        ASSERT_TRUE(m.hasMatch());
+        EXPECT_EQ(optionsIn(m.captured(1)) + common, helpOptions(command));
+    }
 }
 
 } // namespace
