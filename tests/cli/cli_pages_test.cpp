@@ -1,6 +1,7 @@
 // vandrix-cli's page commands, raw request and monitor against vandrix-sim,
 // both as processes.
 #include "cli_runner.h"
+#include "support/pty_pair.h"
 #include "support/qt_printers.h"
 #include "support/sim_process.h"
 
@@ -173,6 +174,27 @@ TEST_F(CliPagesTest, WritingRequestsGoOutWithYesAndFreeTextOnlyForAnExpert) {
     // The unit does not know it and says so.
     EXPECT_EQ(expert.exitCode, 6) << expert.err.toStdString();
     EXPECT_EQ(sim->commands().mid(before).count("4711"), 1);
+}
+
+TEST_F(CliPagesTest, AWriteIsAskedOnATerminalAndItsLostAnswerIsAnUnknownOutcome) {
+    PtyPair terminal; // the user's terminal as standard input
+    QProcess p;
+    p.setStandardInputFile(terminal.slavePath());
+    StartCli(p, QStringList{"request", "3", "02", "05"} + common());
+    terminal.write("n\n");
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(p.readAllStandardOutput()).contains("Nicht gesendet."));
+    // Asked before the first request: nothing of the list went out.
+    EXPECT_FALSE(sim->commands().contains("02"));
+    EXPECT_FALSE(sim->commands().contains("05"));
+    EXPECT_EQ(sim->commands().last(), "ATH");
+
+    sim = std::make_unique<SimProcess>(QStringList{"--fault", "unplug@05"});
+    ASSERT_TRUE(sim->started());
+    const CliRun lost = run({"request", "3", "05", "--yes", "--json"});
+    EXPECT_EQ(lost.exitCode, 7) << lost.err.toStdString();
+    EXPECT_TRUE(lost.json()["requests"].toArray().isEmpty());
 }
 
 TEST_F(CliPagesTest, MonitorStreamsJsonLinesUntilCtrlCWithWholeRowsAndATH) {
