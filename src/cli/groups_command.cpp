@@ -142,10 +142,6 @@ QStringList logHeader(const CliContext& c, int address, const TecuID& id, const 
     return LogFormat::GroupHeaderLines(info, c.text(10), c.text(76), c.text(75), ticked);
 }
 
-} // namespace
-
-namespace {
-
 // Monitor streams its polls and keeps none of them: it runs for as long as
 // the user lets it in the memory of one poll.
 int pollGroups(const CliContext& c, CliOutput& out, QJsonObject& doc, bool monitor) {
