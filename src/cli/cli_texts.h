@@ -103,5 +103,6 @@ enum : int {
     RequestRefused = 3166, // %1: the request
     NotSent = 3167,
     UnsendableRequest = 3168, // %1: the argument
+    RawNeedsKw1281 = 3169,    // %1: the unit
 };
 } // namespace CliText

@@ -66,7 +66,8 @@ int numberArgument(const CliContext& c, const QString& text, int least, int most
 
 // The frame of the three commands: the unit reached, readings until --count
 // or --seconds (one without either), each printed as it comes.
-int runPage(const CliContext& c, CliOutput& out, QJsonObject& doc, const ReadPage& read) {
+int runPage(const CliContext& c, CliOutput& out, QJsonObject& doc, const ReadPage& read,
+            bool kw1281Only = false) {
     const Invocation& inv = c.invocation;
     const int address = RequireAddress(c, inv.arguments.value(0));
     DescribeUnit(c, out, address, doc);
@@ -78,6 +79,10 @@ int runPage(const CliContext& c, CliOutput& out, QJsonObject& doc, const ReadPag
     try {
         link.run([&] {
             CommandChannel& channel = link.connectUnit(address);
+            // As the window, which offers the raw data page on KW 1281 only.
+            if (kw1281Only && link.protocol() != ProtocolKind::KW1281)
+                throw CliFailure{Exit::Usage,
+                                 c.text(CliText::RawNeedsKw1281).arg(UnitEntry(address, c.lang))};
             const IniFile labels =
                 OpenLabelFile(c.paths.dataDirs(), c.languageCode, link.identification().VAGTyp);
             const int64_t start = Clock::nowMs();
@@ -114,10 +119,13 @@ int runPage(const CliContext& c, CliOutput& out, QJsonObject& doc, const ReadPag
 
 int RunRaw(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     BlockBuffer buffer;
-    return runPage(c, out, doc, [&](CommandChannel& channel, const IniFile& labels) {
-        const bool answered = ReadRawGroup(channel, buffer);
-        return rawBytes(answered, buffer, &labels);
-    });
+    return runPage(
+        c, out, doc,
+        [&](CommandChannel& channel, const IniFile& labels) {
+            const bool answered = ReadRawGroup(channel, buffer);
+            return rawBytes(answered, buffer, &labels);
+        },
+        true);
 }
 
 int RunSingle(const CliContext& c, CliOutput& out, QJsonObject& doc) {

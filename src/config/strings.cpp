@@ -434,7 +434,7 @@ constexpr Entry kTable[] = {
     {3124, u"Kein Suchbericht: %1"},
     {3125, u"Hilfe zu diesem Befehl: vandrix-cli %1 --help"},
     {3126, u"Das abschließende ATH blieb ohne Antwort: %1"},
-    {3150, u"Liest die Rohdaten (Gruppe 0) wie die Seite Rohdaten, eine Zeile je Lesung: Zeit, dann Name und Wert der zehn Bytes; eine Lesung ohne --count oder --seconds."},
+    {3150, u"Liest die Rohdaten (Gruppe 0) wie die Seite Rohdaten, eine Zeile je Lesung: Zeit, dann Name und Wert der zehn Bytes; eine Lesung ohne --count oder --seconds. Nur bei KW 1281, wie im Fenster."},
     {3151, u"Liest einen Einzelwert wie die Seite Einzelwert, eine Zeile je Lesung: Zeit und Wert in dezimal (NA, wenn das Steuergerät ihn ablehnt)."},
     {3152, u"Liest eine Gruppe in der Grundeinstellung wie die Seite Grundeinstellung: Zeit, dann Name, Wert und Einheit je Feld; Gruppe 0 gibt die zehn Rohbytes."},
     {3153, u"Sendet Anfragen aus dem Katalog (08GG, 04GG, 0800, 0400, 09KK, 02, 15, 10KK lesen; 05, 03, 10KKWWWW, 07CCCCWWWW, 11CCCCWWWW schreiben) und gibt die Antwortzeilen aus, wie sie kommen. Befehle des Interface (ATZ, ATD ...) nie. Schreibende Anfragen brauchen eine Bestätigung: am Terminal oder mit --yes. Eine abgelehnte Anfrage beendet mit Exit-Status 6."},
@@ -453,6 +453,7 @@ constexpr Entry kTable[] = {
     {3166, u"Das Steuergerät lehnte die Anfrage ab: %1"},
     {3167, u"Nicht gesendet."},
     {3168, u"Keine sendbare Anfrage (leer, zu lang oder mit Steuerzeichen): %1"},
+    {3169, u"Rohdaten gibt es nur über KW 1281, und %1 antwortete mit einem anderen Protokoll."},
 
     // English
     {10001, u"Control Unit:"},
@@ -867,7 +868,7 @@ constexpr Entry kTable[] = {
     {13124, u"Not a search report: %1"},
     {13125, u"Help on this command: vandrix-cli %1 --help"},
     {13126, u"The final ATH went unanswered: %1"},
-    {13150, u"Reads the raw data (group 0) as the Raw Data page does, one row per reading: time, then name and value of the ten bytes; one reading without --count or --seconds."},
+    {13150, u"Reads the raw data (group 0) as the Raw Data page does, one row per reading: time, then name and value of the ten bytes; one reading without --count or --seconds. KW 1281 only, as in the window."},
     {13151, u"Reads a single value as the Single Reading page does, one row per reading: time and value in decimal (NA when the unit refuses it)."},
     {13152, u"Reads a group in basic setting mode as the Basic Settings page does: time, then name, value and unit per field; group 0 gives the ten raw bytes."},
     {13153, u"Sends requests of the catalogue (08GG, 04GG, 0800, 0400, 09KK, 02, 15, 10KK read; 05, 03, 10KKWWWW, 07CCCCWWWW, 11CCCCWWWW write) and prints the reply lines as they come. Never the interface's commands (ATZ, ATD ...). Writing requests need a confirmation: on a terminal or with --yes. A refused request ends with exit status 6."},
@@ -886,6 +887,7 @@ constexpr Entry kTable[] = {
     {13166, u"The unit refused the request: %1"},
     {13167, u"Not sent."},
     {13168, u"No request that can be sent (empty, too long or with control characters): %1"},
+    {13169, u"Raw data are read over KW 1281 only, and %1 answered with another protocol."},
 };
 // clang-format on
 

@@ -47,8 +47,8 @@ TEST_F(CliPagesTest, EachPageReadsWithItsOwnRequest) {
         {{"single", "1", "7"}, "0907", 2, "^NA$"},
         {{"basic", "1", "1"}, "0401", 13, "^upm$"},
         {{"basic", "1", "0"}, "0400", 11, "^065$"},
-        // The gearbox has no raw data: every byte "NA".
-        {{"raw", "2"}, "0800", 21, "^NA$"},
+        // The instruments have no raw data: every byte "NA".
+        {{"raw", "17"}, "0800", 21, "^NA$"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -67,6 +67,16 @@ TEST_F(CliPagesTest, EachPageReadsWithItsOwnRequest) {
         EXPECT_EQ(sent.count(c.request), 2);
         EXPECT_EQ(sent.last(), "ATH");
     }
+}
+
+// The window offers the raw data page on KW 1281 only; the gearbox speaks KW 2000.
+TEST_F(CliPagesTest, RawDataOfAKw2000UnitAreNeverAsked) {
+    const CliRun r = run({"raw", "2"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("KW 1281")) << r.err.toStdString();
+    EXPECT_TRUE(sim->commands().contains("ATD02"));
+    EXPECT_FALSE(sim->commands().contains("0800"));
+    EXPECT_EQ(sim->commands().last(), "ATH");
 }
 
 TEST_F(CliPagesTest, PagesInJsonCarryNumbersNamesAndRefusals) {
