@@ -29,19 +29,19 @@ std::optional<QString> ReadAdaptationNow(CommandChannel& channel, int adaptation
     return ReadAdaptationReply(channel, buffer);
 }
 
-OutputTestStep StepOutputTests(CommandChannel& channel) {
-    OutputTestStep step;
+OutputTestResult StepOutputTests(CommandChannel& channel) {
+    OutputTestResult step;
     if (!StepOutputTest(channel))
         return step;
     if (channel.LastReply == QLatin1String("END")) {
-        step.kind = OutputTestStep::Kind::End;
+        step.kind = OutputTestResult::Kind::End;
     } else {
         try {
             step.code = HexToIntStrict(channel.LastReply);
-            step.kind = OutputTestStep::Kind::Component;
+            step.kind = OutputTestResult::Kind::Component;
         } catch (const EConvertError&) {
             // An odd component line costs this step's display only.
-            step.kind = OutputTestStep::Kind::Unreadable;
+            step.kind = OutputTestResult::Kind::Unreadable;
         }
     }
     channel.ReadReply(true, false); // the prompt

@@ -42,7 +42,7 @@ public:
 };
 
 // One step of the unit's output tests ("03").
-struct OutputTestStep {
+struct OutputTestResult {
     enum class Kind {
         NoAnswer,   // the unit refused or gave no line
         Component,  // a component is driven now: code
@@ -52,7 +52,7 @@ struct OutputTestStep {
     Kind kind = Kind::NoAnswer;
     int code = 0;
 };
-OutputTestStep StepOutputTests(CommandChannel& channel);
+OutputTestResult StepOutputTests(CommandChannel& channel);
 
 // "11"+code+the unit's workshop code; true when accepted. A workshop code
 // that is no number throws EConvertError: nothing to log in with.

@@ -249,16 +249,16 @@ void TForm1::OutputTestStep() {
     if (!state.OutputTestConfirmed)
         return;
 
-    const OutputTestStep step = StepOutputTests(Channel());
+    const OutputTestResult step = StepOutputTests(Channel());
     switch (step.kind) {
-    case OutputTestStep::Kind::NoAnswer:
+    case OutputTestResult::Kind::NoAnswer:
         Label133->setText(QStringLiteral("NA"));
         break;
-    case OutputTestStep::Kind::End:
+    case OutputTestResult::Kind::End:
         Label133->setText(Str(116));
         BitBtn15->setText(Str(113));
         break;
-    case OutputTestStep::Kind::Component: {
+    case OutputTestResult::Kind::Component: {
         const QString decimal = QString::number(step.code);
         QString name;
         if (state.DtcTextFileOpen())
@@ -267,7 +267,7 @@ void TForm1::OutputTestStep() {
         BitBtn15->setText(Str(115));
         break;
     }
-    case OutputTestStep::Kind::Unreadable:
+    case OutputTestResult::Kind::Unreadable:
         // An odd component line costs this step's display only.
         break;
     }
