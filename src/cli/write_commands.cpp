@@ -343,15 +343,20 @@ int RunJournal(const CliContext& c, CliOutput& out, QJsonObject& doc) {
             c.text(WriteText::JournalUnreadable).arg(QDir::toNativeSeparators(path), error)};
     QJsonArray entries;
     QList<QStringList> rows;
+    // The page captions without their colon, as column headings.
+    const auto heading = [&](int id) {
+        QString t = c.text(id);
+        return t.endsWith(QLatin1Char(':')) ? t.chopped(1) : t;
+    };
     if (!out.quiet())
         rows << QStringList{c.text(WriteText::JournalTime),
-                            c.text(1),
-                            c.text(16),
+                            heading(1),
+                            heading(16),
                             c.text(WriteText::JournalChange),
                             c.text(WriteText::JournalBefore),
                             c.text(WriteText::JournalSent),
                             c.text(WriteText::JournalStage),
-                            c.text(19)};
+                            heading(19)};
     for (const JournalEntry& e : read.entries) {
         if (address && e.address != *address)
             continue;
