@@ -35,6 +35,10 @@ const QList<OptionInfo>& optionInfos() {
         {{QStringLiteral("all")}, CliText::AllOption, {}},
         {{QStringLiteral("car")}, CliText::CarOption, QStringLiteral("NAME")},
         {{QStringLiteral("expert")}, CliText::ExpertOption, {}},
+        {{QStringLiteral("set")}, WriteText::SetOption, QStringLiteral("CODING")},
+        {{QStringLiteral("workshop")}, WriteText::WorkshopOption, QStringLiteral("CODE")},
+        {{QStringLiteral("save")}, WriteText::SaveOption, QStringLiteral("VALUE")},
+        {{QStringLiteral("airbag")}, WriteText::AirbagOption, {}},
     };
     return infos;
 }
@@ -221,6 +225,36 @@ const QList<CommandInfo>& CommandInfos() {
          QStringLiteral("[ADDR...] [--all] [--car NAME] [--yes]"),
          {QStringLiteral("all"), QStringLiteral("car"), QStringLiteral("yes")},
          {qMakePair(QStringLiteral("ADDR..."), int(AddressesArgument))}},
+        {QStringLiteral("coding"),
+         WriteText::CodingCommand,
+         QStringLiteral("ADDR [--set CODING --workshop CODE [--yes]]"),
+         {QStringLiteral("set"), QStringLiteral("workshop"), QStringLiteral("yes")},
+         {addr}},
+        {QStringLiteral("adaptation"),
+         WriteText::AdaptationCommand,
+         QStringLiteral("ADDR CHANNEL [--save VALUE [--yes]]"),
+         {QStringLiteral("save"), QStringLiteral("yes")},
+         {addr, qMakePair(QStringLiteral("CHANNEL"), int(WriteText::ChannelArgument))}},
+        {QStringLiteral("login"),
+         WriteText::LoginCommand,
+         QStringLiteral("ADDR CODE [--yes]"),
+         {QStringLiteral("yes")},
+         {addr, qMakePair(QStringLiteral("CODE"), int(WriteText::CodeArgument))}},
+        {QStringLiteral("output-tests"),
+         WriteText::OutputTestsCommand,
+         QStringLiteral("ADDR [--airbag] [--yes]"),
+         {QStringLiteral("airbag"), QStringLiteral("yes")},
+         {addr}},
+        {QStringLiteral("journal"),
+         WriteText::JournalCommand,
+         QStringLiteral("[ADDR]"),
+         {},
+         {qMakePair(QStringLiteral("ADDR"), int(WriteText::UnitArgument))}},
+        {QStringLiteral("undo"),
+         WriteText::UndoCommand,
+         QStringLiteral("ADDR [--yes]"),
+         {QStringLiteral("yes")},
+         {addr}},
         {QStringLiteral("diff"),
          DiffCommand,
          QStringLiteral("OLD NEW"),
@@ -335,6 +369,10 @@ std::optional<int> ParseInvocation(const QStringList& args, const QString& progr
     inv.expert = parser.isSet(QStringLiteral("expert"));
     inv.car = parser.value(QStringLiteral("car"));
     inv.logPath = parser.value(QStringLiteral("log"));
+    inv.setCoding = parser.value(QStringLiteral("set"));
+    inv.workshop = parser.value(QStringLiteral("workshop"));
+    inv.saveValue = parser.value(QStringLiteral("save"));
+    inv.airbag = parser.isSet(QStringLiteral("airbag"));
 
     if (parser.isSet(QStringLiteral("lang")) && inv.language != u"de" && inv.language != u"en")
         return usageError(LoadStr(CliText::InvalidLanguage + lang).arg(inv.language));
@@ -368,8 +406,13 @@ std::optional<int> ParseInvocation(const QStringList& args, const QString& progr
     qsizetype least = 0;
     qsizetype most = 0;
     if (info->name == u"ident" || info->name == u"faults" || info->name == u"readiness" ||
-        info->name == u"raw")
+        info->name == u"raw" || info->name == u"coding" || info->name == u"output-tests" ||
+        info->name == u"undo")
         least = most = 1;
+    else if (info->name == u"adaptation" || info->name == u"login")
+        least = most = 2;
+    else if (info->name == u"journal")
+        most = 1;
     else if (info->name == u"groups" || info->name == u"monitor")
         least = 2, most = 5;
     else if (info->name == u"single" || info->name == u"basic")

@@ -106,3 +106,49 @@ enum : int {
     RawNeedsKw1281 = 3169,    // %1: the unit
 };
 } // namespace CliText
+
+// The texts of the commands that change a unit and of its journal.
+namespace WriteText {
+enum : int {
+    // One line per command, in the order of the overview.
+    CodingCommand = 3200,
+    AdaptationCommand = 3201,
+    LoginCommand = 3202,
+    OutputTestsCommand = 3203,
+    JournalCommand = 3204,
+    UndoCommand = 3205,
+
+    SetOption = 3210,
+    WorkshopOption = 3211,
+    SaveOption = 3212,
+    AirbagOption = 3213,
+
+    ChannelArgument = 3220,
+    CodeArgument = 3221,
+    UnitArgument = 3222,
+
+    WriteNeedsConfirmation = 3230,
+    WorkshopMissing = 3231,
+    OutOfRange = 3232, // %1: the argument, %2: its largest value, %3: what was given
+    NotChanged = 3233,
+    AirbagOutputTests = 3234,
+    NothingToUndo = 3235,
+    UndoNotANumber = 3236, // %1: the earlier value
+    ChannelRefused = 3237, // %1: the channel
+    ChannelValue = 3238,   // %1: the channel
+    OutputTestRefused = 3239,
+    LoginQuestion = 3240,
+    JournalUnreadable = 3241, // %1: the file, %2: the system's reason
+    JournalEmpty = 3242,
+
+    // The journal's columns and words.
+    JournalTime = 3250,
+    JournalChange = 3251,
+    JournalBefore = 3252,
+    JournalSent = 3253,
+    JournalStage = 3254,
+    JournalCoding = 3255,
+    JournalChannel = 3256,    // %1: the channel
+    JournalStageWords = 3260, // sent, accepted, refused, applied, not applied: 3260..3264
+};
+} // namespace WriteText

@@ -52,6 +52,10 @@ struct Invocation {
     std::optional<int> count;
     std::optional<double> seconds;
     QString logPath;
+    QString setCoding; // --set, empty when not given
+    QString workshop;  // --workshop
+    QString saveValue; // --save
+    bool airbag = false;
 };
 
 struct CliContext {

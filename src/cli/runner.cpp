@@ -17,13 +17,35 @@ namespace {
 
 CommandFunction commandFunction(const QString& name) {
     static const QList<QPair<QString, CommandFunction>> table = {
-        {QStringLiteral("ports"), RunPorts},       {QStringLiteral("check"), RunCheck},
-        {QStringLiteral("ident"), RunIdent},       {QStringLiteral("faults"), RunFaults},
-        {QStringLiteral("groups"), RunGroups},     {QStringLiteral("readiness"), RunReadiness},
-        {QStringLiteral("voltages"), RunVoltages}, {QStringLiteral("scan"), RunScan},
-        {QStringLiteral("diff"), RunDiff},         {QStringLiteral("raw"), RunRaw},
-        {QStringLiteral("single"), RunSingle},     {QStringLiteral("basic"), RunBasic},
-        {QStringLiteral("request"), RunRequest},   {QStringLiteral("monitor"), RunMonitor},
+        {QStringLiteral("ports"), RunPorts},
+        {QStringLiteral("check"), RunCheck},
+        {QStringLiteral("ident"), RunIdent},
+        {QStringLiteral("faults"), RunFaults},
+        {QStringLiteral("groups"), RunGroups},
+        {QStringLiteral("readiness"), RunReadiness},
+        {QStringLiteral("voltages"), RunVoltages},
+        {QStringLiteral("scan"), RunScan},
+        {QStringLiteral("diff"), RunDiff},
+        {QStringLiteral("raw"), RunRaw},
+        {QStringLiteral("single"), RunSingle},
+        {QStringLiteral("basic"), RunBasic},
+        {QStringLiteral("request"), RunRequest},
+        {QStringLiteral("monitor"), RunMonitor},
+        {QStringLiteral("ports"), RunPorts},
+        {QStringLiteral("check"), RunCheck},
+        {QStringLiteral("ident"), RunIdent},
+        {QStringLiteral("faults"), RunFaults},
+        {QStringLiteral("groups"), RunGroups},
+        {QStringLiteral("readiness"), RunReadiness},
+        {QStringLiteral("voltages"), RunVoltages},
+        {QStringLiteral("scan"), RunScan},
+        {QStringLiteral("diff"), RunDiff},
+        {QStringLiteral("coding"), RunCoding},
+        {QStringLiteral("adaptation"), RunAdaptation},
+        {QStringLiteral("login"), RunLogin},
+        {QStringLiteral("output-tests"), RunOutputTests},
+        {QStringLiteral("journal"), RunJournal},
+        {QStringLiteral("undo"), RunUndo},
     };
     for (const auto& [n, f] : table)
         if (n == name)
@@ -82,8 +104,8 @@ int RunCli(const QStringList& args, const QString& programDir, CliOutput& out) {
     QJsonObject doc = CommandSkeleton(inv.command);
     int status = Exit::Done;
     try {
-        // The port list and the comparison of two files need no port.
-        if (inv.command != u"ports" && inv.command != u"diff")
+        // The port list, the comparison of two files and the journal need no port.
+        if (inv.command != u"ports" && inv.command != u"diff" && inv.command != u"journal")
             context.portName = portEntry(context);
         status = commandFunction(inv.command)(context, out, doc);
         // A stop that came while nothing waited on the interface.

@@ -30,6 +30,7 @@
 #include "link/serial_port.h"
 #include "log/change_journal.h"
 #include "session/diagnostic_session.h"
+#include "session/unit_changes.h"
 #include "ui/last_resort.h"
 #include "ui/prompts.h"
 #include "ui/session_view/session_state.h"
@@ -434,19 +435,20 @@ public:
     // A new session starts an open graph afresh at time 0.
     void RestartLiveGraph();
 
-    // Change journal and undo (ui/session_view/change_journal.cpp).
+    // Change journal and undo (ui/session_view/change_journal.cpp). The
+    // writes, their journal lines and the undo's guard are the session's
+    // (session/unit_changes); the window asks, shows and words them.
     QString ChangeJournalPath() const;
-    // The line before a change goes out; false, after telling the user, when
-    // the journal cannot take it: then nothing may be sent.
-    bool JournalChangeSent(JournalEntry& entry);
-    // The line after the unit's answer; the session's identification is the
-    // unit's after the change.
-    void JournalChangeResult(JournalEntry entry, bool accepted, const QString& readBack);
+    UnitChanges Changes();
+    // The journal's failures in boxes, the moment they happen.
+    std::unique_ptr<ChangeJournalObserver> JournalFailureView;
     // The connected unit as the journal names it.
     ChangeJournal::UnitNow JournalUnit() const;
     // The newest change to the connected unit (its coding, or any of its
     // adaptation channels) and whether it may be undone now.
     ChangeJournal::UndoState UndoOffer(bool adaptation) const;
+    // The channel's value as the adaptation page shows it; nullopt when it shows another.
+    std::optional<QString> ShownAdaptationValue(int channel) const;
     // Shows the last changes to the connected unit and offers their undo;
     // a note replaces the change's line (a result just read back).
     void ShowLastChanges(const QString& codingNote = {}, const QString& adaptationNote = {});
