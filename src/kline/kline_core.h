@@ -100,7 +100,12 @@ public:
     int knownRate(int address) const { return m_rateOf[size_t(address) & 0x7F]; }
 
     void busFault(BusFault fault, Micros now) override;
-    Micros echoAllowance() const override { return m_t.latency + msec(5); }
+    Micros echoAllowance() const override { return latency() + msec(5); }
+    // A converter slower than the latency set widens every wait for the
+    // unit's bytes, up to what the protocol's windows leave room for.
+    void converterLatency(Micros latency) override;
+    // The latency the waits allow for: the one set, or the converter's.
+    Micros latency() const { return std::max(m_t.latency, m_converterLatency); }
 
 protected:
     bool signalled() const override { return m_pending.has_value() || m_endRequested; }
@@ -150,6 +155,9 @@ private:
     Task<Bytes> kw2Exchange(const std::vector<uint8_t>& data);
     Task<Reply> kw2000Serve(Request r);
 
+    // The unit's next byte; an echo of ours overdue meanwhile is no reason
+    // to stop waiting for it (a converter holding its transfers back).
+    Task<Input> nextUnitByte(Micros deadline);
     void post(CoreEvent e) { m_events.push_back(std::move(e)); }
     Micros rxWait(Micros after) const;
     // A wait cut to the deadline of the request under way.
@@ -161,6 +169,7 @@ private:
     }
 
     Timing m_t;
+    Micros m_converterLatency = 0;
     State m_state = State::Idle;
     Protocol m_protocol = Protocol::None;
     int m_rate = 10400;

@@ -41,6 +41,10 @@ public:
     bool refuseBreak = false;
     bool refuse5Baud = false;
     double rateFactor = 1.0; // the rate the device takes, relative to the one asked
+    // Bytes held back are stamped when handed over, as a driver that stamps
+    // its reads does (a stalled process), not when they came.
+    bool stampAtRead = false;
+    Micros statedLatency = -1; // the latency timer the driver shows
 
     // One byte as the converter hands it over, now.
     void inject(RxByte b) { m_extra.push_back(b); }
@@ -77,11 +81,15 @@ public:
         if (now() < m_releaseAt)
             return long(k);
         while (k < max && !m_held.empty()) {
-            out[k++] = m_held.front();
+            out[k] = m_held.front();
+            if (stampAtRead)
+                out[k].at = std::max(out[k].at, now());
+            ++k;
             m_held.pop_front();
         }
         return long(k);
     }
+    Micros receiveLatency() const override { return statedLatency; }
     PortResult setModemLines(bool d, bool r) override { return m_in.setModemLines(d, r); }
     PortResult setLowLatency(bool on) override { return m_in.setLowLatency(on); }
     bool waitUntil(Micros d) override {
