@@ -12,8 +12,8 @@ void EchoFilter::expect(const std::vector<uint8_t>& bytes, Micros now, int rate)
     Micros t = std::max(now, m_txFree);
     const Micros slack = m_mode == Mode::Present ? m_slack : std::max(m_slack, JudgeSlack);
     for (const uint8_t b : bytes) {
+        m_expected.push_back({b, t, t + byteTime(rate), t + byteTime(rate) + slack});
         t += byteTime(rate);
-        m_expected.push_back({b, t, t + slack});
     }
     m_txFree = t;
 }
@@ -23,6 +23,9 @@ EchoFilter::Verdict EchoFilter::take(const RxByte& byte, Micros takenAt) {
     while (!m_late.empty() && at > m_late.front().sentEnd + LateHorizon)
         m_late.pop_front();
     if (!m_late.empty()) {
+        // On the wire before that byte of ours began: held back, not its echo.
+        if (byte.at + StampSlack < m_late.front().sentStart)
+            return Verdict::Pass;
         if (byte.value == m_late.front().value && !byte.framingError) {
             // Late for the slack allowed, yet the converter's pace unless a
             // stall held it.
@@ -35,6 +38,8 @@ EchoFilter::Verdict EchoFilter::take(const RxByte& byte, Micros takenAt) {
     if (m_expected.empty())
         return Verdict::Pass;
     const Expected e = m_expected.front();
+    if (byte.at + StampSlack < e.sentStart)
+        return Verdict::Pass;
     if (byte.value == e.value && !byte.framingError) {
         m_expected.pop_front();
         m_mode = Mode::Present;

@@ -50,11 +50,14 @@ public:
     // While a cable is being judged, how long the first echo may take: a
     // slow converter is not to be taken for one without echo.
     static constexpr Micros JudgeSlack = msec(60);
+    // How far a driver may stamp a byte before it came (its latency guessed).
+    static constexpr Micros StampSlack = msec(5);
 
 private:
     void learn(Micros roundTrip, bool inTime);
     struct Expected {
         uint8_t value;
+        Micros sentStart;
         Micros sentEnd;
         Micros deadline;
     };

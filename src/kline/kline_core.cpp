@@ -1033,8 +1033,10 @@ Task<void> KLineCore::kw2SendFrame(const std::vector<uint8_t>& data) {
     bool first = true;
     for (const uint8_t b : f) {
         co_await sleepUntil(t);
-        if (first)
+        if (first) {
             dropInput(); // noise while idle is no part of the answer
+            m_frameSent = now();
+        }
         first = false;
         write(b);
         t = now() + byteTime(m_rate) + m_t.interByte;
@@ -1058,6 +1060,8 @@ Task<KLineCore::Bytes> KLineCore::kw2ReceiveFrame(Micros deadline) {
         }
         if (in.byte.framingError)
             continue; // noise, not a byte of the unit's
+        if (in.byte.at < m_frameSent)
+            continue; // an answer to the frame before, held back by the converter
         f.push_back(in.value());
         m_lastUnitByte = in.byte.at;
         deadline = in.byte.at + byteTime(m_rate) + m_t.p1Max + latency();
@@ -1095,7 +1099,7 @@ Task<KLineCore::Bytes> KLineCore::kw2ReceiveFrame(Micros deadline) {
 
 Task<KLineCore::Bytes> KLineCore::kw2Exchange(const std::vector<uint8_t>& data) {
     int checksumRetries = 1;
-    int lostRetries = 1;
+    int lostRetries = 2; // a converter that held the answer back may spoil one more
     int busyRetries = 3;
     for (;;) {
         if (pastDeadline()) {

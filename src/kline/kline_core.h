@@ -185,6 +185,7 @@ private:
     uint8_t m_counter = 0;
     bool m_counterKnown = false;
     Micros m_lastUnitByte = 0;  // arrival of the unit's latest byte
+    Micros m_frameSent = 0;     // KW2000: when our latest frame began
     Micros m_lastActivity = -1; // end of the latest traffic of a session
     bool m_lastWasKw1281 = false;
     std::array<int, 128> m_rateOf{};

@@ -374,21 +374,24 @@ std::pair<std::optional<CoreEvent>, Micros> askWithStall(VirtualCar& car, const 
     return {e, car.line.now() - t0};
 }
 
-// One byte of the unit's answer held back by the converter (a USB transfer
-// that stalls) for 40 to 160 ms: the block goes on, or the unit starts it
-// again and the restart is told from the held byte, by the held byte's own
-// stamp or, when the driver stamps its reads, by the protocol's times. The
-// link stays up either way.
-class KLineHeldByte : public testing::TestWithParam<std::tuple<int, bool>> {};
+// The unit's answer held back by the converter (a USB transfer that
+// stalls) for 40 to 160 ms, from one of its bytes on: a KW1281 block goes
+// on, or the unit starts it again and the restart is told from the held
+// byte, by the held byte's own stamp or, when the driver stamps its reads,
+// by the protocol's times; a KW2000 answer is asked for again and the held
+// one not taken for its echo or its answer. The link stays up either way.
+class KLineHeldByte : public testing::TestWithParam<std::tuple<int, bool, int>> {};
 
 TEST_P(KLineHeldByte, IsToleratedInsideAnAnswer) {
-    const auto [hold, stampAtRead] = GetParam();
+    const auto [hold, stampAtRead, address] = GetParam();
     VirtualCar car;
     car.converter.stampAtRead = stampAtRead;
-    ASSERT_EQ(car.connect(1)->kind, CoreEvent::Identified);
-    // Request 04 cc 29 01 03, then the complements of the answer's length,
-    // counter and title: the next byte held is a value's.
-    const auto [e, took] = askWithStall(car, req(RequestKind::Group, 1), 8, msec(hold));
+    ASSERT_EQ(car.connect(address)->kind, CoreEvent::Identified);
+    // KW1281: request 04 cc 29 01 03, then the complements of the answer's
+    // length, counter and title: the next byte held is a value's. KW2000:
+    // the request frame's six bytes: the answer is held from its start.
+    const int writes = address == 1 ? 8 : 6;
+    const auto [e, took] = askWithStall(car, req(RequestKind::Group, 1), writes, msec(hold));
     ASSERT_TRUE(e.has_value());
     ASSERT_EQ(e->kind, CoreEvent::Answered);
     EXPECT_EQ(e->reply.outcome, Outcome::Ok) << busFaultName(e->reply.fault);
@@ -401,7 +404,7 @@ TEST_P(KLineHeldByte, IsToleratedInsideAnAnswer) {
 
 INSTANTIATE_TEST_SUITE_P(Holds, KLineHeldByte,
                          testing::Combine(testing::Values(40, 60, 80, 100, 130, 160),
-                                          testing::Bool()));
+                                          testing::Bool(), testing::Values(1, 2)));
 
 // A 50 ms stall anywhere in an exchange, in the request or in the answer,
 // the bytes stamped when they came or when the stalled reader took them:
