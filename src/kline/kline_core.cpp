@@ -615,6 +615,9 @@ Task<BusFault> KLineCore::kwSendBlock(uint8_t title, const std::vector<uint8_t>&
     b.push_back(title);
     b.insert(b.end(), data.begin(), data.end());
     b.push_back(0x03);
+    m_lastTitle = title;
+    m_lastData = data;
+    m_endSent = -1;
     BusFault fault = BusFault::None;
     for (int attempt = 0; attempt < m_t.blockTries; ++attempt) {
         if (pastDeadline()) {
@@ -636,8 +639,10 @@ Task<BusFault> KLineCore::kwSendBlock(uint8_t title, const std::vector<uint8_t>&
                 dropInput(); // noise or leftovers: no answer to this block
             write(b[i]);
             const Micros sentEnd = now() + byteTime(m_rate);
-            if (i + 1 == b.size())
+            if (i + 1 == b.size()) {
+                m_endSent = sentEnd;
                 break; // the final 03 is not answered
+            }
             const Input in = co_await nextUnitByte(within(rxWait(now())));
             if (!in.ok()) {
                 fault = in.kind == Input::Fault ? in.fault
@@ -678,6 +683,7 @@ Task<std::optional<KLineCore::Block>> KLineCore::kwReceiveBlock(Micros deadline)
     int restartOf = -1;          // the length of a block broken off: only its restart may come
     Micros restartFrom = 0;      // ... and not before the unit has given the block up
     std::optional<RxByte> early; // came too late for its block: perhaps the restart
+    bool endResent = false;
     for (;;) {
         RxByte head;
         if (early) {
@@ -697,6 +703,22 @@ Task<std::optional<KLineCore::Block>> KLineCore::kwReceiveBlock(Micros deadline)
                 co_return std::nullopt;
             }
             head = first.byte;
+        }
+        if (restartOf < 0 && head.value == uint8_t(~0x03) && m_endSent >= 0 && !endResent) {
+            // The complement of our block's final 03, not a block of 252
+            // bytes: the unit gave our block up before its end and took the
+            // 03 for a new one. It times out on that; ours goes again, with
+            // its counter.
+            endResent = true;
+            co_await sleepUntil(now() + 2 * m_t.byteTimeout);
+            flushInput();
+            m_counter = uint8_t(m_counter - 1);
+            const uint8_t title = m_lastTitle;
+            const std::vector<uint8_t> data = m_lastData;
+            if (co_await kwSendBlock(title, data) != BusFault::None)
+                co_return std::nullopt;
+            deadline = now() + m_t.answerTimeout + latency();
+            continue;
         }
         if (restartOf >= 0 && (head.value != restartOf || head.at < restartFrom)) {
             // A byte of the broken block that a converter held back, or one
@@ -773,6 +795,7 @@ Task<std::optional<KLineCore::Block>> KLineCore::kwReceiveBlock(Micros deadline)
         }
         m_counter = b[1];
         m_counterKnown = true;
+        m_endSent = -1;
         Block blk;
         blk.counter = b[1];
         blk.title = b[2];

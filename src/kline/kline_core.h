@@ -184,8 +184,11 @@ private:
     Identification m_ident;
     uint8_t m_counter = 0;
     bool m_counterKnown = false;
-    Micros m_lastUnitByte = 0;  // arrival of the unit's latest byte
-    Micros m_frameSent = 0;     // KW2000: when our latest frame began
+    Micros m_lastUnitByte = 0; // arrival of the unit's latest byte
+    Micros m_frameSent = 0;    // KW2000: when our latest frame began
+    Micros m_endSent = -1;     // KW1281: the end of our latest block's final 03
+    uint8_t m_lastTitle = 0;   // ... and the block, to send it again
+    std::vector<uint8_t> m_lastData;
     Micros m_lastActivity = -1; // end of the latest traffic of a session
     bool m_lastWasKw1281 = false;
     std::array<int, 128> m_rateOf{};
