@@ -406,6 +406,30 @@ INSTANTIATE_TEST_SUITE_P(Holds, KLineHeldByte,
                          testing::Combine(testing::Values(40, 60, 80, 100, 130, 160),
                                           testing::Bool(), testing::Values(1, 2)));
 
+// A converter that holds our block's final 03 back until the unit has given
+// the block up: the unit takes the 03 for the start of a block of its own
+// and answers it with FC. That is no block of 252 bytes: ours goes again.
+TEST(KLineLineFaults, AFinalByteTooLateGoesAgainNotAnswered) {
+    VirtualCar car;
+    ASSERT_EQ(car.connect(1)->kind, CoreEvent::Identified);
+    const size_t mark = car.testerActions.size();
+    ASSERT_TRUE(car.core.request(req(RequestKind::Group, 1), car.line.now()));
+    car.tester.runUntil(car.line.now() + msec(2000), [&] {
+        return car.testerBytes(mark).size() >= 4; // 04 cc 29 01, not yet the 03
+    });
+    car.converter.delayNextWrite(msec(80));
+    const auto e = car.until({CoreEvent::Answered, CoreEvent::LinkLost});
+    ASSERT_TRUE(e && e->kind == CoreEvent::Answered);
+    EXPECT_EQ(e->reply.outcome, Outcome::Ok) << busFaultName(e->reply.fault);
+    const std::vector<uint8_t> sent = car.testerBytes(mark);
+    int sends = 0;
+    for (size_t i = 2; i < sent.size(); ++i)
+        sends += sent[i] == 0x29 && sent[i - 2] == 0x04;
+    EXPECT_EQ(sends, 2); // the request, and the request again
+    EXPECT_EQ(car.ask(req(RequestKind::Group, 2)).outcome, Outcome::Ok);
+    EXPECT_EQ(car.count(CoreEvent::LinkLost), 0u);
+}
+
 // A 50 ms stall anywhere in an exchange, in the request or in the answer,
 // the bytes stamped when they came or when the stalled reader took them:
 // it costs at most a block's restart (the unit's time-out, 165 ms, and the
