@@ -64,6 +64,7 @@ void SoftChipStream::openDevice() {
     m_stop = false;
     m_facts = {};
     m_notes.clear();
+    m_notedLatency = -1;
     m_open = true;
     if (m_threaded)
         m_thread = std::thread([this] { serve(); });
@@ -119,6 +120,13 @@ void SoftChipStream::pump() {
         m_facts.actualRate = m_runner->actualRate();
         m_facts.rateWarning = m_runner->rateWarning();
         m_facts.echoRoundTrip = m_runner->echo().longestRoundTrip();
+        const KLineCore& core = m_chip->core();
+        m_facts.latency = core.latency();
+        if (core.latency() > core.timing().latency && core.latency() != m_notedLatency) {
+            // A converter slower than the chip's setting: its waits widened.
+            m_notedLatency = core.latency();
+            m_notes.emplace_back(QStringLiteral("KLineLatency"), int(m_notedLatency / 1000));
+        }
     }
     if (wake)
         m_replied.notify_all();

@@ -44,12 +44,15 @@ public:
         int actualRate = 0; // the rate the converter took last
         bool rateWarning = false;
         kline::Micros echoRoundTrip = -1; // the longest, from a byte's end to its echo
+        kline::Micros latency = -1;       // the converter's, as the waits allow for it
     };
     LineFacts lineFacts() const;
 
     // Line notes for the debug trace as name and value ("KLineRateAsked",
     // "KLineRateTaken" when a converter runs more than 2 % off the rate
-    // asked), handed over on the program's thread during its reads and waits.
+    // asked; "KLineLatency" in ms when a converter slower than the chip's
+    // setting widened the waits), handed over on the program's thread
+    // during its reads and waits.
     using NoteSink = std::function<void(const QString& name, int value)>;
     void setNoteSink(NoteSink sink) { m_noteSink = std::move(sink); }
 
@@ -91,6 +94,7 @@ private:
     bool m_stop = false;
     LineFacts m_facts;
     std::vector<std::pair<QString, int>> m_notes;
+    kline::Micros m_notedLatency = -1;
     NoteSink m_noteSink;
     std::thread m_thread;
 };
