@@ -31,6 +31,14 @@ QString waitFor(CommandChannel& channel, bool orConnect) {
 
 // How long the rest of a reset answer may take to follow its third line.
 constexpr int ResetGraceMs = 500;
+// How long a lone CR waits for company before it counts as an echo: a chip
+// sends its prompt right behind its line.
+constexpr int EchoGraceMs = 200;
+// The second wake-up, with DTR on: a cable powered from DTR echoes within
+// milliseconds, so a second full silence would only keep the user waiting.
+constexpr int DtrRetryMs = 1000;
+
+struct PlainCableFound {};
 
 // One reset: the answer's three lines (the second is the identification),
 // fewer when the prompt comes early or when the interface falls silent for
@@ -126,7 +134,8 @@ double ParseChipVersion(const QString& line) {
 }
 
 bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSettings& settings,
-                      InterfaceInfo& info, ConnectionObserver& observer, DebugTrace* trace) {
+                      InterfaceInfo& info, ConnectionObserver& observer, DebugTrace* trace,
+                      const CableProbe& probe) {
     info.End = AttemptEnd::Failed;
     if (trace) {
         trace->Value(QStringLiteral("IBT"), settings.InterByteTime);
@@ -155,8 +164,24 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
             return line;
         };
         channel.SendText(CR);
-        if (readWakeUp().isEmpty())
+        QString first = readWakeUp();
+        if (first.isEmpty() && probe) {
+            port.SetDTR(true);
+            port.ClearBuffer(true, false);
+            channel.SendText(CR);
+            if (channel.WaitForInput(DtrRetryMs))
+                first = readWakeUp();
+            if (first.isEmpty())
+                throw AttemptFailed{AttemptEnd::NoInterface,
+                                    {AttemptSeen::What::Nothing, {}, true}};
+        }
+        if (first.isEmpty())
             throw AttemptFailed{AttemptEnd::NoInterface, {AttemptSeen::What::Nothing, {}}};
+        // Anything right behind a lone CR is a chip's answer, left for the
+        // steps below; nothing means the CR came back alone.
+        if (probe && first == CR && !channel.WaitForInput(EchoGraceMs) &&
+            probe(QByteArray("\r"), QByteArray("\r")))
+            throw PlainCableFound{};
         readWakeUp();
         channel.SendText(CR);
         readWakeUp();
@@ -206,6 +231,15 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
         info.End = failed.end;
         info.Seen = failed.seen;
         observer.attemptFailed(failed.end, failed.seen);
+        try {
+            port.Close();
+        } catch (const std::exception&) {
+        }
+        return false;
+    } catch (const PlainCableFound&) {
+        info.End = AttemptEnd::PlainCable;
+        if (trace)
+            trace->Value(QStringLiteral("KLineCable"), 1);
         try {
             port.Close();
         } catch (const std::exception&) {
