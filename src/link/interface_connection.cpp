@@ -164,23 +164,26 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
             return line;
         };
         channel.SendText(CR);
-        QString first = readWakeUp();
+        const QString first = readWakeUp();
+        // Anything right behind a lone CR is a chip's answer, left for the
+        // steps below; nothing means the CR came back alone.
+        const auto echoedAlone = [&](const QString& line) {
+            return line == CR && !channel.WaitForInput(EchoGraceMs) &&
+                   probe(QByteArray("\r"), QByteArray("\r"));
+        };
         if (first.isEmpty() && probe) {
+            // Only a cable powered from DTR can answer this: a chip that was
+            // silent stays the silent interface it was.
             port.SetDTR(true);
             port.ClearBuffer(true, false);
             channel.SendText(CR);
-            if (channel.WaitForInput(DtrRetryMs))
-                first = readWakeUp();
-            if (first.isEmpty())
-                throw AttemptFailed{AttemptEnd::NoInterface,
-                                    {AttemptSeen::What::Nothing, {}, true}};
+            if (channel.WaitForInput(DtrRetryMs) && echoedAlone(readWakeUp()))
+                throw PlainCableFound{};
+            throw AttemptFailed{AttemptEnd::NoInterface, {AttemptSeen::What::Nothing, {}, true}};
         }
         if (first.isEmpty())
             throw AttemptFailed{AttemptEnd::NoInterface, {AttemptSeen::What::Nothing, {}}};
-        // Anything right behind a lone CR is a chip's answer, left for the
-        // steps below; nothing means the CR came back alone.
-        if (probe && first == CR && !channel.WaitForInput(EchoGraceMs) &&
-            probe(QByteArray("\r"), QByteArray("\r")))
+        if (probe && echoedAlone(first))
             throw PlainCableFound{};
         readWakeUp();
         channel.SendText(CR);
