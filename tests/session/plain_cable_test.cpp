@@ -30,7 +30,7 @@ protected:
 
 TEST_F(PlainCableTest, TheKLineDemoIdentifiesMeasuresListsFaultsAndWritesACoding) {
     TForm1& w = makeWindow(DemoKLineName(0));
-    chooseUnit(1);
+    chooseUnit(3); // the ABS unit: two stored faults
     w.show();
     QApplication::setActiveWindow(&w);
     QStringList values;
@@ -39,7 +39,7 @@ TEST_F(PlainCableTest, TheKLineDemoIdentifiesMeasuresListsFaultsAndWritesACoding
          [&] {
              EXPECT_EQ(w.StatusBar1->panelText(2), "Vandrix Pro SW v1.0");
              EXPECT_EQ(w.StatusBar1->panelText(3), "Protokoll: KW 1281");
-             EXPECT_EQ(w.Label6->text(), "036 906 034 AM");
+             EXPECT_EQ(w.Label6->text(), "1J0 907 379 P");
              w.PageControl1->setActivePage(w.TabSheet2);
              w.Edit2->setText("1");
              w.CheckBox1->setChecked(true);
@@ -49,22 +49,22 @@ TEST_F(PlainCableTest, TheKLineDemoIdentifiesMeasuresListsFaultsAndWritesACoding
              values = texts(w.GroupValueBoxes[0]);
              w.PageControl1->setActivePage(w.TabSheet3);
          }},
-        {"faults listed",
-         [&] { return w.StringGrid1->rowCount() > 1 && !w.StringGrid1->cell(1, 1).isEmpty(); },
+        {"faults listed", [&] { return w.StringGrid1->rowCount() == 3; },
          [&] {
-             EXPECT_FALSE(w.state.FaultCodes.empty());
+             EXPECT_EQ(w.state.FaultCodes, FaultCodeList({{283, 35}, {290, 36}}));
              w.PageControl1->setActivePage(w.TabSheet4);
-             EXPECT_EQ(w.Edit7->text(), "00031");
+             EXPECT_EQ(w.Edit7->text(), "03604");
              w.Edit6->setText("12345");
-             w.Edit7->setText("32");
+             w.Edit7->setText("3605");
              prompts.expectQuestion(true);
              prompts.expectMessage(w.Str(83));
              w.BitBtn7Click();
          }},
         {"coding written", promptsDone(),
          [&] {
-             EXPECT_EQ(w.Edit7->text(), "00032");
-             EXPECT_EQ(w.Label9->text(), "00032");
+             // Read back from the unit's new identification.
+             EXPECT_EQ(w.Edit7->text(), "03605");
+             EXPECT_EQ(w.Label9->text(), "12345");
          }},
     });
     for (const QString& v : values)
