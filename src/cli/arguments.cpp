@@ -4,6 +4,7 @@
 #include "cli/output.h"
 #include "config/app_paths.h"
 #include "config/config_values.h"
+#include "softchip/cable_detection.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -39,14 +40,17 @@ const QList<OptionInfo>& optionInfos() {
         {{QStringLiteral("workshop")}, WriteText::WorkshopOption, QStringLiteral("CODE")},
         {{QStringLiteral("save")}, WriteText::SaveOption, QStringLiteral("VALUE")},
         {{QStringLiteral("airbag")}, WriteText::AirbagOption, {}},
+        {{QStringLiteral("interface")},
+         CableText::InterfaceOption,
+         QStringLiteral("auto|chip|cable")},
     };
     return infos;
 }
 
-const QStringList CommonOptions = {QStringLiteral("port"),   QStringLiteral("lang"),
-                                   QStringLiteral("ini"),    QStringLiteral("json"),
-                                   QStringLiteral("quiet"),  QStringLiteral("help"),
-                                   QStringLiteral("version")};
+const QStringList CommonOptions = {QStringLiteral("port"),    QStringLiteral("lang"),
+                                   QStringLiteral("ini"),     QStringLiteral("json"),
+                                   QStringLiteral("quiet"),   QStringLiteral("help"),
+                                   QStringLiteral("version"), QStringLiteral("interface")};
 
 const OptionInfo* findOption(const QString& name) {
     for (const OptionInfo& info : optionInfos())
@@ -359,6 +363,7 @@ std::optional<int> ParseInvocation(const QStringList& args, const QString& progr
     inv.command = info->name;
     inv.arguments = positional.mid(1);
     inv.port = parser.value(QStringLiteral("port"));
+    inv.interfaceKind = parser.value(QStringLiteral("interface"));
     inv.language = parser.value(QStringLiteral("lang"));
     inv.iniPath = parser.value(QStringLiteral("ini"));
     inv.json = parser.isSet(QStringLiteral("json"));
@@ -376,6 +381,8 @@ std::optional<int> ParseInvocation(const QStringList& args, const QString& progr
 
     if (parser.isSet(QStringLiteral("lang")) && inv.language != u"de" && inv.language != u"en")
         return usageError(LoadStr(CliText::InvalidLanguage + lang).arg(inv.language));
+    if (parser.isSet(QStringLiteral("interface")) && !interfaceKindFromOption(inv.interfaceKind))
+        return usageError(LoadStr(CableText::InvalidInterface + lang).arg(inv.interfaceKind));
     if (parser.isSet(QStringLiteral("count"))) {
         bool ok = false;
         const int n = parser.value(QStringLiteral("count")).toInt(&ok);

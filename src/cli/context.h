@@ -40,6 +40,7 @@ struct Invocation {
     QString command;
     QStringList arguments; // positional, after the command
     QString port;          // --port, empty when not given
+    QString interfaceKind; // --interface, empty when not given
     QString language;      // --lang, empty when not given
     QString iniPath;       // --ini, empty when not given
     bool json = false;

@@ -81,11 +81,15 @@ QString portEntry(const CliContext& c) {
     QString port = c.invocation.port.isEmpty() ? c.values.Port : c.invocation.port;
     if (port.compare(QStringLiteral("demo"), Qt::CaseInsensitive) == 0 || IsDemoInterfaceName(port))
         return DemoInterfaceName(c.lang);
+    if (port.compare(QStringLiteral("demo-kline"), Qt::CaseInsensitive) == 0 ||
+        IsDemoKLineName(port))
+        return DemoKLineName(c.lang);
     if (port.isEmpty()) {
         QStringList lines{c.text(CliText::NoPortConfigured)};
-        for (const QString& entry : EnumerateComPorts(QString(), DemoInterfaceName(c.lang)))
-            lines << QStringLiteral("  ") +
-                         (IsDemoInterfaceName(entry) ? QStringLiteral("demo") : entry);
+        for (const QString& entry : EnumerateComPorts(QString(), DemoEntryNames(c.lang)))
+            lines << QStringLiteral("  ") + (IsDemoInterfaceName(entry) ? QStringLiteral("demo")
+                                             : IsDemoKLineName(entry) ? QStringLiteral("demo-kline")
+                                                                      : entry);
         throw CliFailure{Exit::Usage, lines.join(QLatin1Char('\n'))};
     }
     return port;

@@ -295,6 +295,8 @@ constexpr Entry kTable[] = {
     {2104, u"Das Echo braucht %1 ms: zu lang für die Zeitfenster der K-Leitung. Stellen Sie die "
            u"Latenz des USB-Adapters auf 1 ms."},
     {2105, u"Interface mit Vandrix Pro Chip"},
+    {2106, u"Was am Port hängt: auto (erkennt es am Echo), chip (Interface mit Vandrix Pro Chip) oder cable (K-Leitungs-Kabel); Vorgabe: Schnittstelle aus vandrix.ini, sonst auto."},
+    {2107, u"Die Schnittstelle ist auto, chip oder cable, nicht: %1"},
     // Team texts from 2000 on.
     {2304, u"Interner Programmfehler: %1\nDie Sitzung wurde beendet."},
     // Texts of the file readers and of the graph window.
@@ -367,7 +369,7 @@ constexpr Entry kTable[] = {
     {3016, u"Die Eingangsspannungen des Interfaces, für jeden Eingang mit Teilerfaktor (TV0 bis TV5)."},
     {3017, u"Steuergerätesuche über die genannten Adressen, alle Adressen oder ein Fahrzeug der Liste; gibt den Suchbericht des Fensters aus und speichert ihn wie das Fenster in vandrix/scans/."},
     {3018, u"Vergleicht zwei gespeicherte Suchberichte (aus vandrix/scans/ oder die Ausgabe von scan), ein Befund je Zeile: Steuergeräte neu oder nicht mehr gefunden, Fehler neu, nicht mehr gespeichert oder mit geändertem Status. Exit-Status 0 auch, wenn sie sich unterscheiden."},
-    {3030, u"Port des Interfaces (ein Pfad) oder demo für das simulierte Interface; Vorgabe: COM-Port aus vandrix.ini."},
+    {3030, u"Port des Interfaces (ein Pfad), demo für das simulierte Interface oder demo-kline für das simulierte K-Leitungs-Kabel; Vorgabe: COM-Port aus vandrix.ini."},
     {3031, u"Sprache der Texte: de oder en; Vorgabe: Sprache aus vandrix.ini."},
     {3032, u"Diese Konfigurationsdatei statt vandrix.ini neben dem Programm."},
     {3033, u"Ein JSON-Dokument statt Text; Zahlen immer mit Punkt."},
@@ -769,6 +771,8 @@ constexpr Entry kTable[] = {
     {12104, u"The echo takes %1 ms: too long for the K-line's timing windows. Set the USB "
             u"converter's latency to 1 ms."},
     {12105, u"Interface with Vandrix Pro chip"},
+    {12106, u"What is on the port: auto (told by the echo), chip (interface with Vandrix Pro chip) or cable (plain K-line cable); default: Schnittstelle of vandrix.ini, else auto."},
+    {12107, u"The interface is auto, chip or cable, not: %1"},
     {12304, u"Internal program error: %1\nThe session has ended."},
     {12400, u"%1 does not exist"},
     {12401, u"%1 is a folder, not a file"},
@@ -839,7 +843,7 @@ constexpr Entry kTable[] = {
     {13016, u"The interface's input voltages, for every input with a divider factor (TV0 to TV5)."},
     {13017, u"Control unit search over the given addresses, all addresses or a car of the list; prints the window's search report and saves it in vandrix/scans/ as the window does."},
     {13018, u"Compares two saved search reports (from vandrix/scans/, or the output of scan), one finding a line: units that appeared or disappeared, faults new, gone or with a changed status. Exit status 0 also when they differ."},
-    {13030, u"The interface's port (a path), or demo for the simulated interface; default: COM-Port of vandrix.ini."},
+    {13030, u"The interface's port (a path), demo for the simulated interface, or demo-kline for the simulated K-line cable; default: COM-Port of vandrix.ini."},
     {13031, u"Language of the texts: de or en; default: the language of vandrix.ini."},
     {13032, u"This configuration file instead of vandrix.ini beside the program."},
     {13033, u"One JSON document instead of text; numbers always with a point."},

@@ -18,6 +18,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -56,6 +58,15 @@ public:
     using NoteSink = std::function<void(const QString& name, int value)>;
     void setNoteSink(NoteSink sink) { m_noteSink = std::move(sink); }
 
+    // What passed on the line, for the traffic observer (the recorder):
+    // taken on the line thread, handed over on the program's thread.
+    struct LineEvent {
+        enum class Kind : uint8_t { Sent, Received, BreakOn, BreakOff } kind;
+        kline::Micros at = 0; // the port's clock
+        std::string bytes;    // Sent, Received
+        int lengthMs = 0;     // BreakOn: how long the line was held low
+    };
+
 protected:
     void openDevice() override;
     void closeDevice() override;
@@ -74,6 +85,8 @@ private:
     bool waitVirtual(int ms);
     [[noreturn]] void raiseFailed(int code) const;
     void passNotes();
+    void addLineEvent(LineEvent event);
+    class TappedPort;
 
     const QString m_name;
     Opener m_opener;
@@ -96,5 +109,11 @@ private:
     std::vector<std::pair<QString, int>> m_notes;
     kline::Micros m_notedLatency = -1;
     NoteSink m_noteSink;
+    std::unique_ptr<kline::KLinePort> m_tap;
+    std::vector<LineEvent> m_lineEvents;
+    // A break not yet released: its event waits for its length, and the
+    // events behind it with it.
+    std::optional<size_t> m_openBreak;
+    int64_t m_clockOffsetUs = 0; // Clock::nowUs() minus the port's clock
     std::thread m_thread;
 };

@@ -79,6 +79,10 @@ struct TForm1Options {
     // Makes a starter of the demo interface that serves a recording instead
     // of the simulated car, for the key Demo-Aufzeichnung.
     std::function<DemoStarter(const QString& recording)> demoReplay;
+    // Makes the plain-cable demo's stream (the software chip over the
+    // simulated car's units on a virtual K-line); without it that entry
+    // reports that this build has no demo.
+    PortFactory::KindMaker demoKLine;
     // Whether this user may open a device; empty: asks the system.
     std::function<bool(const QString& device)> mayOpenDevice;
 };
@@ -505,7 +509,8 @@ private:
     std::unique_ptr<SessionObserver> m_sessionView; // before Session: it reports here
     bool m_shown = false;
     std::unique_ptr<QPrinter> m_printer;
-    bool m_checkRunning = false; // the interface check owns the port
+    bool m_checkRunning = false;                         // the interface check owns the port
+    InterfaceKind m_interfaceKind = InterfaceKind::Auto; // "Schnittstelle"
 };
 
 // Prints copies of the report, each a job of its own, at 600 dpi whatever
