@@ -362,7 +362,7 @@ bool ChangeJournalFile::append(const JournalEntry& entry, QString* error) const 
 
     QByteArray bytes;
     if (length == 0)
-        bytes = ChangeJournal::HeaderLine(m_languageOffset).toUtf8() + '\n';
+        bytes = m_header.toUtf8() + '\n';
     bytes += ChangeJournal::FormatLine(entry).toUtf8() + '\n';
     if (::lseek(fd, length, SEEK_SET) < 0)
         return fail(SystemReason(errno));

@@ -164,7 +164,11 @@ class ChangeJournalFile {
 public:
     // languageOffset: the language of the header a new file starts with.
     explicit ChangeJournalFile(const QString& path, int languageOffset = EnglishStringOffset)
-        : m_path(path), m_languageOffset(languageOffset) {}
+        : m_path(path), m_header(ChangeJournal::HeaderLine(languageOffset)) {}
+    // header: the line a new file starts with, worded by the front end.
+    ChangeJournalFile(const QString& path, QString header)
+        : m_path(path), m_header(header.isEmpty() ? ChangeJournal::HeaderLine(EnglishStringOffset)
+                                                  : std::move(header)) {}
     QString path() const { return m_path; }
 
     // Appends one line in one write, creating the folder, and the file with
@@ -189,5 +193,5 @@ public:
 
 private:
     QString m_path;
-    int m_languageOffset;
+    QString m_header;
 };
