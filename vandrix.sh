@@ -8,6 +8,8 @@
 #   ./vandrix.sh screenshots  remake the user guide's pictures in docs/
 #   ./vandrix.sh test-arm64   cross-build for 64-bit ARM into build-arm64 and run the
 #                             formula table, library and command line tests under qemu-user
+#   ./vandrix.sh package-arm64  cross-build a Debian package for 64-bit ARM
+#                             (build-arm64/vandrix_*_arm64.deb)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -83,6 +85,30 @@ build() {
     cmake --build "$BUILD_DIR" --parallel "$(nproc)"
 }
 
+# arm64_build ON|OFF TARGET...: the arm64 architecture and packages, then a
+# cross build of the targets into build-arm64.
+arm64_build() {
+    local testing=$1
+    shift
+    if ! dpkg --print-foreign-architectures | grep -qx arm64; then
+        if [ "$(id -u)" -eq 0 ]; then
+            dpkg --add-architecture arm64
+        else
+            echo "The arm64 packages need the arm64 architecture. Please run as root:" >&2
+            echo "  dpkg --add-architecture arm64" >&2
+            exit 1
+        fi
+    fi
+    install_missing "${PACKAGES[@]}" "${ARM64_PACKAGES[@]}"
+    local launcher=()
+    command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(dirname "$PWD")}"
+    cmake -S . -B "$ARM64_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake -DBUILD_TESTING="$testing" \
+        "${launcher[@]}" >/dev/null
+    cmake --build "$ARM64_BUILD_DIR" --parallel "$(nproc)" --target "$@"
+}
+
 case "${1:-}" in
 run)
     install_missing "${PACKAGES[@]}"
@@ -121,25 +147,17 @@ package)
     ls "$BUILD_DIR"/vandrix_*.deb
     ;;
 test-arm64)
-    if ! dpkg --print-foreign-architectures | grep -qx arm64; then
-        if [ "$(id -u)" -eq 0 ]; then
-            dpkg --add-architecture arm64
-        else
-            echo "The arm64 packages need the arm64 architecture. Please run as root:" >&2
-            echo "  dpkg --add-architecture arm64" >&2
-            exit 1
-        fi
-    fi
-    install_missing "${PACKAGES[@]}" "${ARM64_PACKAGES[@]}"
-    launcher=()
-    command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-    export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(dirname "$PWD")}"
-    cmake -S . -B "$ARM64_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake -DBUILD_TESTING=ON "${launcher[@]}" >/dev/null
-    cmake --build "$ARM64_BUILD_DIR" --parallel "$(nproc)" --target "${ARM64_TESTS[@]}" data_files
+    arm64_build ON "${ARM64_TESTS[@]}" data_files
     regex="^($(IFS='|'; echo "${ARM64_TESTS[*]}"))\$"
     (cd "$ARM64_BUILD_DIR" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" \
         -R "$regex")
+    ;;
+package-arm64)
+    install_missing "${PACKAGING[@]}"
+    arm64_build OFF all
+    # dpkg-shlibdeps looks up the libraries' packages of the package's architecture.
+    (cd "$ARM64_BUILD_DIR" && DEB_HOST_ARCH=arm64 cpack -G DEB)
+    ls "$ARM64_BUILD_DIR"/vandrix_*_arm64.deb
     ;;
 screenshots)
     install_missing "${PACKAGES[@]}"
@@ -147,7 +165,7 @@ screenshots)
     "$BUILD_DIR/tools/user_guide_pictures" docs
     ;;
 *)
-    echo "usage: $0 run|test|format|package|screenshots|test-arm64" >&2
+    echo "usage: $0 run|test|format|package|screenshots|test-arm64|package-arm64" >&2
     exit 2
     ;;
 esac

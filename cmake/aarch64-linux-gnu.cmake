@@ -12,6 +12,7 @@ set(CMAKE_SYSTEM_PROCESSOR aarch64)
 set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
 set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
 set(CMAKE_LIBRARY_ARCHITECTURE aarch64-linux-gnu)
+set(VANDRIX_DEBIAN_ARCHITECTURE arm64)
 
 # Search the arm64 folders for libraries and packages, the machine for programs.
 set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu)

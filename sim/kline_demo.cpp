@@ -97,3 +97,9 @@ std::unique_ptr<SoftChipStream> makeKLineDemoStream(const QString& name,
     return std::make_unique<SoftChipStream>(name, opener, SoftChipOptions{},
                                             EchoFilter::Mode::Present);
 }
+
+PortFactory::KindMaker KLineDemoMaker(const QString& scenarioPath) {
+    return [scenarioPath](const QString& name, PortOpenError&) -> std::unique_ptr<ByteStream> {
+        return makeKLineDemoStream(name, scenarioPath);
+    };
+}

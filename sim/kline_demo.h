@@ -3,6 +3,7 @@
 // real time, behind the software chip. Every page works through the same
 // path a plain cable takes (software chip, protocol core, echo, 5-baud
 // address, block complements), without a cable.
+#include "link/port_factory.h"
 #include "softchip/soft_chip_stream.h"
 
 #include <QString>
@@ -12,3 +13,5 @@
 // unreadable one fails the open with the reason).
 std::unique_ptr<SoftChipStream> makeKLineDemoStream(const QString& name,
                                                     const QString& scenarioPath);
+// The port factory's maker of that demo, for PortKind::DemoKLine.
+PortFactory::KindMaker KLineDemoMaker(const QString& scenarioPath);

@@ -1,5 +1,6 @@
 // Vandrix: diagnosis of control units over a Vandrix Pro interface.
 #include "link/port_factory.h"
+#include "sim/kline_demo.h"
 #include "sim/simulator_host.h"
 #include "ui/application.h"
 #include "ui/dialog_prompts.h"
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
     options.demoReplay = [&demo](const QString& recording) {
         return MakeDemoStarter(demo, recording);
     };
+    options.demoKLine = KLineDemoMaker(SimulatorHost::defaultScenarioPath());
 
     // The windows in the order the program has always made them; the main
     // window's start-up runs before the dialogs exist.

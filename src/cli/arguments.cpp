@@ -4,6 +4,7 @@
 #include "cli/output.h"
 #include "config/app_paths.h"
 #include "config/config_values.h"
+#include "softchip/cable_detection.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -34,14 +35,22 @@ const QList<OptionInfo>& optionInfos() {
         {{QStringLiteral("log")}, CliText::LogOption, QStringLiteral("FILE")},
         {{QStringLiteral("all")}, CliText::AllOption, {}},
         {{QStringLiteral("car")}, CliText::CarOption, QStringLiteral("NAME")},
+        {{QStringLiteral("expert")}, CliText::ExpertOption, {}},
+        {{QStringLiteral("set")}, WriteText::SetOption, QStringLiteral("CODING")},
+        {{QStringLiteral("workshop")}, WriteText::WorkshopOption, QStringLiteral("CODE")},
+        {{QStringLiteral("save")}, WriteText::SaveOption, QStringLiteral("VALUE")},
+        {{QStringLiteral("airbag")}, WriteText::AirbagOption, {}},
+        {{QStringLiteral("interface")},
+         CableText::InterfaceOption,
+         QStringLiteral("auto|chip|cable")},
     };
     return infos;
 }
 
-const QStringList CommonOptions = {QStringLiteral("port"),   QStringLiteral("lang"),
-                                   QStringLiteral("ini"),    QStringLiteral("json"),
-                                   QStringLiteral("quiet"),  QStringLiteral("help"),
-                                   QStringLiteral("version")};
+const QStringList CommonOptions = {QStringLiteral("port"),    QStringLiteral("lang"),
+                                   QStringLiteral("ini"),     QStringLiteral("json"),
+                                   QStringLiteral("quiet"),   QStringLiteral("help"),
+                                   QStringLiteral("version"), QStringLiteral("interface")};
 
 const OptionInfo* findOption(const QString& name) {
     for (const OptionInfo& info : optionInfos())
@@ -183,17 +192,73 @@ const QList<CommandInfo>& CommandInfos() {
          {QStringLiteral("count"), QStringLiteral("seconds"), QStringLiteral("log"),
           QStringLiteral("yes")},
          {addr, qMakePair(QStringLiteral("G"), int(GroupArgument))}},
+        {QStringLiteral("monitor"),
+         MonitorCommand,
+         QStringLiteral("ADDR G [G...] [--log FILE]"),
+         {QStringLiteral("count"), QStringLiteral("seconds"), QStringLiteral("log"),
+          QStringLiteral("yes")},
+         {addr, qMakePair(QStringLiteral("G"), int(GroupArgument))}},
+        {QStringLiteral("raw"),
+         RawCommand,
+         QStringLiteral("ADDR [--count N | --seconds S]"),
+         {QStringLiteral("count"), QStringLiteral("seconds"), QStringLiteral("yes")},
+         {addr}},
+        {QStringLiteral("single"),
+         SingleCommand,
+         QStringLiteral("ADDR CHANNEL [--count N | --seconds S]"),
+         {QStringLiteral("count"), QStringLiteral("seconds"), QStringLiteral("yes")},
+         {addr, qMakePair(QStringLiteral("CHANNEL"), int(ChannelArgument))}},
+        {QStringLiteral("basic"),
+         BasicCommand,
+         QStringLiteral("ADDR G [--count N | --seconds S]"),
+         {QStringLiteral("count"), QStringLiteral("seconds"), QStringLiteral("yes")},
+         {addr, qMakePair(QStringLiteral("G"), int(BasicGroupArgument))}},
         {QStringLiteral("readiness"),
          ReadinessCommand,
          QStringLiteral("ADDR"),
          {QStringLiteral("yes")},
          {addr}},
         {QStringLiteral("voltages"), VoltagesCommand, {}, {}, {}},
+        {QStringLiteral("request"),
+         RequestCommand,
+         QStringLiteral("ADDR HEX [HEX...] [--yes] [--expert]"),
+         {QStringLiteral("yes"), QStringLiteral("expert")},
+         {addr, qMakePair(QStringLiteral("HEX"), int(HexArgument))}},
         {QStringLiteral("scan"),
          ScanCommand,
          QStringLiteral("[ADDR...] [--all] [--car NAME] [--yes]"),
          {QStringLiteral("all"), QStringLiteral("car"), QStringLiteral("yes")},
          {qMakePair(QStringLiteral("ADDR..."), int(AddressesArgument))}},
+        {QStringLiteral("coding"),
+         WriteText::CodingCommand,
+         QStringLiteral("ADDR [--set CODING --workshop CODE [--yes]]"),
+         {QStringLiteral("set"), QStringLiteral("workshop"), QStringLiteral("yes")},
+         {addr}},
+        {QStringLiteral("adaptation"),
+         WriteText::AdaptationCommand,
+         QStringLiteral("ADDR CHANNEL [--save VALUE [--yes]]"),
+         {QStringLiteral("save"), QStringLiteral("yes")},
+         {addr, qMakePair(QStringLiteral("CHANNEL"), int(WriteText::ChannelArgument))}},
+        {QStringLiteral("login"),
+         WriteText::LoginCommand,
+         QStringLiteral("ADDR CODE [--yes]"),
+         {QStringLiteral("yes")},
+         {addr, qMakePair(QStringLiteral("CODE"), int(WriteText::CodeArgument))}},
+        {QStringLiteral("output-tests"),
+         WriteText::OutputTestsCommand,
+         QStringLiteral("ADDR [--airbag] [--yes]"),
+         {QStringLiteral("airbag"), QStringLiteral("yes")},
+         {addr}},
+        {QStringLiteral("journal"),
+         WriteText::JournalCommand,
+         QStringLiteral("[ADDR]"),
+         {},
+         {qMakePair(QStringLiteral("ADDR"), int(WriteText::UnitArgument))}},
+        {QStringLiteral("undo"),
+         WriteText::UndoCommand,
+         QStringLiteral("ADDR [--yes]"),
+         {QStringLiteral("yes")},
+         {addr}},
         {QStringLiteral("diff"),
          DiffCommand,
          QStringLiteral("OLD NEW"),
@@ -298,6 +363,7 @@ std::optional<int> ParseInvocation(const QStringList& args, const QString& progr
     inv.command = info->name;
     inv.arguments = positional.mid(1);
     inv.port = parser.value(QStringLiteral("port"));
+    inv.interfaceKind = parser.value(QStringLiteral("interface"));
     inv.language = parser.value(QStringLiteral("lang"));
     inv.iniPath = parser.value(QStringLiteral("ini"));
     inv.json = parser.isSet(QStringLiteral("json"));
@@ -305,11 +371,18 @@ std::optional<int> ParseInvocation(const QStringList& args, const QString& progr
     inv.yes = parser.isSet(QStringLiteral("yes"));
     inv.clear = parser.isSet(QStringLiteral("clear"));
     inv.all = parser.isSet(QStringLiteral("all"));
+    inv.expert = parser.isSet(QStringLiteral("expert"));
     inv.car = parser.value(QStringLiteral("car"));
     inv.logPath = parser.value(QStringLiteral("log"));
+    inv.setCoding = parser.value(QStringLiteral("set"));
+    inv.workshop = parser.value(QStringLiteral("workshop"));
+    inv.saveValue = parser.value(QStringLiteral("save"));
+    inv.airbag = parser.isSet(QStringLiteral("airbag"));
 
     if (parser.isSet(QStringLiteral("lang")) && inv.language != u"de" && inv.language != u"en")
         return usageError(LoadStr(CliText::InvalidLanguage + lang).arg(inv.language));
+    if (parser.isSet(QStringLiteral("interface")) && !interfaceKindFromOption(inv.interfaceKind))
+        return usageError(LoadStr(CableText::InvalidInterface + lang).arg(inv.interfaceKind));
     if (parser.isSet(QStringLiteral("count"))) {
         bool ok = false;
         const int n = parser.value(QStringLiteral("count")).toInt(&ok);
@@ -339,17 +412,27 @@ std::optional<int> ParseInvocation(const QStringList& args, const QString& progr
     const qsizetype given = inv.arguments.size();
     qsizetype least = 0;
     qsizetype most = 0;
-    if (info->name == u"ident" || info->name == u"faults" || info->name == u"readiness")
+    if (info->name == u"ident" || info->name == u"faults" || info->name == u"readiness" ||
+        info->name == u"raw" || info->name == u"coding" || info->name == u"output-tests" ||
+        info->name == u"undo")
         least = most = 1;
-    else if (info->name == u"groups")
+    else if (info->name == u"adaptation" || info->name == u"login")
+        least = most = 2;
+    else if (info->name == u"journal")
+        most = 1;
+    else if (info->name == u"groups" || info->name == u"monitor")
         least = 2, most = 5;
+    else if (info->name == u"single" || info->name == u"basic")
+        least = most = 2;
+    else if (info->name == u"request")
+        least = 2, most = given;
     else if (info->name == u"diff")
         least = most = 2;
     else if (info->name == u"scan")
         most = given;
     if (given < least)
         return usageError(LoadStr(CliText::Missing + lang).arg(info->arguments.value(given).first));
-    if (info->name == u"groups" && given > most)
+    if ((info->name == u"groups" || info->name == u"monitor") && given > most)
         return usageError(LoadStr(CliText::TooManyGroups + lang));
     if (given > most)
         return usageError(

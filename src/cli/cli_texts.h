@@ -82,5 +82,73 @@ enum : int {
     NotAScanReport = 3124,      // %1: the file
     ThisCommandHelpHint = 3125, // %1: the command
     FinalAthUnanswered = 3126,  // %1: the reason
+
+    // The page commands, the raw request and the monitor.
+    RawCommand = 3150,
+    SingleCommand = 3151,
+    BasicCommand = 3152,
+    RequestCommand = 3153,
+    MonitorCommand = 3154,
+    ExpertOption = 3155,
+    ChannelArgument = 3156,
+    BasicGroupArgument = 3157,
+    HexArgument = 3158,
+    InvalidChannel = 3159,          // %1: the argument
+    InvalidBasicGroup = 3160,       // %1: the argument
+    InterfaceCommandRefused = 3161, // %1: the argument
+    NotInCatalogue = 3162,          // %1: the argument
+    RequestOutOfRange = 3163,       // %1: the argument
+    WriteNeedsConfirmation = 3164,
+    ConfirmWrite = 3165,   // %1: the writing requests
+    RequestRefused = 3166, // %1: the request
+    NotSent = 3167,
+    UnsendableRequest = 3168, // %1: the argument
+    RawNeedsKw1281 = 3169,    // %1: the unit
 };
 } // namespace CliText
+
+// The texts of the commands that change a unit and of its journal.
+namespace WriteText {
+enum : int {
+    // One line per command, in the order of the overview.
+    CodingCommand = 3200,
+    AdaptationCommand = 3201,
+    LoginCommand = 3202,
+    OutputTestsCommand = 3203,
+    JournalCommand = 3204,
+    UndoCommand = 3205,
+
+    SetOption = 3210,
+    WorkshopOption = 3211,
+    SaveOption = 3212,
+    AirbagOption = 3213,
+
+    ChannelArgument = 3220,
+    CodeArgument = 3221,
+    UnitArgument = 3222,
+
+    WriteNeedsConfirmation = 3230,
+    WorkshopMissing = 3231,
+    OutOfRange = 3232, // %1: the argument, %2: its largest value, %3: what was given
+    NotChanged = 3233,
+    AirbagOutputTests = 3234,
+    NothingToUndo = 3235,
+    UndoNotANumber = 3236, // %1: the earlier value
+    ChannelRefused = 3237, // %1: the channel
+    ChannelValue = 3238,   // %1: the channel
+    OutputTestRefused = 3239,
+    LoginQuestion = 3240,
+    JournalUnreadable = 3241, // %1: the file, %2: the system's reason
+    JournalEmpty = 3242,
+
+    // The journal's columns and words.
+    JournalTime = 3250,
+    JournalChange = 3251,
+    JournalBefore = 3252,
+    JournalSent = 3253,
+    JournalStage = 3254,
+    JournalCoding = 3255,
+    JournalChannel = 3256,    // %1: the channel
+    JournalStageWords = 3260, // sent, accepted, refused, applied, not applied: 3260..3264
+};
+} // namespace WriteText

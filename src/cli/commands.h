@@ -18,6 +18,17 @@ int RunReadiness(const CliContext& context, CliOutput& out, QJsonObject& doc);
 int RunVoltages(const CliContext& context, CliOutput& out, QJsonObject& doc);
 int RunScan(const CliContext& context, CliOutput& out, QJsonObject& doc);
 int RunDiff(const CliContext& context, CliOutput& out, QJsonObject& doc);
+int RunRaw(const CliContext& context, CliOutput& out, QJsonObject& doc);
+int RunSingle(const CliContext& context, CliOutput& out, QJsonObject& doc);
+int RunBasic(const CliContext& context, CliOutput& out, QJsonObject& doc);
+int RunRequest(const CliContext& context, CliOutput& out, QJsonObject& doc);
+int RunMonitor(const CliContext& context, CliOutput& out, QJsonObject& doc);
+int RunCoding(const CliContext& context, CliOutput& out, QJsonObject& doc);
+int RunAdaptation(const CliContext& context, CliOutput& out, QJsonObject& doc);
+int RunLogin(const CliContext& context, CliOutput& out, QJsonObject& doc);
+int RunOutputTests(const CliContext& context, CliOutput& out, QJsonObject& doc);
+int RunJournal(const CliContext& context, CliOutput& out, QJsonObject& doc);
+int RunUndo(const CliContext& context, CliOutput& out, QJsonObject& doc);
 
 // Helpers shared by the commands of one unit.
 // The address argument, or a usage failure.

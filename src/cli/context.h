@@ -40,6 +40,7 @@ struct Invocation {
     QString command;
     QStringList arguments; // positional, after the command
     QString port;          // --port, empty when not given
+    QString interfaceKind; // --interface, empty when not given
     QString language;      // --lang, empty when not given
     QString iniPath;       // --ini, empty when not given
     bool json = false;
@@ -47,10 +48,15 @@ struct Invocation {
     bool yes = false;
     bool clear = false;
     bool all = false;
+    bool expert = false;
     QString car;
     std::optional<int> count;
     std::optional<double> seconds;
     QString logPath;
+    QString setCoding; // --set, empty when not given
+    QString workshop;  // --workshop
+    QString saveValue; // --save
+    bool airbag = false;
 };
 
 struct CliContext {

@@ -1,5 +1,6 @@
-// groups: up to four measuring groups polled as the Group page polls its
-// slots, one row per poll, and the page's CSV log when asked for.
+// groups and monitor: up to four measuring groups polled as the Group page
+// polls its slots, one row (groups) or one JSON line (monitor) per poll, and
+// the page's CSV log when asked for.
 #include "cli/cli_texts.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
@@ -141,15 +142,15 @@ QStringList logHeader(const CliContext& c, int address, const TecuID& id, const 
     return LogFormat::GroupHeaderLines(info, c.text(10), c.text(76), c.text(75), ticked);
 }
 
-} // namespace
-
-int RunGroups(const CliContext& c, CliOutput& out, QJsonObject& doc) {
+// Monitor streams its polls and keeps none of them: it runs for as long as
+// the user lets it in the memory of one poll.
+int pollGroups(const CliContext& c, CliOutput& out, QJsonObject& doc, bool monitor) {
     const Invocation& inv = c.invocation;
     const int address = RequireAddress(c, inv.arguments.value(0));
     const QList<int> groups = groupNumbers(c);
     // One document comes out only at the end: without a bound it would grow
     // in memory for ever.
-    if (inv.json && !inv.count && !inv.seconds)
+    if (!monitor && inv.json && !inv.count && !inv.seconds)
         throw CliFailure{Exit::Usage, c.text(OutcomeText::GroupsJsonNeedsBound)};
     DescribeUnit(c, out, address, doc);
     ConfirmAirbag(c, out, address);
@@ -180,7 +181,10 @@ int RunGroups(const CliContext& c, CliOutput& out, QJsonObject& doc) {
 
     QJsonArray polls;
     CliLink link(c, out, RecordingHeader::Kind::Session, {address});
-    const auto keepPolls = [&] { doc.insert(QStringLiteral("polls"), polls); };
+    const auto keepPolls = [&] {
+        if (!monitor)
+            doc.insert(QStringLiteral("polls"), polls);
+    };
     try {
         link.run([&] {
             CommandChannel& channel = link.connectUnit(address);
@@ -208,14 +212,18 @@ int RunGroups(const CliContext& c, CliOutput& out, QJsonObject& doc) {
                     log.writeLine(logRow(p));
                     reportLogFailure();
                 }
-                // Tabs also on a terminal: aligned columns would shift as
-                // the values change their width.
-                QStringList cells = rowCells(p);
-                for (QString& cell : cells)
-                    cell = CliOutput::escaped(cell);
-                out.line(cells.join(QLatin1Char('\t')));
-                if (out.json())
-                    polls.append(pollJson(p));
+                if (monitor) {
+                    out.jsonLine(pollJson(p));
+                } else {
+                    // Tabs also on a terminal: aligned columns would shift as
+                    // the values change their width.
+                    QStringList cells = rowCells(p);
+                    for (QString& cell : cells)
+                        cell = CliOutput::escaped(cell);
+                    out.line(cells.join(QLatin1Char('\t')));
+                    if (out.json())
+                        polls.append(pollJson(p));
+                }
                 Interrupt::throwIfNew();
             }
         });
@@ -227,4 +235,16 @@ int RunGroups(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     log.close();
     keepPolls();
     return Exit::Done;
+}
+
+} // namespace
+
+int RunGroups(const CliContext& c, CliOutput& out, QJsonObject& doc) {
+    return pollGroups(c, out, doc, false);
+}
+
+int RunMonitor(const CliContext& c, CliOutput& out, QJsonObject& doc) {
+    // The closing document, with --json, is one more line of the stream.
+    out.setJsonLines(true);
+    return pollGroups(c, out, doc, true);
 }

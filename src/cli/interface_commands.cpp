@@ -54,9 +54,11 @@ int RunPorts(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     QJsonArray ports;
     QList<QStringList> rows;
     // As the window lists them: USB adapters by their stable link.
-    for (const PortEntry& entry : PortListEntries(c.values.Port, DemoInterfaceName(c.lang))) {
-        const bool demo = IsDemoInterfaceName(entry.path);
-        const QString port = demo ? QStringLiteral("demo") : entry.path;
+    for (const PortEntry& entry : PortListEntries(c.values.Port, DemoEntryNames(c.lang))) {
+        const bool demo = IsDemoInterfaceName(entry.path) || IsDemoKLineName(entry.path);
+        const QString port = IsDemoInterfaceName(entry.path) ? QStringLiteral("demo")
+                             : demo                          ? QStringLiteral("demo-kline")
+                                                             : entry.path;
         const QString name = demo ? entry.path : PortAdapterText(entry, c.lang);
         ports.append(QJsonObject{{QStringLiteral("port"), port},
                                  {QStringLiteral("name"), name},

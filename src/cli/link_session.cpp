@@ -6,6 +6,8 @@
 #include "config/recorder_texts.h"
 #include "config/strings.h"
 #include "reports/link_texts.h"
+#include "sim/kline_demo.h"
+#include "softchip/cable_port.h"
 
 #include <QScopeGuard>
 #include <exception>
@@ -15,7 +17,17 @@ CliLink::CliLink(const CliContext& context, CliOutput& out, RecordingHeader::Kin
     : m_context(context), m_out(out), m_recorder(RecorderSettings::fromConfig(context.config)),
       m_session(*this, Interrupt::pump), m_recordingKind(kind), m_recordedUnits(std::move(units)) {
     m_session.setSettings(m_context.values);
-    m_session.setPortFactory(PortFactory(demoInterface(), DemoInterfaceNames()));
+    PortFactory factory(demoInterface(), DemoInterfaceNames());
+    addPlainCableKind(factory);
+    factory.addKind(PortKind::DemoKLine, IsDemoKLineName,
+                    KLineDemoMaker(SimulatorHost::defaultScenarioPath()));
+    m_session.setPortFactory(std::move(factory));
+    // The command line's word before the configuration's; an unknown word
+    // in vandrix.ini is as good as none.
+    const QString& given = context.invocation.interfaceKind;
+    m_session.setInterfaceKind((given.isEmpty() ? interfaceKindFromIni(context.values.Interface)
+                                                : interfaceKindFromOption(given))
+                                   .value_or(InterfaceKind::Auto));
     m_session.setRecorder(&m_recorder);
 }
 

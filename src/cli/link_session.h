@@ -38,6 +38,7 @@ public:
     void endUnit() { m_session.endUnit(); }
 
     const TecuID& identification() const { return m_identification; }
+    ProtocolKind protocol() const { return m_session.info().Protocol; }
 
 private:
     // SessionObserver: the status bar becomes status lines.

@@ -120,7 +120,15 @@ void CliOutput::table(const QList<QStringList>& rows) {
 }
 
 void CliOutput::document(const QJsonObject& doc) {
-    write(stdout, QJsonDocument(doc).toJson(QJsonDocument::Indented));
+    if (m_jsonLines)
+        jsonLine(doc);
+    else
+        write(stdout, QJsonDocument(doc).toJson(QJsonDocument::Indented));
+}
+
+void CliOutput::jsonLine(const QJsonObject& object) {
+    endProgress();
+    write(stdout, QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
 }
 
 void CliOutput::error(const QString& text) {

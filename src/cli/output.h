@@ -40,8 +40,12 @@ public:
     };
     void table(const QList<QList<Cell>>& rows);
     void table(const QList<QStringList>& rows);
-    // The JSON document of the command.
+    // The JSON document of the command; on one line when the command
+    // streams JSON Lines.
     void document(const QJsonObject& doc);
+    void setJsonLines(bool lines) { m_jsonLines = lines; }
+    // One JSON object on one line of standard output, in text mode too.
+    void jsonLine(const QJsonObject& object);
 
     // An error, always shown (standard error).
     void error(const QString& text);
@@ -62,6 +66,7 @@ private:
     QString coloured(const QString& text, Colour colour) const;
 
     bool m_json = false;
+    bool m_jsonLines = false;
     bool m_quiet = false;
     bool m_stdoutTty = false;
     bool m_stderrTty = false;

@@ -17,11 +17,35 @@ namespace {
 
 CommandFunction commandFunction(const QString& name) {
     static const QList<QPair<QString, CommandFunction>> table = {
-        {QStringLiteral("ports"), RunPorts},       {QStringLiteral("check"), RunCheck},
-        {QStringLiteral("ident"), RunIdent},       {QStringLiteral("faults"), RunFaults},
-        {QStringLiteral("groups"), RunGroups},     {QStringLiteral("readiness"), RunReadiness},
-        {QStringLiteral("voltages"), RunVoltages}, {QStringLiteral("scan"), RunScan},
+        {QStringLiteral("ports"), RunPorts},
+        {QStringLiteral("check"), RunCheck},
+        {QStringLiteral("ident"), RunIdent},
+        {QStringLiteral("faults"), RunFaults},
+        {QStringLiteral("groups"), RunGroups},
+        {QStringLiteral("readiness"), RunReadiness},
+        {QStringLiteral("voltages"), RunVoltages},
+        {QStringLiteral("scan"), RunScan},
         {QStringLiteral("diff"), RunDiff},
+        {QStringLiteral("raw"), RunRaw},
+        {QStringLiteral("single"), RunSingle},
+        {QStringLiteral("basic"), RunBasic},
+        {QStringLiteral("request"), RunRequest},
+        {QStringLiteral("monitor"), RunMonitor},
+        {QStringLiteral("ports"), RunPorts},
+        {QStringLiteral("check"), RunCheck},
+        {QStringLiteral("ident"), RunIdent},
+        {QStringLiteral("faults"), RunFaults},
+        {QStringLiteral("groups"), RunGroups},
+        {QStringLiteral("readiness"), RunReadiness},
+        {QStringLiteral("voltages"), RunVoltages},
+        {QStringLiteral("scan"), RunScan},
+        {QStringLiteral("diff"), RunDiff},
+        {QStringLiteral("coding"), RunCoding},
+        {QStringLiteral("adaptation"), RunAdaptation},
+        {QStringLiteral("login"), RunLogin},
+        {QStringLiteral("output-tests"), RunOutputTests},
+        {QStringLiteral("journal"), RunJournal},
+        {QStringLiteral("undo"), RunUndo},
     };
     for (const auto& [n, f] : table)
         if (n == name)
@@ -57,11 +81,15 @@ QString portEntry(const CliContext& c) {
     QString port = c.invocation.port.isEmpty() ? c.values.Port : c.invocation.port;
     if (port.compare(QStringLiteral("demo"), Qt::CaseInsensitive) == 0 || IsDemoInterfaceName(port))
         return DemoInterfaceName(c.lang);
+    if (port.compare(QStringLiteral("demo-kline"), Qt::CaseInsensitive) == 0 ||
+        IsDemoKLineName(port))
+        return DemoKLineName(c.lang);
     if (port.isEmpty()) {
         QStringList lines{c.text(CliText::NoPortConfigured)};
-        for (const QString& entry : EnumerateComPorts(QString(), DemoInterfaceName(c.lang)))
-            lines << QStringLiteral("  ") +
-                         (IsDemoInterfaceName(entry) ? QStringLiteral("demo") : entry);
+        for (const QString& entry : EnumerateComPorts(QString(), DemoEntryNames(c.lang)))
+            lines << QStringLiteral("  ") + (IsDemoInterfaceName(entry) ? QStringLiteral("demo")
+                                             : IsDemoKLineName(entry) ? QStringLiteral("demo-kline")
+                                                                      : entry);
         throw CliFailure{Exit::Usage, lines.join(QLatin1Char('\n'))};
     }
     return port;
@@ -80,8 +108,8 @@ int RunCli(const QStringList& args, const QString& programDir, CliOutput& out) {
     QJsonObject doc = CommandSkeleton(inv.command);
     int status = Exit::Done;
     try {
-        // The port list and the comparison of two files need no port.
-        if (inv.command != u"ports" && inv.command != u"diff")
+        // The port list, the comparison of two files and the journal need no port.
+        if (inv.command != u"ports" && inv.command != u"diff" && inv.command != u"journal")
             context.portName = portEntry(context);
         status = commandFunction(inv.command)(context, out, doc);
         // A stop that came while nothing waited on the interface.

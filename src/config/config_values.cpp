@@ -49,6 +49,7 @@ ConfigValues ReadConfigValues(const IniFile& config) {
     v.BlockDelayTime = ConfigIntegerInRange(config, QStringLiteral("BDT"), 40, MinTimingValue,
                                             MaxTimingValue, &v.refused, lang);
     v.KLineBaud = ConfigInteger(config, QStringLiteral("Baud"), 0);
+    v.Interface = configText(config, QStringLiteral("Schnittstelle"));
     const QString u2 = configText(config, QStringLiteral("U2"));
     v.U2Text = u2;
     v.Splash = configText(config, QStringLiteral("Splash")) != QStringLiteral("nein");

@@ -29,6 +29,8 @@ struct ConfigValues : InterfaceTiming {
     bool U2Defined = false; // without "U2" no input voltage can be shown
     QString U2Text;         // "U2" as written, for the window's label
     bool Splash = true;     // "Splash" is not "nein"
+    // "Schnittstelle" as written: "auto" (also when missing), "chip" or "kabel".
+    QString Interface;
     double U2 = 0;
     std::array<double, 6> TV{}; // TV0 .. TV5, read only when U2 is defined
     // Values refused for their range, one text each for the debug trace.

@@ -1,7 +1,7 @@
 #pragma once
-// Texts of the change journal's undo and of changes whose result was not
-// recorded, by what they say (German at the id, English at id +
-// EnglishStringOffset).
+// Texts of the change journal: its header, its undo, changes whose result
+// was not recorded and a journal that cannot be read whole, by what they
+// say (German at the id, English at id + EnglishStringOffset).
 namespace TeamText {
 // %1: the unit, %2: its part number, %3: its coding now, %4: the coding undo writes
 inline constexpr int UndoCodingQuestion = 740;
@@ -16,4 +16,8 @@ inline constexpr int UndoNotIdentified = 744; // journalled without the unit's i
 inline constexpr int OpenChangeApplied = 745;
 inline constexpr int OpenChangeNotApplied = 746;
 inline constexpr int OpenChangeUnread = 747; // %1: before, %2: requested
+// The journal file's first line: its 18 column names, ";"-separated.
+inline constexpr int JournalHeader = 748;
+inline constexpr int JournalCutLine = 749;    // %1: the journal, %2: the line's number
+inline constexpr int JournalUnreadable = 750; // %1: the journal, %2: the reason
 } // namespace TeamText

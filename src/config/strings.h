@@ -67,8 +67,10 @@ inline constexpr int DemoKLine = 2102;        // the plain-cable demo entry of t
 inline constexpr int CheckFound = 2103;       // %1: driver, %2: rate, %3: echo round trip in ms
 inline constexpr int CheckSlowEcho = 2104;    // %1: echo round trip in ms
 inline constexpr int CheckChip = 2105;        // the check found a chip interface
+inline constexpr int InterfaceOption = 2106;  // vandrix-cli --interface
+inline constexpr int InvalidInterface = 2107; // %1: the value given to --interface
 inline constexpr int First = 2100;
-inline constexpr int Last = 2105;
+inline constexpr int Last = 2107;
 } // namespace CableText
 // What the front ends say of the link's failures: why a port did not open,
 // why the interface's dialogue broke off.

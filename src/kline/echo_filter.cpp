@@ -10,9 +10,10 @@ void EchoFilter::expect(const std::vector<uint8_t>& bytes, Micros now, int rate)
     if (m_mode == Mode::Absent)
         return;
     Micros t = std::max(now, m_txFree);
+    const Micros slack = m_mode == Mode::Present ? m_slack : std::max(m_slack, JudgeSlack);
     for (const uint8_t b : bytes) {
+        m_expected.push_back({b, t, t + byteTime(rate), t + byteTime(rate) + slack});
         t += byteTime(rate);
-        m_expected.push_back({b, t, t + m_slack});
     }
     m_txFree = t;
 }
@@ -22,7 +23,13 @@ EchoFilter::Verdict EchoFilter::take(const RxByte& byte, Micros takenAt) {
     while (!m_late.empty() && at > m_late.front().sentEnd + LateHorizon)
         m_late.pop_front();
     if (!m_late.empty()) {
+        // On the wire before that byte of ours began: held back, not its echo.
+        if (byte.at + StampSlack < m_late.front().sentStart)
+            return Verdict::Pass;
         if (byte.value == m_late.front().value && !byte.framingError) {
+            // Late for the slack allowed, yet the converter's pace unless a
+            // stall held it.
+            learn(at - m_late.front().sentEnd, false);
             m_late.pop_front();
             return Verdict::Echo;
         }
@@ -31,10 +38,12 @@ EchoFilter::Verdict EchoFilter::take(const RxByte& byte, Micros takenAt) {
     if (m_expected.empty())
         return Verdict::Pass;
     const Expected e = m_expected.front();
+    if (byte.at + StampSlack < e.sentStart)
+        return Verdict::Pass;
     if (byte.value == e.value && !byte.framingError) {
         m_expected.pop_front();
         m_mode = Mode::Present;
-        m_longestRoundTrip = std::max(m_longestRoundTrip, std::max<Micros>(0, at - e.sentEnd));
+        learn(at - e.sentEnd, true);
         return Verdict::Echo;
     }
     if (m_mode != Mode::Present) {
@@ -45,6 +54,14 @@ EchoFilter::Verdict EchoFilter::take(const RxByte& byte, Micros takenAt) {
     }
     m_expected.pop_front();
     return Verdict::Mismatch;
+}
+
+void EchoFilter::learn(Micros trip, bool inTime) {
+    trip = std::max<Micros>(0, trip);
+    if (inTime)
+        m_longestRoundTrip = std::max(m_longestRoundTrip, trip);
+    if (trip <= LatencyCap)
+        m_latency = std::max(m_latency, trip);
 }
 
 Micros EchoFilter::deadline() const {

@@ -40,10 +40,24 @@ public:
     // From the end of a sent byte to its echo's arrival: the converter's
     // latency as the protocol feels it. The longest seen; -1 before any.
     Micros longestRoundTrip() const { return m_longestRoundTrip; }
+    // The converter's latency as the echoes show it: the longest round trip
+    // short of a stall (one beyond LatencyCap is a held transfer, not the
+    // converter's pace); -1 before any.
+    Micros latencyEstimate() const { return m_latency; }
+    // Beyond this no complement reaches the unit inside its 50 ms window:
+    // no converter slower than this can speak the protocol at all.
+    static constexpr Micros LatencyCap = msec(50);
+    // While a cable is being judged, how long the first echo may take: a
+    // slow converter is not to be taken for one without echo.
+    static constexpr Micros JudgeSlack = msec(60);
+    // How far a driver may stamp a byte before it came (its latency guessed).
+    static constexpr Micros StampSlack = msec(5);
 
 private:
+    void learn(Micros roundTrip, bool inTime);
     struct Expected {
         uint8_t value;
+        Micros sentStart;
         Micros sentEnd;
         Micros deadline;
     };
@@ -51,6 +65,7 @@ private:
     Micros m_slack = msec(20);
     Micros m_txFree = 0;
     Micros m_longestRoundTrip = -1;
+    Micros m_latency = -1;
     std::deque<Expected> m_expected;
     std::deque<Expected> m_late; // overdue, older than every one expected
 };

@@ -1,5 +1,7 @@
 #include "kline/kline_core.h"
 
+#include "kline/echo_filter.h"
+
 #include <algorithm>
 #include <bit>
 
@@ -157,8 +159,20 @@ void KLineCore::busFault(BusFault fault, Micros now) {
     CoEndpoint::busFault(fault, now);
 }
 
+void KLineCore::converterLatency(Micros l) {
+    m_converterLatency = std::min(std::max(m_converterLatency, l), EchoFilter::LatencyCap);
+}
+
+Task<CoEndpoint::Input> KLineCore::nextUnitByte(Micros deadline) {
+    for (;;) {
+        const Input in = co_await nextByte(deadline);
+        if (in.kind != Input::Fault || in.fault != BusFault::MissingEcho)
+            co_return in;
+    }
+}
+
 Micros KLineCore::rxWait(Micros after) const {
-    return after + 2 * byteTime(m_rate) + m_t.byteTimeout + m_t.latency;
+    return after + 2 * byteTime(m_rate) + m_t.byteTimeout + latency();
 }
 
 void KLineCore::connect(const ConnectParams& params, Micros now) {
@@ -295,7 +309,7 @@ Task<void> KLineCore::session(ConnectParams p) {
             } else {
                 const std::vector<uint8_t> args2{0x82};
                 co_await kw2SendFrame(args2);
-                co_await kw2ReceiveFrame(now() + m_t.p2Max + m_t.latency);
+                co_await kw2ReceiveFrame(now() + m_t.p2Max + latency());
             }
             setDeadline(false);
             m_state = State::Idle;
@@ -403,7 +417,7 @@ Task<KLineCore::InitResult> KLineCore::fiveBaudInit(ConnectParams p, int rate) {
             if (m_refusal != BusFault::RateRefused) {
                 write(a);
                 // The converter may start the byte a little late.
-                co_await sleepUntil(start + 10 * bit + m_t.latency);
+                co_await sleepUntil(start + 10 * bit + latency());
                 sent = true;
             }
             setRate(rate);
@@ -427,7 +441,7 @@ Task<KLineCore::InitResult> KLineCore::fiveBaudInit(ConnectParams p, int rate) {
     const Micros stopEnd = start + 10 * bit;
     flushInput();
     m_lastActivity = stopEnd;
-    Sync s = co_await readSync(stopEnd + msec(20), stopEnd + m_t.syncWait + m_t.latency);
+    Sync s = co_await readSync(stopEnd + msec(20), stopEnd + m_t.syncWait + latency());
     if (s.garbled) {
         // The sync came at another rate. Let its keywords pass, listen at the
         // rate it points to: the unit repeats the sync when its keyword is
@@ -436,7 +450,7 @@ Task<KLineCore::InitResult> KLineCore::fiveBaudInit(ConnectParams p, int rate) {
         co_await sleepUntil(now() + 3 * byteTime(600));
         setRate(next);
         flushInput();
-        s = co_await readSync(now(), now() + msec(450) + m_t.latency);
+        s = co_await readSync(now(), now() + msec(450) + latency());
         if (!s.ok) {
             result.fault = BusFault::WrongRate;
             result.nextRate = next;
@@ -464,7 +478,7 @@ Task<KLineCore::InitResult> KLineCore::fiveBaudInit(ConnectParams p, int rate) {
         const Micros sent = now();
         if (m_protocol == Protocol::KW2000) {
             const Input in =
-                co_await nextByte(sent + byteTime(rate) + m_t.kw2000AddressWait + m_t.latency);
+                co_await nextUnitByte(sent + byteTime(rate) + m_t.kw2000AddressWait + latency());
             // Units answer the complement of the address, most without parity.
             if (in.ok() && (in.value() == uint8_t(~(p.address & 0x7F)) ||
                             in.value() == uint8_t(~addressByte(p.address, p.evenParity)))) {
@@ -474,7 +488,7 @@ Task<KLineCore::InitResult> KLineCore::fiveBaudInit(ConnectParams p, int rate) {
             }
             if (in.ok() && in.value() == 0x55) {
                 m_in.push_front(in.byte);
-                s = co_await readSync(0, now() + m_t.keywordWait + m_t.latency);
+                s = co_await readSync(0, now() + m_t.keywordWait + latency());
                 if (s.ok)
                     continue;
             }
@@ -483,14 +497,14 @@ Task<KLineCore::InitResult> KLineCore::fiveBaudInit(ConnectParams p, int rate) {
         }
         // KW1281: the unit's first block follows; a sync instead means our
         // complement came too late for it.
-        const Input in = co_await nextByte(sent + byteTime(rate) + msec(300) + m_t.latency);
+        const Input in = co_await nextUnitByte(sent + byteTime(rate) + msec(300) + latency());
         if (!in.ok()) {
             result.fault = BusFault::NoAnswer;
             co_return result;
         }
         if (in.value() == 0x55) {
             m_in.push_front(in.byte);
-            s = co_await readSync(0, now() + m_t.keywordWait + m_t.latency);
+            s = co_await readSync(0, now() + m_t.keywordWait + latency());
             if (s.ok)
                 continue;
             result.fault = BusFault::BadKeywords;
@@ -525,7 +539,7 @@ Task<KLineCore::Sync> KLineCore::readSync(Micros ignoreBefore, Micros deadline) 
         // Echoes of the address and bytes the converter held back.
         if (b.at < ignoreBefore)
             continue;
-        const Micros follow = m_t.keywordWait + m_t.latency;
+        const Micros follow = m_t.keywordWait + latency();
         if (b.value == 0x55 && !b.framingError) {
             const Input k1 = co_await nextByte(std::max(now(), b.at + follow));
             if (!k1.ok()) {
@@ -601,6 +615,9 @@ Task<BusFault> KLineCore::kwSendBlock(uint8_t title, const std::vector<uint8_t>&
     b.push_back(title);
     b.insert(b.end(), data.begin(), data.end());
     b.push_back(0x03);
+    m_lastTitle = title;
+    m_lastData = data;
+    m_endSent = -1;
     BusFault fault = BusFault::None;
     for (int attempt = 0; attempt < m_t.blockTries; ++attempt) {
         if (pastDeadline()) {
@@ -609,18 +626,34 @@ Task<BusFault> KLineCore::kwSendBlock(uint8_t title, const std::vector<uint8_t>&
         }
         fault = BusFault::None;
         Micros t = std::max(now(), m_lastUnitByte + m_t.blockGap);
+        Micros answered = -1; // the unit's latest complement
         for (size_t i = 0; i < b.size(); ++i) {
             co_await sleepUntil(t);
+            if (answered >= 0 && now() > answered + m_t.byteTimeout - byteTime(m_rate)) {
+                // The unit stopped waiting for this byte: sent now it would
+                // be taken for the start of a block.
+                fault = BusFault::MissingComplement;
+                break;
+            }
             if (i == 0)
                 dropInput(); // noise or leftovers: no answer to this block
             write(b[i]);
-            if (i + 1 == b.size())
+            const Micros sentEnd = now() + byteTime(m_rate);
+            if (i + 1 == b.size()) {
+                m_endSent = sentEnd;
                 break; // the final 03 is not answered
-            const Input in = co_await nextByte(within(rxWait(now())));
+            }
+            const Input in = co_await nextUnitByte(within(rxWait(now())));
             if (!in.ok()) {
                 fault = in.kind == Input::Fault ? in.fault
                         : pastDeadline()        ? BusFault::TooLong
                                                 : BusFault::MissingComplement;
+                break;
+            }
+            if (in.byte.at > sentEnd + m_t.byteTimeout) {
+                // Past its window: whatever the unit answered, it no longer
+                // waits for our next byte in step.
+                fault = BusFault::MissingComplement;
                 break;
             }
             if (in.value() != uint8_t(~b[i])) {
@@ -628,6 +661,7 @@ Task<BusFault> KLineCore::kwSendBlock(uint8_t title, const std::vector<uint8_t>&
                 break;
             }
             m_lastUnitByte = in.byte.at;
+            answered = in.byte.at;
             t = std::max(now(), in.byte.at + m_t.interByte);
         }
         if (fault == BusFault::None) {
@@ -646,41 +680,82 @@ Task<BusFault> KLineCore::kwSendBlock(uint8_t title, const std::vector<uint8_t>&
 Task<std::optional<KLineCore::Block>> KLineCore::kwReceiveBlock(Micros deadline) {
     int restarts = 0;
     bool nakSent = false;
-    int restartOf = -1; // the length of a block broken off: only its restart may come
+    int restartOf = -1;          // the length of a block broken off: only its restart may come
+    Micros restartFrom = 0;      // ... and not before the unit has given the block up
+    std::optional<RxByte> early; // came too late for its block: perhaps the restart
+    bool endResent = false;
     for (;;) {
-        const Input first = co_await nextByte(within(deadline));
-        if (!first.ok()) {
-            if (first.kind == Input::Fault && first.fault != BusFault::PortFailed)
-                continue; // the echo of a complement went wrong: the block goes on
-            if (first.kind == Input::Fault)
-                m_fault = first.fault;
-            else if (pastDeadline())
-                m_fault = BusFault::TooLong;
-            else if (restartOf < 0)
-                m_fault = BusFault::NoAnswer;
-            co_return std::nullopt;
+        RxByte head;
+        if (early) {
+            head = *early;
+            early.reset();
+        } else {
+            const Input first = co_await nextByte(within(deadline));
+            if (!first.ok()) {
+                if (first.kind == Input::Fault && first.fault != BusFault::PortFailed)
+                    continue; // the echo of a complement went wrong: the block goes on
+                if (first.kind == Input::Fault)
+                    m_fault = first.fault;
+                else if (pastDeadline())
+                    m_fault = BusFault::TooLong;
+                else if (restartOf < 0)
+                    m_fault = BusFault::NoAnswer;
+                co_return std::nullopt;
+            }
+            head = first.byte;
         }
-        if (restartOf >= 0 && first.value() != restartOf) {
-            // Not the broken block starting again: the two sides are out of
-            // step, and taking this byte for a length would keep them so.
-            m_fault = BusFault::ByteTimeout;
-            co_return std::nullopt;
+        if (restartOf < 0 && head.value == uint8_t(~0x03) && m_endSent >= 0 && !endResent) {
+            // The complement of our block's final 03, not a block of 252
+            // bytes: the unit gave our block up before its end and took the
+            // 03 for a new one. It times out on that; ours goes again, with
+            // its counter.
+            endResent = true;
+            co_await sleepUntil(now() + 2 * m_t.byteTimeout);
+            flushInput();
+            m_counter = uint8_t(m_counter - 1);
+            const uint8_t title = m_lastTitle;
+            const std::vector<uint8_t> data = m_lastData;
+            if (co_await kwSendBlock(title, data) != BusFault::None)
+                co_return std::nullopt;
+            deadline = now() + m_t.answerTimeout + latency();
+            continue;
         }
-        std::vector<uint8_t> b{first.value()};
-        RxByte last = first.byte;
+        if (restartOf >= 0 && (head.value != restartOf || head.at < restartFrom)) {
+            // A byte of the broken block that a converter held back, or one
+            // the unit sent before it gave up: not the restart. Unanswered,
+            // it makes the unit time out and start the block again.
+            deadline = std::max(deadline, head.at + 4 * m_t.byteTimeout + latency());
+            continue;
+        }
+        std::vector<uint8_t> b{head.value};
+        RxByte last = head;
         m_lastUnitByte = last.at;
-        const size_t len = first.value();
+        Micros answeredEnd = -1; // the end of our latest complement
+        const size_t len = head.value;
         BusFault broken = len < 3 ? BusFault::BadFrame : BusFault::None;
         while (broken == BusFault::None && b.size() <= len) {
             co_await sleepUntil(std::max(now(), last.at + m_t.interByte));
+            if (now() > last.at + m_t.byteTimeout) {
+                // Handed over too late to answer: the unit has given it up.
+                broken = BusFault::ByteTimeout;
+                break;
+            }
             write(uint8_t(~last.value));
-            const Input n = co_await nextByte(within(rxWait(now())));
+            answeredEnd = now() + byteTime(m_rate);
+            const Input n = co_await nextUnitByte(within(rxWait(now())));
             if (!n.ok()) {
                 if (b.size() == len && n.kind == Input::Timeout) {
                     b.push_back(0x03); // a lost final 03 counts as received
                     break;
                 }
                 broken = n.kind == Input::Fault ? n.fault : BusFault::ByteTimeout;
+                break;
+            }
+            if (n.byte.at > answeredEnd + m_t.byteTimeout) {
+                // Later than any next byte of this block can come: the unit
+                // gave the block up, and this may be its restart.
+                early = n.byte;
+                broken = BusFault::ByteTimeout;
                 break;
             }
             b.push_back(n.value());
@@ -692,8 +767,12 @@ Task<std::optional<KLineCore::Block>> KLineCore::kwReceiveBlock(Micros deadline)
             if (++restarts > m_t.blockTries || len < 3 || pastDeadline())
                 co_return std::nullopt;
             restartOf = int(len);
-            // The unit times out on our missing complement and starts again.
-            deadline = now() + 3 * m_t.byteTimeout + m_t.latency;
+            // The unit times out on our missing complement (R8 after its
+            // byte or ours), waits for us to time out too, and starts again.
+            const Micros quiet = std::max(last.at, answeredEnd);
+            restartFrom = quiet + m_t.byteTimeout - 2 * byteTime(m_rate);
+            deadline =
+                std::max(now() + 3 * m_t.byteTimeout, quiet + 4 * m_t.byteTimeout) + latency();
             continue;
         }
         const bool badEnd = b.back() != 0x03;
@@ -707,7 +786,7 @@ Task<std::optional<KLineCore::Block>> KLineCore::kwReceiveBlock(Micros deadline)
             const BusFault f = co_await kwSendBlock(kNak, args6);
             if (f != BusFault::None)
                 co_return std::nullopt;
-            deadline = now() + m_t.answerTimeout + m_t.latency;
+            deadline = now() + m_t.answerTimeout + latency();
             continue;
         }
         if (badEnd) {
@@ -716,6 +795,7 @@ Task<std::optional<KLineCore::Block>> KLineCore::kwReceiveBlock(Micros deadline)
         }
         m_counter = b[1];
         m_counterKnown = true;
+        m_endSent = -1;
         Block blk;
         blk.counter = b[1];
         blk.title = b[2];
@@ -732,7 +812,7 @@ Task<KLineCore::Blocks> KLineCore::kwTransact(uint8_t title, const std::vector<u
     if (f != BusFault::None)
         co_return std::nullopt;
     for (;;) {
-        std::optional<Block> b = co_await kwReceiveBlock(now() + m_t.answerTimeout + m_t.latency);
+        std::optional<Block> b = co_await kwReceiveBlock(now() + m_t.answerTimeout + latency());
         if (!b)
             co_return std::nullopt;
         const uint8_t t = b->title;
@@ -764,7 +844,7 @@ Task<bool> KLineCore::kw1281Identify(Identification* id) {
     bool more = false;
     int blocks = 0;
     for (;;) {
-        std::optional<Block> b = co_await kwReceiveBlock(now() + msec(500) + m_t.latency);
+        std::optional<Block> b = co_await kwReceiveBlock(now() + msec(500) + latency());
         if (!b)
             co_return false;
         if (b->title == kAck)
@@ -976,8 +1056,10 @@ Task<void> KLineCore::kw2SendFrame(const std::vector<uint8_t>& data) {
     bool first = true;
     for (const uint8_t b : f) {
         co_await sleepUntil(t);
-        if (first)
+        if (first) {
             dropInput(); // noise while idle is no part of the answer
+            m_frameSent = now();
+        }
         first = false;
         write(b);
         t = now() + byteTime(m_rate) + m_t.interByte;
@@ -989,7 +1071,7 @@ Task<KLineCore::Bytes> KLineCore::kw2ReceiveFrame(Micros deadline) {
     size_t need = 1;
     bool sized = false;
     while (f.size() < need) {
-        const Input in = co_await nextByte(within(deadline));
+        const Input in = co_await nextUnitByte(within(deadline));
         if (!in.ok()) {
             if (in.kind == Input::Fault && in.fault == BusFault::WrongEcho)
                 continue; // our own frame collided; the answer decides
@@ -1001,9 +1083,11 @@ Task<KLineCore::Bytes> KLineCore::kw2ReceiveFrame(Micros deadline) {
         }
         if (in.byte.framingError)
             continue; // noise, not a byte of the unit's
+        if (in.byte.at < m_frameSent)
+            continue; // an answer to the frame before, held back by the converter
         f.push_back(in.value());
         m_lastUnitByte = in.byte.at;
-        deadline = in.byte.at + byteTime(m_rate) + m_t.p1Max + m_t.latency;
+        deadline = in.byte.at + byteTime(m_rate) + m_t.p1Max + latency();
         if (!sized) {
             const uint8_t fmt = f[0];
             const size_t header = (fmt & 0xC0) ? 3 : 1;
@@ -1038,7 +1122,7 @@ Task<KLineCore::Bytes> KLineCore::kw2ReceiveFrame(Micros deadline) {
 
 Task<KLineCore::Bytes> KLineCore::kw2Exchange(const std::vector<uint8_t>& data) {
     int checksumRetries = 1;
-    int lostRetries = 1;
+    int lostRetries = 2; // a converter that held the answer back may spoil one more
     int busyRetries = 3;
     for (;;) {
         if (pastDeadline()) {
@@ -1046,7 +1130,7 @@ Task<KLineCore::Bytes> KLineCore::kw2Exchange(const std::vector<uint8_t>& data) 
             co_return std::nullopt;
         }
         co_await kw2SendFrame(data);
-        Micros deadline = now() + byteTime(m_rate) + m_t.p2Max + m_t.latency;
+        Micros deadline = now() + byteTime(m_rate) + m_t.p2Max + latency();
         bool again = false;
         for (;;) {
             Bytes a = co_await kw2ReceiveFrame(deadline);
@@ -1065,7 +1149,7 @@ Task<KLineCore::Bytes> KLineCore::kw2Exchange(const std::vector<uint8_t>& data) 
             }
             if (a->size() >= 3 && (*a)[0] == 0x7F && (*a)[1] == data[0]) {
                 if ((*a)[2] == 0x78) { // response pending: the real answer follows
-                    deadline = now() + m_t.p2Star + m_t.latency;
+                    deadline = now() + m_t.p2Star + latency();
                     // The unit asked for the time; twice P2* at most all told.
                     if (m_deadline >= 0)
                         m_deadline = std::max(m_deadline,

@@ -100,7 +100,12 @@ public:
     int knownRate(int address) const { return m_rateOf[size_t(address) & 0x7F]; }
 
     void busFault(BusFault fault, Micros now) override;
-    Micros echoAllowance() const override { return m_t.latency + msec(5); }
+    Micros echoAllowance() const override { return latency() + msec(5); }
+    // A converter slower than the latency set widens every wait for the
+    // unit's bytes, up to what the protocol's windows leave room for.
+    void converterLatency(Micros latency) override;
+    // The latency the waits allow for: the one set, or the converter's.
+    Micros latency() const { return std::max(m_t.latency, m_converterLatency); }
 
 protected:
     bool signalled() const override { return m_pending.has_value() || m_endRequested; }
@@ -150,6 +155,9 @@ private:
     Task<Bytes> kw2Exchange(const std::vector<uint8_t>& data);
     Task<Reply> kw2000Serve(Request r);
 
+    // The unit's next byte; an echo of ours overdue meanwhile is no reason
+    // to stop waiting for it (a converter holding its transfers back).
+    Task<Input> nextUnitByte(Micros deadline);
     void post(CoreEvent e) { m_events.push_back(std::move(e)); }
     Micros rxWait(Micros after) const;
     // A wait cut to the deadline of the request under way.
@@ -161,6 +169,7 @@ private:
     }
 
     Timing m_t;
+    Micros m_converterLatency = 0;
     State m_state = State::Idle;
     Protocol m_protocol = Protocol::None;
     int m_rate = 10400;
@@ -175,7 +184,11 @@ private:
     Identification m_ident;
     uint8_t m_counter = 0;
     bool m_counterKnown = false;
-    Micros m_lastUnitByte = 0;  // arrival of the unit's latest byte
+    Micros m_lastUnitByte = 0; // arrival of the unit's latest byte
+    Micros m_frameSent = 0;    // KW2000: when our latest frame began
+    Micros m_endSent = -1;     // KW1281: the end of our latest block's final 03
+    uint8_t m_lastTitle = 0;   // ... and the block, to send it again
+    std::vector<uint8_t> m_lastData;
     Micros m_lastActivity = -1; // end of the latest traffic of a session
     bool m_lastWasKw1281 = false;
     std::array<int, 128> m_rateOf{};

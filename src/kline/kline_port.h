@@ -35,6 +35,9 @@ public:
     virtual PortResult setModemLines(bool dtr, bool rts) = 0;
     // The converter's short receive latency where it has one.
     virtual PortResult setLowLatency(bool on) = 0;
+    // How late received bytes reach us, as the converter's driver states it
+    // (a latency timer); -1 when it does not say.
+    virtual Micros receiveLatency() const { return -1; }
     // Waits until deadline (absolute, on now()'s clock) or until input is
     // there, whichever comes first. False when the device failed.
     virtual bool waitUntil(Micros deadline) = 0;

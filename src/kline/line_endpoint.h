@@ -22,6 +22,9 @@ public:
     // How long after its last bit the echo of a sent byte may still come:
     // the receive latency this side allows for in its own waits.
     virtual Micros echoAllowance() const { return msec(20); }
+    // How late the converter hands received bytes over, as its driver
+    // states it or as the echo showed it; told again when it grows.
+    virtual void converterLatency(Micros /*latency*/) {}
 };
 
 // The waits an endpoint written as coroutines needs: the next byte (or its

@@ -8,9 +8,18 @@ namespace kline {
 LineRunner::LineRunner(KLinePort& port, LineEndpoint& endpoint, EchoFilter::Mode echo)
     : m_port(port), m_endpoint(endpoint), m_echo(echo) {}
 
+void LineRunner::tellLatency() {
+    const Micros l = std::max(m_port.receiveLatency(), m_echo.latencyEstimate());
+    if (l > m_toldLatency) {
+        m_toldLatency = l;
+        m_endpoint.converterLatency(l);
+    }
+}
+
 bool LineRunner::step() {
     bool did = false;
     const Micros now = m_port.now();
+    tellLatency();
     RxByte buf[64];
     for (;;) {
         const long n = m_port.receive(buf, std::size(buf));
@@ -38,6 +47,9 @@ bool LineRunner::step() {
                 break;
             }
         }
+        // An echo of this batch may have shown the converter slower than
+        // thought: the waits for the unit's bytes widen first.
+        tellLatency();
         if (!m_pass.empty())
             m_endpoint.received(m_pass.data(), m_pass.size(), now);
         did = true;

@@ -38,6 +38,9 @@ public:
 
 private:
     void execute(const LineAction& a);
+    // Tells the endpoint the converter's latency when it is first known or
+    // grows: the driver's word for it, or the echoes' round trip.
+    void tellLatency();
 
     KLinePort& m_port;
     LineEndpoint& m_endpoint;
@@ -46,6 +49,7 @@ private:
     int m_actualRate = 0;
     bool m_rateWarning = false;
     bool m_failed = false;
+    Micros m_toldLatency = -1;
     std::vector<RxByte> m_pass;
 };
 

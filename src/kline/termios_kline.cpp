@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -69,7 +71,28 @@ PortResult TermiosKLine::open(const std::string& path, int rate) {
     // not take it keeps its 16 ms: stamp 4 ms early, so a complement timed
     // from the stamp still lands inside its 25..50 ms window.
     m_skew = m_setup.lowLatency.ok ? 500 : m_setup.lowLatency.unsupported ? 0 : msec(4);
+    // Read after asking for the short timer: what it shows is what holds
+    // (the echo measures it again, for drivers that show one thing and do
+    // another).
+    const int timer = latencyTimerMs(path, m_sysRoot);
+    m_latency = timer >= 0 ? msec(timer) : -1;
     return r;
+}
+
+int latencyTimerMs(const std::string& devicePath, const std::string& sysRoot) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path device = fs::canonical(devicePath, ec);
+    if (ec)
+        device = devicePath;
+    const std::string name = device.filename().string();
+    if (name.empty())
+        return -1;
+    std::ifstream in(fs::path(sysRoot) / "class/tty" / name / "device/latency_timer");
+    int ms = -1;
+    if (!(in >> ms) || ms < 0 || ms > 255) // the chip keeps it in one byte
+        return -1;
+    return ms;
 }
 
 PortResult TermiosKLine::adopt(int fd, int rate) {
@@ -98,6 +121,7 @@ PortResult TermiosKLine::adopt(int fd, int rate) {
 }
 
 void TermiosKLine::close() {
+    m_latency = -1;
     if (m_fd >= 0) {
         ioctl(m_fd, TIOCCBRK); // never leave the line held low
         ::close(m_fd);

@@ -8,6 +8,7 @@
 #include "kline/kline_port.h"
 
 #include <string>
+#include <utility>
 
 namespace kline {
 
@@ -34,6 +35,10 @@ public:
     // converter's latency, as far as it is known.
     void setArrivalSkew(Micros skew) { m_skew = skew; }
     Micros arrivalSkew() const { return m_skew; }
+    // Where open() reads the converter's latency timer (tests: a fake /sys).
+    void setSysRoot(std::string root) { m_sysRoot = std::move(root); }
+    // The latency timer open() read, -1 when the driver has none.
+    Micros receiveLatency() const override { return m_latency; }
     // What open() could set up on the converter.
     struct Setup {
         PortResult modemLines;
@@ -61,8 +66,15 @@ private:
     int m_wake = -1; // an eventfd that ends a wait
     int m_rate = 10400;
     Micros m_skew = 0;
+    Micros m_latency = -1;
+    std::string m_sysRoot = "/sys";
     Setup m_setup;
 };
+
+// The latency timer of the converter behind devicePath (symbolic links
+// followed) in ms, as its driver shows it under sysRoot; -1 when the driver
+// has none (only some USB converters keep received bytes back on a timer).
+int latencyTimerMs(const std::string& devicePath, const std::string& sysRoot = "/sys");
 
 // termios2 calls, in a file of their own: the kernel's struct cannot share a
 // translation unit with the C library's <termios.h>. Return 0 or an errno.

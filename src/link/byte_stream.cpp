@@ -64,6 +64,11 @@ template <typename F> auto ByteStream::observed(F&& operation) -> decltype(opera
     }
 }
 
+void ByteStream::noteEvent(const QByteArray& what) {
+    if (m_observer)
+        m_observer->streamNote(what, Clock::nowMs());
+}
+
 void ByteStream::Open() {
     if (Connected())
         return;

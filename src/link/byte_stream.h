@@ -47,6 +47,14 @@ public:
     virtual void streamOpened(const QString& /*name*/, int64_t /*timeMs*/) {}
     virtual void streamClosed(int64_t /*timeMs*/) {}
     virtual void streamFailed(const QString& /*what*/, int64_t /*timeMs*/) {}
+    // What the dialogue above the stream made of the traffic, where the bytes
+    // alone do not say it (why a reply was given up).
+    virtual void streamNote(const QByteArray& /*what*/, int64_t /*timeMs*/) {}
+    // Below the text, on a plain K-line cable: the line's own bytes (sent by
+    // the cable, or read back, its echo included) and the edges of a break
+    // (lengthMs the time it was held low), timeUs on Clock::nowUs().
+    virtual void kLineBytes(bool /*sent*/, const QByteArray& /*bytes*/, int64_t /*timeUs*/) {}
+    virtual void kLineBreak(bool /*low*/, int /*lengthMs*/, int64_t /*timeUs*/) {}
 };
 
 // The port's timeouts in ms. A read waits for its first byte: not at all
@@ -107,6 +115,12 @@ public:
     // each character goes out as its low byte. Reads wait readWaitMs().
     int ReadStr(QString& str, int count);
     int WriteStr(const QString& str);
+
+    // Passes a note of the dialogue to the observer, with the time.
+    void noteEvent(const QByteArray& what);
+    // The DTR line, where the stream has one (some plain cables take their
+    // supply from it); others ignore it.
+    virtual void SetDTR(bool /*on*/) {}
 
     // One observer at a time; nullptr detaches. Not owned.
     void setTrafficObserver(TrafficObserver* observer) { m_observer = observer; }

@@ -17,6 +17,30 @@ constexpr QChar LF(10);
 
 EDataError::EDataError(DataErrorReason why) : std::runtime_error("DATA ERROR"), reason(why) {}
 
+QByteArray DataErrorEventText(DataErrorReason reason) {
+    const char* word = "silence";
+    switch (reason) {
+    case DataErrorReason::InterfaceSaid:
+        word = "interface sent DATA ERROR";
+        break;
+    case DataErrorReason::Silence:
+        word = "silence";
+        break;
+    case DataErrorReason::NoPrompt:
+        word = "no prompt";
+        break;
+    case DataErrorReason::EndlessLine:
+        word = "endless line";
+        break;
+    }
+    return QByteArray("data error: ") + word;
+}
+
+void CommandChannel::raiseDataError(DataErrorReason reason) {
+    m_port->noteEvent(DataErrorEventText(reason));
+    throw EDataError(reason);
+}
+
 const QStringList& ChipErrorWords::channel() {
     static const QStringList words{QStringLiteral("ERROR"),
                                    QStringLiteral("?"),
@@ -121,7 +145,7 @@ QString CommandChannel::ReadReplyLine(bool appendCR) {
                 line += c;
                 lastTime = Clock::GetTickCount();
                 if (line.size() > MaxLineChars)
-                    throw EDataError(DataErrorReason::EndlessLine);
+                    raiseDataError(DataErrorReason::EndlessLine);
             }
         }
         processMessages();
@@ -142,9 +166,9 @@ QString CommandChannel::ReadReply(bool raiseOnError, bool appendCR) {
     while (line.isEmpty() && uint32_t(Clock::GetTickCount() - start) < uint32_t(SilenceLimitMs))
         line = ReadReplyLine(appendCR);
     if (raiseOnError && line.isEmpty())
-        throw EDataError(silenceReason());
+        raiseDataError(silenceReason());
     if (raiseOnError && line == QLatin1String("DATA ERROR"))
-        throw EDataError(DataErrorReason::InterfaceSaid);
+        raiseDataError(DataErrorReason::InterfaceSaid);
     if (!line.isEmpty())
         m_midReply = line != QLatin1String(">");
     LastReply = line;

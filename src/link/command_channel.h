@@ -16,6 +16,10 @@ enum class DataErrorReason {
     EndlessLine,   // a line longer than any the interface sends
 };
 
+// The reason as a recording's event names it: "data error: silence" and so
+// on; the words stay English whatever the language, as every event's do.
+QByteArray DataErrorEventText(DataErrorReason reason);
+
 // The interface was silent for 5 s, answered "DATA ERROR" or sent what no
 // interface sends; reason says which.
 class EDataError : public std::runtime_error {
@@ -81,6 +85,9 @@ public:
     DataErrorReason silenceReason() const {
         return m_midReply ? DataErrorReason::NoPrompt : DataErrorReason::Silence;
     }
+    // Raises EDataError after telling the port's observer (the recording)
+    // which reason broke the dialogue.
+    [[noreturn]] void raiseDataError(DataErrorReason reason);
 
     static constexpr int SilenceLimitMs = 5000;
     // Longer than any reply line of the interface: a device that never ends

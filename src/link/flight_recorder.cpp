@@ -489,6 +489,13 @@ void FlightRecorder::streamClosed(int64_t timeMs) {
     writeChunk(Recording::Direction::Event, "close", timeMs);
 }
 
+void FlightRecorder::streamNote(const QByteArray& what, int64_t timeMs) {
+    if (!isRecording())
+        return;
+    flushReceived();
+    writeChunk(Recording::Direction::Event, what, timeMs);
+}
+
 void FlightRecorder::streamFailed(const QString& what, int64_t timeMs) {
     if (!isRecording())
         return;

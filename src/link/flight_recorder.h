@@ -133,12 +133,13 @@ public:
     void streamOpened(const QString& name, int64_t timeMs) override;
     void streamClosed(int64_t timeMs) override;
     void streamFailed(const QString& what, int64_t timeMs) override;
+    void streamNote(const QByteArray& what, int64_t timeMs) override;
 
     // The bytes on a plain cable's K-line, beside the text dialogue; timeUs
     // on the microsecond clock of Clock::nowUs().
-    void kLineBytes(bool sent, const QByteArray& bytes, int64_t timeUs);
+    void kLineBytes(bool sent, const QByteArray& bytes, int64_t timeUs) override;
     // The line pulled low for a break (of lengthMs), or let go.
-    void kLineBreak(bool low, int lengthMs, int64_t timeUs);
+    void kLineBreak(bool low, int lengthMs, int64_t timeUs) override;
 
     // A received chunk ends at CR or the prompt, after this many bytes, or
     // when a byte comes this long after the chunk's first.

@@ -31,6 +31,14 @@ QString waitFor(CommandChannel& channel, bool orConnect) {
 
 // How long the rest of a reset answer may take to follow its third line.
 constexpr int ResetGraceMs = 500;
+// How long a lone CR waits for company before it counts as an echo: a chip
+// sends its prompt right behind its line.
+constexpr int EchoGraceMs = 200;
+// The second wake-up, with DTR on: a cable powered from DTR echoes within
+// milliseconds, so a second full silence would only keep the user waiting.
+constexpr int DtrRetryMs = 1000;
+
+struct PlainCableFound {};
 
 // One reset: the answer's three lines (the second is the identification),
 // fewer when the prompt comes early or when the interface falls silent for
@@ -126,7 +134,8 @@ double ParseChipVersion(const QString& line) {
 }
 
 bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSettings& settings,
-                      InterfaceInfo& info, ConnectionObserver& observer, DebugTrace* trace) {
+                      InterfaceInfo& info, ConnectionObserver& observer, DebugTrace* trace,
+                      const CableProbe& probe) {
     info.End = AttemptEnd::Failed;
     if (trace) {
         trace->Value(QStringLiteral("IBT"), settings.InterByteTime);
@@ -155,8 +164,27 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
             return line;
         };
         channel.SendText(CR);
-        if (readWakeUp().isEmpty())
+        const QString first = readWakeUp();
+        // Anything right behind a lone CR is a chip's answer, left for the
+        // steps below; nothing means the CR came back alone.
+        const auto echoedAlone = [&](const QString& line) {
+            return line == CR && !channel.WaitForInput(EchoGraceMs) &&
+                   probe(QByteArray("\r"), QByteArray("\r"));
+        };
+        if (first.isEmpty() && probe) {
+            // Only a cable powered from DTR can answer this: a chip that was
+            // silent stays the silent interface it was.
+            port.SetDTR(true);
+            port.ClearBuffer(true, false);
+            channel.SendText(CR);
+            if (channel.WaitForInput(DtrRetryMs) && echoedAlone(readWakeUp()))
+                throw PlainCableFound{};
+            throw AttemptFailed{AttemptEnd::NoInterface, {AttemptSeen::What::Nothing, {}, true}};
+        }
+        if (first.isEmpty())
             throw AttemptFailed{AttemptEnd::NoInterface, {AttemptSeen::What::Nothing, {}}};
+        if (probe && echoedAlone(first))
+            throw PlainCableFound{};
         readWakeUp();
         channel.SendText(CR);
         readWakeUp();
@@ -206,6 +234,15 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
         info.End = failed.end;
         info.Seen = failed.seen;
         observer.attemptFailed(failed.end, failed.seen);
+        try {
+            port.Close();
+        } catch (const std::exception&) {
+        }
+        return false;
+    } catch (const PlainCableFound&) {
+        info.End = AttemptEnd::PlainCable;
+        if (trace)
+            trace->Value(QStringLiteral("KLineCable"), 1);
         try {
             port.Close();
         } catch (const std::exception&) {

@@ -49,6 +49,9 @@ enum class AttemptEnd {
     AdapterLost,   // the port failed under the dialogue: adapter pulled out
     Cancelled,     // the cancel check of the channel ended a wait
     Failed,        // any other error inside the dialogue
+    // The wake-up came back as it went out: a plain K-line cable, no chip.
+    // The port is closed; the caller opens it again as such a cable.
+    PlainCable,
 };
 
 // What actually arrived when an attempt failed.
@@ -63,6 +66,9 @@ struct AttemptSeen {
     What what = What::Nothing;
     // As received, CRs included (WakeUpOnly, NoChipName), or the error word.
     QString received;
+    // Nothing answered, not even once more with DTR on: no interface, or a
+    // plain cable without power.
+    bool dtrTried = false;
 };
 
 // What a connection attempt learns about the chip and the unit.
@@ -81,11 +87,18 @@ QString KLineSpeedText(int code);
 // The version after " v" in the chip's identification line; 0 when no number.
 double ParseChipVersion(const QString& identificationLine);
 
+// Whether the answer to the wake-up (received, after sent went out) is a
+// plain cable's echo. Given, the set-up also tries a silent port once more
+// with DTR on before it gives up.
+using CableProbe = std::function<bool(const QByteArray& sent, const QByteArray& received)>;
+
 // Returns true when the interface reports a connection to the unit. On false
 // the port is closed, except after an error inside the dialogue (AdapterLost,
 // Cancelled, Failed), which the caller's own reset cleans up. info.End says
-// how the attempt ended.
+// how the attempt ended; PlainCable only with a probe, and then without
+// attemptFailed.
 bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSettings& settings,
-                      InterfaceInfo& info, ConnectionObserver& observer, DebugTrace* trace);
+                      InterfaceInfo& info, ConnectionObserver& observer, DebugTrace* trace,
+                      const CableProbe& probe = {});
 // The protocol's name as the status bar shows it ("KW 1281", "KW 2000").
 QString ProtocolName(ProtocolKind protocol);

@@ -57,6 +57,21 @@ PortKind PortFactory::kindOf(const QString& portName) const {
     return m_demoNames.contains(portName) ? PortKind::Demo : PortKind::ChipInterface;
 }
 
+bool PortFactory::hasKind(PortKind kind) const {
+    return std::any_of(m_added.begin(), m_added.end(),
+                       [kind](const AddedKind& added) { return added.kind == kind; });
+}
+
+std::unique_ptr<ByteStream> PortFactory::makeAs(PortKind kind, const QString& portName,
+                                                PortOpenError& error) const {
+    error = PortOpenError{};
+    for (const AddedKind& added : m_added)
+        if (added.kind == kind)
+            return added.make(portName, error);
+    error.kind = PortOpenFailure::Other;
+    return nullptr;
+}
+
 std::unique_ptr<ByteStream> PortFactory::make(const QString& portName, PortOpenError& error) const {
     error = PortOpenError{};
     if (m_maker)

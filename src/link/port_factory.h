@@ -38,6 +38,8 @@ template <class Host> DemoStarter MakeDemoStarter(Host& host, QString scenarioPa
 enum class PortKind {
     ChipInterface, // a termios device with the Vandrix Pro chip behind it
     Demo,          // the demo entry: the simulator's terminal
+    PlainCable,    // a plain K-line cable: the software chip on the device
+    DemoKLine,     // the plain-cable demo: the software chip on a virtual K-line
 };
 
 // Why a port did not open.
@@ -51,6 +53,7 @@ enum class PortOpenFailure {
     NotOpen,          // the open returned but the port says it is closed
     DemoUnavailable,  // this build has no demo interface
     DemoFailed,       // the simulator did not start; detail says why
+    ConverterRefused, // a converter that cannot wake a unit; detail: its driver
     Other,            // any other system error; errorNumber and detail say which
 };
 
@@ -92,6 +95,12 @@ public:
                  KindMaker maker);
 
     PortKind kindOf(const QString& portName) const;
+    // Whether a kind was added (hasKind) and the stream of portName as that
+    // kind, whatever its name says: a session that found a plain cable
+    // behind a port name opens it so.
+    bool hasKind(PortKind kind) const;
+    std::unique_ptr<ByteStream> makeAs(PortKind kind, const QString& portName,
+                                       PortOpenError& error) const;
     // The stream for portName, not yet open: for the chip interface a termios
     // port at 19200 bit/s; for the demo the simulator's terminal, starting
     // the simulator when needed. nullptr, with error filled, when there is none.

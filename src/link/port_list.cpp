@@ -147,13 +147,23 @@ bool IsTerminalDevice(const QString& path, const QString& sysRoot) {
 
 QStringList EnumerateComPorts(const QString& configuredPort, const QString& demoName,
                               const PortSearchRoots& roots) {
+    return EnumerateComPorts(configuredPort, QStringList{demoName}, roots);
+}
+
+QStringList EnumerateComPorts(const QString& configuredPort, const QStringList& demoNames,
+                              const PortSearchRoots& roots) {
     QStringList ports;
-    for (const PortEntry& entry : PortListEntries(configuredPort, demoName, roots))
+    for (const PortEntry& entry : PortListEntries(configuredPort, demoNames, roots))
         ports.append(entry.path);
     return ports;
 }
 
 QList<PortEntry> PortListEntries(const QString& configuredPort, const QString& demoName,
+                                 const PortSearchRoots& roots) {
+    return PortListEntries(configuredPort, QStringList{demoName}, roots);
+}
+
+QList<PortEntry> PortListEntries(const QString& configuredPort, const QStringList& demoNames,
                                  const PortSearchRoots& roots) {
     QList<PortEntry> ports = SystemSerialPortEntries(roots);
     const QString configured = configuredPort.trimmed();
@@ -162,7 +172,8 @@ QList<PortEntry> PortListEntries(const QString& configuredPort, const QString& d
         ports.append(PortEntry{configured, QString(), {}});
         sortByPath(ports);
     }
-    ports.append(PortEntry{demoName, QString(), {}});
+    for (const QString& demoName : demoNames)
+        ports.append(PortEntry{demoName, QString(), {}});
     return ports;
 }
 

@@ -58,6 +58,11 @@ QStringList EnumerateComPorts(const QString& configuredPort, const QString& demo
 // The same entries with what is known of each adapter.
 QList<PortEntry> PortListEntries(const QString& configuredPort, const QString& demoName,
                                  const PortSearchRoots& roots = {});
+// With several demo entries, last in the order given.
+QList<PortEntry> PortListEntries(const QString& configuredPort, const QStringList& demoNames,
+                                 const PortSearchRoots& roots = {});
+QStringList EnumerateComPorts(const QString& configuredPort, const QStringList& demoNames,
+                              const PortSearchRoots& roots = {});
 
 // What the closed port box shows first: the adapter's name as the system
 // knows it ("FT232R USB UART", else its maker), else the port's name under

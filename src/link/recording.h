@@ -13,9 +13,11 @@
 // Header lines start with "# " and may also appear later (the chip's name
 // once it is known). Every other line is one chunk: milliseconds since the
 // recording started, ">" for bytes sent to the interface, "<" for bytes
-// received from it or "*" for an event of the port (open, close, failure),
-// then the bytes with backslash, CR, LF, other control characters and every
-// byte above 127 escaped.
+// received from it or "*" for an event of the port (open, close, failure)
+// or of the dialogue ("data error: silence", "no prompt", "endless line" or
+// "interface sent DATA ERROR": why a reply was given up), then the bytes with
+// backslash, CR, LF, other control characters and every byte above 127
+// escaped. Readers pass over events they do not know.
 //
 // A plain K-line cable adds the bytes on the K-line itself beside that text
 // dialogue, with the time to the microsecond (milliseconds, a dot and three

@@ -156,6 +156,14 @@ void TCustomSerialPort::applyLineSettings() {
         throw ESerialPort(SE_SetStateFailed, errno);
 }
 
+void TCustomSerialPort::SetDTR(bool on) {
+    if (m_fd < 0)
+        throw ESerialPort(SE_PortNotOpen, -1);
+    int line = TIOCM_DTR;
+    if (ioctl(m_fd, on ? TIOCMBIS : TIOCMBIC, &line) != 0 && !ignorableModemError(errno))
+        throw ESerialPort(SE_SetStateFailed, errno);
+}
+
 void TCustomSerialPort::closeDevice() {
     m_notifier.reset(); // before the descriptor goes
     // An unplugged adapter refuses the flush; the descriptor is released anyway.

@@ -30,6 +30,9 @@ public:
     TBaudRate BaudRate() const { return m_baud; }
     void SetBaudRate(TBaudRate baud);
     int handle() const { return m_fd; }
+    // Raises DTR for a cable powered from it; a terminal without modem
+    // lines (a pseudo-terminal) is left as it is.
+    void SetDTR(bool on) override;
 
 protected:
     void openDevice() override;

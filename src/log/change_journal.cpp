@@ -1,6 +1,7 @@
 #include "log/change_journal.h"
 
 #include "config/bounded_file.h"
+#include "config/journal_texts.h"
 #include "config/strings.h"
 #include "log/log_reader.h"
 
@@ -123,10 +124,8 @@ void JournalEntry::setIdentity(const UnitIdentity& unit) {
 
 namespace ChangeJournal {
 
-QString HeaderLine() {
-    return QStringLiteral("time;address;part number;workshop code;change;before;requested;"
-                          "result;read back;note;component;extra;device number;importer;"
-                          "coding before;workshop code before;coding after;workshop code after");
+QString HeaderLine(int languageOffset) {
+    return LoadStr(TeamText::JournalHeader + languageOffset);
 }
 
 QString FormatLine(const JournalEntry& e) {
@@ -208,11 +207,11 @@ ReadResult ParseText(const QString& text) {
         }
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
-        if (line.isEmpty() || (i == 0 && line.startsWith(QLatin1String("time;"))))
+        if (line.isEmpty())
             continue;
         if (const auto e = ParseLine(line))
             result.entries << *e;
-        else
+        else if (i > 0) // the first is the header, in whichever language it was written
             result.badLines << number;
     }
     return result;
@@ -363,7 +362,7 @@ bool ChangeJournalFile::append(const JournalEntry& entry, QString* error) const 
 
     QByteArray bytes;
     if (length == 0)
-        bytes = ChangeJournal::HeaderLine().toUtf8() + '\n';
+        bytes = m_header.toUtf8() + '\n';
     bytes += ChangeJournal::FormatLine(entry).toUtf8() + '\n';
     if (::lseek(fd, length, SEEK_SET) < 0)
         return fail(SystemReason(errno));

@@ -14,6 +14,8 @@
 // A change whose result line never came (the link dropped, the program was
 // killed after "sent") stays open until the unit's value is read back at a
 // later connection; then a line "applied" or "not applied" completes it.
+#include "config/strings.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -71,9 +73,12 @@ struct JournalEntry {
 
 namespace ChangeJournal {
 
-QString HeaderLine();
+// The column names in the language of the offset (0 German, 10000 English).
+// Readers take the first line as the header whatever its language: journals
+// of every language and age read alike.
+QString HeaderLine(int languageOffset);
 QString FormatLine(const JournalEntry& entry);
-// nullopt for the header and for lines of any other form.
+// nullopt for a header and for lines of any other form.
 std::optional<JournalEntry> ParseLine(const QString& line);
 
 struct ReadResult {
@@ -157,7 +162,13 @@ std::optional<JournalEntry> LastAccepted(const QList<JournalEntry>& entries, int
 
 class ChangeJournalFile {
 public:
-    explicit ChangeJournalFile(const QString& path) : m_path(path) {}
+    // languageOffset: the language of the header a new file starts with.
+    explicit ChangeJournalFile(const QString& path, int languageOffset = EnglishStringOffset)
+        : m_path(path), m_header(ChangeJournal::HeaderLine(languageOffset)) {}
+    // header: the line a new file starts with, worded by the front end.
+    ChangeJournalFile(const QString& path, QString header)
+        : m_path(path), m_header(header.isEmpty() ? ChangeJournal::HeaderLine(EnglishStringOffset)
+                                                  : std::move(header)) {}
     QString path() const { return m_path; }
 
     // Appends one line in one write, creating the folder, and the file with
@@ -182,4 +193,5 @@ public:
 
 private:
     QString m_path;
+    QString m_header;
 };

@@ -23,6 +23,8 @@ int reasonId(PortOpenFailure kind) {
         return TeamText::DemoUnavailable;
     case PortOpenFailure::DemoFailed:
         return LinkText::DemoFailed;
+    case PortOpenFailure::ConverterRefused:
+        return CableText::ConverterRefused;
     case PortOpenFailure::None:
     case PortOpenFailure::NotOpen:
     case PortOpenFailure::Other:
@@ -33,10 +35,15 @@ int reasonId(PortOpenFailure kind) {
 } // namespace
 
 QString PortOpenReason(const PortOpenError& error, int languageOffset) {
+    if (error.kind == PortOpenFailure::ConverterRefused)
+        return LoadStr(CableText::ConverterRefused + languageOffset).arg(error.detail);
     return LoadStr(reasonId(error.kind) + languageOffset);
 }
 
 QString PortOpenDetail(const PortOpenError& error, int languageOffset) {
+    if (error.kind == PortOpenFailure::ConverterRefused)
+        return QString(); // the driver is named in the reason
+
     if (error.kind == PortOpenFailure::PermissionDenied && !error.inDeviceGroup)
         return PortPermissionHint(error.device, error.deviceGroup, languageOffset);
     return error.detail;
@@ -96,6 +103,10 @@ QString AttemptSeenText(const AttemptSeen& seen, int address, int languageOffset
     const QString unit = hex2(address);
     switch (seen.what) {
     case AttemptSeen::What::Nothing:
+        // Tried with DTR on as well: a plain cable may lack its power.
+        if (seen.dtrTried)
+            return text(TeamText::SeenNothing) + QLatin1Char('\n') +
+                   text(CableText::NoInterfaceHint);
         return text(TeamText::SeenNothing);
     case AttemptSeen::What::WakeUpOnly:
         return text(TeamText::SeenWakeUpOnly).arg(escapedText(seen.received));
@@ -131,6 +142,22 @@ QStringList DemoInterfaceNames() {
 
 bool IsDemoInterfaceName(const QString& name) {
     return DemoInterfaceNames().contains(name);
+}
+
+QString DemoKLineName(int languageOffset) {
+    return LoadStr(CableText::DemoKLine + languageOffset);
+}
+
+QStringList DemoKLineNames() {
+    return {DemoKLineName(0), DemoKLineName(EnglishStringOffset)};
+}
+
+bool IsDemoKLineName(const QString& name) {
+    return DemoKLineNames().contains(name);
+}
+
+QStringList DemoEntryNames(int languageOffset) {
+    return {DemoInterfaceName(languageOffset), DemoKLineName(languageOffset)};
 }
 
 QString PortAdapterText(const PortEntry& entry, int languageOffset) {

@@ -19,6 +19,12 @@ QString DemoInterfaceName(int languageOffset);
 QStringList DemoInterfaceNames();
 // True for the demo entry in either language.
 bool IsDemoInterfaceName(const QString& name);
+// The same for the plain-cable demo ("Demo (K-line cable)").
+QString DemoKLineName(int languageOffset);
+QStringList DemoKLineNames();
+bool IsDemoKLineName(const QString& name);
+// Both demo entries as the port list ends with them.
+QStringList DemoEntryNames(int languageOffset);
 
 // The text the list shows for an entry: its path, and for a USB adapter the
 // maker, product and serial number the system knows, and the kernel's name.

@@ -65,7 +65,7 @@ QString partNumber(const QString& line1) {
 QString readLine(CommandChannel& channel) {
     const QString raw = channel.ReadReply(false, false);
     if (raw.isEmpty())
-        throw EDataError(channel.silenceReason());
+        channel.raiseDataError(channel.silenceReason());
     const QString line = raw.endsWith(CR) ? raw : raw + CR;
     channel.LastReply = line;
     return line;

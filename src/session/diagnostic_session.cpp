@@ -49,7 +49,9 @@ bool DiagnosticSession::makePort(const QString& portName, PortOpenError& error) 
         m_recorder->detach();
     // The old stream goes first: a stream may own a clock the new one sets.
     m_port.reset();
-    std::unique_ptr<ByteStream> fresh = m_factory.make(portName, error);
+    std::unique_ptr<ByteStream> fresh =
+        opensAsCable(portName) ? m_factory.makeAs(PortKind::PlainCable, portName, error)
+                               : m_factory.make(portName, error);
     if (!fresh) {
         m_channel.reset();
         return false;
@@ -65,6 +67,14 @@ bool DiagnosticSession::makePort(const QString& portName, PortOpenError& error) 
     if (m_recorder)
         m_recorder->attach(*m_port);
     return true;
+}
+
+bool DiagnosticSession::opensAsCable(const QString& portName) const {
+    if (!m_factory.hasKind(PortKind::PlainCable) ||
+        m_factory.kindOf(portName) != PortKind::ChipInterface)
+        return false;
+    return m_interfaceKind == InterfaceKind::Cable ||
+           (m_interfaceKind == InterfaceKind::Auto && portName == m_cableFound);
 }
 
 CommandChannel& DiagnosticSession::channel() {
@@ -114,7 +124,24 @@ bool DiagnosticSession::connect(const QString& portName, int address) {
         return false;
     }
     m_channel->setCancelCheck(m_stopCheck);
-    m_unitConnected = ConnectInterface(address, *m_channel, m_settings, m_info, setUp, m_trace);
+    // A closed port is asked afresh what it is: the cable may have been
+    // swapped for a chip interface since.
+    if (!portOpen())
+        m_cableFound.clear();
+    CableProbe probe;
+    if (m_interfaceKind == InterfaceKind::Auto && !opensAsCable(portName) &&
+        m_factory.hasKind(PortKind::PlainCable) &&
+        m_factory.kindOf(portName) == PortKind::ChipInterface)
+        probe = [](const QByteArray& sent, const QByteArray& received) {
+            return judgeWakeUp(sent, received) == WakeUpAnswer::Echo;
+        };
+    m_unitConnected =
+        ConnectInterface(address, *m_channel, m_settings, m_info, setUp, m_trace, probe);
+    if (!m_unitConnected && m_info.End == AttemptEnd::PlainCable) {
+        // The port closed; opened again, it is the software chip.
+        m_cableFound = portName;
+        m_unitConnected = ConnectInterface(address, *m_channel, m_settings, m_info, setUp, m_trace);
+    }
     if (!m_unitConnected)
         m_channel->setCancelCheck({});
     return m_unitConnected;

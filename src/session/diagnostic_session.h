@@ -9,6 +9,7 @@
 #include "link/interface_connection.h"
 #include "link/port_factory.h"
 #include "services/identification.h"
+#include "softchip/cable_detection.h"
 
 #include <QString>
 #include <functional>
@@ -46,6 +47,10 @@ public:
     DiagnosticSession& operator=(const DiagnosticSession&) = delete;
 
     void setPortFactory(PortFactory factory) { m_factory = std::move(factory); }
+    // What sits behind a port name: a chip interface, a plain K-line cable
+    // (the factory's PlainCable kind), or either, told by the wake-up's echo.
+    // Without that kind in the factory every port is a chip interface.
+    void setInterfaceKind(InterfaceKind kind) { m_interfaceKind = kind; }
     void setSettings(const InterfaceSettings& settings) { m_settings = settings; }
     void setTrace(DebugTrace* trace) { m_trace = trace; }
     // Sees the traffic of every port the session opens. Not owned.
@@ -97,11 +102,15 @@ private:
     void endCutShort();
     // A fresh, closed stream of portName, the channel and the recorder on it.
     bool makePort(const QString& portName, PortOpenError& error);
+    // Whether portName opens as a plain cable.
+    bool opensAsCable(const QString& portName) const;
 
     SessionObserver& m_observer;
     CommandChannel::MessagePump m_pump;
     PortFactory m_factory;
     InterfaceSettings m_settings;
+    InterfaceKind m_interfaceKind = InterfaceKind::Auto;
+    QString m_cableFound; // the port whose wake-up came back as its echo
     DebugTrace* m_trace = nullptr;
     FlightRecorder* m_recorder = nullptr;
     std::function<bool()> m_stopCheck;

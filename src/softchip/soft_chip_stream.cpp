@@ -1,5 +1,7 @@
 #include "softchip/soft_chip_stream.h"
 
+#include "config/clock.h"
+
 #include <algorithm>
 #include <cerrno>
 
@@ -18,7 +20,68 @@ Micros earliest(Micros a, Micros b) {
 // Longest wait of the line thread when nothing is timed.
 constexpr Micros kIdleWait = msec(1000);
 
+// Bounds what waits for the program's next read; a recording loses the
+// oldest line bytes rather than the memory.
+constexpr size_t kMaxLineEvents = 100000;
+
 } // namespace
+
+// The port as the runner sees it, telling the stream what goes on the line.
+class SoftChipStream::TappedPort : public KLinePort {
+public:
+    TappedPort(SoftChipStream& stream, KLinePort& port) : m_stream(stream), m_port(port) {}
+
+    Micros now() const override { return m_port.now(); }
+    PortResult setRate(int baud, int* actual) override { return m_port.setRate(baud, actual); }
+    PortResult setBreak(bool on) override {
+        const PortResult r = m_port.setBreak(on);
+        if (r.ok)
+            m_stream.addLineEvent(
+                {on ? LineEvent::Kind::BreakOn : LineEvent::Kind::BreakOff, m_port.now(), {}, 0});
+        return r;
+    }
+    PortResult write(const uint8_t* bytes, size_t count) override {
+        const Micros at = m_port.now();
+        const PortResult r = m_port.write(bytes, count);
+        if (r.ok && count)
+            m_stream.addLineEvent({LineEvent::Kind::Sent, at,
+                                   std::string(reinterpret_cast<const char*>(bytes), count), 0});
+        return r;
+    }
+    PortResult flushInput() override { return m_port.flushInput(); }
+    long receive(RxByte* out, size_t max) override {
+        const long n = m_port.receive(out, max);
+        if (n > 0) {
+            std::string bytes;
+            for (long i = 0; i < n; ++i)
+                bytes += char(out[i].value);
+            m_stream.addLineEvent({LineEvent::Kind::Received, out[0].at, std::move(bytes), 0});
+        }
+        return n;
+    }
+    PortResult setModemLines(bool dtr, bool rts) override { return m_port.setModemLines(dtr, rts); }
+    PortResult setLowLatency(bool on) override { return m_port.setLowLatency(on); }
+    bool waitUntil(Micros deadline) override { return m_port.waitUntil(deadline); }
+    void interrupt() override { m_port.interrupt(); }
+
+private:
+    SoftChipStream& m_stream;
+    KLinePort& m_port;
+};
+
+void SoftChipStream::addLineEvent(LineEvent event) {
+    std::lock_guard lock(m_mutex);
+    if (event.kind == LineEvent::Kind::BreakOff && m_openBreak) {
+        LineEvent& on = m_lineEvents[*m_openBreak];
+        on.lengthMs = int((event.at - on.at + 500) / 1000);
+        m_openBreak.reset();
+    }
+    if (m_lineEvents.size() >= kMaxLineEvents && !m_openBreak)
+        m_lineEvents.erase(m_lineEvents.begin(), m_lineEvents.begin() + kMaxLineEvents / 2);
+    if (event.kind == LineEvent::Kind::BreakOn)
+        m_openBreak = m_lineEvents.size();
+    m_lineEvents.push_back(std::move(event));
+}
 
 SoftChipStream::SoftChipStream(QString name, Opener opener, SoftChipOptions options,
                                EchoFilter::Mode echo)
@@ -37,6 +100,7 @@ SoftChipStream::SoftChipStream(QString name, KLinePort& port, SoftChipOptions op
 }
 
 SoftChipStream::~SoftChipStream() {
+    setTrafficObserver(nullptr); // may be gone before the stream
     if (m_open)
         closeDevice();
 }
@@ -52,7 +116,11 @@ void SoftChipStream::openDevice() {
         m_port = m_ownedPort.get();
     }
     m_chip = std::make_unique<SoftChip>(m_options);
-    m_runner = std::make_unique<LineRunner>(*m_port, m_chip->core(), m_echoMode);
+    m_lineEvents.clear();
+    m_openBreak.reset();
+    m_clockOffsetUs = Clock::nowUs() - m_port->now();
+    m_tap = std::make_unique<TappedPort>(*this, *m_port);
+    m_runner = std::make_unique<LineRunner>(*m_tap, m_chip->core(), m_echoMode);
     m_runner->onRateOff = [this](int asked, int taken) {
         std::lock_guard lock(m_mutex);
         m_notes.emplace_back(QStringLiteral("KLineRateAsked"), asked);
@@ -64,6 +132,7 @@ void SoftChipStream::openDevice() {
     m_stop = false;
     m_facts = {};
     m_notes.clear();
+    m_notedLatency = -1;
     m_open = true;
     if (m_threaded)
         m_thread = std::thread([this] { serve(); });
@@ -85,6 +154,8 @@ void SoftChipStream::closeDevice() {
     }
     m_runner.reset();
     m_chip.reset();
+    m_tap.reset();
+    passNotes(); // the last bytes on the line belong to the recording too
     if (m_threaded) {
         m_port = nullptr;
         m_ownedPort.reset(); // releases a held line
@@ -119,6 +190,13 @@ void SoftChipStream::pump() {
         m_facts.actualRate = m_runner->actualRate();
         m_facts.rateWarning = m_runner->rateWarning();
         m_facts.echoRoundTrip = m_runner->echo().longestRoundTrip();
+        const KLineCore& core = m_chip->core();
+        m_facts.latency = core.latency();
+        if (core.latency() > core.timing().latency && core.latency() != m_notedLatency) {
+            // A converter slower than the chip's setting: its waits widened.
+            m_notedLatency = core.latency();
+            m_notes.emplace_back(QStringLiteral("KLineLatency"), int(m_notedLatency / 1000));
+        }
     }
     if (wake)
         m_replied.notify_all();
@@ -177,13 +255,38 @@ bool SoftChipStream::waitVirtual(int ms) {
 
 void SoftChipStream::passNotes() {
     std::vector<std::pair<QString, int>> notes;
+    std::vector<LineEvent> events;
     {
         std::lock_guard lock(m_mutex);
         notes.swap(m_notes);
+        // A break still held stays, and what came after it.
+        const size_t ready = m_openBreak.value_or(m_lineEvents.size());
+        events.assign(std::make_move_iterator(m_lineEvents.begin()),
+                      std::make_move_iterator(m_lineEvents.begin() + ptrdiff_t(ready)));
+        m_lineEvents.erase(m_lineEvents.begin(), m_lineEvents.begin() + ptrdiff_t(ready));
+        if (m_openBreak)
+            m_openBreak = 0;
     }
     if (m_noteSink)
         for (const auto& [name, value] : notes)
             m_noteSink(name, value);
+    TrafficObserver* observer = trafficObserver();
+    if (!observer)
+        return;
+    for (const LineEvent& e : events) {
+        const int64_t at = e.at + m_clockOffsetUs;
+        switch (e.kind) {
+        case LineEvent::Kind::Sent:
+        case LineEvent::Kind::Received:
+            observer->kLineBytes(e.kind == LineEvent::Kind::Sent,
+                                 QByteArray(e.bytes.data(), qsizetype(e.bytes.size())), at);
+            break;
+        case LineEvent::Kind::BreakOn:
+        case LineEvent::Kind::BreakOff:
+            observer->kLineBreak(e.kind == LineEvent::Kind::BreakOn, e.lengthMs, at);
+            break;
+        }
+    }
 }
 
 void SoftChipStream::raiseFailed(int code) const {

@@ -18,6 +18,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -44,14 +46,26 @@ public:
         int actualRate = 0; // the rate the converter took last
         bool rateWarning = false;
         kline::Micros echoRoundTrip = -1; // the longest, from a byte's end to its echo
+        kline::Micros latency = -1;       // the converter's, as the waits allow for it
     };
     LineFacts lineFacts() const;
 
     // Line notes for the debug trace as name and value ("KLineRateAsked",
     // "KLineRateTaken" when a converter runs more than 2 % off the rate
-    // asked), handed over on the program's thread during its reads and waits.
+    // asked; "KLineLatency" in ms when a converter slower than the chip's
+    // setting widened the waits), handed over on the program's thread
+    // during its reads and waits.
     using NoteSink = std::function<void(const QString& name, int value)>;
     void setNoteSink(NoteSink sink) { m_noteSink = std::move(sink); }
+
+    // What passed on the line, for the traffic observer (the recorder):
+    // taken on the line thread, handed over on the program's thread.
+    struct LineEvent {
+        enum class Kind : uint8_t { Sent, Received, BreakOn, BreakOff } kind;
+        kline::Micros at = 0; // the port's clock
+        std::string bytes;    // Sent, Received
+        int lengthMs = 0;     // BreakOn: how long the line was held low
+    };
 
 protected:
     void openDevice() override;
@@ -71,6 +85,8 @@ private:
     bool waitVirtual(int ms);
     [[noreturn]] void raiseFailed(int code) const;
     void passNotes();
+    void addLineEvent(LineEvent event);
+    class TappedPort;
 
     const QString m_name;
     Opener m_opener;
@@ -91,6 +107,13 @@ private:
     bool m_stop = false;
     LineFacts m_facts;
     std::vector<std::pair<QString, int>> m_notes;
+    kline::Micros m_notedLatency = -1;
     NoteSink m_noteSink;
+    std::unique_ptr<kline::KLinePort> m_tap;
+    std::vector<LineEvent> m_lineEvents;
+    // A break not yet released: its event waits for its length, and the
+    // events behind it with it.
+    std::optional<size_t> m_openBreak;
+    int64_t m_clockOffsetUs = 0; // Clock::nowUs() minus the port's clock
     std::thread m_thread;
 };

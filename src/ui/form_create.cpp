@@ -201,12 +201,16 @@ void TForm1::applyConfiguration() {
     // The demo entry is named in the list's language; a file written for
     // the other language still means it.
     const bool demo = IsDemoInterfaceName(port);
+    const bool demoKLine = IsDemoKLineName(port);
     for (int i = 0; i < ComboBox1->count(); ++i)
         if (ComboBox1->itemData(i).toString() == port ||
-            (demo && IsDemoInterfaceName(ComboBox1->itemText(i))))
+            (demo && IsDemoInterfaceName(ComboBox1->itemText(i))) ||
+            (demoKLine && IsDemoKLineName(ComboBox1->itemText(i))))
             ComboBox1->setCurrentIndex(i);
 
     state.KLineBaud = values.KLineBaud;
+    // An unknown word is as good as none: the wake-up tells.
+    m_interfaceKind = interfaceKindFromIni(values.Interface).value_or(InterfaceKind::Auto);
 
     for (QCheckBox* box : VoltageCheckBoxes)
         box->setEnabled(false);
@@ -300,7 +304,7 @@ void TForm1::FillPortList(const QString& port, int languageOffset, const QString
     const QSignalBlocker quiet(ComboBox1);
     ComboBox1->clear();
     for (const PortEntry& entry :
-         PortListEntries(listed.isEmpty() ? port : listed, DemoInterfaceName(languageOffset),
+         PortListEntries(listed.isEmpty() ? port : listed, DemoEntryNames(languageOffset),
                          m_options.portRoots)) {
         ComboBox1->addItem(PortEntryText(entry, languageOffset), entry.path);
         // The closed box is narrow: the adapter's name first, the path in
@@ -321,8 +325,8 @@ QString TForm1::CurrentPort() const {
 }
 
 void TForm1::RememberPort(const QString& port) {
-    if (!state.Paths.configWritable() || IsDemoInterfaceName(port) || !state.ConfigFileOpen() ||
-        state.ConfigFile.path() != state.Paths.configFile())
+    if (!state.Paths.configWritable() || IsDemoInterfaceName(port) || IsDemoKLineName(port) ||
+        !state.ConfigFileOpen() || state.ConfigFile.path() != state.Paths.configFile())
         return;
     const QString stored = IniFile::open(state.Paths.configFile(), ConfigFileLimits)
                                .readString(ConfigSection, "COM-Port")

@@ -30,6 +30,7 @@
 #include "link/serial_port.h"
 #include "log/change_journal.h"
 #include "session/diagnostic_session.h"
+#include "session/unit_changes.h"
 #include "ui/last_resort.h"
 #include "ui/prompts.h"
 #include "ui/session_view/session_state.h"
@@ -78,6 +79,10 @@ struct TForm1Options {
     // Makes a starter of the demo interface that serves a recording instead
     // of the simulated car, for the key Demo-Aufzeichnung.
     std::function<DemoStarter(const QString& recording)> demoReplay;
+    // Makes the plain-cable demo's stream (the software chip over the
+    // simulated car's units on a virtual K-line); without it that entry
+    // reports that this build has no demo.
+    PortFactory::KindMaker demoKLine;
     // Whether this user may open a device; empty: asks the system.
     std::function<bool(const QString& device)> mayOpenDevice;
 };
@@ -434,22 +439,29 @@ public:
     // A new session starts an open graph afresh at time 0.
     void RestartLiveGraph();
 
-    // Change journal and undo (ui/session_view/change_journal.cpp).
+    // Change journal and undo (ui/session_view/change_journal.cpp). The
+    // writes, their journal lines and the undo's guard are the session's
+    // (session/unit_changes); the window asks, shows and words them.
     QString ChangeJournalPath() const;
-    // The line before a change goes out; false, after telling the user, when
-    // the journal cannot take it: then nothing may be sent.
-    bool JournalChangeSent(JournalEntry& entry);
-    // The line after the unit's answer; the session's identification is the
-    // unit's after the change.
-    void JournalChangeResult(JournalEntry entry, bool accepted, const QString& readBack);
+    UnitChanges Changes();
+    // The journal's failures in boxes, the moment they happen.
+    std::unique_ptr<ChangeJournalObserver> JournalFailureView;
     // The connected unit as the journal names it.
     ChangeJournal::UnitNow JournalUnit() const;
     // The newest change to the connected unit (its coding, or any of its
     // adaptation channels) and whether it may be undone now.
     ChangeJournal::UndoState UndoOffer(bool adaptation) const;
+    // What the user must know of the journal file itself: a last line cut
+    // short (skipped) or a journal that cannot be read; empty when it is whole.
+    QString JournalNotice() const;
+    // The channel's value as the adaptation page shows it; nullopt when it shows another.
+    std::optional<QString> ShownAdaptationValue(int channel) const;
     // Shows the last changes to the connected unit and offers their undo;
-    // a note replaces the change's line (a result just read back).
-    void ShowLastChanges(const QString& codingNote = {}, const QString& adaptationNote = {});
+    // a note replaces the change's line (a result just read back). The
+    // journal's notice, read now unless given, takes the line where no note
+    // does and is always in the tooltip.
+    void ShowLastChanges(const QString& codingNote = {}, const QString& adaptationNote = {},
+                         std::optional<QString> journalNotice = std::nullopt);
     // At connection: completes the changes whose result was not recorded
     // from the values the unit holds now, then shows the last changes.
     void ResolveOpenChanges();
@@ -503,7 +515,8 @@ private:
     std::unique_ptr<SessionObserver> m_sessionView; // before Session: it reports here
     bool m_shown = false;
     std::unique_ptr<QPrinter> m_printer;
-    bool m_checkRunning = false; // the interface check owns the port
+    bool m_checkRunning = false;                         // the interface check owns the port
+    InterfaceKind m_interfaceKind = InterfaceKind::Auto; // "Schnittstelle"
 };
 
 // Prints copies of the report, each a job of its own, at 600 dpi whatever

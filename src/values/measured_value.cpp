@@ -36,6 +36,13 @@ struct Extended {
     // Exact: every formula's integer fits in 63 bits.
     constexpr Extended(Int v) { *this = rounded(v < 0, v < 0 ? 0 - uint64_t(v) : uint64_t(v), 0); }
 
+    // Exact: a double's 53-bit significand fits, subnormal ones too.
+    static Extended fromDouble(double v) {
+        int e = 0;
+        const double fraction = std::frexp(std::fabs(v), &e);
+        return rounded(v < 0, uint64_t(std::ldexp(fraction, 64)), e - 64);
+    }
+
     // The extended number nearest to digits / 10^places, as the compiler reads
     // a long double literal.
     static constexpr Extended decimal(uint64_t digits, int places) {
@@ -372,6 +379,15 @@ QString FormatFixedNumber(long double value, int decimals) {
     }
     const auto m = uint64_t(whole);
     return shown(roundHalfAwayAfter18Digits(value < 0, m, e - 64, decimals));
+}
+
+QString FormatConverterReading(int raw, double reference, double factor, int decimals) {
+    if (!std::isfinite(reference) || !std::isfinite(factor))
+        return QStringLiteral("NA");
+    Extended step = Extended::fromDouble(reference);
+    step.e -= 10; // / 1024, exact
+    return fixed(Extended(Int(raw)) * (step * Extended::fromDouble(factor)),
+                 std::clamp(decimals, 0, 18));
 }
 
 QString FormatMeasuredValue(int t, int a, int b) {

@@ -18,3 +18,9 @@ QString FormatMeasuredValue(int type, int a, int b);
 // that rounds to zero has no minus sign; infinities and NaN give "NA". A long
 // double wider than x86's is first rounded to its 64-bit significand.
 QString FormatFixedNumber(long double value, int decimals);
+
+// A converter reading of 1024 steps: raw × (reference / 1024 × factor) with
+// `decimals` places, computed as the formulas are and rounded by the same
+// rule, so the text is the same on every processor. A reference or factor
+// that is infinite or NaN gives "NA".
+QString FormatConverterReading(int raw, double reference, double factor, int decimals);

@@ -9,6 +9,5 @@ bool ReadinessBit(int byte, int n) {
 }
 
 QString FormatInterfaceVoltage(int raw, double u2, double factor) {
-    const long double volts = raw * (static_cast<long double>(u2) / 1024 * factor);
-    return FormatFixedNumber(volts, 2) + QStringLiteral(" V");
+    return FormatConverterReading(raw, u2, factor, 2) + QStringLiteral(" V");
 }

@@ -168,6 +168,8 @@ TEST_F(InstallTree, ProgramsDataAndDesktopFilesGoWhereALinuxDesktopLooks) {
         "share/man/man1/vandrix-sim.1.gz",
         "share/doc/vandrix/copyright",
         "share/doc/vandrix/changelog.Debian.gz",
+        "share/bash-completion/completions/vandrix-cli",
+        "share/zsh/vendor-completions/_vandrix-cli",
     };
     for (const QString& path : expected)
         EXPECT_TRUE(QFileInfo(prefix(path)).isFile()) << path.toStdString();
@@ -175,9 +177,15 @@ TEST_F(InstallTree, ProgramsDataAndDesktopFilesGoWhereALinuxDesktopLooks) {
         EXPECT_TRUE(QFileInfo(prefix(program)).isExecutable()) << program;
 
     // Nothing else: no build leftovers, no data beside the programs.
-    const QStringList places{"bin/vandrix",       "share/vandrix/",  "share/applications/",
-                             "share/icons/",      "share/metainfo/", "share/man/man1/",
-                             "share/doc/vandrix/"};
+    const QStringList places{"bin/vandrix",
+                             "share/vandrix/",
+                             "share/applications/",
+                             "share/icons/",
+                             "share/metainfo/",
+                             "share/man/man1/",
+                             "share/doc/vandrix/",
+                             "share/bash-completion/completions/vandrix-cli",
+                             "share/zsh/vendor-completions/_vandrix-cli"};
     for (const QString& path : snapshot(prefix()).keys()) {
         if (QFileInfo(prefix(path)).isDir())
             continue;

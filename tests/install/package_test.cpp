@@ -16,9 +16,12 @@ QString sourceFile(const QString& path) {
     return QDir(qEnvironmentVariable("VANDRIX_SOURCE_DIR")).filePath(path);
 }
 
-// The page's text with roff's escaped hyphens as plain ones.
+// The page's text with roff's escaped hyphens as plain ones. vandrix-cli's
+// is made from its help in the build.
 QString manPage(const QString& program) {
-    QFile f(sourceFile(QStringLiteral("dist/man/") + program + QStringLiteral(".1")));
+    QFile f(program == u"vandrix-cli"
+                ? QDir(qEnvironmentVariable("VANDRIX_BUILD_DIR")).filePath("dist/vandrix-cli.1")
+                : sourceFile(QStringLiteral("dist/man/") + program + QStringLiteral(".1")));
     if (!f.open(QIODevice::ReadOnly))
         return QString();
     return QString::fromUtf8(f.readAll()).replace(QStringLiteral("\\-"), QStringLiteral("-"));

@@ -9,8 +9,11 @@
 #include "support/pty_pair.h"
 
 #include <QDir>
+#include <QTemporaryDir>
 #include <atomic>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <thread>
@@ -78,6 +81,44 @@ TEST_F(KLineTermios, OpeningNothingAndAPulledAdapter) {
     pty.closeMaster();
     RxByte b[4];
     EXPECT_FALSE(port.waitUntil(port.now() + msec(500)) && port.receive(b, 4) >= 0);
+}
+
+// The converter's latency timer, read where its driver keeps one (a fake
+// /sys here), through a link to the device too; none where the driver has
+// none or shows nonsense. The core hears of it before the first byte.
+TEST_F(KLineTermios, TheLatencyTimerComesFromSysfsToTheCore) {
+    namespace fs = std::filesystem;
+    PtyPair pty;
+    const std::string slave = pty.slavePath().toStdString();
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const fs::path root = fs::path(tmp.path().toStdString()) / "sys";
+    const fs::path dir = root / "class/tty" / fs::path(slave).filename() / "device";
+    const fs::path link = fs::path(tmp.path().toStdString()) / "kline-cable";
+    fs::create_symlink(slave, link);
+    const struct {
+        const char* timer; // nullptr: the driver has none
+        int ms;
+    } cases[] = {{"32\n", 32}, {"16", 16},  {"1\n", 1},   {"", -1},
+                 {"fast", -1}, {"300", -1}, {nullptr, -1}};
+    for (const auto& c : cases) {
+        fs::remove_all(root);
+        if (c.timer) {
+            fs::create_directories(dir);
+            std::ofstream(dir / "latency_timer") << c.timer;
+        }
+        const std::string what = c.timer ? c.timer : "none";
+        EXPECT_EQ(latencyTimerMs(slave, root.string()), c.ms) << what;
+        EXPECT_EQ(latencyTimerMs(link.string(), root.string()), c.ms) << what;
+        TermiosKLine port;
+        port.setSysRoot(root.string());
+        ASSERT_TRUE(port.open(link.string()).ok);
+        EXPECT_EQ(port.receiveLatency(), c.ms < 0 ? -1 : msec(c.ms)) << what;
+        KLineCore core;
+        LineRunner runner(port, core);
+        runner.step();
+        EXPECT_EQ(core.latency(), std::max(core.timing().latency, msec(c.ms))) << what;
+    }
 }
 
 namespace {

@@ -41,11 +41,17 @@ public:
     bool refuseBreak = false;
     bool refuse5Baud = false;
     double rateFactor = 1.0; // the rate the device takes, relative to the one asked
+    // Bytes held back are stamped when handed over, as a driver that stamps
+    // its reads does (a stalled process), not when they came.
+    bool stampAtRead = false;
+    Micros statedLatency = -1; // the latency timer the driver shows
 
     // One byte as the converter hands it over, now.
     void inject(RxByte b) { m_extra.push_back(b); }
     // Holds the received bytes from the next one on for t.
     void stall(Micros t) { m_stallFor = t; }
+    // Holds the next write back for t (a transmit transfer that stalls).
+    void delayNextWrite(Micros t) { m_writeDelay = t; }
 
     Micros now() const override { return m_in.now(); }
     PortResult setRate(int baud, int* actual) override {
@@ -58,9 +64,21 @@ public:
     PortResult setBreak(bool on) override {
         return refuseBreak ? PortResult::failure(ENOTTY, true) : m_in.setBreak(on);
     }
-    PortResult write(const uint8_t* b, size_t n) override { return m_in.write(b, n); }
+    PortResult write(const uint8_t* b, size_t n) override {
+        if (m_writeDelay > 0) {
+            m_deferred.assign(b, b + n);
+            m_deferAt = now() + m_writeDelay;
+            m_writeDelay = 0;
+            return {};
+        }
+        return m_in.write(b, n);
+    }
     PortResult flushInput() override { return m_in.flushInput(); }
     long receive(RxByte* out, size_t max) override {
+        if (!m_deferred.empty() && now() >= m_deferAt) {
+            m_in.write(m_deferred.data(), m_deferred.size());
+            m_deferred.clear();
+        }
         RxByte buf[64];
         const long n = m_in.receive(buf, std::size(buf));
         for (long i = 0; i < n; ++i)
@@ -77,11 +95,15 @@ public:
         if (now() < m_releaseAt)
             return long(k);
         while (k < max && !m_held.empty()) {
-            out[k++] = m_held.front();
+            out[k] = m_held.front();
+            if (stampAtRead)
+                out[k].at = std::max(out[k].at, now());
+            ++k;
             m_held.pop_front();
         }
         return long(k);
     }
+    Micros receiveLatency() const override { return statedLatency; }
     PortResult setModemLines(bool d, bool r) override { return m_in.setModemLines(d, r); }
     PortResult setLowLatency(bool on) override { return m_in.setLowLatency(on); }
     bool waitUntil(Micros d) override {
@@ -89,6 +111,8 @@ public:
             return true;
         if (now() < m_releaseAt)
             d = std::min(d, m_releaseAt);
+        if (!m_deferred.empty())
+            d = std::min(d, m_deferAt);
         return m_in.waitUntil(d);
     }
 
@@ -98,6 +122,9 @@ private:
     std::deque<RxByte> m_held;
     Micros m_stallFor = 0;
     Micros m_releaseAt = 0;
+    Micros m_writeDelay = 0;
+    std::vector<uint8_t> m_deferred;
+    Micros m_deferAt = 0;
 };
 
 struct VirtualCar {

@@ -5,6 +5,7 @@
 #include "link/command_channel.h"
 #include "link/flight_recorder.h"
 #include "link/memory_stream.h"
+#include "link/port_factory.h"
 #include "link/recording.h"
 #include "support/qt_printers.h"
 
@@ -139,6 +140,53 @@ TEST(FlightRecorder, RecordsEveryChunkLineByLineWithTheHeader) {
     EXPECT_TRUE(Recording::looksLikeRecording(recorder.path()));
     EXPECT_TRUE(
         Recording::load(recorder.path(), Recording::MaxBytes)->contains("\n    500 < \\xB5\n"));
+}
+
+// Where the interface sent no "DATA ERROR" itself, the recording names what
+// broke the dialogue off; the event is the last before the port closes.
+TEST(FlightRecorder, ARecordingNamesWhyADialogueBrokeOff) {
+    const struct {
+        QByteArray reply;
+        DataErrorReason reason;
+        const char* event;
+    } cases[] = {
+        {"", DataErrorReason::Silence, "data error: silence"},
+        {"01 02 03\r", DataErrorReason::NoPrompt, "data error: no prompt"},
+        {QByteArray(600, '7'), DataErrorReason::EndlessLine, "data error: endless line"},
+        {"DATA ERROR\r>", DataErrorReason::InterfaceSaid, "data error: interface sent DATA ERROR"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.event);
+        QTemporaryDir dir;
+        MemoryByteStream port;
+        port.useVirtualClock(1000);
+        SetConnectionTimeouts(port);
+        CommandChannel channel(port);
+        FlightRecorder recorder({}, dir.filePath("recordings"));
+        recorder.attach(port);
+        ASSERT_TRUE(recorder.begin(engineHeader()));
+        port.Open();
+        port.feed(c.reply);
+        channel.SendText("0801\r");
+        std::optional<DataErrorReason> raised;
+        try {
+            for (int i = 0; i < 3; ++i)
+                channel.ReadReply(true, false);
+        } catch (const EDataError& e) {
+            raised = e.reason;
+        }
+        EXPECT_EQ(raised, c.reason);
+        port.Close();
+        recorder.end();
+
+        const std::optional<Recording::File> file = Recording::read(recorder.path());
+        ASSERT_TRUE(file);
+        EXPECT_TRUE(file->badLines.isEmpty());
+        ASSERT_GE(file->chunks.size(), 3);
+        const Recording::Chunk& event = file->chunks[file->chunks.size() - 2];
+        EXPECT_EQ(event.direction, Recording::Direction::Event);
+        EXPECT_EQ(event.bytes, c.event);
+    }
 }
 
 TEST(FlightRecorder, TheFolderKeepsTheNewestUpToTheLimitAndNeverTheRunningOne) {

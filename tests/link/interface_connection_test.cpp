@@ -273,3 +273,24 @@ TEST(ChipVersion, ParsedAfterBlankV) {
     EXPECT_DOUBLE_EQ(ParseChipVersion("Vandrix Pro v2.0b"), 0.0);
     EXPECT_DOUBLE_EQ(ParseChipVersion("Vandrix Pro"), 0.0);
 }
+
+TEST_F(Connection, WithAProbeOnlyALoneEchoedWakeUpIsAPlainCable) {
+    // The chip's own answer to the wake-up starts with a lone CR too.
+    const CableProbe probe = [](const QByteArray& sent, const QByteArray& received) {
+        return sent == received;
+    };
+    {
+        ScriptedPeer peer(pty, [](const QByteArray& c) { return goodChip().value(c, "ERROR\r>"); });
+        EXPECT_TRUE(ConnectInterface(17, channel, settings, info, view, nullptr, probe));
+    }
+    {
+        ScriptedPeer cable(pty, [](const QByteArray& c) { return c + "\r"; });
+        EXPECT_FALSE(ConnectInterface(17, channel, settings, info, view, nullptr, probe));
+        EXPECT_EQ(cable.received(), QStringList{""});
+    }
+    EXPECT_EQ(info.End, AttemptEnd::PlainCable);
+    // Not a failure the user is told of; the port is closed for the cable.
+    EXPECT_TRUE(view.errors.isEmpty());
+    EXPECT_EQ(view.states.count(0), 0);
+    EXPECT_FALSE(port.Connected());
+}

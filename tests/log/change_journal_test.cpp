@@ -88,7 +88,8 @@ TEST(ChangeJournal, LinesReadBackAsWritten) {
         EXPECT_EQ(back->readBack, e.readBack);
         EXPECT_EQ(back->undo, e.undo);
     }
-    EXPECT_FALSE(ChangeJournal::ParseLine(ChangeJournal::HeaderLine()));
+    for (int language : {0, EnglishStringOffset})
+        EXPECT_FALSE(ChangeJournal::ParseLine(ChangeJournal::HeaderLine(language)));
     EXPECT_FALSE(ChangeJournal::ParseLine("2025-03-12 14:22:05;17;x;1;recoding;1;2;sent"));
 }
 
@@ -125,9 +126,52 @@ TEST(ChangeJournalFile, CreatesItsFolderWritesAHeaderOnceAndAppends) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = f.readAll().split('\n');
     ASSERT_EQ(lines.size(), 4); // header, two entries, the empty rest after the last line end
-    EXPECT_EQ(lines[0], ChangeJournal::HeaderLine().toUtf8());
+    EXPECT_EQ(lines[0], ChangeJournal::HeaderLine(EnglishStringOffset).toUtf8());
     EXPECT_TRUE(lines[2].contains(";accepted;"));
     EXPECT_EQ(journal.read().size(), 2);
+}
+
+// A new journal starts with the header in the chosen language; a reader
+// takes any first line that is no entry as the header, so a German journal,
+// an English one and one of an older program read alike.
+TEST(ChangeJournalFile, TheHeaderIsInTheChosenLanguageAndReadersDoNotDependOnIt) {
+    JournalEntry identified = Entry(-1, "1", "2", Stage::Sent);
+    identified.setIdentity(Car("VWZ7Z0W0123456"));
+    const int cells = int(ChangeJournal::FormatLine(identified).count(';'));
+    const QString olderHeader = QStringLiteral(
+        "time;address;part number;workshop code;change;before;requested;result;read back;note");
+    const struct {
+        int language;
+        const char* startsWith;
+    } cases[] = {{0, "Zeit;Adresse;Teilenummer;"}, {EnglishStringOffset, "time;address;"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.language);
+        QTemporaryDir dir;
+        const ChangeJournalFile journal(dir.filePath("changes.csv"), c.language);
+        QString error;
+        ASSERT_TRUE(journal.append(identified, &error)) << error.toStdString();
+        QFile f(journal.path());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QString header = QString::fromUtf8(f.readLine()).chopped(1);
+        EXPECT_EQ(header, ChangeJournal::HeaderLine(c.language));
+        EXPECT_TRUE(header.startsWith(QLatin1String(c.startsWith))) << header.toStdString();
+        // A name for every cell (the line's closing ";" ends the last).
+        EXPECT_EQ(header.count(';') + 1, cells);
+        // Either language's journal reads as one entry and nothing bad, also
+        // when a program in the other language appends to it.
+        ASSERT_TRUE(ChangeJournalFile(journal.path(), EnglishStringOffset - c.language)
+                        .append(Entry(-1, "1", "2", Stage::Accepted), &error));
+        const ChangeJournal::ReadResult read = journal.readAll();
+        EXPECT_EQ(read.entries.size(), 2);
+        EXPECT_TRUE(read.badLines.isEmpty()) << read.badLines.size();
+    }
+    // An older program's English header and a line that is no entry after it.
+    const QString older = olderHeader + '\n' +
+                          ChangeJournal::FormatLine(Entry(-1, "1", "2", Stage::Sent)) +
+                          "\nnot an entry\n";
+    const ChangeJournal::ReadResult read = ChangeJournal::ParseText(older);
+    EXPECT_EQ(read.entries.size(), 1);
+    EXPECT_EQ(read.badLines, QList<int>{3});
 }
 
 TEST(ChangeJournalFile, AJournalThatCannotBeWrittenSaysWhy) {

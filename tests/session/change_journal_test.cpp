@@ -8,6 +8,7 @@
 
 #include "log/change_journal.h"
 
+#include <QDir>
 #include <QLineEdit>
 #include <QRegularExpression>
 
@@ -295,5 +296,38 @@ TEST_F(ChangeJournalTest, UndoOnlyOntoTheSameCarStillHoldingTheValueLeft) {
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines[1].stage, JournalEntry::Stage::NotApplied);
     EXPECT_EQ(sent("^07").size(), 1);
+    expectIdleWindow();
+}
+
+// The journal is written in the window's language, and a last line that a
+// crash cut short is named with its file and line where the change is shown;
+// the whole lines before it still offer their undo.
+TEST_F(ChangeJournalTest, AJournalLineCutShortIsShownWithItsFileAndLine) {
+    TForm1& w = openWindow();
+    drive({
+        {"connected", [] { return true; },
+         [&] {
+             w.PageControl1->setActivePage(w.TabSheet4);
+             w.Edit7->setText("1263");
+             prompts.expectQuestion(true);
+             prompts.expectMessage(w.Str(83));
+             w.BitBtn7Click();
+         }},
+        {"written", promptsDone()},
+    });
+    const QByteArray written = journalText();
+    EXPECT_TRUE(written.startsWith("Zeit;Adresse;Teilenummer;")) << written.left(40).constData();
+    const QByteArray firstEntry = written.split('\n')[1];
+    setJournalText(written + firstEntry.left(30));
+    drive({{"connected", [] { return true; },
+            [&] {
+                const QString notice =
+                    "Änderungsprotokoll " + QDir::toNativeSeparators(journalPath()) +
+                    ": die letzte Zeile (4) ist abgeschnitten und wurde übergangen.";
+                EXPECT_EQ(w.CodingLastChange->text(), notice);
+                EXPECT_TRUE(w.CodingLastChange->toolTip().contains(notice));
+                EXPECT_TRUE(w.CodingUndoButton->isEnabled());
+                EXPECT_EQ(w.CodingUndoButton->text(), "&Zurück auf 01262");
+            }}});
     expectIdleWindow();
 }

@@ -116,6 +116,26 @@ TEST(SoftChipFaults, ARateFarOffIsNotedForTheTrace) {
     EXPECT_EQ(notes[1], std::make_pair(QStringLiteral("KLineRateTaken"), 10088));
 }
 
+// A converter slower than the chip's latency setting (32 ms against 20):
+// the echoes show it, the waits widen, the trace says so, the link holds.
+TEST(SoftChipFaults, ASlowConverterWidensTheWaitsAndIsNoted) {
+    BadCableChip chip(false, -1);
+    chip.line.setLatency(VirtualKLine::Tester, msec(32));
+    std::vector<std::pair<QString, int>> notes;
+    chip.stream.setNoteSink(
+        [&](const QString& name, int value) { notes.emplace_back(name, value); });
+    EXPECT_TRUE(ask(chip.channel, "ATD01").filter(QStringLiteral("CONNECT")).size() == 1);
+    for (const char* group : {"0801", "0802", "0803"})
+        EXPECT_NE(ask(chip.channel, group).first(), QStringLiteral("DATA ERROR")) << group;
+    const auto noted = std::find_if(notes.begin(), notes.end(), [](const auto& n) {
+        return n.first == QLatin1String("KLineLatency");
+    });
+    ASSERT_NE(noted, notes.end());
+    EXPECT_GE(noted->second, 20);
+    EXPECT_LE(noted->second, 50);
+    EXPECT_GE(chip.stream.lineFacts().latency, msec(28));
+}
+
 // A cable that returns garbage for what it sends: the keywords come in, the
 // first byte sent back to the unit comes back wrong, and the dialogue ends
 // with the chip's DATA ERROR in time; the next request hears it too.

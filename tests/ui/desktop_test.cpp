@@ -60,13 +60,13 @@ TEST_F(DesktopTest, ThePortListIsReadAgainEachTimeItOpens) {
     writeIni("[Config]\nSplash=nein\n");
     TForm1& f = makeWindow();
     showWindow(f);
-    ASSERT_EQ(portPaths(f), QStringList{DemoInterfaceName(0)});
+    ASSERT_EQ(portPaths(f), DemoEntryNames(0));
 
     // Plugged in after start: there the next time the list opens; the choice
     // the user made stays.
     const QString stable = plugAdapter("ttyUSB0", "VX01");
     f.ComboBox1->showPopup();
-    EXPECT_EQ(portPaths(f), (QStringList{stable, DemoInterfaceName(0)}));
+    EXPECT_EQ(portPaths(f), (QStringList{stable} + DemoEntryNames(0)));
     EXPECT_EQ(f.CurrentPort(), DemoInterfaceName(0));
     EXPECT_TRUE(f.ComboBox1->itemText(0).contains("K-Line Adapter, Seriennr. VX01"));
     f.ComboBox1->hidePopup();
@@ -75,14 +75,14 @@ TEST_F(DesktopTest, ThePortListIsReadAgainEachTimeItOpens) {
     EXPECT_EQ(f.ComboBox1->toolTip(), f.ComboBox1->itemText(0));
     const QString second = plugAdapter("ttyUSB1", "VX02");
     f.ComboBox1->showPopup();
-    EXPECT_EQ(portPaths(f), (QStringList{stable, second, DemoInterfaceName(0)}));
+    EXPECT_EQ(portPaths(f), (QStringList{stable, second} + DemoEntryNames(0)));
     EXPECT_EQ(f.CurrentPort(), stable);
     f.ComboBox1->hidePopup();
 
     // Pulled out: gone, and the first entry is chosen.
     unplug("ttyUSB0", stable);
     f.ComboBox1->showPopup();
-    EXPECT_EQ(portPaths(f), (QStringList{second, DemoInterfaceName(0)}));
+    EXPECT_EQ(portPaths(f), (QStringList{second} + DemoEntryNames(0)));
     EXPECT_EQ(f.CurrentPort(), second);
     f.ComboBox1->hidePopup();
 }

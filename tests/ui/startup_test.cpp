@@ -138,9 +138,11 @@ TEST_F(StartupTest, ConfiguredTerminalIsListedAndPreselected) {
     PtyPair pty;
     writeIni(config("Sprache=en\nSplash=nein\nCOM-Port= ") + pty.slavePath().toUtf8() + "\n");
     TForm1& f = makeWindow();
-    ASSERT_EQ(f.ComboBox1->count(), 2);
+    ASSERT_EQ(f.ComboBox1->count(), 3);
     EXPECT_EQ(f.ComboBox1->currentText(), pty.slavePath());
-    EXPECT_EQ(f.ComboBox1->itemText(1), DemoInterfaceName(10000)); // demo entry last
+    // The demo entries last.
+    EXPECT_EQ(f.ComboBox1->itemText(1), DemoInterfaceName(10000));
+    EXPECT_EQ(f.ComboBox1->itemText(2), DemoKLineName(10000));
 }
 
 TEST_F(StartupTest, TheDemoEntryIsPreselectedByItsNameInEitherLanguage) {
@@ -148,18 +150,25 @@ TEST_F(StartupTest, TheDemoEntryIsPreselectedByItsNameInEitherLanguage) {
     QFile adapter(dir.filePath(QStringLiteral("fake/dev/ttyUSB0")));
     ASSERT_TRUE(adapter.open(QIODevice::WriteOnly));
     adapter.close();
-    for (const char* language : {"de", "en"}) {
-        for (int named : {0, 10000}) {
-            SCOPED_TRACE(std::string(language) + " file naming " + std::to_string(named));
-            writeIni(config("Splash=nein\nSprache=") + language +
-                     "\nCOM-Port=" + DemoInterfaceName(named).toUtf8() + "\n");
-            TForm1& f = makeWindow();
-            ASSERT_EQ(f.ComboBox1->count(), 2);
-            EXPECT_TRUE(IsDemoInterfaceName(f.ComboBox1->currentText()));
-            EXPECT_EQ(f.ComboBox1->currentIndex(), 1);
-            window.reset();
+    const struct {
+        QString (*name)(int);
+        bool (*is)(const QString&);
+        int index;
+    } demos[] = {{DemoInterfaceName, IsDemoInterfaceName, 1}, {DemoKLineName, IsDemoKLineName, 2}};
+    for (const auto& demo : demos)
+        for (const char* language : {"de", "en"}) {
+            for (int named : {0, 10000}) {
+                SCOPED_TRACE(std::string(language) + " file naming " +
+                             demo.name(named).toStdString());
+                writeIni(config("Splash=nein\nSprache=") + language +
+                         "\nCOM-Port=" + demo.name(named).toUtf8() + "\n");
+                TForm1& f = makeWindow();
+                ASSERT_EQ(f.ComboBox1->count(), 3);
+                EXPECT_TRUE(demo.is(f.ComboBox1->currentText()));
+                EXPECT_EQ(f.ComboBox1->currentIndex(), demo.index);
+                window.reset();
+            }
         }
-    }
 }
 
 TEST_F(StartupTest, DebugTrace) {

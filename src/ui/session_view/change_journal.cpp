@@ -1,6 +1,7 @@
 // The change journal around every coding write and adaptation save, and the
-// undo it makes possible. Which change may be undone, and when, is decided
-// in log/change_journal; this file only asks it and shows the answer.
+// undo it makes possible. What is journalled and which change may be undone,
+// and when, is decided in session/unit_changes; this file only asks it and
+// shows the answer.
 // Owns: CodingLastChange, CodingUndoButton, AdaptationLastChange,
 // AdaptationUndoButton.
 #include "log/change_journal.h"
@@ -35,14 +36,16 @@ QString ChangeText(const TForm1& w, const JournalEntry& e, const QString& after)
 // "Letzte Änderung: 01262 → 1263" with the date and workshop code as a tip,
 // and the undo offered only where the journal allows it.
 void ShowChange(const TForm1& w, TLabel* label, QPushButton* undo,
-                const ChangeJournal::UndoState& state, const QString& note) {
+                const ChangeJournal::UndoState& state, QString note, const QString& notice) {
     using Offer = ChangeJournal::UndoState::Offer;
     const bool shown = state.change.has_value();
+    if (note.isEmpty())
+        note = notice;
     label->setVisible(shown || !note.isEmpty());
     undo->setVisible(shown);
     if (!shown) {
         label->setText(note);
-        label->setToolTip(QString());
+        label->setToolTip(notice);
         return;
     }
     const JournalEntry& last = state.change->sent;
@@ -63,7 +66,8 @@ void ShowChange(const TForm1& w, TLabel* label, QPushButton* undo,
         QLatin1Char('\n') +
         w.Str(TeamText::ChangeDetails)
             .arg(QLocale().toString(last.time, QLocale::ShortFormat), last.workshopCode) +
-        (why.isEmpty() ? QString() : QLatin1Char('\n') + why));
+        (why.isEmpty() ? QString() : QLatin1Char('\n') + why) +
+        (notice.isEmpty() ? QString() : QLatin1Char('\n') + notice));
     undo->setText(w.Str(TeamText::UndoTo).arg(last.before));
     undo->setToolTip(why);
     bool number = false;
@@ -77,96 +81,89 @@ QString TForm1::ChangeJournalPath() const {
     return UserDataPath(QStringLiteral("changes.csv"));
 }
 
+namespace {
+// The journal's failures as the window words them: a box each.
+class JournalFailureBoxes : public ChangeJournalObserver {
+public:
+    explicit JournalFailureBoxes(TForm1& w) : m_w(w) {}
+    void journalSentUnwritten(const QString& reason) override {
+        m_w.prompts.message(m_w.Str(301), JournalFailure(m_w, TeamText::JournalUnwritable, reason),
+                            PromptIcon::Error);
+    }
+    void journalResultUnwritten(const QString& reason) override {
+        m_w.prompts.message(m_w.Str(301),
+                            JournalFailure(m_w, TeamText::JournalResultUnwritten, reason),
+                            PromptIcon::Error);
+    }
+
+private:
+    TForm1& m_w;
+};
+} // namespace
+
+UnitChanges TForm1::Changes() {
+    if (!JournalFailureView)
+        JournalFailureView = std::make_unique<JournalFailureBoxes>(*this);
+    UnitChanges changes(ChangeJournalPath(), JournalFailureView.get());
+    changes.setJournalHeader(ChangeJournal::HeaderLine(state.LanguageOffset));
+    return changes;
+}
+
 ChangeJournal::UnitNow TForm1::JournalUnit() const {
-    const TecuID& id = state.Identification;
-    return {UnitAddress(*this),
-            UnitIdentity::fromIdentification(id.VAGTyp, id.Part, id.Zusatz, id.EXT, id.IMP),
-            id.Coding, id.WSC};
+    return UnitNowOf(UnitAddress(*this), state.Identification);
 }
 
-bool TForm1::JournalChangeSent(JournalEntry& entry) {
-    const ChangeJournal::UnitNow unit = JournalUnit();
-    entry.time = QDateTime::currentDateTime();
-    entry.address = unit.address;
-    entry.setIdentity(unit.identity);
-    entry.codingBefore = unit.coding;
-    entry.workshopBefore = unit.workshopCode;
-    entry.stage = JournalEntry::Stage::Sent;
-    QString reason;
-    if (ChangeJournalFile(ChangeJournalPath()).append(entry, &reason))
-        return true;
-    prompts.message(Str(301), JournalFailure(*this, TeamText::JournalUnwritable, reason),
-                    PromptIcon::Error);
-    return false;
-}
-
-void TForm1::JournalChangeResult(JournalEntry entry, bool accepted, const QString& readBack) {
-    const TecuID& now = state.Identification;
-    entry.time = QDateTime::currentDateTime();
-    entry.stage = accepted ? JournalEntry::Stage::Accepted : JournalEntry::Stage::Refused;
-    entry.readBack = readBack;
-    entry.codingAfter = accepted ? now.Coding : entry.codingBefore;
-    entry.workshopAfter = accepted ? now.WSC : entry.workshopBefore;
-    QString reason;
-    if (!ChangeJournalFile(ChangeJournalPath()).append(entry, &reason))
-        prompts.message(Str(301), JournalFailure(*this, TeamText::JournalResultUnwritten, reason),
-                        PromptIcon::Error);
-    ShowLastChanges();
+std::optional<QString> TForm1::ShownAdaptationValue(int channel) const {
+    // An adaptation channel's value is known while the page shows it.
+    if (channel == state.AdaptationChannel && !Label115->text().isEmpty())
+        return Label115->text();
+    return std::nullopt;
 }
 
 ChangeJournal::UndoState TForm1::UndoOffer(bool adaptation) const {
-    // An adaptation channel's value is known while the page shows it.
-    const auto shown = [this](int channel) -> std::optional<QString> {
-        if (channel == state.AdaptationChannel && !Label115->text().isEmpty())
-            return Label115->text();
-        return std::nullopt;
-    };
-    return ChangeJournal::UndoFor(ChangeJournalFile(ChangeJournalPath()).read(), JournalUnit(),
-                                  adaptation, shown);
+    return UnitChanges(ChangeJournalPath())
+        .undoOffer(JournalUnit(), adaptation,
+                   [this](int channel) { return ShownAdaptationValue(channel); });
 }
 
-void TForm1::ShowLastChanges(const QString& codingNote, const QString& adaptationNote) {
-    ShowChange(*this, CodingLastChange, CodingUndoButton, UndoOffer(false), codingNote);
-    ShowChange(*this, AdaptationLastChange, AdaptationUndoButton, UndoOffer(true), adaptationNote);
+QString TForm1::JournalNotice() const {
+    const QString path = QDir::toNativeSeparators(ChangeJournalPath());
+    QString error;
+    const ChangeJournal::ReadResult read = ChangeJournalFile(ChangeJournalPath()).readAll(&error);
+    if (!error.isEmpty())
+        return Str(TeamText::JournalUnreadable).arg(path, error);
+    if (read.cutLine > 0)
+        return Str(TeamText::JournalCutLine).arg(path, QString::number(read.cutLine));
+    return {};
+}
+
+void TForm1::ShowLastChanges(const QString& codingNote, const QString& adaptationNote,
+                             std::optional<QString> journalNotice) {
+    const QString notice = journalNotice ? *journalNotice : JournalNotice();
+    ShowChange(*this, CodingLastChange, CodingUndoButton, UndoOffer(false), codingNote, notice);
+    ShowChange(*this, AdaptationLastChange, AdaptationUndoButton, UndoOffer(true), adaptationNote,
+               notice);
 }
 
 void TForm1::ResolveOpenChanges() {
     // A change whose result the journal could not record (the link dropped,
     // the program was killed) is completed from the value the unit holds now.
-    const ChangeJournalFile journal(ChangeJournalPath());
-    const ChangeJournal::UnitNow unit = JournalUnit();
+    // Before a completion is appended: that removes a cut last line.
+    const QString notice = JournalNotice();
     QString notes[2]; // coding, adaptation
-    for (const JournalEntry& open : ChangeJournal::OpenChanges(journal.read(), unit)) {
-        QString now;
-        if (open.isCoding()) {
-            now = unit.coding;
-        } else {
-            CommandChannel& channel = Channel();
-            if (RequestAdaptation(channel, open.channel)) {
-                state.Buffer.Clear();
-                now = ReadAdaptationReply(channel, state.Buffer);
-            }
-        }
-        QString& note = notes[open.isCoding() ? 0 : 1];
-        if (now.isEmpty()) {
-            note = Str(TeamText::OpenChangeUnread).arg(open.before, open.requested);
-            continue;
-        }
-        const JournalEntry done =
-            ChangeJournal::Completion(open, unit, now, QDateTime::currentDateTime());
-        QString reason;
-        if (!journal.append(done, &reason)) {
-            prompts.message(Str(301),
-                            JournalFailure(*this, TeamText::JournalResultUnwritten, reason),
-                            PromptIcon::Error);
-            note = Str(TeamText::OpenChangeUnread).arg(open.before, open.requested);
-            continue;
-        }
-        note = Str(done.stage == JournalEntry::Stage::Applied ? TeamText::OpenChangeApplied
-                                                              : TeamText::OpenChangeNotApplied)
-                   .arg(open.before, open.requested, now);
+    const auto read = [this](int channel) {
+        return ReadAdaptationNow(Channel(), channel, state.Buffer);
+    };
+    for (const UnitChanges::Resolution& r : Changes().resolveOpenChanges(JournalUnit(), read)) {
+        QString& note = notes[r.open.isCoding() ? 0 : 1];
+        if (!r.stage)
+            note = Str(TeamText::OpenChangeUnread).arg(r.open.before, r.open.requested);
+        else
+            note = Str(*r.stage == JournalEntry::Stage::Applied ? TeamText::OpenChangeApplied
+                                                                : TeamText::OpenChangeNotApplied)
+                       .arg(r.open.before, r.open.requested, r.now);
     }
-    ShowLastChanges(notes[0], notes[1]);
+    ShowLastChanges(notes[0], notes[1], notice);
 }
 
 QString TForm1::UndoQuestion(const JournalEntry& change, const QString& now) const {

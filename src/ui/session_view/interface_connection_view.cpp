@@ -5,6 +5,7 @@
 #include "link/interface_connection.h"
 #include "reports/link_texts.h"
 #include "session/diagnostic_session.h"
+#include "softchip/cable_port.h"
 #include "ui/form_widgets.h"
 #include "ui/main_window.h"
 
@@ -75,7 +76,18 @@ CommandChannel& TForm1::Channel() {
 
 void TForm1::PrepareSession() {
     Session->setSettings(state);
-    Session->setPortFactory(PortFactory(DemoInterface(), DemoInterfaceNames()));
+    PortFactory factory(DemoInterface(), DemoInterfaceNames());
+    addPlainCableKind(factory, &Trace);
+    const PortFactory::KindMaker demoKLine = m_options.demoKLine;
+    factory.addKind(PortKind::DemoKLine, IsDemoKLineName,
+                    [demoKLine](const QString& name, PortOpenError& error) {
+                        if (demoKLine)
+                            return demoKLine(name, error);
+                        error.kind = PortOpenFailure::DemoUnavailable;
+                        return std::unique_ptr<ByteStream>();
+                    });
+    Session->setPortFactory(std::move(factory));
+    Session->setInterfaceKind(m_interfaceKind);
     Session->setTrace(&Trace);
     Session->setRecorder(&Recorder);
 }

@@ -5,7 +5,7 @@
 // Label117, Label119, Memo4 and the adaptation field labels; Edit1, BitBtn13;
 // BitBtn15, Label133; state AdaptationChannel, AdaptationSaved and
 // OutputTestConfirmed. Every coding write and adaptation save goes through
-// the change journal (session/change_journal.cpp) first.
+// the change journal (session/unit_changes) first.
 #include "config/journal_texts.h"
 #include "log/change_journal.h"
 #include "reports/link_texts.h"
@@ -30,21 +30,8 @@ namespace {
 // Title of the plain information boxes, as the application calls itself.
 const QString InfoCaption = QStringLiteral("Vandrix");
 
-// text as a decimal number, as the user typed it; nullopt when it is none.
-std::optional<int> DecimalNumber(const QString& text) {
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok, 10);
-    if (!ok)
-        return std::nullopt;
-    return value;
-}
-
 QString NotANumber(const QString& text) {
     return QStringLiteral("'%1' is not a valid integer value").arg(text);
-}
-
-bool InWordRange(int value) {
-    return value >= 0 && value <= 65535;
 }
 
 // The hourglass and a disabled button for the time a request runs; both come
@@ -92,29 +79,19 @@ void TForm1::WriteCodingRequest() {
 }
 
 void TForm1::WriteCodingValues(int coding, int workshopCode, bool undo) {
-    JournalEntry entry;
-    entry.workshopCode = QString::number(workshopCode);
-    entry.before = state.Identification.Coding;
-    // In the five digits the identification shows, so before and after compare.
-    entry.requested = QString::number(coding).rightJustified(5, u'0');
-    entry.undo = undo;
-    if (!JournalChangeSent(entry))
+    UnitChanges::CodingResult written =
+        Changes().writeCoding(Channel(), JournalUnit(), coding, workshopCode, undo);
+    if (written.outcome == UnitChanges::Outcome::NotSent)
         return;
-
-    CommandChannel& channel = Channel();
     // A refusal must not empty the session's record: the login still needs
     // the workshop code it holds.
-    TecuID answer;
-    // The answer is the identification itself, and SendCommand has taken its
-    // first line; a refusal came with its prompt, so nothing is left to read.
-    if (WriteCoding(channel, coding, workshopCode))
-        ReadIdentification(channel, answer, channel.LastReply);
+    TecuID& answer = written.answer;
     IdentificationTexts(answer, state.LanguageOffset);
     // The unit's new identification first: the undo offered next compares
     // with its coding.
     if (answer.Erfolg)
         state.Identification = answer;
-    JournalChangeResult(entry, answer.Erfolg, answer.Coding);
+    ShowLastChanges();
     if (!answer.Erfolg) {
         prompts.message(QString(), Str(82), PromptIcon::Error);
         return;
@@ -160,7 +137,8 @@ bool TForm1::PollAdaptationPage(CommandChannel& channel) {
             v->setText(QStringLiteral("NA"));
     };
 
-    if (!RequestAdaptation(channel, number)) {
+    const std::optional<QString> read = ReadAdaptationNow(channel, number, state.Buffer);
+    if (!read) {
         Label117->show();
         Label119->hide();
         Label115->setText(QString());
@@ -171,11 +149,7 @@ bool TForm1::PollAdaptationPage(CommandChannel& channel) {
         return true;
     }
 
-    // A block shorter than four fields must not show what an earlier
-    // request left in the buffer.
-    state.Buffer.Clear();
-    state.Buffer[1] = 0;
-    const QString current = ReadAdaptationReply(channel, state.Buffer);
+    const QString& current = *read;
     Label117->hide();
     Label115->setText(current);
     BitBtn8->setEnabled(true);
@@ -230,18 +204,13 @@ void TForm1::SaveAdaptationRequest() {
 }
 
 void TForm1::SaveAdaptationValue(int channel, int value, const QString& before, bool undo) {
-    JournalEntry entry;
-    entry.workshopCode = state.Identification.WSC;
-    entry.channel = channel;
-    entry.before = before;
-    entry.requested = QString::number(value);
-    entry.undo = undo;
-    if (!JournalChangeSent(entry))
+    const UnitChanges::Outcome saved =
+        Changes().saveAdaptation(Channel(), JournalUnit(), channel, value, before, undo);
+    if (saved == UnitChanges::Outcome::NotSent)
         return;
+    ShowLastChanges();
     // The unit reads nothing back here; its next page pass shows the value.
-    const bool accepted = SaveAdaptation(Channel(), channel, value);
-    JournalChangeResult(entry, accepted, QString());
-    if (accepted) {
+    if (saved == UnitChanges::Outcome::Accepted) {
         prompts.message(InfoCaption, Str(83));
         state.AdaptationSaved = true;
     } else {
@@ -262,12 +231,7 @@ void TForm1::LoginRequest() {
         prompts.message(InfoCaption, Str(105));
         return;
     }
-    // Without a workshop code there is nothing to log in with: the
-    // conversion error ends the session like a garbled reply.
-    const auto workshopCode = DecimalNumber(state.Identification.WSC);
-    if (!workshopCode)
-        throw EConvertError::invalidInteger(state.Identification.WSC);
-    if (SendLogin(Channel(), code, *workshopCode)) {
+    if (LogIn(Channel(), code, state.Identification.WSC)) {
         prompts.message(InfoCaption, Str(104));
     } else {
         // The unit has dropped the connection; the loop ends after this pass.
@@ -285,79 +249,67 @@ void TForm1::OutputTestStep() {
     if (!state.OutputTestConfirmed)
         return;
 
-    CommandChannel& channel = Channel();
-    if (!StepOutputTest(channel)) {
+    const OutputTestResult step = StepOutputTests(Channel());
+    switch (step.kind) {
+    case OutputTestResult::Kind::NoAnswer:
         Label133->setText(QStringLiteral("NA"));
-        return;
-    }
-    if (channel.LastReply == QLatin1String("END")) {
+        break;
+    case OutputTestResult::Kind::End:
         Label133->setText(Str(116));
         BitBtn15->setText(Str(113));
-    } else {
-        try {
-            const int code = HexToIntStrict(channel.LastReply);
-            const QString decimal = QString::number(code);
-            QString name;
-            if (state.DtcTextFileOpen())
-                name = state.DtcTextFile.readString(QStringLiteral("DTC"), decimal).trimmed();
-            Label133->setText(name.isEmpty() ? decimal : name);
-            BitBtn15->setText(Str(115));
-        } catch (const EConvertError&) {
-            // An odd component line costs this step's display only.
-        }
+        break;
+    case OutputTestResult::Kind::Component: {
+        const QString decimal = QString::number(step.code);
+        QString name;
+        if (state.DtcTextFileOpen())
+            name = state.DtcTextFile.readString(QStringLiteral("DTC"), decimal).trimmed();
+        Label133->setText(name.isEmpty() ? decimal : name);
+        BitBtn15->setText(Str(115));
+        break;
     }
-    channel.ReadReply(true, false); // the prompt
+    case OutputTestResult::Kind::Unreadable:
+        // An odd component line costs this step's display only.
+        break;
+    }
 }
 
 void TForm1::CarryOutUndoRequests() {
     // Putting an earlier value back is a change like any other: a question
     // first, the same journal lines around it. It is only ever offered onto
     // the change it undoes: this unit, still holding what the change left.
+    using Verdict = UnitChanges::UndoPlan::Verdict;
     if (state.CodingUndoRequested) {
         state.CodingUndoRequested = false;
         const auto busy = BusyWith(CodingUndoButton);
-        const ChangeJournal::UndoState undo = UndoOffer(false);
-        if (undo.offer != ChangeJournal::UndoState::Offer::Undo ||
-            !ChangeJournal::IsUndoable(*undo.change, JournalUnit(), state.Identification.Coding))
+        const UnitChanges::UndoPlan plan = Changes().planCodingUndo(JournalUnit());
+        if (plan.verdict == Verdict::NotOffered)
             return ShowLastChanges();
-        const JournalEntry& last = undo.change->sent;
-        const auto coding = DecimalNumber(last.before);
-        if (!coding || !InWordRange(*coding))
+        if (plan.verdict != Verdict::Ready)
             return;
-        // The workshop code the unit holds now signs the undo.
-        const auto workshopCode = DecimalNumber(state.Identification.WSC)
-                                      .value_or(DecimalNumber(last.workshopCode).value_or(0));
-        if (!prompts.question(QString(), UndoQuestion(last, state.Identification.Coding),
+        if (!prompts.question(QString(), UndoQuestion(plan.offer.change->sent, plan.now),
                               PromptIcon::Question, false))
             return;
-        WriteCodingValues(*coding, workshopCode, true);
+        WriteCodingValues(plan.value, plan.workshopCode, true);
     }
     if (state.AdaptationUndoRequested) {
         state.AdaptationUndoRequested = false;
         const auto busy = BusyWith(AdaptationUndoButton);
-        const ChangeJournal::UndoState undo = UndoOffer(true);
-        if (undo.offer != ChangeJournal::UndoState::Offer::Undo)
+        const UnitChanges::UndoPlan plan = Changes().planAdaptationUndo(
+            JournalUnit(), [this](int channel) { return ShownAdaptationValue(channel); },
+            [this](int channel) { return ReadAdaptationNow(Channel(), channel, state.Buffer); });
+        if (plan.verdict == Verdict::NotOffered)
             return ShowLastChanges();
-        const JournalEntry& last = undo.change->sent;
-        const auto value = DecimalNumber(last.before);
-        if (!value || !InWordRange(*value))
+        if (plan.verdict == Verdict::NotANumber)
             return;
-        // The channel's value now: on the page when it shows that channel,
-        // otherwise read from the unit; the question names the channel.
-        QString now;
-        if (last.channel == state.AdaptationChannel && !Label115->text().isEmpty()) {
-            now = Label115->text();
-        } else if (RequestAdaptation(Channel(), last.channel)) {
-            state.Buffer.Clear();
-            now = ReadAdaptationReply(Channel(), state.Buffer);
-        }
-        if (!ChangeJournal::IsUndoable(*undo.change, JournalUnit(), now)) {
-            prompts.message(QString(), Str(TeamText::UndoValueMoved).arg(now, undo.change->after()),
+        if (plan.verdict == Verdict::ValueMoved) {
+            prompts.message(QString(),
+                            Str(TeamText::UndoValueMoved).arg(plan.now, plan.offer.change->after()),
                             PromptIcon::Error);
             return ShowLastChanges();
         }
-        if (!prompts.question(QString(), UndoQuestion(last, now), PromptIcon::Question, false))
+        if (!prompts.question(QString(), UndoQuestion(plan.offer.change->sent, plan.now),
+                              PromptIcon::Question, false))
             return;
-        SaveAdaptationValue(last.channel, *value, now, true);
+        SaveAdaptationValue(plan.channel, plan.value, plan.now, true);
     }
 }

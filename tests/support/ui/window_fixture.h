@@ -2,7 +2,8 @@
 // A main window made in a temporary program folder of its own, with no
 // serial ports but those a test adds, answering prompts from a script. Its
 // demo interface is a simulator in this process, started only when a test
-// opens the demo entry.
+// opens the demo entry; the plain-cable demo runs in this process too.
+#include "sim/kline_demo.h"
 #include "sim/simulator_host.h"
 #include "support/ui/scripted_prompts.h"
 #include "ui/main_window.h"
@@ -48,6 +49,7 @@ protected:
         options.demoReplay = [this](const QString& recording) {
             return MakeDemoStarter(demo, recording);
         };
+        options.demoKLine = KLineDemoMaker(SimulatorHost::defaultScenarioPath());
         window.reset();
         window = std::make_unique<TForm1>(prompts, options);
         return *window;
