@@ -22,8 +22,8 @@ class PacedVirtualLine : public KLinePort {
 public:
     static constexpr Micros SliceUs = msec(10);
 
-    explicit PacedVirtualLine(const SimScenario& scenario)
-        : m_unit(scenario), m_port(m_line.port(VirtualKLine::Tester)),
+    PacedVirtualLine(const SimScenario& scenario, std::shared_ptr<KLineUnit::Memory> memory)
+        : m_unit(scenario, {}, std::move(memory)), m_port(m_line.port(VirtualKLine::Tester)),
           m_offset(TermiosKLine::monotonicNow() - m_line.now()) {
         m_line.attach(VirtualKLine::Unit, m_unit, EchoFilter::Mode::Present);
         m_unit.begin(m_line.now());
@@ -85,21 +85,26 @@ private:
 } // namespace
 
 std::unique_ptr<SoftChipStream> makeKLineDemoStream(const QString& name,
-                                                    const QString& scenarioPath) {
-    auto opener = [scenarioPath](int* err, QString* reason) -> std::unique_ptr<KLinePort> {
+                                                    const QString& scenarioPath,
+                                                    std::shared_ptr<KLineUnit::Memory> memory) {
+    auto opener = [scenarioPath, memory](int* err, QString* reason) -> std::unique_ptr<KLinePort> {
         SimScenario scenario;
         if (!SimScenario::load(scenarioPath, &scenario, reason)) {
             *err = ENOENT;
             return nullptr;
         }
-        return std::make_unique<PacedVirtualLine>(scenario);
+        return std::make_unique<PacedVirtualLine>(scenario, memory);
     };
     return std::make_unique<SoftChipStream>(name, opener, SoftChipOptions{},
                                             EchoFilter::Mode::Present);
 }
 
 PortFactory::KindMaker KLineDemoMaker(const QString& scenarioPath) {
-    return [scenarioPath](const QString& name, PortOpenError&) -> std::unique_ptr<ByteStream> {
-        return makeKLineDemoStream(name, scenarioPath);
-    };
+    // One car for the program's run, as the chip demo keeps: a fault cleared
+    // stays cleared at the next connection. One connection at a time uses it.
+    auto memory = std::make_shared<KLineUnit::Memory>();
+    return
+        [scenarioPath, memory](const QString& name, PortOpenError&) -> std::unique_ptr<ByteStream> {
+            return makeKLineDemoStream(name, scenarioPath, memory);
+        };
 }

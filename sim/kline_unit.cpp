@@ -102,15 +102,20 @@ bool KLineUnitOptions::parse(const std::string& list, KLineUnitOptions* out, std
     return true;
 }
 
-KLineUnit::KLineUnit(SimScenario scenario, KLineUnitOptions options)
-    : m_scenario(std::move(scenario)), m_opt(std::move(options)) {
+KLineUnit::KLineUnit(SimScenario scenario, KLineUnitOptions options, std::shared_ptr<Memory> memory)
+    : m_scenario(std::move(scenario)), m_opt(std::move(options)),
+      m_state(memory ? std::move(memory) : std::make_shared<Memory>()) {
+    // A memory of another scenario's units would index past its end.
+    if (m_state->size() == m_scenario.units.size())
+        return;
+    m_state->clear();
     for (const SimUnit& u : m_scenario.units) {
         UnitState st;
         st.coding = u.coding;
         st.workshopCode = u.workshopCode;
         st.dtcs = u.dtcs;
         st.savedChannel.assign(u.channels.size(), -1);
-        m_state.push_back(std::move(st));
+        m_state->push_back(std::move(st));
     }
 }
 
@@ -178,7 +183,7 @@ Task<void> KLineUnit::run() {
         if (mute)
             continue;
         m_unit = u;
-        m_us = &m_state[size_t(u - m_scenario.units.data())];
+        m_us = &(*m_state)[size_t(u - m_scenario.units.data())];
         const int rate = rateOf(*u);
         setRate(rate);
         if (fault(KLineFault::StrayBytes, m_inits)) {
@@ -664,7 +669,7 @@ Task<void> KLineUnit::listenFastInit() {
             continue;
         ++m_inits;
         m_unit = u;
-        m_us = &m_state[size_t(u - m_scenario.units.data())];
+        m_us = &(*m_state)[size_t(u - m_scenario.units.data())];
         m_lastOwnEnd = now() - msec(100);
         const std::vector<uint8_t> ok{0xC1, 0xEF, 0x8F};
         co_await sendFrame(ok, now() + kP2);

@@ -17,6 +17,7 @@
 
 #include "kline/line_endpoint.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,7 +57,20 @@ struct KLineUnitOptions {
 
 class KLineUnit : public kline::CoEndpoint {
 public:
-    explicit KLineUnit(SimScenario scenario, KLineUnitOptions options = {});
+    struct UnitState {
+        int coding = -1;
+        int workshopCode = -1;
+        std::vector<SimDtc> dtcs;
+        std::vector<int> savedChannel;
+        size_t outputStep = 0;
+    };
+    // What the units remember between connections. Units built over the same
+    // memory are one car: a fault cleared or a coding written through one is
+    // so for the next. An empty memory is filled from the scenario.
+    using Memory = std::vector<UnitState>;
+
+    explicit KLineUnit(SimScenario scenario, KLineUnitOptions options = {},
+                       std::shared_ptr<Memory> memory = {});
     // Starts listening at now.
     void begin(kline::Micros now);
 
@@ -69,13 +83,6 @@ public:
     int rateOf(const SimUnit& unit) const;
 
 private:
-    struct UnitState {
-        int coding = -1;
-        int workshopCode = -1;
-        std::vector<SimDtc> dtcs;
-        std::vector<int> savedChannel;
-        size_t outputStep = 0;
-    };
     // A request as the unit understood it, and its answer.
     struct Ask {
         kline::RequestKind kind = kline::RequestKind::Group;
@@ -118,7 +125,7 @@ private:
 
     SimScenario m_scenario;
     KLineUnitOptions m_opt;
-    std::vector<UnitState> m_state;
+    std::shared_ptr<Memory> m_state;
     const SimUnit* m_unit = nullptr;
     UnitState* m_us = nullptr;
     int m_inits = 0;

@@ -29,3 +29,34 @@ TEST(KLineDemo, AScenarioThatCannotBeReadFailsTheOpen) {
     EXPECT_THROW(stream->Open(), ESerialPort);
     EXPECT_FALSE(stream->Connected());
 }
+
+// The demo keeps one car for the run: what one connection changed, the next
+// finds; a second maker (another run) starts from the scenario again.
+TEST(KLineDemo, OneCarForTheRunKeepsClearedFaultsAcrossConnections) {
+    const QString car =
+        QDir(qEnvironmentVariable("VANDRIX_DATA")).filePath("scenarios/demo_car.ini");
+    const PortFactory::KindMaker maker = KLineDemoMaker(car);
+    auto connectTo = [](const PortFactory::KindMaker& make, auto&& steps) {
+        PortOpenError error;
+        std::unique_ptr<ByteStream> stream = make(QStringLiteral("demo-kline"), error);
+        CommandChannel channel(*stream);
+        stream->Open();
+        ask(channel, "ATZ");
+        EXPECT_TRUE(ask(channel, "ATD03").value(0).startsWith("CONNECT"));
+        steps(channel);
+        ask(channel, "ATH");
+        stream->Close();
+    };
+    QStringList storedFaults;
+    connectTo(maker, [&](CommandChannel& channel) {
+        storedFaults = ask(channel, "02");
+        ASSERT_GT(storedFaults.size(), 2) << "the demo unit stores faults";
+        EXPECT_EQ(ask(channel, "05"), QStringList{">"});
+    });
+    connectTo(maker, [&](CommandChannel& channel) {
+        const QStringList after = ask(channel, "02");
+        EXPECT_EQ(after.size(), 2) << after.join('|').toStdString();
+    });
+    connectTo(KLineDemoMaker(car),
+              [&](CommandChannel& channel) { EXPECT_EQ(ask(channel, "02"), storedFaults); });
+}
