@@ -38,6 +38,8 @@ public:
     void endUnit() { m_session.endUnit(); }
 
     const TecuID& identification() const { return m_identification; }
+    // Why run() ended with a broken link; empty when it did not.
+    const QString& failureReason() const { return m_failureReason; }
 
 private:
     // SessionObserver: the status bar becomes status lines.
@@ -59,4 +61,5 @@ private:
     QList<int> m_recordedUnits;
     TecuID m_identification;
     QString m_openFailure;
+    QString m_failureReason;
 };
