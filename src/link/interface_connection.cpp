@@ -128,6 +128,7 @@ double ParseChipVersion(const QString& line) {
 bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSettings& settings,
                       InterfaceInfo& info, ConnectionObserver& observer, DebugTrace* trace) {
     info.End = AttemptEnd::Failed;
+    info.Error = nullptr;
     if (trace) {
         trace->Value(QStringLiteral("IBT"), settings.InterByteTime);
         trace->Value(QStringLiteral("BDT"), settings.BlockDelayTime);
@@ -216,10 +217,12 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
         return false;
     } catch (const ESerialPort&) {
         info.End = AttemptEnd::AdapterLost;
+        info.Error = std::current_exception();
         return false;
     } catch (const std::exception&) {
         // Left as it stands; the caller's reset restores the idle state.
         info.End = AttemptEnd::Failed;
+        info.Error = std::current_exception();
         return false;
     }
 }
