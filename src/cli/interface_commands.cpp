@@ -11,6 +11,7 @@
 #include "values/readiness_voltage.h"
 
 #include <QJsonArray>
+#include <optional>
 
 namespace {
 VoltageScale scaleOf(const CliContext& c) {
@@ -33,20 +34,34 @@ QString outcomeWord(CheckOutcome outcome) {
     return QStringLiteral("not run");
 }
 
+// What the check found, and why the link broke it off when it did.
+struct CheckRun {
+    InterfaceCheckResult result;
+    QString breakReason;
+    std::optional<CliFailure> failure;
+};
+
 // "step: what arrived" for each step that failed.
-QString failedSteps(const CliContext& c, const InterfaceCheckResult& result) {
+QString failedSteps(const CliContext& c, const CheckRun& run) {
     QStringList lines;
-    for (const CheckRow& row : InterfaceCheckRows(result, scaleOf(c), c.lang))
+    for (const CheckRow& row : InterfaceCheckRows(run.result, scaleOf(c), c.lang, run.breakReason))
         if (row.outcome == CheckOutcome::Failed)
             lines << row.step + QStringLiteral(": ") + row.seen;
     return lines.join(QLatin1Char('\n'));
 }
 
-InterfaceCheckResult runCheck(const CliContext& c, CliOutput& out) {
-    InterfaceCheckResult result;
+// The steps that ran are kept when the link breaks; the failure is the
+// caller's to raise after it has shown them.
+CheckRun runCheck(const CliContext& c, CliOutput& out) {
+    CheckRun run;
     CliLink link(c, out, RecordingHeader::Kind::Check);
-    link.run([&] { result = CheckInterface(link.openInterface()); });
-    return result;
+    try {
+        link.run([&] { CheckInterface(link.openInterface(), run.result); });
+    } catch (const CliFailure& failure) {
+        run.failure = failure;
+        run.breakReason = link.failureReason();
+    }
+    return run;
 }
 } // namespace
 
@@ -73,8 +88,12 @@ int RunPorts(const CliContext& c, CliOutput& out, QJsonObject& doc) {
 int RunCheck(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     doc.insert(QStringLiteral("port"), c.portName);
     out.status(c.text(CliText::InterfaceCheck) + QStringLiteral(": ") + c.portName);
-    const InterfaceCheckResult result = runCheck(c, out);
-    const auto rows = InterfaceCheckRows(result, scaleOf(c), c.lang);
+    const CheckRun run = runCheck(c, out);
+    const InterfaceCheckResult& result = run.result;
+    // A port that never opened ran no step: nothing to show.
+    if (run.failure && result.step(CheckStep::WakeUp).outcome == CheckOutcome::NotRun)
+        throw *run.failure;
+    const auto rows = InterfaceCheckRows(result, scaleOf(c), c.lang, run.breakReason);
 
     QJsonArray steps;
     const char* const names[] = {"wake-up", "reset", "chip", "voltages"};
@@ -108,8 +127,10 @@ int RunCheck(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     doc.insert(QStringLiteral("chipVersion"), result.chipVersion);
     doc.insert(QStringLiteral("inputs"), inputs);
     out.table(table);
+    if (run.failure)
+        throw *run.failure;
     if (!result.passed())
-        throw CliFailure{Exit::NoInterface, failedSteps(c, result)};
+        throw CliFailure{Exit::NoInterface, failedSteps(c, run)};
     return Exit::Done;
 }
 
@@ -125,9 +146,12 @@ int RunVoltages(const CliContext& c, CliOutput& out, QJsonObject& doc) {
         throw CliFailure{Exit::Usage, c.text(CliText::NoInputFactor)};
     doc.insert(QStringLiteral("port"), c.portName);
 
-    const InterfaceCheckResult result = runCheck(c, out);
+    const CheckRun run = runCheck(c, out);
+    if (run.failure)
+        throw *run.failure;
+    const InterfaceCheckResult& result = run.result;
     if (result.step(CheckStep::Chip).outcome != CheckOutcome::Passed)
-        throw CliFailure{Exit::NoInterface, failedSteps(c, result)};
+        throw CliFailure{Exit::NoInterface, failedSteps(c, run)};
     if (result.chipVersion < result.FirstVersionWithInputs)
         throw CliFailure{Exit::NoInterface,
                          c.text(CliText::ChipWithoutInputs).arg(result.chipVersion)};

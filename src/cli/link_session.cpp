@@ -132,9 +132,8 @@ void CliLink::run(const std::function<void()>& work) {
         });
     } catch (const std::exception& e) {
         // As the window's communication error: no "ATH" on a broken link.
-        QString reason = QString::fromLocal8Bit(e.what());
-        if (const auto* dataError = dynamic_cast<const EDataError*>(&e))
-            reason = DataErrorReasonText(dataError->reason, m_context.lang);
+        QString reason = LinkFailureReason(e, m_context.lang);
+        m_failureReason = reason;
         // What the command read stands; only the hang-up failed.
         if (workDone)
             reason = m_context.text(CliText::FinalAthUnanswered).arg(reason);

@@ -39,6 +39,8 @@ public:
 
     const TecuID& identification() const { return m_identification; }
     ProtocolKind protocol() const { return m_session.info().Protocol; }
+    // Why run() ended with a broken link; empty when it did not.
+    const QString& failureReason() const { return m_failureReason; }
 
 private:
     // SessionObserver: the status bar becomes status lines.
@@ -60,4 +62,5 @@ private:
     QList<int> m_recordedUnits;
     TecuID m_identification;
     QString m_openFailure;
+    QString m_failureReason;
 };

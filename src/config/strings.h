@@ -86,8 +86,14 @@ inline constexpr int DataErrorWord = 2610; // the interface sent "DATA ERROR"
 inline constexpr int DataSilence = 2611;   // nothing for 5 s
 inline constexpr int DataNoPrompt = 2612;  // the reply's ">" never came
 inline constexpr int DataEndlessLine = 2613;
+// A port that failed while open: %1 is the system's reason.
+inline constexpr int PortReadFailed = 2620;
+inline constexpr int PortWriteFailed = 2621;
+inline constexpr int PortDiscardFailed = 2622;
+inline constexpr int PortSetupFailed = 2623;
+inline constexpr int PortClosed = 2624; // no reason: the port was not open
 inline constexpr int First = 2600;
-inline constexpr int Last = 2613;
+inline constexpr int Last = 2624;
 } // namespace LinkText
 
 // Texts of the file readers and of the graph window's reading and export.

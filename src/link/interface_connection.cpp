@@ -137,6 +137,7 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
                       InterfaceInfo& info, ConnectionObserver& observer, DebugTrace* trace,
                       const CableProbe& probe) {
     info.End = AttemptEnd::Failed;
+    info.Error = nullptr;
     if (trace) {
         trace->Value(QStringLiteral("IBT"), settings.InterByteTime);
         trace->Value(QStringLiteral("BDT"), settings.BlockDelayTime);
@@ -253,10 +254,12 @@ bool ConnectInterface(int address, CommandChannel& channel, const InterfaceSetti
         return false;
     } catch (const ESerialPort&) {
         info.End = AttemptEnd::AdapterLost;
+        info.Error = std::current_exception();
         return false;
     } catch (const std::exception&) {
         // Left as it stands; the caller's reset restores the idle state.
         info.End = AttemptEnd::Failed;
+        info.Error = std::current_exception();
         return false;
     }
 }

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <exception>
 #include <functional>
 
 class CommandChannel;
@@ -77,6 +78,8 @@ struct InterfaceInfo {
     ProtocolKind Protocol = ProtocolKind::Unknown;
     AttemptEnd End = AttemptEnd::Failed;
     AttemptSeen Seen; // of a failed attempt
+    // The error that broke an attempt off (AdapterLost, Failed), for its reason.
+    std::exception_ptr Error;
 };
 
 // "ATN" speed code of a K-line rate; 0 (automatic) for anything else.

@@ -54,7 +54,7 @@ QString InputName(int input) {
 }
 
 std::array<CheckRow, 4> InterfaceCheckRows(const InterfaceCheckResult& r, const VoltageScale& scale,
-                                           int lang) {
+                                           int lang, const QString& breakReason) {
     std::array<CheckRow, 4> rows;
     const int names[] = {StepWakeUp, StepReset, StepChip, StepVoltages};
     for (size_t i = 0; i < rows.size(); ++i) {
@@ -79,5 +79,12 @@ std::array<CheckRow, 4> InterfaceCheckRows(const InterfaceCheckResult& r, const 
         rows[3].seen = inputsSeen(r, scale, lang);
     else if (chip.outcome == CheckOutcome::Passed)
         rows[3].seen = LoadStr(NoInputs + lang).arg(r.chipVersion);
+    if (r.brokenStep >= 0 && size_t(r.brokenStep) < rows.size()) {
+        CheckRow& broken = rows[size_t(r.brokenStep)];
+        const QString& received = r.steps[size_t(r.brokenStep)].received;
+        broken.seen = received.isEmpty()
+                          ? breakReason
+                          : EscapedReceived(received) + QStringLiteral(" - ") + breakReason;
+    }
     return rows;
 }

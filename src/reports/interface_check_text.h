@@ -21,8 +21,10 @@ struct VoltageScale {
     std::array<double, InterfaceCheckResult::Inputs> factors{};
 };
 
+// breakReason: why the link broke the check off, shown on the step it broke.
 std::array<CheckRow, 4> InterfaceCheckRows(const InterfaceCheckResult& result,
-                                           const VoltageScale& scale, int languageOffset);
+                                           const VoltageScale& scale, int languageOffset,
+                                           const QString& breakReason = QString());
 
 // "ADC 0" to "ADC 5", as the voltage page names its inputs.
 QString InputName(int input);

@@ -6,6 +6,8 @@
 
 #include <QFileInfo>
 
+#include <cstring>
+
 namespace {
 int reasonId(PortOpenFailure kind) {
     switch (kind) {
@@ -85,6 +87,44 @@ QString DataErrorReasonText(DataErrorReason reason, int languageOffset) {
         return LoadStr(LinkText::DataEndlessLine + languageOffset);
     }
     return QString();
+}
+
+QString PortFailureText(const ESerialPort& error, int languageOffset) {
+    int id = LinkText::PortSetupFailed;
+    switch (error.Code) {
+    case SE_ReadFailed:
+    case SE_ClearComFailed:
+        id = LinkText::PortReadFailed;
+        break;
+    case SE_WriteFailed:
+        id = LinkText::PortWriteFailed;
+        break;
+    case SE_PurgeFailed:
+        id = LinkText::PortDiscardFailed;
+        break;
+    case SE_PortNotOpen:
+        return LoadStr(LinkText::PortClosed + languageOffset);
+    case SE_OpenFailed:
+        id = LinkText::PortNotOpened;
+        break;
+    default:
+        break;
+    }
+    QString reason = error.Reason;
+    if (reason.isEmpty() && error.WinCode > 0)
+        reason = QString::fromLocal8Bit(strerror(error.WinCode));
+    if (id == LinkText::PortNotOpened)
+        return LoadStr(id + languageOffset) +
+               (reason.isEmpty() ? QString() : QLatin1Char(' ') + reason);
+    return LoadStr(id + languageOffset).arg(reason.isEmpty() ? QStringLiteral("?") : reason);
+}
+
+QString LinkFailureReason(const std::exception& error, int languageOffset) {
+    if (const auto* dataError = dynamic_cast<const EDataError*>(&error))
+        return DataErrorReasonText(dataError->reason, languageOffset);
+    if (const auto* portError = dynamic_cast<const ESerialPort*>(&error))
+        return PortFailureText(*portError, languageOffset);
+    return QString::fromLocal8Bit(error.what());
 }
 
 namespace {

@@ -61,6 +61,14 @@ QString PortPermissionHint(const QString& device, const QString& ownerGroup, int
 // Why the dialogue broke off with "DATA ERROR".
 QString DataErrorReasonText(DataErrorReason reason, int languageOffset);
 
+// What failed on an open port (reading, writing) and the system's reason,
+// with no function names of other systems.
+QString PortFailureText(const ESerialPort& error, int languageOffset);
+
+// The reason of a broken link in one sentence: the data error's or the
+// port's; what() for anything else.
+QString LinkFailureReason(const std::exception& error, int languageOffset);
+
 // The line that says what a failed connection attempt saw; address is the unit's.
 QString AttemptSeenText(const AttemptSeen& seen, int address, int languageOffset);
 

@@ -51,6 +51,12 @@ bool InterfaceCheckResult::passed() const {
 
 InterfaceCheckResult CheckInterface(CommandChannel& channel) {
     InterfaceCheckResult result;
+    CheckInterface(channel, result);
+    return result;
+}
+
+namespace {
+void runSteps(CommandChannel& channel, InterfaceCheckResult& result) {
     ByteStream& port = channel.port();
     // The connection set-up's timing, so both see the interface alike.
     port.SetReadInterval(-1);
@@ -71,7 +77,7 @@ InterfaceCheckResult CheckInterface(CommandChannel& channel) {
     reset.received = readToPrompt(channel, prompt);
     reset.outcome = outcomeOf(prompt);
     if (reset.received.isEmpty())
-        return result;
+        return;
 
     CheckStepResult& chip = result.step(CheckStep::Chip);
     for (const QString& line : reset.received.split(CR)) {
@@ -84,7 +90,7 @@ InterfaceCheckResult CheckInterface(CommandChannel& channel) {
     chip.outcome = outcomeOf(!result.chipLine.isEmpty());
     chip.received = result.chipLine.isEmpty() ? firstLine(reset.received) : result.chipLine + CR;
     if (result.chipLine.isEmpty() || result.chipVersion < result.FirstVersionWithInputs)
-        return result;
+        return;
 
     // Read here rather than through the session's voltage request: a refusal
     // is part of what the check reports, and that request swallows it.
@@ -104,7 +110,24 @@ InterfaceCheckResult CheckInterface(CommandChannel& channel) {
         all = all && result.inputs[size_t(k)] >= 0;
     }
     inputs.outcome = outcomeOf(all);
-    return result;
+}
+} // namespace
+
+void CheckInterface(CommandChannel& channel, InterfaceCheckResult& result) {
+    result = InterfaceCheckResult();
+    try {
+        runSteps(channel, result);
+    } catch (...) {
+        // The first step not yet decided is the one the error broke off.
+        for (size_t i = 0; i < result.steps.size(); ++i) {
+            if (result.steps[i].outcome == CheckOutcome::NotRun) {
+                result.steps[i].outcome = CheckOutcome::Failed;
+                result.brokenStep = int(i);
+                break;
+            }
+        }
+        throw;
+    }
 }
 
 QString EscapedReceived(const QString& text) {

@@ -30,6 +30,9 @@ struct InterfaceCheckResult {
 
     const CheckStepResult& step(CheckStep s) const { return steps[size_t(s)]; }
     CheckStepResult& step(CheckStep s) { return steps[size_t(s)]; }
+    // The step an error of the link broke off (marked failed), -1 when none.
+    int brokenStep = -1;
+
     // No step failed.
     bool passed() const;
 };
@@ -38,6 +41,9 @@ struct InterfaceCheckResult {
 // silence limit per step that waits. Port failures (an adapter pulled out)
 // pass through as ESerialPort.
 InterfaceCheckResult CheckInterface(CommandChannel& channel);
+// The same, filling result as it goes: when an error passes through, result
+// keeps the steps that ran and marks the one it broke off as failed.
+void CheckInterface(CommandChannel& channel, InterfaceCheckResult& result);
 
 // Received text made readable on one line: CR as \r, LF as \n, every other
 // control character and every character above 127 as \xNN.

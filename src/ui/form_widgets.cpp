@@ -513,30 +513,54 @@ void TStatusBar::setOwnerDraw(int index, bool on) {
     update();
 }
 
+int TStatusBar::shownWidth(int index) const {
+    // Bold, as the bar may draw a marked panel.
+    QFont bold = font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    const size_t n = m_panels.size();
+    std::vector<int> wanted(n), shown(n);
+    int spare = width();
+    for (size_t i = 0; i < n; ++i) {
+        shown[i] = m_panels[i].width;
+        spare -= shown[i];
+        const QString& text = m_panels[i].text;
+        wanted[i] = text.isEmpty() ? 0 : metrics.horizontalAdvance(text) + 12;
+    }
+    // Room for a long text comes from the bar's spare width, then from
+    // panels whose own text is shorter than they are.
+    int needed = 0, lendable = 0;
+    for (size_t i = 0; i < n; ++i) {
+        needed += std::max(0, wanted[i] - shown[i]);
+        lendable += std::max(0, shown[i] - std::max(wanted[i], 16));
+    }
+    const int fromSpare = std::clamp(needed, 0, std::max(spare, 0));
+    const int borrowed = std::min(needed - fromSpare, lendable);
+    const int granted = fromSpare + borrowed;
+    for (size_t i = 0; i < n; ++i) {
+        const int deficit = std::max(0, wanted[i] - m_panels[i].width);
+        const int surplus = std::max(0, m_panels[i].width - std::max(wanted[i], 16));
+        if (deficit > 0 && needed > 0)
+            shown[i] += int(qint64(deficit) * granted / needed);
+        if (surplus > 0 && lendable > 0)
+            shown[i] -= int(qint64(surplus) * borrowed / lendable);
+    }
+    return shown[size_t(index)];
+}
+
 QRect TStatusBar::panelRect(int index) const {
     int x = 0;
     for (int i = 0; i < index; ++i)
-        x += m_panels[size_t(i)].width;
-    int width = m_panels[size_t(index)].width;
+        x += shownWidth(i);
+    int width = shownWidth(index);
     if (index == panelCount() - 1)
         width = std::max(width, this->width() - x);
     // Inside a one-pixel frame, two pixels between neighbours.
     return QRect(x + 1, 3, width - 4, height() - 4);
 }
 
-QFont TStatusBar::fittingFont(QFont font, const QString& text, int width) {
-    width -= 4; // the text does not touch the panel's frame
-    const bool pixels = font.pixelSize() > 0;
-    qreal size = pixels ? font.pixelSize() : font.pointSizeF();
-    const qreal smallest = size * 0.6;
-    while (QFontMetrics(font).horizontalAdvance(text) > width && size > smallest) {
-        size -= pixels ? 1 : 0.5;
-        if (pixels)
-            font.setPixelSize(int(size));
-        else
-            font.setPointSizeF(size);
-    }
-    return font;
+QString TStatusBar::fittingText(const QFont& font, const QString& text, int width) {
+    return QFontMetrics(font).elidedText(text, Qt::ElideRight, width - 4);
 }
 
 bool TStatusBar::event(QEvent* event) {
@@ -565,8 +589,7 @@ void TStatusBar::paintEvent(QPaintEvent*) {
         if (m_panels[size_t(i)].ownerDraw && onDrawPanel) {
             onDrawPanel(p, i, inner);
         } else {
-            const QString& text = m_panels[size_t(i)].text;
-            p.setFont(fittingFont(font(), text, inner.width()));
+            const QString text = fittingText(font(), m_panels[size_t(i)].text, inner.width());
             p.setPen(palette().color(QPalette::WindowText));
             p.drawText(inner, Qt::AlignCenter | Qt::TextSingleLine, text);
         }

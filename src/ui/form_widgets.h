@@ -214,9 +214,12 @@ public:
     // The rectangle a panel's drawing gets, inside its frame. The last panel
     // reaches to the bar's right edge.
     QRect panelRect(int index) const;
-    // font, made smaller where text would not fit width: a panel shows its
-    // whole text rather than a centred cut of it.
-    static QFont fittingFont(QFont font, const QString& text, int width);
+    // A panel's width as shown: its own, widened from the bar's spare room
+    // where its text would not fit, so a long text is read at full size.
+    int shownWidth(int index) const;
+    // text as drawn in width: whole, or cut at the end with "..." when even
+    // the widened panel is too narrow (the tool tip has it whole).
+    static QString fittingText(const QFont& font, const QString& text, int width);
 
     std::function<void(QPainter&, int, const QRect&)> onDrawPanel;
 

@@ -356,6 +356,8 @@ public:
     // The box of an error that ended a session: message 304 for the
     // interface's failures, a program error box (and a trace line) otherwise.
     void ShowSessionError(const std::exception& error);
+    // Status panel 0 (and its tool tip) says why the link broke.
+    void ShowLinkFailure(const std::exception& error);
     void RunSessionPass();
     // Each returns true when it talked to the unit.
     bool PollActivePage(CommandChannel& channel);

@@ -106,12 +106,12 @@ void TForm1::StatusBar1DrawPanel(QPainter& painter, int panel, const QRect& rect
         painter.setPen(QColor(255, 0, 0));
         font.setBold(true);
     }
-    const QString text = StatusBar1->panelText(panel);
     // Centred on the panel's full width, which is wider than its inside.
-    font = TStatusBar::fittingFont(font, text, rect.width() - 6);
+    const QString text =
+        TStatusBar::fittingText(font, StatusBar1->panelText(panel), rect.width() - 6);
     painter.setFont(font);
     const QFontMetrics metrics(font);
-    const int width = StatusBar1->panel(panel).width;
+    const int width = StatusBar1->shownWidth(panel);
     const int x =
         StatusPanelTextX(rect.left(), width, metrics.horizontalAdvance(text), panel == 1 ? -2 : 0);
     painter.drawText(QPoint(x, rect.top() + 1 + metrics.ascent()), text);

@@ -486,6 +486,60 @@ TEST_F(CliTest, CheckReportsEveryStepAndNeverDialsAUnit) {
     EXPECT_FALSE(deadJson.json()["passed"].toBool());
 }
 
+TEST_F(CliTest, ACheckTheLinkBrokeOffKeepsTheStepsThatRanAndNamesTheReason) {
+    struct Case {
+        const char* fault;
+        QString reason; // the broken step's reason, on stderr too
+    } cases[] = {
+        {"unplug@ATZ", "Reading from the port failed: the device hung up"},
+        {"endless@ATZ", LoadStr(LinkText::DataEndlessLine + EnglishStringOffset)},
+        {"longline@ATZ", LoadStr(LinkText::DataEndlessLine + EnglishStringOffset)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        auto sim = startSim({"--fault", c.fault});
+        const CliRun text = run(*sim, {"check", "--lang", "en"});
+        EXPECT_EQ(text.exitCode, 5) << text.err.toStdString();
+        const QStringList lines = text.lines();
+        ASSERT_EQ(lines.size(), 4) << text.out.toStdString();
+        EXPECT_EQ(lines[0], "Wake-up\tpassed\tOK\\r>");
+        EXPECT_TRUE(lines[1].startsWith("Reset\tfailed\t")) << lines[1].toStdString();
+        EXPECT_TRUE(lines[1].endsWith(c.reason)) << lines[1].toStdString();
+        EXPECT_EQ(lines[2], "Chip and version\tnot run\t");
+        EXPECT_TRUE(text.err.contains(c.reason)) << text.err.toStdString();
+        // No system's function names on the command line.
+        EXPECT_FALSE(text.err.contains("function")) << text.err.toStdString();
+
+        // A pulled adapter is gone: a fresh one for the document.
+        auto again = startSim({"--fault", c.fault});
+        const CliRun json = run(*again, {"check", "--json", "--lang", "en"});
+        EXPECT_EQ(json.exitCode, 5);
+        const QJsonArray steps = json.json()["steps"].toArray();
+        ASSERT_EQ(steps.size(), 4);
+        EXPECT_EQ(steps[0]["outcome"].toString(), "passed");
+        EXPECT_EQ(steps[1]["outcome"].toString(), "failed");
+        EXPECT_TRUE(steps[1]["text"].toString().endsWith(c.reason));
+        EXPECT_FALSE(json.json()["passed"].toBool());
+        EXPECT_TRUE(json.json()["error"].toString().contains(c.reason));
+    }
+}
+
+TEST_F(CliTest, AnAdapterPulledOutSaysWhatFailedWithoutFunctionNames) {
+    struct Case {
+        QStringList args;
+    } cases[] = {{{"faults", "1"}}, {{"faults", "1", "--clear", "--yes"}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        auto sim = startSim({"--fault", "unplug@02"});
+        const CliRun r = run(*sim, c.args + QStringList{"--lang", "en"});
+        EXPECT_EQ(r.exitCode, 5);
+        EXPECT_EQ(r.err.trimmed(), LoadStr(304 + EnglishStringOffset) +
+                                       "\nReading from the port failed: the device "
+                                       "hung up")
+            << r.err.toStdString();
+    }
+}
+
 TEST_F(CliTest, ScanReportsTheUnitsOfACarInListOrder) {
     auto sim = startSim();
     const CliRun r = run(*sim, {"scan", "--car", "demo CAR", "5"});

@@ -198,7 +198,9 @@ TEST_F(ViewTest, StatusPanelsShowTheirWholeText) {
         const char* text;
     } cases[] = {{6, "DTCs: Codes + Status"},
                  {0, "Steuergerät 05 antwortet nicht"},
-                 {0, "Steuergerät 05 antwortet nicht (DATA ERROR)"}};
+                 {0, "Steuergerät 05 antwortet nicht (DATA ERROR)"},
+                 {0, "Control unit 04 does not answer (ERROR)"},
+                 {6, "Fehlertexte: Codes + Status"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         f.StatusBar1->setPanelText(c.panel, QString::fromUtf8(c.text));
@@ -217,7 +219,11 @@ TEST_F(ViewTest, StatusPanelsShowTheirWholeText) {
         // A text cut by its panel runs into both edges.
         EXPECT_GT(first, r.left() + 1);
         EXPECT_LT(last, r.right() - 1);
-        // Drawn small, so the tool tip shows it at its size.
+        // At the bar's own size, not shrunk to fit the panel's set width.
+        const int fullWidth =
+            QFontMetrics(f.StatusBar1->font()).horizontalAdvance(QString::fromUtf8(c.text));
+        EXPECT_GE(last - first + 3, fullWidth);
+        // The tool tip shows it too.
         QHelpEvent hover(QEvent::ToolTip, r.center(), f.StatusBar1->mapToGlobal(r.center()));
         QCoreApplication::sendEvent(f.StatusBar1, &hover);
         EXPECT_EQ(QToolTip::text(), QString::fromUtf8(c.text));

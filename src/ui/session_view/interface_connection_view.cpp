@@ -117,6 +117,16 @@ bool TForm1::ConnectInterface(int address, AttemptEnd* end) {
 }
 
 void TForm1::ReportFailedAttempt(AttemptEnd end, int address) {
+    const auto showBreak = [this](const std::exception_ptr& error) {
+        if (!error)
+            return;
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& e) {
+            ShowLinkFailure(e);
+        } catch (...) {
+        }
+    };
     switch (end) {
     case AttemptEnd::UnitSilent:
         // No box: a unit that is not fitted is an everyday answer. The
@@ -125,7 +135,16 @@ void TForm1::ReportFailedAttempt(AttemptEnd end, int address) {
             0, AttemptSeenText(state.LastAttemptSeen, address, state.LanguageOffset));
         break;
     case AttemptEnd::AdapterLost:
+        showBreak(Session->info().Error);
         prompts.message(Str(301), Str(TeamText::AdapterLost).arg(CurrentPort()), PromptIcon::Error);
+        break;
+    case AttemptEnd::Failed:
+        // The set-up broke off (silence, no prompt, an endless line): the
+        // communication error, with its reason in the status bar.
+        if (Session->info().Error) {
+            showBreak(Session->info().Error);
+            prompts.message(Str(301), Str(304), PromptIcon::Error);
+        }
         break;
     default:
         // Told already (port, 305, 306), asked for (Disconnect), or nothing

@@ -7,6 +7,7 @@
 #include "config/strings.h"
 #include "link/port_factory.h"
 #include "reports/interface_check_text.h"
+#include "reports/link_texts.h"
 #include "services/interface_check.h"
 #include "ui/fonts.h"
 #include "ui/form_widgets.h"
@@ -118,28 +119,31 @@ void TForm1::RunInterfaceCheck() {
     InterfaceCheckResult result;
     QString failure;
     try {
-        result = CheckInterface(Channel());
+        CheckInterface(Channel(), result);
     } catch (const std::exception& e) {
-        failure = QString::fromLocal8Bit(e.what());
+        failure = LinkFailureReason(e, state.LanguageOffset);
     }
     CloseSessionPort();
     if (state.Closing)
         return;
     QApplication::restoreOverrideCursor();
-    if (!failure.isEmpty()) {
-        prompts.message(Str(301), Str(304) + QLatin1Char('\n') + failure, PromptIcon::Error);
-        return;
-    }
+    if (!failure.isEmpty())
+        StatusBar1->setPanelText(0, failure);
 
     VoltageScale scale;
     scale.u2Defined = state.U2 > 0;
     scale.u2 = state.U2;
     std::copy(state.TV.begin(), state.TV.end(), scale.factors.begin());
-    QString text =
-        Str(result.passed() ? TeamText::CheckSummaryPassed : TeamText::CheckSummaryFailed) + '\n';
-    for (const CheckRow& row : InterfaceCheckRows(result, scale, state.LanguageOffset))
+    // A broken link is the communication error; the steps that ran still show.
+    QString text = (failure.isEmpty() ? Str(result.passed() ? TeamText::CheckSummaryPassed
+                                                            : TeamText::CheckSummaryFailed)
+                                      : Str(304)) +
+                   '\n';
+    for (const CheckRow& row : InterfaceCheckRows(result, scale, state.LanguageOffset, failure))
         text += QStringLiteral("\n%1: %2").arg(row.step, row.verdict) +
                 (row.seen.isEmpty() ? QString() : QStringLiteral(" - ") + row.seen);
-    prompts.message(Str(TeamText::CheckTitle), text,
-                    result.passed() ? PromptIcon::Information : PromptIcon::Warning);
+    prompts.message(failure.isEmpty() ? Str(TeamText::CheckTitle) : Str(301), text,
+                    !failure.isEmpty() ? PromptIcon::Error
+                    : result.passed()  ? PromptIcon::Information
+                                       : PromptIcon::Warning);
 }

@@ -54,12 +54,17 @@ void TForm1::ShowSessionError(const std::exception& error) {
         if (const auto* dataError = dynamic_cast<const EDataError*>(&error))
             Trace.Note(QStringLiteral("DataError;") +
                        DataErrorReasonText(dataError->reason, state.LanguageOffset));
+        ShowLinkFailure(error);
         prompts.message(Str(301), Str(304), PromptIcon::Error);
         return;
     }
     const QString what = QString::fromLocal8Bit(error.what());
     Trace.Note(QStringLiteral("ProgramError;") + what);
     prompts.message(Str(301), Str(2304).arg(what), PromptIcon::Error);
+}
+
+void TForm1::ShowLinkFailure(const std::exception& error) {
+    StatusBar1->setPanelText(0, LinkFailureReason(error, state.LanguageOffset));
 }
 
 void TForm1::ResetSessionPages() {
