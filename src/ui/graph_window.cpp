@@ -1,8 +1,7 @@
 #include "ui/graph_window.h"
 
-#include "config/atomic_file.h"
-
 #include "config/app_locale.h"
+#include "config/atomic_file.h"
 #include "config/strings.h"
 #include "config/web_links.h"
 #include "graph/graph_export.h"
