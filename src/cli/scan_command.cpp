@@ -72,7 +72,8 @@ int RunScan(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     CliLink link(c, out, RecordingHeader::Kind::Search, addresses);
     // As the window, also a search cut short keeps what it found so far, and
     // says so.
-    const auto keep = [&](bool complete) {
+    // The reason when the report could not be kept.
+    const auto keep = [&](bool complete) -> QString {
         doc.insert(QStringLiteral("units"), units);
         doc.insert(QStringLiteral("report"), report.join(QLatin1Char('\n')));
         doc.insert(QStringLiteral("complete"), complete);
@@ -82,14 +83,13 @@ int RunScan(const CliContext& c, CliOutput& out, QJsonObject& doc) {
             out.error(c.text(OutcomeText::ScanCutShort).arg(searched).arg(addresses.size()));
         }
         if (report.isEmpty())
-            return;
+            return QString();
         const KeptScan saved = SaveScanReport(kept.join(QLatin1Char('\n')), carName);
-        if (!saved.saved()) {
-            out.error(c.text(TeamText::ScanNotSaved).arg(saved.failure));
-            return;
-        }
+        if (!saved.saved())
+            return c.text(TeamText::ScanNotSaved).arg(saved.failure);
         doc.insert(QStringLiteral("saved"), saved.path);
         out.status(c.text(TeamText::ScanSaved).arg(QDir::toNativeSeparators(saved.path)));
+        return QString();
     };
     const auto add = [&](const QStringList& shown, const QStringList& marked) {
         for (const QString& line : shown)
@@ -151,11 +151,14 @@ int RunScan(const CliContext& c, CliOutput& out, QJsonObject& doc) {
         });
     } catch (...) {
         out.endProgress();
-        keep(false);
+        // The failure that cut the search short stays the command's outcome.
+        if (const QString notKept = keep(false); !notKept.isEmpty())
+            out.error(notKept);
         throw;
     }
     out.endProgress();
     add(SearchReport::Closing(texts), SearchReport::Closing(texts));
-    keep(true);
+    if (const QString notKept = keep(true); !notKept.isEmpty())
+        throw CliFailure{Exit::FileNotWritten, notKept};
     return Exit::Done;
 }

@@ -1,8 +1,9 @@
 #include "config/ini_edit.h"
 
+#include "config/atomic_file.h"
+
 #include <QFile>
 #include <QList>
-#include <QSaveFile>
 
 namespace {
 // The name inside "[name]", or a null array for a line that is no section.
@@ -87,17 +88,20 @@ QByteArray WithIniValue(const QByteArray& bytes, const QString& section, const Q
 }
 
 bool WriteIniValue(const QString& path, const QString& section, const QString& key,
-                   const QString& value) {
+                   const QString& value, QString* reason) {
     QFile in(path);
-    if (!in.open(QIODevice::ReadOnly))
+    if (!in.open(QIODevice::ReadOnly)) {
+        if (reason)
+            *reason = in.errorString();
         return false;
+    }
     const QByteArray bytes = in.readAll();
     in.close();
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
         return false;
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    out.write(WithIniValue(bytes, section, key, value));
-    return out.commit();
+    const AtomicWriteResult written =
+        WriteFileAtomically(path, WithIniValue(bytes, section, key, value));
+    if (reason)
+        *reason = written.reason;
+    return written.written;
 }

@@ -12,6 +12,6 @@ QByteArray WithIniValue(const QByteArray& bytes, const QString& section, const Q
 
 // The same on a file, replaced whole or not at all. False, with the file
 // untouched, when it cannot be read or written or is UTF-16, which this
-// byte-wise edit would break.
+// byte-wise edit would break; reason then holds the system's reason, if any.
 bool WriteIniValue(const QString& path, const QString& section, const QString& key,
-                   const QString& value);
+                   const QString& value, QString* reason = nullptr);

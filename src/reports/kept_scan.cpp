@@ -1,11 +1,11 @@
 #include "reports/kept_scan.h"
 
+#include "config/atomic_file.h"
 #include "config/user_data.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -47,11 +47,10 @@ KeptScan SaveScanReport(const QString& report, const QString& carName, const QDa
         kept.path = folder + QLatin1Char('/') + base + QStringLiteral("-%1.txt").arg(n);
     }
 
-    QSaveFile file(kept.path);
-    if (!file.open(QIODevice::WriteOnly) || file.write((report + QLatin1Char('\n')).toUtf8()) < 0 ||
-        !file.commit()) {
-        kept.failure =
-            QDir::toNativeSeparators(kept.path) + QStringLiteral(": ") + file.errorString();
+    const AtomicWriteResult written =
+        WriteFileAtomically(kept.path, (report + QLatin1Char('\n')).toUtf8());
+    if (!written) {
+        kept.failure = QDir::toNativeSeparators(kept.path) + QStringLiteral(": ") + written.reason;
         // No empty report left behind for a list of kept scans to trip over.
         if (QFileInfo(kept.path).size() == 0)
             QFile::remove(kept.path);

@@ -331,9 +331,10 @@ void TForm1::RememberPort(const QString& port) {
     const QString stored = IniFile::open(state.Paths.configFile(), ConfigFileLimits)
                                .readString(ConfigSection, "COM-Port")
                                .trimmed();
-    if (stored != port &&
-        !WriteIniValue(state.Paths.configFile(), ConfigSection, QStringLiteral("COM-Port"), port))
-        qCWarning(lcFiles) << "cannot record the port in" << state.Paths.configFile();
+    QString reason;
+    if (stored != port && !WriteIniValue(state.Paths.configFile(), ConfigSection,
+                                         QStringLiteral("COM-Port"), port, &reason))
+        qCWarning(lcFiles) << "cannot record the port in" << state.Paths.configFile() << reason;
 }
 
 QString TForm1::PortPermissionWarning() const {

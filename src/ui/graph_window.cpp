@@ -1,6 +1,7 @@
 #include "ui/graph_window.h"
 
 #include "config/app_locale.h"
+#include "config/atomic_file.h"
 #include "config/strings.h"
 #include "config/web_links.h"
 #include "graph/graph_export.h"
@@ -8,6 +9,7 @@
 #include "log/log_reader.h"
 #include "ui/prompts.h"
 
+#include <QBuffer>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
@@ -27,7 +29,6 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSet>
 #include <QSpinBox>
 #include <QTimer>
@@ -861,52 +862,25 @@ QString GraphWindow::saveTo(int titleId, int filterId, const QString& suffix) {
     return m_prompts.saveFile(request);
 }
 
-namespace {
-
-// Written whole or not at all, readable by the user alone: a full disk
-// leaves any earlier file of the name as it was.
-bool WritePrivately(const QString& path,
-                    const std::function<bool(QSaveFile&, QString& reason)>& write,
-                    QString& reason) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        reason = file.errorString();
-        return false;
-    }
-    // The temporary file, which the commit renames.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (!write(file, reason)) {
-        if (reason.isEmpty())
-            reason = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        reason = file.errorString();
-        return false;
-    }
-    return true;
-}
-
-} // namespace
-
 void GraphWindow::savePicture() {
     const QString path =
         saveTo(ReaderText::GraphSavePicture, ReaderText::GraphPictureFilter, QStringLiteral("png"));
     if (path.isEmpty())
         return;
     const QImage image = picture();
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
     QString reason;
-    const bool written = WritePrivately(
-        path,
-        [&](QSaveFile& file, QString& why) {
-            QImageWriter writer(&file, "png");
-            if (writer.write(image))
-                return true;
-            why = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
-            return false;
-        },
-        reason);
+    bool written = false;
+    // Written whole or not at all: a full disk leaves an earlier file of the name as it was.
+    if (!writer.write(image)) {
+        reason = writer.errorString();
+    } else {
+        const AtomicWriteResult result = WriteFileAtomically(path, buffer.data());
+        written = result.written;
+        reason = result.reason;
+    }
     if (!written)
         m_prompts.message(str(301), str(ReaderText::GraphNotWritten).arg(path, reason),
                           PromptIcon::Error);
@@ -920,10 +894,8 @@ void GraphWindow::saveReadings() {
     // Lines end as the measurement log's do.
     const QByteArray bytes =
         (readingsLines().join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLocal8Bit();
-    QString reason;
-    const bool written = WritePrivately(
-        path, [&](QSaveFile& file, QString&) { return file.write(bytes) == bytes.size(); }, reason);
+    const AtomicWriteResult written = WriteFileAtomically(path, bytes);
     if (!written)
-        m_prompts.message(str(301), str(ReaderText::GraphNotWritten).arg(path, reason),
+        m_prompts.message(str(301), str(ReaderText::GraphNotWritten).arg(path, written.reason),
                           PromptIcon::Error);
 }

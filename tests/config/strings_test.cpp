@@ -1,3 +1,4 @@
+#include "config/file_texts.h"
 #include "config/strings.h"
 
 #include <gtest/gtest.h>
@@ -144,6 +145,8 @@ TEST(LoadStr, TeamTextsHaveBothLanguagesAndTheSamePlaceholders) {
         ids.push_back(id);
     for (int id = ViewText::First; id <= ViewText::Last; ++id)
         ids.push_back(id);
+    for (int id = FileText::First; id <= FileText::Last; ++id)
+        ids.push_back(id);
     for (int id = LinkText::First; id <= LinkText::Last; ++id)
         if (!LoadStr(id).isEmpty())
             ids.push_back(id);
@@ -162,6 +165,7 @@ TEST(LoadStr, TeamTextsHaveBothLanguagesAndTheSamePlaceholders) {
     EXPECT_TRUE(LoadStr(ReaderText::Last + 1).isEmpty());
     EXPECT_TRUE(LoadStr(OutcomeText::Last + 1).isEmpty());
     EXPECT_TRUE(LoadStr(ViewText::Last + 1).isEmpty());
+    EXPECT_TRUE(LoadStr(FileText::Last + 1).isEmpty());
 }
 
 TEST(LoadStr, ControlUnitEntriesCarryRisingAddresses) {
