@@ -5,24 +5,28 @@
 _vandrix_cli() {
     local cur=${COMP_WORDS[COMP_CWORD]}
     local prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local commands="ports check ident faults groups monitor raw single basic readiness voltages request scan diff"
-    local common="--port --lang --ini --json --quiet --help --version"
+    local commands="ports check ident faults groups monitor raw single basic readiness voltages request scan coding adaptation login output-tests journal undo diff"
+    local common="--port --lang --ini --json --quiet --help --version --interface"
     COMPREPLY=()
 
     case $prev in
     --port)
-        COMPREPLY=($(compgen -W demo -- "$cur") $(compgen -f -- "$cur"))
+        COMPREPLY=($(compgen -W "demo demo-kline" -- "$cur") $(compgen -f -- "$cur"))
         return
         ;;
     --lang)
         COMPREPLY=($(compgen -W "de en" -- "$cur"))
         return
         ;;
+    --interface)
+        COMPREPLY=($(compgen -W "auto chip cable" -- "$cur"))
+        return
+        ;;
     --ini | --log)
         COMPREPLY=($(compgen -f -- "$cur"))
         return
         ;;
-    --count | --seconds | --car)
+    --count | --seconds | --car | --set | --workshop | --save)
         return
         ;;
     esac
@@ -31,7 +35,7 @@ _vandrix_cli() {
     local command= i
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-        --port | --lang | --ini | --log | --count | --seconds | --car) ((i++)) ;;
+        --port | --lang | --ini | --log | --count | --seconds | --car | --interface | --set | --workshop | --save) ((i++)) ;;
         -*) ;;
         *)
             command=${COMP_WORDS[i]}
@@ -55,6 +59,12 @@ _vandrix_cli() {
     voltages) own="" ;;
     request) own="--yes --expert" ;;
     scan) own="--all --car --yes" ;;
+    coding) own="--set --workshop --yes" ;;
+    adaptation) own="--save --yes" ;;
+    login) own="--yes" ;;
+    output-tests) own="--airbag --yes" ;;
+    journal) own="" ;;
+    undo) own="--yes" ;;
     diff) own="" ;;
     esac
 

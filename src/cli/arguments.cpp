@@ -22,7 +22,7 @@ struct OptionInfo {
 
 const QList<OptionInfo>& optionInfos() {
     static const QList<OptionInfo> infos = {
-        {{QStringLiteral("port")}, CliText::PortOption, QStringLiteral("PATH|demo")},
+        {{QStringLiteral("port")}, CliText::PortOption, QStringLiteral("PATH|demo|demo-kline")},
         {{QStringLiteral("lang")}, CliText::LangOption, QStringLiteral("de|en")},
         {{QStringLiteral("ini")}, CliText::IniOption, QStringLiteral("FILE")},
         {{QStringLiteral("json")}, CliText::JsonOption, {}},
