@@ -65,8 +65,9 @@ TEST(InterfaceKind, TheWordOrTheEchoChoosesTheStream) {
         EXPECT_EQ(session.connect("/dev/ttyUSB0", 1), c.connects);
         EXPECT_EQ(made, c.made);
         // The probe is the wake-up itself: a cable found hears one CR only.
-        if (c.made == QStringList{"wire", "cable"})
+        if (c.made == QStringList{"wire", "cable"}) {
             EXPECT_EQ(onWire, QList<QByteArray>{"\r"});
+        }
         session.closePort();
     }
 }
