@@ -426,7 +426,7 @@ TEST_F(GraphWindowTest, AShortSpanHasItsWholeSecondsOrFinerLabels) {
             EXPECT_NEAR(step >= 1 ? step : 1 / step, std::round(step >= 1 ? step : 1 / step), 1e-9);
             QStringList labels;
             for (double t = std::ceil(c.t0 / step - 1e-9) * step; t <= c.t1 + 1e-9; t += step)
-                labels << QString::asprintf(time->labelFormat().toLatin1(), t);
+                labels << QString::asprintf(time->labelFormat().toLatin1().constData(), t);
             EXPECT_GE(labels.size(), c.atLeast) << c.t0 << " to " << c.t1;
             EXPECT_EQ(labels.removeDuplicates(), 0) << labels.join(' ').toStdString();
         }
