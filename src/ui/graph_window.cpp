@@ -71,8 +71,16 @@ QIcon Swatch(const QColor& colour) {
     return QIcon(pixmap);
 }
 
-// Whole seconds between time labels, about eight labels across the span.
-double TimeStep(double span) {
+// Whole seconds between time labels, about eight labels across the span; a
+// span that holds no whole second is labelled in tenths and their multiples.
+double TimeStep(double t0, double t1) {
+    const double span = t1 - t0;
+    if (std::ceil(t0) > t1) {
+        for (double step : {0.5, 0.2, 0.1, 0.05, 0.02})
+            if (span / step >= 2)
+                return step;
+        return 0.01;
+    }
     for (double step : {1.0, 2.0, 5.0, 10.0, 15.0, 30.0, 60.0, 120.0, 300.0, 600.0, 900.0, 1800.0,
                         3600.0, 7200.0})
         if (span / step <= 8)
@@ -164,6 +172,16 @@ void GraphWindow::createControls() {
     m_timeAxis->setTitleText(str(TeamText::GraphTimeAxis));
     m_timeAxis->setLabelFormat(QStringLiteral("%.0f"));
     m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
+    // The plot's width is known only once the chart is laid out, after the
+    // first lines were thinned for a guess; thinned again for the real one.
+    connect(m_chart, &QChart::plotAreaChanged, this, [this](const QRectF& plot) {
+        if (std::max(1, int(plot.width())) == m_drawnWidth || m_model.series().isEmpty())
+            return;
+        QTimer::singleShot(0, this, [this] {
+            if (std::max(1, int(m_chart->plotArea().width())) != m_drawnWidth)
+                refresh();
+        });
+    });
     setXRange(0, DefaultSpanSeconds);
     connect(m_timeAxis, &QValueAxis::rangeChanged, this, &GraphWindow::onXRangeChanged);
 
@@ -442,6 +460,10 @@ void GraphWindow::onXRangeChanged(double min, double max) {
     m_zoomHistory.append({m_x0, m_x1});
     m_x0 = min;
     m_x1 = max;
+    // The labels' step was chosen for the span before.
+    m_settingRange = true;
+    setTimeTicks();
+    m_settingRange = false;
     refresh();
 }
 
@@ -454,10 +476,15 @@ void GraphWindow::setXRange(double x0, double x1) {
 
 void GraphWindow::setTimeTicks() {
     // Labels on whole seconds, wherever the span starts.
-    const double step = TimeStep(m_timeAxis->max() - m_timeAxis->min());
+    const double step = TimeStep(m_timeAxis->min(), m_timeAxis->max());
     m_timeAxis->setTickType(QValueAxis::TicksDynamic);
     m_timeAxis->setTickAnchor(0);
     m_timeAxis->setTickInterval(step);
+    const QString format = step >= 1     ? QStringLiteral("%.0f")
+                           : step >= 0.1 ? QStringLiteral("%.1f")
+                                         : QStringLiteral("%.2f");
+    if (m_timeAxis->labelFormat() != format)
+        m_timeAxis->setLabelFormat(format);
 }
 
 void GraphWindow::redraw() {
@@ -501,6 +528,7 @@ void GraphWindow::syncLines() {
         m_axes.insert(units[u], axis);
     }
 
+    m_drawnWidth = std::max(1, int(m_chart->plotArea().width()));
     QSet<QString> wanted;
     for (int i = 0; i < all.size(); ++i) {
         const GraphModel::Series& s = all[i];
@@ -531,7 +559,7 @@ void GraphWindow::syncLines() {
             pieces.first()->setName(name);
         QList<QList<QPointF>> drawn;
         if (s.visible) {
-            const int width = std::max(1, int(m_chart->plotArea().width()));
+            const int width = m_drawnWidth;
             QList<QPointF> points = PointsToDraw(s.points, m_x0, m_x1, width);
             if (m_oneAxis) {
                 // Stretched to the unit's span: 0 at its low end, 100 at its high.

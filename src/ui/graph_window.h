@@ -151,6 +151,7 @@ private:
     double m_x1 = DefaultSpanSeconds;
     int m_spanSeconds = DefaultSpanSeconds;
     quint64 m_drawnRevision = ~quint64(0);
+    int m_drawnWidth = 0; // the plot's width in pixels the lines were thinned for
     size_t m_nextColour = 0;
     QHash<QString, QColor> m_colours; // by line, kept when the axes change
     bool m_oneAxis = false;

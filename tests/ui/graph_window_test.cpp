@@ -335,3 +335,100 @@ TEST_F(GraphWithoutConnectionTest, TheWindowsMenuOpensTheGraphToViewALog) {
     file->close();
     graph->close();
 }
+
+namespace {
+
+// A log of one engine speed alternating between two values, a reading every 10 ms.
+QString WriteAlternatingLog(const QString& path, int readings) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    QByteArray text =
+        "Vandrix Version 1.41;https://example.invalid\n12.03.2025;14:05:42\n"
+        "Steuergerät:;001 [01] - Motor (ECU)\n\nMeßwerte\nGruppe 1;Gruppe 1;Gruppe 1;\n"
+        "Zeit [ms];HH:MM:SS,ms;Motordrehzahl [upm];\n";
+    for (int i = 0; i < readings; ++i) {
+        const int ms = 10 * i;
+        text += QStringLiteral("%1;0:%2:%3,%4;%5;\n")
+                    .arg(ms)
+                    .arg(ms / 60000)
+                    .arg(ms / 1000 % 60)
+                    .arg(ms % 1000, 3, 10, QLatin1Char('0'))
+                    .arg(i % 2 ? 900 : 800)
+                    .toUtf8();
+    }
+    file.write(text);
+    return path;
+}
+
+std::pair<double, double> LowAndHigh(const QLineSeries& line) {
+    std::pair<double, double> range{1e9, -1e9};
+    for (const QPointF& p : line.points())
+        range = {std::min(range.first, p.y()), std::max(range.second, p.y())};
+    return range;
+}
+
+} // namespace
+
+TEST_F(GraphWindowTest, TheFirstViewOfALongLogDrawsEachPixelsLowAndHigh) {
+    QTemporaryDir dir;
+    const QString log = WriteAlternatingLog(dir.filePath("alternating.csv"), 4000);
+    // Opened as the button opens it: read first, shown after.
+    prompts.expectOpenFile(log);
+    live.openButton()->click();
+    GraphWindow* file = live.lastLogWindow();
+    ASSERT_NE(file, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(file));
+    QTest::qWait(50); // the chart lays itself out after the window shows
+    ASSERT_EQ(file->model().series().size(), 1);
+    const QLineSeries& line = *file->line(0);
+    const int width = int(file->chartView()->chart()->plotArea().width());
+    EXPECT_EQ(LowAndHigh(line), std::make_pair(800.0, 900.0));
+    // Fewer points than readings, and enough for both ends of every pixel.
+    EXPECT_LT(line.count(), 4000);
+    EXPECT_GE(line.count(), width);
+    const QList<QPointF> first = line.points();
+
+    // Zoomed in and back: the same line as the first time.
+    file->zoomTo(10, 12);
+    file->followButton()->click();
+    EXPECT_EQ(file->line(0)->points(), first);
+    file->close();
+}
+
+TEST_F(GraphWindowTest, AShortSpanHasItsWholeSecondsOrFinerLabels) {
+    GraphWindow file(prompts, 0, GraphWindow::Source::File);
+    ASSERT_TRUE(file.openLog(Fixture));
+    file.resize(900, 520);
+    file.show();
+    auto* time = qobject_cast<QValueAxis*>(file.chartView()->chart()->axes(Qt::Horizontal).first());
+    ASSERT_NE(time, nullptr);
+    struct Case {
+        double t0, t1;
+        int atLeast;
+        double largestStep;
+    };
+    for (const Case& c : {Case{5, 7, 3, 1}, Case{5.2, 7.1, 2, 1}, Case{5.1, 5.9, 2, 0.5},
+                          Case{3, 13, 5, 2}, Case{0, 19, 4, 5}}) {
+        // As the rubber band sets it, and as the program itself does.
+        for (bool band : {true, false}) {
+            file.followButton()->click();
+            if (band)
+                time->setRange(c.t0, c.t1);
+            else
+                file.zoomTo(c.t0, c.t1);
+            ASSERT_DOUBLE_EQ(file.viewStart(), c.t0);
+            const double step = time->tickInterval();
+            ASSERT_GT(step, 0);
+            EXPECT_DOUBLE_EQ(std::remainder(time->tickAnchor(), step), 0.0);
+            EXPECT_LE(step, c.largestStep) << c.t0 << " to " << c.t1;
+            // Whole seconds, or steps that add up to one.
+            EXPECT_NEAR(step >= 1 ? step : 1 / step, std::round(step >= 1 ? step : 1 / step), 1e-9);
+            QStringList labels;
+            for (double t = std::ceil(c.t0 / step - 1e-9) * step; t <= c.t1 + 1e-9; t += step)
+                labels << QString::asprintf(time->labelFormat().toLatin1().constData(), t);
+            EXPECT_GE(labels.size(), c.atLeast) << c.t0 << " to " << c.t1;
+            EXPECT_EQ(labels.removeDuplicates(), 0) << labels.join(' ').toStdString();
+        }
+    }
+}
