@@ -4,7 +4,6 @@
 #include "cli/output.h"
 #include "config/app_paths.h"
 #include "config/config_values.h"
-#include "config/file_texts.h"
 #include "softchip/cable_detection.h"
 
 #include <QCommandLineParser>
@@ -120,7 +119,6 @@ QString exitColumns(int lang) {
         {Exit::CommunicationError, CliText::ExitDone + 5},
         {Exit::Refused, OutcomeText::ExitRefused},
         {Exit::OutcomeUnknown, OutcomeText::ExitOutcomeUnknown},
-        {Exit::FileNotWritten, FileText::ExitNotWritten},
         {Exit::Interrupted, CliText::ExitSignals},
     };
     QList<QPair<QString, QString>> rows;

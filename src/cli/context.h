@@ -22,7 +22,6 @@ enum Status : int {
     CommunicationError = 5,
     Refused = 6,        // the unit refused: a fault read or clear, a login, a coding, an adaptation
     OutcomeUnknown = 7, // the link dropped after a write was sent
-    FileNotWritten = 8, // a kept scan or CSV log: full disk, no permission
     // 128 + the signal's number.
     Interrupted = 130,
     ReaderGone = 141,

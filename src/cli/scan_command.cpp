@@ -158,7 +158,9 @@ int RunScan(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     }
     out.endProgress();
     add(SearchReport::Closing(texts), SearchReport::Closing(texts));
+    // The search itself is done and printed: a report that could not be kept
+    // is said, with no "saved" in the JSON, and the command still succeeds.
     if (const QString notKept = keep(true); !notKept.isEmpty())
-        throw CliFailure{Exit::FileNotWritten, notKept};
+        out.error(notKept);
     return Exit::Done;
 }

@@ -358,7 +358,6 @@ constexpr Entry kTable[] = {
     {2700, u"% der Skala"},
     {2701, u"Demo-Auto"},
     {2702, u"Fehlertexte: "},
-    {2800, u"eine Datei konnte nicht geschrieben werden (der Grund auf der Standardfehlerausgabe)"},
     {2801, u"%1 Es wird nichts gesendet; die Datei bleibt, wie sie ist."},
     {2802, u"%1: Zeile %2 ist nicht lesbar."},
     // Team texts of the command-line front end (German).
@@ -843,7 +842,6 @@ constexpr Entry kTable[] = {
     {12700, u"% of scale"},
     {12701, u"Demo car"},
     {12702, u"DTC's: "},
-    {12800, u"a file could not be written (the reason on standard error)"},
     {12801, u"%1 Nothing is sent; the file is kept as it is."},
     {12802, u"%1: line %2 cannot be read."},
     // Team texts of the command-line front end (English).

@@ -499,12 +499,13 @@ TStatusBar::TStatusBar(QWidget* parent) : QWidget(parent) {
 void TStatusBar::setPanels(const std::vector<int>& widths) {
     m_panels.clear();
     for (int w : widths)
-        m_panels.push_back(Panel{w, QString(), false});
+        m_panels.push_back(Panel{w, QString(), QString(), false});
     update();
 }
 
 void TStatusBar::setPanelText(int index, const QString& text) {
     panel(index).text = text;
+    panel(index).toolTip.clear();
     update(panelRect(index).adjusted(-2, -2, 2, 2));
 }
 
@@ -569,7 +570,7 @@ bool TStatusBar::event(QEvent* event) {
     const QPoint at = static_cast<QHelpEvent*>(event)->pos();
     for (int i = 0; i < panelCount(); ++i)
         if (panelRect(i).contains(at) && !panelText(i).isEmpty()) {
-            QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), panelText(i), this,
+            QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), panelToolTip(i), this,
                                panelRect(i));
             return true;
         }

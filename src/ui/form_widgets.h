@@ -200,6 +200,7 @@ public:
     struct Panel {
         int width = 50;
         QString text;
+        QString toolTip; // shown instead of the text when set; a new text clears it
         bool ownerDraw = false;
     };
     explicit TStatusBar(QWidget* parent = nullptr);
@@ -210,6 +211,10 @@ public:
     const Panel& panel(int index) const { return m_panels.at(size_t(index)); }
     QString panelText(int index) const { return panel(index).text; }
     void setPanelText(int index, const QString& text);
+    void setPanelToolTip(int index, const QString& tip) { panel(index).toolTip = tip; }
+    QString panelToolTip(int index) const {
+        return panel(index).toolTip.isEmpty() ? panel(index).text : panel(index).toolTip;
+    }
     void setOwnerDraw(int index, bool on);
     // The rectangle a panel's drawing gets, inside its frame. The last panel
     // reaches to the bar's right edge.

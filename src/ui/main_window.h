@@ -358,6 +358,8 @@ public:
     void ShowSessionError(const std::exception& error);
     // Status panel 0 (and its tool tip) says why the link broke.
     void ShowLinkFailure(const std::exception& error);
+    // After the box: panel 0 idle ("Keine Verbindung"), the reason its tool tip.
+    void KeepLinkFailureInToolTip();
     void RunSessionPass();
     // Each returns true when it talked to the unit.
     bool PollActivePage(CommandChannel& channel);

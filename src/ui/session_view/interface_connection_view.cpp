@@ -137,6 +137,8 @@ void TForm1::ReportFailedAttempt(AttemptEnd end, int address) {
     case AttemptEnd::AdapterLost:
         showBreak(Session->info().Error);
         prompts.message(Str(301), Str(TeamText::AdapterLost).arg(CurrentPort()), PromptIcon::Error);
+        if (Session->info().Error)
+            KeepLinkFailureInToolTip();
         break;
     case AttemptEnd::Failed:
         // The set-up broke off (silence, no prompt, an endless line): the
@@ -144,6 +146,7 @@ void TForm1::ReportFailedAttempt(AttemptEnd end, int address) {
         if (Session->info().Error) {
             showBreak(Session->info().Error);
             prompts.message(Str(301), Str(304), PromptIcon::Error);
+            KeepLinkFailureInToolTip();
         }
         break;
     default:

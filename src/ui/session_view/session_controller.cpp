@@ -56,6 +56,7 @@ void TForm1::ShowSessionError(const std::exception& error) {
                        DataErrorReasonText(dataError->reason, state.LanguageOffset));
         ShowLinkFailure(error);
         prompts.message(Str(301), Str(304), PromptIcon::Error);
+        KeepLinkFailureInToolTip();
         return;
     }
     const QString what = QString::fromLocal8Bit(error.what());
@@ -65,6 +66,14 @@ void TForm1::ShowSessionError(const std::exception& error) {
 
 void TForm1::ShowLinkFailure(const std::exception& error) {
     StatusBar1->setPanelText(0, LinkFailureReason(error, state.LanguageOffset));
+}
+
+void TForm1::KeepLinkFailureInToolTip() {
+    // Once the box is read the bar is idle again, as it always was; the
+    // reason stays a hover away.
+    const QString reason = StatusBar1->panelText(0);
+    StatusBar1->setPanelText(0, Str(6));
+    StatusBar1->setPanelToolTip(0, reason);
 }
 
 void TForm1::ResetSessionPages() {
