@@ -44,6 +44,13 @@ private:
     QString m_sentFailure;
 };
 
+// The user's journal, a new one headed in the command's language.
+UnitChanges JournalledChanges(const CliContext& c, JournalMessages& journal) {
+    UnitChanges changes(UnitChanges::DefaultJournalPath(), &journal);
+    changes.setJournalHeader(ChangeJournal::HeaderLine(c.lang));
+    return changes;
+}
+
 // A number of the command line in its range, or a usage failure before
 // anything is sent.
 int NumberInRange(const CliContext& c, const QString& name, const QString& text, int most) {
@@ -141,8 +148,7 @@ int RunCoding(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     DescribeUnit(c, out, address, doc);
     ConfirmAirbag(c, out, address);
     JournalMessages journal(c, out, UnitChanges::DefaultJournalPath());
-    UnitChanges changes(UnitChanges::DefaultJournalPath(), &journal);
-    changes.setJournalHeader(ChangeJournal::HeaderLine(c.lang));
+    UnitChanges changes = JournalledChanges(c, journal);
     CliLink link(c, out, RecordingHeader::Kind::Session, {address});
     bool sent = false;
     RunWrites(c, link, sent, doc, QStringLiteral("written"), [&] {
@@ -187,8 +193,7 @@ int RunAdaptation(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     doc.insert(QStringLiteral("channel"), number);
     ConfirmAirbag(c, out, address);
     JournalMessages journal(c, out, UnitChanges::DefaultJournalPath());
-    UnitChanges changes(UnitChanges::DefaultJournalPath(), &journal);
-    changes.setJournalHeader(ChangeJournal::HeaderLine(c.lang));
+    UnitChanges changes = JournalledChanges(c, journal);
     CliLink link(c, out, RecordingHeader::Kind::Session, {address});
     bool sent = false;
     RunWrites(c, link, sent, doc, QStringLiteral("saved"), [&] {
@@ -393,8 +398,7 @@ int RunUndo(const CliContext& c, CliOutput& out, QJsonObject& doc) {
     DescribeUnit(c, out, address, doc);
     ConfirmAirbag(c, out, address);
     JournalMessages journal(c, out, UnitChanges::DefaultJournalPath());
-    UnitChanges changes(UnitChanges::DefaultJournalPath(), &journal);
-    changes.setJournalHeader(ChangeJournal::HeaderLine(c.lang));
+    UnitChanges changes = JournalledChanges(c, journal);
     CliLink link(c, out, RecordingHeader::Kind::Session, {address});
     bool sent = false;
     RunWrites(c, link, sent, doc, QStringLiteral("undone"), [&] {
