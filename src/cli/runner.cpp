@@ -17,26 +17,16 @@ namespace {
 
 CommandFunction commandFunction(const QString& name) {
     static const QList<QPair<QString, CommandFunction>> table = {
-        {QStringLiteral("ports"), RunPorts},
-        {QStringLiteral("check"), RunCheck},
-        {QStringLiteral("ident"), RunIdent},
-        {QStringLiteral("faults"), RunFaults},
-        {QStringLiteral("groups"), RunGroups},
-        {QStringLiteral("readiness"), RunReadiness},
-        {QStringLiteral("voltages"), RunVoltages},
-        {QStringLiteral("scan"), RunScan},
-        {QStringLiteral("diff"), RunDiff},
-        {QStringLiteral("raw"), RunRaw},
-        {QStringLiteral("single"), RunSingle},
-        {QStringLiteral("basic"), RunBasic},
-        {QStringLiteral("request"), RunRequest},
-        {QStringLiteral("monitor"), RunMonitor},
-        {QStringLiteral("coding"), RunCoding},
-        {QStringLiteral("adaptation"), RunAdaptation},
-        {QStringLiteral("login"), RunLogin},
-        {QStringLiteral("output-tests"), RunOutputTests},
-        {QStringLiteral("journal"), RunJournal},
-        {QStringLiteral("undo"), RunUndo},
+        {QStringLiteral("ports"), RunPorts},       {QStringLiteral("check"), RunCheck},
+        {QStringLiteral("ident"), RunIdent},       {QStringLiteral("faults"), RunFaults},
+        {QStringLiteral("groups"), RunGroups},     {QStringLiteral("readiness"), RunReadiness},
+        {QStringLiteral("voltages"), RunVoltages}, {QStringLiteral("scan"), RunScan},
+        {QStringLiteral("diff"), RunDiff},         {QStringLiteral("raw"), RunRaw},
+        {QStringLiteral("single"), RunSingle},     {QStringLiteral("basic"), RunBasic},
+        {QStringLiteral("request"), RunRequest},   {QStringLiteral("monitor"), RunMonitor},
+        {QStringLiteral("coding"), RunCoding},     {QStringLiteral("adaptation"), RunAdaptation},
+        {QStringLiteral("login"), RunLogin},       {QStringLiteral("output-tests"), RunOutputTests},
+        {QStringLiteral("journal"), RunJournal},   {QStringLiteral("undo"), RunUndo},
     };
     for (const auto& [n, f] : table)
         if (n == name)
